@@ -1,0 +1,19 @@
+#pragma once
+// Shared bits of the benchmarks: a timer and the one-line figure format.
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+inline double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Every figure is printed as "name: value unit".
+inline void PrintFigure(const std::string& name, double value, const std::string& unit) {
+  std::printf("%s: %.3f %s\n", name.c_str(), value, unit.c_str());
+  std::fflush(stdout);
+}
+
+// Each benchmark generates its own data in a temporary folder and prints its figures.
+void RunRecordsetBench();

@@ -1,0 +1,26 @@
+// velkordesk-bench: every benchmark when called without arguments, or the ones named.
+#include <cstring>
+#include <cstdio>
+
+#include "bench.h"
+
+int main(int argc, char** argv) {
+  struct Entry {
+    const char* name;
+    void (*run)();
+  };
+  const Entry entries[] = {{"recordset", &RunRecordsetBench}};
+  bool ranAny = false;
+  for (const Entry& e : entries) {
+    bool wanted = argc < 2;
+    for (int i = 1; i < argc; ++i) wanted = wanted || std::strcmp(argv[i], e.name) == 0;
+    if (!wanted) continue;
+    e.run();
+    ranAny = true;
+  }
+  if (!ranAny) {
+    std::fprintf(stderr, "usage: %s [recordset]\n", argv[0]);
+    return 2;
+  }
+  return 0;
+}

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs the tests.
+#   ./scripts/test.sh             Debug build in build-test/, every test
+#   ./scripts/test.sh --sanitize  address + undefined sanitizers in build-asan/, every test
+#   ./scripts/test.sh --tsan      thread sanitizer in build-tsan/, the tests labelled "threads"
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+mode=${1:-plain}
+jobs=$(nproc 2>/dev/null || echo 4)
+
+"$root/scripts/install-deps.sh"
+
+case "$mode" in
+  plain)
+    dir="$root/build-test"
+    cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+    cmake --build "$dir" -j "$jobs"
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+    ;;
+  --sanitize)
+    dir="$root/build-asan"
+    cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELKOR_SANITIZE=ON >/dev/null
+    cmake --build "$dir" -j "$jobs"
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
+    export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+    ;;
+  --tsan)
+    dir="$root/build-tsan"
+    cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELKOR_TSAN=ON >/dev/null
+    cmake --build "$dir" -j "$jobs"
+    export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/scripts/tsan.supp"
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs" -L threads
+    ;;
+  *)
+    echo "usage: $0 [--sanitize|--tsan]" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,153 @@
+#include "app/startup.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "../support/db_builder.h"
+#include "../support/temp_program_folder.h"
+#include "app/settings.h"
+#include "platform/app_paths.h"
+#include "platform/message_box.h"
+#include "storage/ado_recordset.h"
+#include "storage/charset.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int SchemaVersionOf(CADODataBase& db) {
+  CADORecordset rs(&db);
+  if (!rs.Open("SELECT Version FROM SchemaVersion", 0) || rs.IsEof()) return -1;
+  int version = -1;
+  rs.GetFieldValue("Version", version);
+  return version;
+}
+
+class StartupTest : public testing::Test {
+ protected:
+  void TearDown() override {
+    g_ADODatabase.Close();
+    g_ADODatabase_Custom.Close();
+  }
+};
+
+std::vector<std::string> BoxTexts() {
+  std::vector<std::string> texts;
+  for (const auto& box : MessageBoxHook::Instance().TakeRecorded()) texts.push_back(box.text);
+  return texts;
+}
+
+}  // namespace
+
+TEST_F(StartupTest, PrepareDataFolderSetsTheGlobalsAndCreatesTheExportFolder) {
+  TempProgramFolder folder;
+  ASSERT_FALSE(folder.Exists("临时文件"));
+  ASSERT_TRUE(PrepareDataFolder(folder.Path()));
+  EXPECT_EQ(g_szAppFolder, folder.Path());
+  EXPECT_EQ(g_szAppFolderSlash, folder.Path() + "/");
+  EXPECT_TRUE(fs::is_directory(folder.File("临时文件")));
+  // An existing export folder and its files stay as they are.
+  folder.WriteFile("临时文件/keep.txt", "x");
+  ASSERT_TRUE(PrepareDataFolder(folder.Path()));
+  EXPECT_EQ(folder.ReadFile("临时文件/keep.txt"), "x");
+}
+
+TEST_F(StartupTest, PrepareDataFolderRefusesAMissingFolder) {
+  EXPECT_FALSE(PrepareDataFolder("/nonexistent/velkor/folder"));
+}
+
+TEST_F(StartupTest, MissingDatabasesAreCreatedAtTheCurrentVersionWithoutABox) {
+  TempProgramFolder folder;
+  ASSERT_TRUE(PrepareDataFolder(folder.Path()));
+  EXPECT_EQ(OpenCjhbDatabase(), 0);
+  EXPECT_EQ(OpenCustomDatabase(), 0);
+  EXPECT_TRUE(BoxTexts().empty());
+  EXPECT_EQ(SchemaVersionOf(g_ADODatabase), 1);
+  EXPECT_EQ(SchemaVersionOf(g_ADODatabase_Custom), 1);
+  EXPECT_TRUE(g_ADODatabase.Execute("INSERT INTO StockInfo (StockInfo_ID) VALUES (?)", {"2017-02-06,600000"}));
+  EXPECT_TRUE(g_ADODatabase_Custom.Execute("INSERT INTO YYBMark (YYBName) VALUES (?)", {"机构专用"}));
+}
+
+TEST_F(StartupTest, ExistingDatabasesKeepTheirRows) {
+  TempProgramFolder folder;
+  {
+    DbBuilder builder(folder.Path());
+    builder.AddMark("机构专用", 1, 255, 1, 2, "机构", "", "一队");
+  }
+  ASSERT_TRUE(PrepareDataFolder(folder.Path()));
+  ASSERT_EQ(OpenCustomDatabase(), 0);
+  CADORecordset rs(&g_ADODatabase_Custom);
+  ASSERT_TRUE(rs.Open("SELECT YYBName FROM YYBMark", 0));
+  ASSERT_FALSE(rs.IsEof());
+  std::string name;
+  rs.GetFieldValue("YYBName", name);
+  EXPECT_EQ(name, "机构专用");
+}
+
+TEST_F(StartupTest, AFileThatIsNotADatabaseShowsTheBoxAndKeepsItsBytes) {
+  TempProgramFolder folder;
+  std::string junk;
+  for (int i = 0; i < 4096; ++i) junk += static_cast<char>((i * 131 + 7) & 0xFF);
+  folder.WriteFile("CJHB.mdb", junk);
+  ASSERT_TRUE(PrepareDataFolder(folder.Path()));
+  EXPECT_EQ(OpenCjhbDatabase(), -1);
+  EXPECT_EQ(OpenCustomDatabase(), 0);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"打开数据库CJHB.mdb错误"});
+  EXPECT_EQ(folder.ReadFile("CJHB.mdb"), junk);
+  EXPECT_FALSE(g_ADODatabase.IsOpen());
+  // Later queries fail with their own record instead of touching the file.
+  CADORecordset rs(&g_ADODatabase);
+  EXPECT_FALSE(rs.Open("SELECT * FROM StockInfo", 0));
+  EXPECT_FALSE(g_ADODatabase.Execute("DELETE FROM StockInfo"));
+  EXPECT_EQ(folder.ReadFile("CJHB.mdb"), junk);
+}
+
+TEST_F(StartupTest, ANewerSchemaIsRefusedAndLeftUntouched) {
+  TempProgramFolder folder;
+  {
+    DbBuilder builder(folder.Path());
+    ASSERT_TRUE(builder.User().Execute("UPDATE SchemaVersion SET Version = ?", {2}));
+    builder.User().Close();
+    builder.Market().Close();
+  }
+  const std::string before = folder.ReadFile("Custom.mdb");
+  ASSERT_TRUE(PrepareDataFolder(folder.Path()));
+  EXPECT_EQ(OpenCjhbDatabase(), 0);
+  EXPECT_EQ(OpenCustomDatabase(), -1);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"打开数据库Custom.mdb错误"});
+  EXPECT_FALSE(g_ADODatabase_Custom.IsOpen());
+  EXPECT_EQ(folder.ReadFile("Custom.mdb"), before);
+}
+
+TEST_F(StartupTest, WriteIsExitOnAFreshFolderWritesExactlyOneKey) {
+  TempProgramFolder folder;
+  ASSERT_TRUE(PrepareDataFolder(folder.Path()));
+  EXPECT_TRUE(WriteIsExit(1));
+  EXPECT_EQ(folder.ReadFile("sysinfo.ini"), "[system]\r\nIsExit=1\r\n");
+  EXPECT_EQ(g_Settings.IsExit, 1);
+}
+
+TEST_F(StartupTest, WriteIsExitChangesOnlyThatKeyOfAGbkFile) {
+  TempProgramFolder::Options o;
+  o.withIni = true;
+  o.encoding = TempProgramFolder::IniEncoding::Gbk;
+  o.iniText = "[system]\r\nTitalName=龙虎观察\r\nIsExit=0\r\n[YYBInfo]\r\nYYB1_Name=机构专用\r\n";
+  TempProgramFolder folder(o);
+  ASSERT_TRUE(PrepareDataFolder(folder.Path()));
+  EXPECT_EQ(g_Settings.IsExit, 0);
+  EXPECT_TRUE(WriteIsExit(1));
+  EXPECT_EQ(folder.ReadFile("sysinfo.ini"),
+            "[system]\r\nTitalName=龙虎观察\r\nIsExit=1\r\n[YYBInfo]\r\nYYB1_Name=机构专用\r\n");
+}
+
+TEST_F(StartupTest, AFailedIsExitWriteGoesToTheDebugLogWithoutABox) {
+  TempProgramFolder folder;
+  ASSERT_TRUE(PrepareDataFolder(folder.Path()));
+  // A folder where the settings file should be: no write can replace it.
+  fs::create_directory(folder.File("sysinfo.ini"));
+  EXPECT_FALSE(WriteIsExit(1));
+  EXPECT_TRUE(BoxTexts().empty());
+  EXPECT_NE(folder.ReadFile("DebugLog.txt").find("IsExit=1"), std::string::npos);
+  EXPECT_TRUE(fs::is_directory(folder.File("sysinfo.ini")));
+}
