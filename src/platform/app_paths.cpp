@@ -1,0 +1,127 @@
+#include "platform/app_paths.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+std::string g_szAppFolder;
+std::string g_szAppFolderSlash;
+
+namespace {
+
+void StripTrailingSlashes(std::string& path) {
+  while (!path.empty() && path.back() == '/') path.pop_back();
+}
+
+std::string_view StripLeadingSlashes(std::string_view path) {
+  while (!path.empty() && path.front() == '/') path.remove_prefix(1);
+  return path;
+}
+
+// A folder for the globals' convention: no trailing "/", the root as "/".
+std::string NormaliseFolder(std::string folder) {
+  if (folder.empty()) return folder;
+  const bool absolute = folder.front() == '/';
+  StripTrailingSlashes(folder);
+  if (folder.empty() && absolute) return "/";
+  return folder;
+}
+
+std::string MakeAbsolute(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::path p = std::filesystem::absolute(folder, ec);
+  if (ec) return NormaliseFolder(folder);
+  return NormaliseFolder(p.lexically_normal().string());
+}
+
+std::string FolderOfExecutable(const std::string& exePath) {
+  const auto slash = exePath.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return exePath.substr(0, slash);
+}
+
+}  // namespace
+
+std::string ToSlashes(std::string path) {
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  return path;
+}
+
+void SetAppFolder(const std::string& folder) {
+  std::string f = ToSlashes(folder);
+  StripTrailingSlashes(f);
+  // An empty result is the root folder, as a drive root has "D:" and "D:\".
+  g_szAppFolder = f;
+  g_szAppFolderSlash = f + "/";
+}
+
+void SetAppFolderFromExecutable(const std::string& exePath) {
+  const std::string path = ToSlashes(exePath);
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) {
+    SetAppFolder(".");
+  } else {
+    SetAppFolder(path.substr(0, slash));
+  }
+}
+
+std::string AppPath(const std::string& fragment) {
+  const std::string f = ToSlashes(fragment);
+  return g_szAppFolderSlash + std::string(StripLeadingSlashes(f));
+}
+
+std::string JoinPath(const std::string& a, const std::string& b) {
+  std::string head = ToSlashes(a);
+  StripTrailingSlashes(head);
+  const std::string tail = ToSlashes(b);
+  return head + "/" + std::string(StripLeadingSlashes(tail));
+}
+
+std::string ParentFolder(const std::string& folder) {
+  std::string f = ToSlashes(folder);
+  StripTrailingSlashes(f);
+  if (f.empty()) return "/";
+  const auto slash = f.rfind('/');
+  if (slash == std::string::npos) return ".";
+  std::string parent = f.substr(0, slash);
+  StripTrailingSlashes(parent);  // "/a//b" -> "/a"
+  return parent.empty() ? "/" : parent;
+}
+
+std::string ExecutablePath() {
+  std::string buffer(256, '\0');
+  for (;;) {
+    const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) return "";
+    if (static_cast<size_t>(n) < buffer.size()) {
+      buffer.resize(static_cast<size_t>(n));
+      return buffer;
+    }
+    buffer.resize(buffer.size() * 2);  // the link may have been cut: try again, larger
+  }
+}
+
+std::string ResolveDataFolder(int argc, char** argv) {
+  constexpr std::string_view kOption = "--data-dir";
+  for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == kOption) {
+      if (i + 1 < argc && argv[i + 1] != nullptr && argv[i + 1][0] != '\0') return MakeAbsolute(argv[i + 1]);
+    } else if (arg.size() > kOption.size() + 1 && arg.substr(0, kOption.size() + 1) == "--data-dir=") {
+      return MakeAbsolute(std::string(arg.substr(kOption.size() + 1)));
+    }
+  }
+  if (const char* env = std::getenv("VELKORDESK_DATA_DIR"); env != nullptr && env[0] != '\0') {
+    return MakeAbsolute(env);
+  }
+  const std::string exe = ExecutablePath();
+  if (exe.empty()) return MakeAbsolute(".");
+  return FolderOfExecutable(exe);
+}

@@ -147,7 +147,7 @@ DbBuilder::GeneratedSize DbBuilder::GenerateYears(int years, int rowsPerDay, std
       // A stock is listed at most once a day: draw without replacement.
       std::swap(stocks[r], stocks[r + pick(static_cast<int>(stocks.size()) - r)]);
       const int stock = stocks[r];
-      char code[8];
+      char code[16];
       std::snprintf(code, sizeof code, "%06d", stock < 1500 ? 600000 + stock : stock + 1);
       FiveSeats buy, sell;
       for (auto& s : buy) s = {branch(), amount(), amount() / 10};

@@ -1,0 +1,36 @@
+#pragma once
+// The data folder (where the program keeps its files) and path building. Paths are
+// UTF-8; "\" separators in fragments are accepted and become "/".
+
+#include <string>
+
+// The data folder without a trailing "/" (the root folder gives ""), and the same
+// folder with one ("/" for the root). Set once at start-up; tests set them too.
+extern std::string g_szAppFolder;
+extern std::string g_szAppFolderSlash;
+
+// Sets both globals from a folder; trailing separators are dropped, the root stays
+// the root ("/" and "" both mean it).
+void SetAppFolder(const std::string& folder);
+// Sets both globals from an executable's path: the text before its last "/".
+// "/x" gives "" and "/"; a bare name without any "/" gives "." and "./".
+void SetAppFolderFromExecutable(const std::string& exePath);
+
+// g_szAppFolderSlash + fragment, "\" mapped to "/", a leading separator of the
+// fragment not doubled: AppPath("\\Custom.mdb") == AppPath("Custom.mdb"). Before
+// the folder is set the result is relative to the current folder.
+std::string AppPath(const std::string& fragment);
+// a + "/" + b with the same mapping; an empty a stands for the root folder.
+std::string JoinPath(const std::string& a, const std::string& b);
+// The folder that holds folder: "/x/Tdx/App" -> "/x/Tdx"; "/x" and "/" -> "/";
+// a bare relative name -> ".".
+std::string ParentFolder(const std::string& folder);
+// "\" -> "/".
+std::string ToSlashes(std::string path);
+
+// The running executable (/proc/self/exe); "" when it cannot be read.
+std::string ExecutablePath();
+// The data folder for this run: --data-dir DIR or --data-dir=DIR, else the
+// environment variable VELKORDESK_DATA_DIR, else the executable's folder. The result
+// has no trailing "/" (the root gives "/"); a relative folder is made absolute.
+std::string ResolveDataFolder(int argc, char** argv);

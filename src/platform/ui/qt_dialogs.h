@@ -1,0 +1,25 @@
+#pragma once
+// Real message boxes and file/folder pickers (QMessageBox, QFileDialog) behind the
+// program's MessageBox() seam. A call from a worker thread is carried to the UI
+// thread through the page registry's dispatcher; when that cannot be done (no
+// dispatcher, or closing) the box is not shown and the default answer comes back.
+
+#include <optional>
+#include <string>
+
+#include "platform/message_box.h"
+
+class QtDialogBackend final : public IDialogBackend {
+ public:
+  int ShowMessageBox(const std::string& text, const std::string& caption, unsigned style) override;
+  std::optional<std::string> PickOpenFile(const std::string& title, const std::string& startDir,
+                                          const std::string& filter) override;
+  std::optional<std::string> PickFolder(const std::string& title, const std::string& startDir) override;
+};
+
+// Turns a filter written as "Text (*.txt)|*.txt|All (*.*)|*.*||" into Qt's
+// "Text (*.txt) (*.txt);;All (*.*) (*.*)"; a filter without "|" is kept as it is.
+std::string ToQtFileFilter(const std::string& filter);
+
+// Makes the Qt backend the one MessageBox() uses (process-wide).
+void InstallQtDialogBackend();

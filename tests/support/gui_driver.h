@@ -1,0 +1,52 @@
+#pragma once
+// Drives widgets in GUI tests as a user would: finds controls by dialog id inside a
+// given root (ids repeat across pages), clicks, types, selects tabs, waits for a
+// window to be exposed or for a condition, reads pixels, and collects the message
+// boxes the hook recorded.
+
+#include <QImage>
+#include <QPoint>
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/gdi_types.h"
+#include "platform/message_box.h"
+
+class GuiDriver {
+ public:
+  // The descendant of root (root included) whose control id is id, nearest first;
+  // nullptr when there is none.
+  static QWidget* Find(QWidget* root, int id);
+  template <class W>
+  static W* FindAs(QWidget* root, int id) {
+    return qobject_cast<W*>(Find(root, id));
+  }
+
+  // A left click (or the given button) at pos, the widget's centre by default.
+  // False when there is no widget.
+  static bool Click(QWidget* widget, Qt::MouseButton button = Qt::LeftButton, QPoint pos = QPoint());
+  static bool Click(QWidget* root, int id) { return Click(Find(root, id)); }
+  static bool DoubleClick(QWidget* widget, QPoint pos = QPoint());
+  // Types UTF-8 text into the widget, key by key.
+  static bool TypeText(QWidget* widget, const std::string& text);
+  static bool PressKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+
+  // Clicks the tab of a QTabWidget or QTabBar by index or by its text. False when
+  // there is no such tab.
+  static bool SelectTab(QWidget* tabs, int index);
+  static bool SelectTab(QWidget* tabs, const std::string& text);
+
+  // Waits until the widget's window is exposed on screen (offscreen too).
+  static bool WaitForExposed(QWidget* widget, int timeoutMs = 5000);
+  // Processes events until predicate() holds; false on time-out.
+  static bool WaitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);
+
+  // The widget as painted now, and one pixel of it (widget coordinates).
+  static QImage Grab(QWidget* widget);
+  static COLORREF PixelAt(QWidget* widget, int x, int y);
+
+  // The boxes the message-box hook recorded since the last take; they are forgotten.
+  static std::vector<RecordedMessageBox> TakeBoxes();
+};
