@@ -1,0 +1,513 @@
+#include "storage/ini_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <mutex>
+
+#include "storage/charset.h"
+#include "storage/ini_document.h"
+
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr mode_t kAnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
+
+// Read-modify-write of one file must not interleave with another in this process, or
+// one of two concurrent writes would be lost.
+std::mutex& WriteMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+enum class ReadResult { Ok, Missing, Failed };
+
+ReadResult ReadBytes(const std::string& path, std::string& bytes) {
+  bytes.clear();
+  if (path.empty()) return ReadResult::Missing;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return ReadResult::Failed;
+  }
+  std::string chunk(64 * 1024, '\0');
+  for (;;) {
+    const ssize_t n = ::read(fd, chunk.data(), chunk.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ::close(fd);
+      return ReadResult::Failed;
+    }
+    if (n == 0) break;
+    bytes.append(chunk.data(), static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return ReadResult::Ok;
+}
+
+// The file's bytes as UTF-8 text; `hadBom` tells whether a UTF-8 byte-order mark
+// was removed.
+std::string DecodeFileText(std::string_view bytes, bool& hadBom) {
+  hadBom = false;
+  if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+    const std::string_view rest = bytes.substr(kUtf8Bom.size());
+    if (IsValidUtf8(rest)) {
+      hadBom = true;
+      return std::string(rest);
+    }
+    return FromGbk(rest);
+  }
+  if (IsValidUtf8(bytes)) return std::string(bytes);
+  return FromGbk(bytes);
+}
+
+std::optional<CIniDocument> LoadDocument(const std::string& path) {
+  std::string bytes;
+  if (ReadBytes(path, bytes) != ReadResult::Ok) return std::nullopt;
+  bool hadBom = false;
+  return CIniDocument::Parse(DecodeFileText(bytes, hadBom));
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// Replaces `path` with `bytes`: a temporary file beside it is written, flushed to disk
+// and renamed over it, so an interruption leaves either the old or the new file.
+bool ReplaceFile(const std::string& path, std::string_view bytes, const struct stat* existing) {
+  const std::string folder = FolderOf(path);
+  struct stat folderStat {};
+  if (::stat(folder.c_str(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode) ||
+      (folderStat.st_mode & kAnyWriteBit) == 0)
+    return false;
+
+  static std::atomic<unsigned> counter{0};
+  std::string tempPath;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    tempPath = path + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(counter++);
+    fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+
+  bool ok = WriteAll(fd, bytes);
+  if (ok && existing != nullptr) ok = ::fchmod(fd, existing->st_mode & 07777) == 0;
+  if (ok) ok = ::fsync(fd) == 0;
+  if (::close(fd) != 0) ok = false;
+  if (ok) ok = ::rename(tempPath.c_str(), path.c_str()) == 0;
+  if (!ok) {
+    ::unlink(tempPath.c_str());
+    return false;
+  }
+  // Make the rename itself durable; failing here does not undo the write.
+  const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+  return true;
+}
+
+// A symbolic link is followed, so that the file it names is the one replaced.
+std::string ResolveLink(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+    if (real) return real.get();
+  }
+  return path;
+}
+
+// Reads the file again, applies `edit` and writes the result back. `edit` returns
+// false when the edit is impossible; `changed` tells whether there is anything to
+// write (a deletion of nothing writes nothing and succeeds).
+template <typename Edit>
+bool EditFile(const std::string& givenPath, Edit edit) {
+  if (givenPath.empty()) return false;
+  std::lock_guard<std::mutex> lock(WriteMutex());
+  const std::string path = ResolveLink(givenPath);
+
+  struct stat st {};
+  const bool exists = ::stat(path.c_str(), &st) == 0;
+  if (!exists && errno != ENOENT) return false;
+  if (exists && (!S_ISREG(st.st_mode) || (st.st_mode & kAnyWriteBit) == 0)) return false;
+
+  std::string bytes;
+  bool hadBom = false;
+  CIniDocument doc;
+  if (exists) {
+    if (ReadBytes(path, bytes) != ReadResult::Ok) return false;
+    doc = CIniDocument::Parse(DecodeFileText(bytes, hadBom));
+  }
+  bool changed = false;
+  if (!edit(doc, changed)) return false;
+  if (!changed) return true;
+
+  std::string out = hadBom ? std::string(kUtf8Bom) : std::string();
+  out += doc.Serialize();
+  return ReplaceFile(path, out, exists ? &st : nullptr);
+}
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Reads 1 to `maxDigits` hexadecimal digits at `pos`.
+bool ReadHex(const std::string& text, std::size_t& pos, std::size_t maxDigits, unsigned& value) {
+  value = 0;
+  std::size_t digits = 0;
+  while (digits < maxDigits && pos < text.size() && HexDigit(text[pos]) >= 0) {
+    value = value * 16 + static_cast<unsigned>(HexDigit(text[pos]));
+    ++pos;
+    ++digits;
+  }
+  return digits > 0;
+}
+
+bool Expect(const std::string& text, std::size_t& pos, char c) {
+  if (pos >= text.size() || text[pos] != c) return false;
+  ++pos;
+  return true;
+}
+
+// The comma-separated numbers of a "{a,b,...}" text, when there are exactly `count`.
+std::optional<std::vector<long>> BracedNumbers(const std::string& text, std::size_t count) {
+  std::string inner = text;
+  if (!StripBraces(inner)) return std::nullopt;
+  std::vector<std::string> parts;
+  SplitText(inner, ",", parts);
+  if (parts.size() != count) return std::nullopt;
+  std::vector<long> numbers(count);
+  for (std::size_t i = 0; i < count; ++i) TextToLong(parts[i], numbers[i]);
+  return numbers;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadIniFileText(const std::string& path) {
+  std::string bytes;
+  if (ReadBytes(path, bytes) != ReadResult::Ok) return std::nullopt;
+  bool hadBom = false;
+  return DecodeFileText(bytes, hadBom);
+}
+
+std::string GetPrivateProfileString(const std::string& section, const std::string& key,
+                                    const std::string& defaultValue, const std::string& path) {
+  if (section.empty() || key.empty()) return defaultValue;
+  const std::optional<CIniDocument> doc = LoadDocument(path);
+  return doc ? doc->GetString(section, key, defaultValue) : defaultValue;
+}
+
+int GetPrivateProfileInt(const std::string& section, const std::string& key, int defaultValue,
+                         const std::string& path) {
+  if (section.empty() || key.empty()) return defaultValue;
+  const std::optional<CIniDocument> doc = LoadDocument(path);
+  return doc ? doc->GetInt(section, key, defaultValue) : defaultValue;
+}
+
+std::vector<std::string> GetPrivateProfileSectionNames(const std::string& path) {
+  const std::optional<CIniDocument> doc = LoadDocument(path);
+  return doc ? doc->SectionNames() : std::vector<std::string>();
+}
+
+std::vector<std::string> GetPrivateProfileKeyNames(const std::string& section, const std::string& path) {
+  if (section.empty()) return {};
+  const std::optional<CIniDocument> doc = LoadDocument(path);
+  return doc ? doc->KeyNames(section) : std::vector<std::string>();
+}
+
+bool WritePrivateProfileString(const std::string& section, const std::string& key,
+                               const std::optional<std::string>& value, const std::string& path) {
+  if (section.empty() || key.empty()) return false;
+  return EditFile(path, [&](CIniDocument& doc, bool& changed) {
+    if (!value) {
+      changed = doc.DeleteKey(section, key);
+      return true;
+    }
+    changed = doc.SetValue(section, key, *value);
+    return changed;
+  });
+}
+
+bool DeletePrivateProfileSection(const std::string& section, const std::string& path) {
+  if (section.empty()) return false;
+  return EditFile(path, [&](CIniDocument& doc, bool& changed) {
+    changed = doc.DeleteSection(section);
+    return true;
+  });
+}
+
+// ---- CIniFile ----
+
+CIniFile::CIniFile(const std::string& path) { SetPath(path); }
+
+int CIniFile::SetPath(const std::string& path) {
+  path_ = path;
+  return FileExists();
+}
+
+int CIniFile::FileExists() const {
+  if (path_.empty()) return 0;
+  const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  struct stat st {};
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  ::close(fd);
+  return regular ? 1 : 0;
+}
+
+int CIniFile::GetSectionNames(std::vector<std::string>& names) const {
+  names = GetPrivateProfileSectionNames(path_);
+  return names.empty() ? 0 : 1;
+}
+
+int CIniFile::GetSectionNames(std::list<std::string>& names) const {
+  const std::vector<std::string> found = GetPrivateProfileSectionNames(path_);
+  names.assign(found.begin(), found.end());
+  return names.empty() ? 0 : 1;
+}
+
+int CIniFile::GetKeyNames(const std::string& section, std::vector<std::string>& keys) const {
+  keys.clear();
+  if (section.empty()) return 0;
+  keys = GetPrivateProfileKeyNames(section, path_);
+  return keys.empty() ? 0 : 1;
+}
+
+int CIniFile::GetKeyNames(const std::string& section, std::list<std::string>& keys) const {
+  keys.clear();
+  if (section.empty()) return 0;
+  const std::vector<std::string> found = GetPrivateProfileKeyNames(section, path_);
+  keys.assign(found.begin(), found.end());
+  return keys.empty() ? 0 : 1;
+}
+
+int CIniFile::GetSection(const std::string& section,
+                         std::vector<std::pair<std::string, std::string>>& pairs) const {
+  pairs.clear();
+  if (section.empty()) return 0;
+  // One read of the file, so every value comes from the same version of it.
+  const std::optional<CIniDocument> doc = LoadDocument(path_);
+  if (!doc) return 0;
+  const std::vector<std::string> keys = doc->KeyNames(section);
+  if (keys.empty()) return 0;
+  for (const std::string& key : keys) {
+    std::string value = doc->GetString(section, key, "");
+    if (value.empty()) return 0;
+    pairs.emplace_back(key, std::move(value));
+  }
+  return 1;
+}
+
+int CIniFile::GetString(const std::string& section, const std::string& key, std::string* out) const {
+  if (out != nullptr) out->clear();
+  if (out == nullptr || section.empty() || key.empty()) return 0;
+  *out = GetPrivateProfileString(section, key, "", path_);
+  return out->empty() ? 0 : 1;
+}
+
+std::string CIniFile::GetString(const std::string& section, const std::string& key,
+                                const std::string& defaultValue) const {
+  return GetPrivateProfileString(section, key, defaultValue, path_);
+}
+
+int CIniFile::GetInt(const std::string& section, const std::string& key, int* out) const {
+  if (out == nullptr || section.empty() || key.empty()) return 0;
+  *out = GetPrivateProfileInt(section, key, 0, path_);
+  return 1;
+}
+
+int CIniFile::GetInt(const std::string& section, const std::string& key, int defaultValue) const {
+  return GetPrivateProfileInt(section, key, defaultValue, path_);
+}
+
+int CIniFile::GetFloat(const std::string& section, const std::string& key, float* out) const {
+  if (out == nullptr || section.empty() || key.empty()) return 0;
+  double value = 0;
+  TextToDouble(GetPrivateProfileString(section, key, "", path_), value);
+  constexpr float kInfinity = std::numeric_limits<float>::infinity();
+  if (std::isfinite(value) && std::fabs(value) > std::numeric_limits<float>::max())
+    *out = value > 0 ? kInfinity : -kInfinity;  // too large for a float
+  else
+    *out = static_cast<float>(value);
+  return 1;
+}
+
+int CIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+  if (section.empty() || key.empty()) return 0;
+  return WritePrivateProfileString(section, key, value, path_) ? 1 : 0;
+}
+
+int CIniFile::WriteInt(const std::string& section, const std::string& key, int value) {
+  return WriteString(section, key, std::to_string(value));
+}
+
+int CIniFile::WriteFloat(const std::string& section, const std::string& key, float value) {
+  std::string text(64, '\0');
+  const auto result = std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed, 6);
+  if (result.ec != std::errc()) return 0;
+  text.resize(static_cast<std::size_t>(result.ptr - text.data()));
+  return WriteString(section, key, text);
+}
+
+int CIniFile::DeleteSection(const std::string& section) {
+  if (section.empty()) return 0;
+  return DeletePrivateProfileSection(section, path_) ? 1 : 0;
+}
+
+int CIniFile::DeleteKey(const std::string& section, const std::string& key) {
+  if (section.empty() || key.empty()) return 0;
+  return WritePrivateProfileString(section, key, std::nullopt, path_) ? 1 : 0;
+}
+
+// ---- text functions ----
+
+int StripBraces(std::string& text) {
+  if (text.size() < 2 || text.front() != '{' || text.back() != '}') return 0;
+  text = text.substr(1, text.size() - 2);
+  return 1;
+}
+
+int SplitText(const std::string& text, const std::string& delimiter, std::vector<std::string>& parts) {
+  if (delimiter.empty()) return 0;
+  parts.clear();
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t found = text.find(delimiter, pos);
+    if (found == std::string::npos) {
+      parts.push_back(text.substr(pos));
+      break;
+    }
+    parts.push_back(text.substr(pos, found - pos));  // empty when it starts here
+    pos = found + delimiter.size();
+  }
+  return 1;
+}
+
+int TrimText(const std::string& text, std::string& out) {
+  out = std::string(TrimView(text));
+  return 1;
+}
+
+int TextToLong(const std::string& text, long& out) {
+  std::size_t i = 0;
+  while (i < text.size() && IsSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  // Accumulate as a negative number so that LONG_MIN itself is reachable.
+  long value = 0;
+  bool overflow = false;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    const int digit = text[i] - '0';
+    if (value < (LONG_MIN + digit) / 10) overflow = true;
+    if (!overflow) value = value * 10 - digit;
+  }
+  if (overflow) {
+    out = negative ? LONG_MIN : LONG_MAX;
+  } else if (negative) {
+    out = value;
+  } else {
+    out = (value == LONG_MIN) ? LONG_MAX : -value;
+  }
+  return 1;
+}
+
+int TextToDouble(const std::string& text, double& out) {
+  std::size_t i = 0;
+  while (i < text.size() && IsSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  const char* first = text.data() + i;
+  const char* last = text.data() + text.size();
+  if (i < text.size() && text[i] == '-') {  // "+-1" or "--1" is not a number
+    out = 0;
+    return 1;
+  }
+  double value = 0;
+  const auto result = std::from_chars(first, last, value, std::chars_format::general);
+  if (result.ec == std::errc::invalid_argument) {
+    value = 0;
+  } else if (result.ec == std::errc::result_out_of_range) {
+    // Too large unless the exponent is negative or the whole part is all zeros.
+    const std::string_view number(first, static_cast<std::size_t>(result.ptr - first));
+    const std::size_t e = number.find_first_of("eE");
+    const std::string_view whole = number.substr(0, std::min(number.find('.'), e));
+    const bool negativeExponent = e != std::string_view::npos && e + 1 < number.size() && number[e + 1] == '-';
+    const bool wholeIsZero = whole.find_first_not_of('0') == std::string_view::npos;
+    value = (negativeExponent || wholeIsZero) ? 0.0 : std::numeric_limits<double>::infinity();
+  }
+  out = negative ? -value : value;
+  return 1;
+}
+
+int ParseRect(const std::string& text, CRect& out) {
+  const auto numbers = BracedNumbers(text, 4);
+  if (!numbers) return 0;
+  out = CRect(static_cast<int>((*numbers)[0]), static_cast<int>((*numbers)[1]), static_cast<int>((*numbers)[2]),
+              static_cast<int>((*numbers)[3]));
+  return 1;
+}
+
+int ParsePoint(const std::string& text, CPoint& out) {
+  const auto numbers = BracedNumbers(text, 2);
+  if (!numbers) return 0;
+  out = CPoint(static_cast<int>((*numbers)[0]), static_cast<int>((*numbers)[1]));
+  return 1;
+}
+
+int ParseColor(const std::string& text, COLORREF& out) {
+  const auto numbers = BracedNumbers(text, 3);
+  if (!numbers) return 0;
+  out = RGB(static_cast<int>((*numbers)[0] & 0xFF), static_cast<int>((*numbers)[1] & 0xFF),
+            static_cast<int>((*numbers)[2] & 0xFF));
+  return 1;
+}
+
+int ParseGuid(const std::string& text, GUID& out) {
+  // Eleven fields, read into unsigned ints first and narrowed once all are there.
+  constexpr std::array<std::size_t, 11> kWidths = {8, 4, 4, 2, 2, 2, 2, 2, 2, 2, 2};
+  std::array<unsigned, 11> fields{};
+  std::size_t pos = 0;
+  if (!Expect(text, pos, '{')) return 0;
+  for (std::size_t f = 0; f < fields.size(); ++f) {
+    if ((f == 1 || f == 2 || f == 3 || f == 5) && !Expect(text, pos, '-')) return 0;
+    if (!ReadHex(text, pos, kWidths[f], fields[f])) return 0;
+  }
+  if (!Expect(text, pos, '}') || pos != text.size()) return 0;
+  out.Data1 = fields[0];
+  out.Data2 = static_cast<std::uint16_t>(fields[1]);
+  out.Data3 = static_cast<std::uint16_t>(fields[2]);
+  for (std::size_t b = 0; b < 8; ++b) out.Data4[b] = static_cast<std::uint8_t>(fields[3 + b]);
+  return 1;
+}
