@@ -8,11 +8,12 @@
 #include "app/startup.h"
 #include "platform/app_paths.h"
 #include "platform/page_registry.h"
+#include "app/ui/main_dlg.h"
 #include "platform/ui/dc.h"
-#include "platform/ui/page.h"
 #include "platform/ui/qt_convert.h"
 #include "platform/ui/qt_dialogs.h"
 #include "platform/ui/qt_ui_dispatcher.h"
+#include "platform/worker_registry.h"
 #include "storage/ado_database.h"
 
 CDeskApp::CDeskApp(int& argc, char** argv)
@@ -42,6 +43,21 @@ int CDeskApp::Run() {
   }
   if (!InitInstance()) return ExitInstance();
   const int code = QApplication::exec();
+  if (mainWindow_ && mainWindow_->ClosedByCloseBox()) {
+    // The close box: workers were stopped (or let go) by the window; no clean-exit
+    // marker. A worker still running may hold a database handle, so then the process
+    // ends here and the database rolls back its open transaction.
+    if (mainWindow_->LeftWorkersRunning() && ownedApp_) {
+      std::fflush(nullptr);
+      std::_Exit(1);
+    }
+    if (!mainWindow_->LeftWorkersRunning()) {
+      g_ADODatabase.Close();
+      g_ADODatabase_Custom.Close();
+    }
+    mainWindow_.reset();
+    return 1;
+  }
   const int exitCode = ExitInstance();
   return code != 0 ? code : exitCode;
 }
@@ -51,7 +67,9 @@ bool CDeskApp::InitInstance() {
   InstallQtDialogBackend();
   QApplication::setFont(ApplicationFont());
   dispatcher_ = std::make_unique<QtUiDispatcher>();
-  PageRegistry::Instance().SetDispatcher(dispatcher_.get());
+  PageRegistry::Instance().Restart(dispatcher_.get());
+  WorkerRegistry::Instance().Restart();
+  g_bClosing = false;
 
   if (!PrepareDataFolder(dataFolder_)) {
     MessageBox("数据目录无法使用: " + dataFolder_, kDefaultWindowTitle, MB_OK | MB_ICONERROR);
@@ -60,21 +78,23 @@ bool CDeskApp::InitInstance() {
   OpenCjhbDatabase();
   OpenCustomDatabase();
 
-  // The real main window replaces this empty page; closing it ends the loop.
-  mainWindow_ = std::make_unique<CPage>();
-  mainWindow_->setWindowTitle(ToQString(g_strWindowTitle));
-  mainWindow_->resize(1024, 700);
-  mainWindow_->OnInitDialog();
+  mainWindow_ = mainWindowFactory_ ? mainWindowFactory_() : std::make_unique<CMainDlg>();
+  mainWindow_->resize(1024, 720);
+  mainWindow_->InitDialog();
   mainWindow_->show();
   return true;
 }
 
 int CDeskApp::ExitInstance() {
+  WorkerRegistry::Instance().RequestStopAll();
   PageRegistry::Instance().BeginShutdown();
+  const bool workersEnded = WorkerRegistry::Instance().JoinAll(std::chrono::seconds(2));
   if (mainWindow_) WriteIsExit(1);
   mainWindow_.reset();
-  g_ADODatabase.Close();
-  g_ADODatabase_Custom.Close();
+  if (workersEnded) {  // a worker let go may still use its own database handle
+    g_ADODatabase.Close();
+    g_ADODatabase_Custom.Close();
+  }
   return 0;
 }
 
@@ -82,4 +102,4 @@ int CDeskApp::OpenCjhbDatabase() { return ::OpenCjhbDatabase(); }
 
 int CDeskApp::OpenCustomDatabase() { return ::OpenCustomDatabase(); }
 
-QWidget* CDeskApp::MainWindow() const { return mainWindow_.get(); }
+CMainDlg* CDeskApp::MainWindow() const { return mainWindow_.get(); }

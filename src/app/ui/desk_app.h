@@ -2,12 +2,13 @@
 // The application object: starts up, runs the main window's loop, and on an orderly
 // end writes the clean-exit marker.
 
+#include <functional>
 #include <memory>
 #include <string>
 
 class QApplication;
 class QWidget;
-class CPage;
+class CMainDlg;
 class QtUiDispatcher;
 
 class CDeskApp {
@@ -28,7 +29,11 @@ class CDeskApp {
   int OpenCustomDatabase();
 
   const std::string& DataFolder() const { return dataFolder_; }
-  QWidget* MainWindow() const;
+  CMainDlg* MainWindow() const;
+
+  // Builds the main window (tests put in a window with a fake tray).
+  using MainWindowFactory = std::function<std::unique_ptr<CMainDlg>()>;
+  void SetMainWindowFactory(MainWindowFactory factory) { mainWindowFactory_ = std::move(factory); }
 
   // True when some display is configured (QT_QPA_PLATFORM, DISPLAY or WAYLAND_DISPLAY).
   static bool HasDisplay();
@@ -39,5 +44,6 @@ class CDeskApp {
   std::string dataFolder_;
   std::unique_ptr<QApplication> ownedApp_;
   std::unique_ptr<QtUiDispatcher> dispatcher_;
-  std::unique_ptr<CPage> mainWindow_;
+  MainWindowFactory mainWindowFactory_;
+  std::unique_ptr<CMainDlg> mainWindow_;
 };

@@ -1,0 +1,96 @@
+#pragma once
+// The main window: six tabs over the program's pages, a three-pane status bar, the
+// start-up timers, the tray icon and the two ways out (the orderly one through the
+// tray menu, and the close box, which stops the workers and leaves at once).
+
+#include <QStatusBar>
+#include <array>
+#include <chrono>
+#include <memory>
+
+#include "acquisition/ui/download_data_dlg.h"
+#include "analysis/ui/top_branch_dlg.h"
+#include "analysis/ui/tracker_page.h"
+#include "app/main_window_iface.h"
+#include "app/ui/hot_money_tabs_dlg.h"
+#include "app/ui/track_tabs_dlg.h"
+#include "app/ui/tray_icon.h"
+#include "charting/ui/setting_dlg.h"
+#include "controls/ui/page_tab_ctrl.h"
+#include "platform/ui/page.h"
+#include "views/ui/dzjy_dlg.h"
+
+class QLabel;
+
+class CMainDlg : public CPage, public IStatusBar, public IMainTabs {
+  Q_OBJECT
+
+ public:
+  enum { IDD = 102 };
+  static constexpr int kTabControlId = 1000;
+  static constexpr UINT kTrayIconId = 131;
+  static constexpr UINT kRemoteConfigTimer = 1;
+  static constexpr UINT kTitleTimer = 4;
+
+  // Without a tray object the desktop's own tray is used.
+  explicit CMainDlg(std::unique_ptr<ITrayIcon> tray = nullptr, QWidget* parent = nullptr);
+  ~CMainDlg() override;
+
+  BOOL OnInitDialog() override;
+  BOOL InitStatusBar();
+  void InitTabs();
+  void OnTimer(UINT id) override;
+  void AddTrayIcon();
+  // 1 for another icon id (ignored), else 0.
+  int OnTrayNotify(UINT iconId, UINT mouseMessage);
+
+  // The remote notice check of timer 1; its own issue fills it in.
+  virtual void CheckRemoteConfig() {}
+  // The About command's handler.
+  virtual void OnAbout() {}
+
+  // IStatusBar, IMainTabs
+  void SetPaneText(int pane, const std::string& text) override;
+  int SetCurSel(int index) override;
+  int GetCurSel() const override;
+
+  QString PaneText(int pane) const;
+  ITrayIcon& Tray() { return *tray_; }
+
+  // The close box was used: the loop ends with status 1 and no clean-exit marker.
+  bool ClosedByCloseBox() const { return closedByCloseBox_; }
+  // Workers still running after the close bound.
+  bool LeftWorkersRunning() const { return leftWorkersRunning_; }
+  void SetCloseBound(std::chrono::milliseconds bound) { closeBound_ = bound; }
+
+  CPageTabCtrl m_ctrlTab;
+  // Pages in construction order; destroyed in reverse.
+  CTrackTabsDlg m_dlgTrackTabs;
+  CTrackerPage m_dlgTracker;
+  CSettingDlg m_dlgSetting;
+  CDownloadDataDlg m_dlgDownloadData;
+  CHotMoneyTabsDlg m_dlgHotMoneyTabs;
+  CDzjyDlg m_dlgDzjy;
+  // An instance of its own that never gets a window.
+  CTopBranchDlg m_dlgTopBranch;
+
+ protected:
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  // Shows the tray menu ("退出") at `at`; the chosen command id (IDCANCEL) or 0.
+  virtual int ChooseTrayMenuCommand(const QPoint& at);
+
+ private:
+  void LayoutPanes();
+
+  std::unique_ptr<ITrayIcon> tray_;
+  QStatusBar* statusBar_ = nullptr;
+  std::array<QLabel*, 3> panes_{};
+  std::chrono::milliseconds closeBound_{2000};
+  bool closedByCloseBox_ = false;
+  bool leftWorkersRunning_ = false;
+};
+
+// The program's icon (resource 131).
+QIcon ProgramIcon();

@@ -1,0 +1,255 @@
+#include "app/ui/main_dlg.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QTabBar>
+#include <QTextLayout>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "../../support/gui_driver.h"
+#include "../../support/temp_program_folder.h"
+#include "app/settings.h"
+#include "fake_tray.h"
+#include "platform/app_paths.h"
+#include "platform/page_registry.h"
+#include "platform/ui/qt_ui_dispatcher.h"
+#include "platform/worker_registry.h"
+#include "views/daily_list_page_iface.h"
+
+namespace {
+
+class CountingMainDlg : public CMainDlg {
+ public:
+  using CMainDlg::CMainDlg;
+  void CheckRemoteConfig() override { ++remoteChecks; }
+  int ChooseTrayMenuCommand(const QPoint&) override {
+    ++menus;
+    return menuAnswer;
+  }
+  int remoteChecks = 0;
+  int menus = 0;
+  int menuAnswer = 0;
+};
+
+class MainDlgTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    PageRegistry::Instance().Restart(&dispatcher_);
+    WorkerRegistry::Instance().Restart();
+    g_Settings = CSettings{};
+    g_strWindowTitle = "Velkor Desk";
+  }
+  void TearDown() override { PageRegistry::Instance().ResetForTests(); }
+
+  std::unique_ptr<CountingMainDlg> MakeWindow(bool trayAvailable = true) {
+    auto tray = std::make_unique<FakeTray>(trayAvailable);
+    tray_ = tray.get();
+    auto dlg = std::make_unique<CountingMainDlg>(std::move(tray));
+    dlg->resize(1024, 720);
+    dlg->InitDialog();
+    return dlg;
+  }
+
+  QtUiDispatcher dispatcher_;
+  FakeTray* tray_ = nullptr;
+  TempProgramFolder folder_;
+};
+
+QStringList TabTitles(CPageTabCtrl& tabs) {
+  QStringList titles;
+  for (int i = 0; i < tabs.TabBar()->count(); ++i) titles << tabs.TabBar()->tabText(i);
+  return titles;
+}
+
+// True when every character of text has a glyph in the font (no glyph index 0).
+bool HasEveryGlyph(const QString& text, const QFont& font) {
+  QTextLayout layout(text, font);
+  layout.beginLayout();
+  layout.createLine();
+  layout.endLayout();
+  for (const QGlyphRun& run : layout.glyphRuns()) {
+    for (quint32 index : run.glyphIndexes()) {
+      if (index == 0) return false;
+    }
+  }
+  return !layout.glyphRuns().isEmpty();
+}
+
+bool HasInk(const QImage& image, const QRect& area) {
+  const QRgb first = image.pixel(area.topLeft());
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      if (image.pixel(x, y) != first) return true;
+    }
+  }
+  return false;
+}
+
+class ProbeDailyPage : public IDailyListPage {
+ public:
+  void OnTodayDataDownloaded() override {
+    ++calls;
+    onUiThread = QThread::currentThread() == qApp->thread();
+  }
+  std::atomic<int> calls{0};
+  std::atomic<bool> onUiThread{false};
+};
+
+}  // namespace
+
+TEST_F(MainDlgTest, SixTabsAndTwoNestedHostsInOrderWithTheirPages) {
+  auto dlg = MakeWindow();
+  EXPECT_EQ(TabTitles(dlg->m_ctrlTab),
+            (QStringList{"今日Velkor", "敢死队排行榜", "搜索&&查询", "大宗交易", "数据下载", "系统设置"}));
+  const int mainIds[] = {240, 229, 140, 242, 134, 177};
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(dlg->m_ctrlTab.Page(i)->objectName(), QStringLiteral("page%1").arg(mainIds[i])) << i;
+  }
+  EXPECT_EQ(TabTitles(dlg->m_dlgTrackTabs.m_ctrlTab), (QStringList{"小牛追踪", "上榜明细", "席位解密", "个股活跃榜"}));
+  const int trackIds[] = {243, 129, 239, 212};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(dlg->m_dlgTrackTabs.m_ctrlTab.Page(i)->objectName(), QStringLiteral("page%1").arg(trackIds[i]));
+  }
+  EXPECT_EQ(TabTitles(dlg->m_dlgHotMoneyTabs.m_ctrlTab), (QStringList{"买卖排行榜", "游资持续买入", "机构买入排行榜"}));
+  const int hotIds[] = {206, 236, 237};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(dlg->m_dlgHotMoneyTabs.m_ctrlTab.Page(i)->objectName(), QStringLiteral("page%1").arg(hotIds[i]));
+  }
+  // The seat success-rate page and the window's own ranking page never get a window.
+  EXPECT_FALSE(dlg->m_dlgHotMoneyTabs.m_dlgSeatRate.isVisible());
+  EXPECT_EQ(dlg->m_dlgHotMoneyTabs.m_dlgSeatRate.parentWidget(), nullptr);
+  EXPECT_EQ(dlg->m_dlgTopBranch.parentWidget(), nullptr);
+  EXPECT_EQ(dlg->GetDlgItem(1000), &dlg->m_ctrlTab);
+}
+
+TEST_F(MainDlgTest, StatusPanesAndTheirRegistrySlot) {
+  auto dlg = MakeWindow();
+  EXPECT_EQ(dlg->PaneText(0), QStringLiteral("专注Velkor数据统计、分析！"));
+  EXPECT_EQ(dlg->PaneText(1), QStringLiteral("   工作状态: 运行中"));
+  EXPECT_EQ(dlg->PaneText(2), QStringLiteral("Velkor Desk"));
+  std::thread worker([] {
+    PageRegistry::Instance().Send<IStatusBar>(PageSlot::StatusBar,
+                                              [](IStatusBar& bar) { bar.SetPaneText(1, "正在下载 2017-02-06"); });
+  });
+  EXPECT_TRUE(GuiDriver::WaitUntil([&] { return dlg->PaneText(1) == QStringLiteral("正在下载 2017-02-06"); }));
+  worker.join();
+  dlg->SetPaneText(3, "ignored");
+  EXPECT_EQ(dlg->PaneText(2), QStringLiteral("Velkor Desk"));
+}
+
+TEST_F(MainDlgTest, TimerOneChecksOnceAndMarksTheRun) {
+  auto dlg = MakeWindow();
+  EXPECT_EQ(dlg->TimerInterval(1), 20000);
+  EXPECT_EQ(dlg->TimerInterval(4), 90000);
+  dlg->OnTimer(1);
+  EXPECT_EQ(dlg->remoteChecks, 1);
+  EXPECT_EQ(dlg->TimerInterval(1), -1);
+  EXPECT_EQ(folder_.ReadFile("sysinfo.ini"), "[system]\r\nIsExit=0\r\n");
+  EXPECT_EQ(g_Settings.IsExit, 0);
+}
+
+TEST_F(MainDlgTest, TimerFourSetsTheTitleAgain) {
+  auto dlg = MakeWindow();
+  g_strWindowTitle = "龙虎观察 2";
+  dlg->setWindowTitle("changed");
+  dlg->OnTimer(4);
+  EXPECT_EQ(dlg->windowTitle(), QStringLiteral("龙虎观察 2"));
+  EXPECT_EQ(dlg->TimerInterval(4), -1);
+  EXPECT_EQ(dlg->TimerInterval(1), 20000);
+}
+
+TEST_F(MainDlgTest, MinimisingStaysAWindowWithoutTrayOrSetting) {
+  for (const bool trayAvailable : {false, true}) {
+    g_Settings.IsToTray = trayAvailable ? 0 : 1;
+    auto dlg = MakeWindow(trayAvailable);
+    dlg->show();
+    ASSERT_TRUE(GuiDriver::WaitForExposed(dlg.get()));
+    dlg->setWindowState(Qt::WindowMinimized);
+    QApplication::processEvents();
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_FALSE(tray_->IsVisible());
+  }
+}
+
+TEST_F(MainDlgTest, MinimisingToTheTrayAndBack) {
+  g_Settings.IsToTray = 1;
+  auto dlg = MakeWindow(true);
+  dlg->show();
+  ASSERT_TRUE(GuiDriver::WaitForExposed(dlg.get()));
+  dlg->setWindowState(Qt::WindowMinimized);
+  ASSERT_TRUE(GuiDriver::WaitUntil([&] { return !dlg->isVisible(); }));
+  EXPECT_TRUE(tray_->IsVisible());
+  EXPECT_EQ(tray_->Tip(), QStringLiteral("消息服务程序"));
+  EXPECT_EQ(dlg->OnTrayNotify(132, kTrayLeftDoubleClick), 1);  // another icon: ignored
+  EXPECT_FALSE(dlg->isVisible());
+  tray_->Act(kTrayLeftDoubleClick);
+  EXPECT_TRUE(dlg->isVisible());
+  EXPECT_FALSE(tray_->IsVisible());
+  EXPECT_EQ(dlg->menus, 0);
+  tray_->Act(kTrayRightButtonUp);  // the menu, dismissed
+  EXPECT_EQ(dlg->menus, 1);
+  EXPECT_TRUE(dlg->isVisible());
+}
+
+TEST_F(MainDlgTest, TodayDownloadedReachesAPublishedPageOnTheUiThread) {
+  auto dlg = MakeWindow();
+  bool sent = true;
+  std::thread before([&] {
+    sent = PageRegistry::Instance().Send<IDailyListPage>(PageSlot::DataDisplay,
+                                                         [](IDailyListPage& p) { p.OnTodayDataDownloaded(); });
+  });
+  while (before.joinable()) {
+    QApplication::processEvents();
+    if (!sent) break;
+  }
+  before.join();
+  EXPECT_FALSE(sent);  // the placeholder page publishes nothing
+
+  ProbeDailyPage probe;
+  PageRegistry::Instance().Publish<IDailyListPage>(PageSlot::DataDisplay, &probe);
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    sent = PageRegistry::Instance().Send<IDailyListPage>(PageSlot::DataDisplay,
+                                                         [](IDailyListPage& p) { p.OnTodayDataDownloaded(); });
+    done = true;
+  });
+  EXPECT_TRUE(GuiDriver::WaitUntil([&] { return done.load(); }));
+  worker.join();
+  EXPECT_TRUE(sent);
+  EXPECT_EQ(probe.calls, 1);
+  EXPECT_TRUE(probe.onUiThread);
+  PageRegistry::Instance().Unpublish(PageSlot::DataDisplay);
+}
+
+TEST_F(MainDlgTest, ScreenshotShowsEveryTitleAndPaneWithRealGlyphs) {
+  auto dlg = MakeWindow();
+  dlg->show();
+  ASSERT_TRUE(GuiDriver::WaitForExposed(dlg.get()));
+  QApplication::processEvents();
+  const QImage shot = GuiDriver::Grab(dlg.get());
+  ASSERT_EQ(shot.size(), QSize(1024, 720));
+  const QString path = QDir::current().absoluteFilePath("main_window.png");
+  EXPECT_TRUE(shot.save(path)) << path.toStdString();
+
+  QTabBar* bar = dlg->m_ctrlTab.TabBar();
+  for (int i = 0; i < bar->count(); ++i) {
+    QString shown = bar->tabText(i);
+    shown.replace("&&", "&");
+    EXPECT_TRUE(HasEveryGlyph(shown, bar->font()))
+        << shown.toStdString() << ": a glyph is missing (is fonts-noto-cjk installed?)";
+  }
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(HasEveryGlyph(dlg->PaneText(i).trimmed(), dlg->font()))
+        << dlg->PaneText(i).toStdString() << ": a glyph is missing (is fonts-noto-cjk installed?)";
+  }
+  const QRect strip = bar->geometry().translated(dlg->m_ctrlTab.mapTo(dlg.get(), QPoint(0, 0)));
+  EXPECT_TRUE(HasInk(shot, strip.intersected(shot.rect())));
+  QWidget* pane0 = dlg->findChild<QLabel*>("pane0");
+  ASSERT_NE(pane0, nullptr);
+  const QRect paneArea(pane0->mapTo(dlg.get(), QPoint(0, 0)), pane0->size());
+  EXPECT_TRUE(HasInk(shot, paneArea.intersected(shot.rect())));
+}
