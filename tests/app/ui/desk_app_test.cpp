@@ -1,16 +1,26 @@
 #include "app/ui/desk_app.h"
 
 #include <QApplication>
+#include <QTabBar>
 #include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <thread>
 #include <vector>
 
 #include "../../support/gui_driver.h"
 #include "../../support/temp_program_folder.h"
+#include "app/main_window_iface.h"
 #include "app/settings.h"
+#include "app/ui/main_dlg.h"
+#include "fake_tray.h"
+#include "platform/page_registry.h"
+#include "platform/worker_registry.h"
 #include "platform/message_box.h"
 #include "storage/ado_database.h"
 #include "storage/ado_recordset.h"
@@ -31,11 +41,21 @@ struct RunResult {
   bool windowShown = false;
   std::string title;
   std::vector<RecordedMessageBox> boxesBeforeWindow;
+  std::chrono::milliseconds afterScenario{0};
+};
+
+class ScriptedMainDlg : public CMainDlg {
+ public:
+  ScriptedMainDlg() : CMainDlg(std::make_unique<FakeTray>(true)) {}
+  int ChooseTrayMenuCommand(const QPoint&) override { return IDCANCEL; }  // the user picks "退出"
+  FakeTray& FakeTrayIcon() { return static_cast<FakeTray&>(Tray()); }
 };
 
 // Runs the application object in-process on `folder`; once its window is exposed the
-// driver closes it, which ends the loop the orderly way.
-RunResult RunDeskAppOn(const std::string& folder) {
+// scenario acts on it (by default the close box).
+RunResult RunDeskAppOn(const std::string& folder,
+                       const std::function<void(CMainDlg&)>& scenario = [](CMainDlg& w) { w.close(); },
+                       std::chrono::milliseconds closeBound = std::chrono::milliseconds(2000)) {
   std::vector<std::string> args{"velkordesk", "--data-dir", folder};
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
@@ -44,16 +64,23 @@ RunResult RunDeskAppOn(const std::string& folder) {
 
   RunResult result;
   CDeskApp app(argc, argv.data());
+  app.SetMainWindowFactory([closeBound] {
+    auto window = std::make_unique<ScriptedMainDlg>();
+    window->SetCloseBound(closeBound);
+    return window;
+  });
+  std::chrono::steady_clock::time_point scenarioStart;
   QTimer closer;
   closer.setInterval(20);
   QObject::connect(&closer, &QTimer::timeout, [&] {
-    QWidget* window = app.MainWindow();
+    CMainDlg* window = app.MainWindow();
     if (window == nullptr || !window->isVisible()) return;
     closer.stop();
     result.windowShown = GuiDriver::WaitForExposed(window);
     result.title = window->windowTitle().toStdString();
     result.boxesBeforeWindow = MessageBoxHook::Instance().TakeRecorded();
-    window->close();
+    scenarioStart = std::chrono::steady_clock::now();
+    scenario(*window);
   });
   closer.start();
   QTimer watchdog;
@@ -61,14 +88,21 @@ RunResult RunDeskAppOn(const std::string& folder) {
   QObject::connect(&watchdog, &QTimer::timeout, [] { QApplication::exit(99); });
   watchdog.start(20000);
   result.code = app.Run();
+  result.afterScenario = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - scenarioStart);
   return result;
 }
 
 }  // namespace
 
+// The tray menu's "退出" is the orderly road out.
+void ExitThroughTheTray(CMainDlg& window) {
+  static_cast<ScriptedMainDlg&>(window).FakeTrayIcon().Act(kTrayRightButtonUp);
+}
+
 TEST(DeskApp, OrderlyRunOnAFreshFolderCreatesEverythingAndMarksTheExit) {
   TempProgramFolder folder;
-  const RunResult run = RunDeskAppOn(folder.Path());
+  const RunResult run = RunDeskAppOn(folder.Path(), ExitThroughTheTray);
   EXPECT_EQ(run.code, 0);
   EXPECT_TRUE(run.windowShown);
   EXPECT_EQ(run.title, "Velkor Desk");
@@ -86,7 +120,7 @@ TEST(DeskApp, ABrokenMarketFileShowsItsBoxAndTheWindowStillComes) {
   o.iniText = "[system]\nTitalName=龙虎观察\n";
   TempProgramFolder folder(o);
   folder.WriteFile("CJHB.mdb", std::string(2048, '\x5a'));
-  const RunResult run = RunDeskAppOn(folder.Path());
+  const RunResult run = RunDeskAppOn(folder.Path(), ExitThroughTheTray);
   EXPECT_EQ(run.code, 0);
   EXPECT_TRUE(run.windowShown);
   EXPECT_EQ(run.title, "龙虎观察");
@@ -113,4 +147,84 @@ TEST(DeskApp, NoDisplayIsDetectedFromTheEnvironment) {
   qputenv("QT_QPA_PLATFORM", saved);
   if (!savedDisplay.isEmpty()) qputenv("DISPLAY", savedDisplay);
   if (!savedWayland.isEmpty()) qputenv("WAYLAND_DISPLAY", savedWayland);
+}
+
+TEST(DeskApp, EveryTabShowsItsPage) {
+  TempProgramFolder folder;
+  std::vector<std::string> failures;
+  const RunResult run = RunDeskAppOn(folder.Path(), [&](CMainDlg& w) {
+    auto expectShown = [&](CPageTabCtrl& tabs, int index, int id) {
+      if (!GuiDriver::SelectTab(static_cast<QWidget*>(tabs.TabBar()), index)) failures.push_back("no tab " + std::to_string(index));
+      QApplication::processEvents();
+      QWidget* page = w.findChild<QWidget*>(QStringLiteral("page%1").arg(id));
+      if (page == nullptr || !page->isVisible()) failures.push_back("page" + std::to_string(id) + " not shown");
+    };
+    const int mainIds[] = {240, 229, 140, 242, 134, 177};
+    for (int i = 5; i >= 0; --i) expectShown(w.m_ctrlTab, i, mainIds[i]);
+    const int trackIds[] = {243, 129, 239, 212};
+    for (int i = 3; i >= 0; --i) expectShown(w.m_dlgTrackTabs.m_ctrlTab, i, trackIds[i]);
+    expectShown(w.m_ctrlTab, 1, 229);
+    const int hotIds[] = {206, 236, 237};
+    for (int i = 2; i >= 0; --i) expectShown(w.m_dlgHotMoneyTabs.m_ctrlTab, i, hotIds[i]);
+    ExitThroughTheTray(w);
+  });
+  EXPECT_EQ(run.code, 0);
+  EXPECT_TRUE(failures.empty()) << failures.front();
+  EXPECT_TRUE(run.boxesBeforeWindow.empty());
+  EXPECT_EQ(folder.ReadFile("sysinfo.ini"), "[system]\r\nIsExit=1\r\n");
+}
+
+TEST(DeskApp, TheCloseBoxStopsAWorkerThatCallsTheUiAndSkipsTheExitMarker) {
+  TempProgramFolder::Options o;
+  o.withIni = true;
+  o.iniText = "[system]\r\nIsExit=0\r\n";
+  TempProgramFolder folder(o);
+  std::atomic<int> rounds{0};
+  std::atomic<bool> sawStop{false};
+  const RunResult run = RunDeskAppOn(folder.Path(), [&](CMainDlg& w) {
+    ASSERT_EQ(WorkerRegistry::Instance().Start("probe",
+                                               [&](std::stop_token token) {
+                                                 while (!token.stop_requested()) {
+                                                   PageRegistry::Instance().Send<IStatusBar>(
+                                                       PageSlot::StatusBar,
+                                                       [](IStatusBar& bar) { bar.SetPaneText(1, "工作中"); });
+                                                   ++rounds;
+                                                 }
+                                                 sawStop = true;
+                                               }),
+              WorkerRegistry::StartResult::Started);
+    GuiDriver::WaitUntil([&] { return rounds.load() > 3; });
+    w.close();
+  });
+  EXPECT_EQ(run.code, 1);
+  EXPECT_TRUE(sawStop);
+  EXPECT_GT(rounds.load(), 3);
+  EXPECT_LT(run.afterScenario, std::chrono::milliseconds(2000));
+  EXPECT_EQ(folder.ReadFile("sysinfo.ini"), "[system]\r\nIsExit=0\r\n");
+  EXPECT_FALSE(WorkerRegistry::Instance().IsRunning("probe"));
+}
+
+TEST(DeskApp, AWorkerIgnoringItsStopDoesNotHoldTheProgramOpen) {
+  TempProgramFolder folder;
+  std::atomic<bool> release{false};
+  std::atomic<bool> ended{false};
+  const auto bound = std::chrono::milliseconds(200);
+  const RunResult run = RunDeskAppOn(
+      folder.Path(),
+      [&](CMainDlg& w) {
+        WorkerRegistry::Instance().Start("stubborn", [&](std::stop_token) {
+          while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          ended = true;
+        });
+        w.close();
+      },
+      bound);
+  EXPECT_EQ(run.code, 1);
+  EXPECT_GE(run.afterScenario, bound);
+  EXPECT_LT(run.afterScenario, std::chrono::milliseconds(1500));
+  EXPECT_FALSE(folder.Exists("sysinfo.ini"));  // no exit marker
+  release = true;
+  EXPECT_TRUE(GuiDriver::WaitUntil([&] { return ended.load(); }));
+  g_ADODatabase.Close();  // left open for the worker that was let go
+  g_ADODatabase_Custom.Close();
 }
