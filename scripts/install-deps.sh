@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libsqlite3-dev libcurl4-openssl-dev
   libx11-dev libxtst-dev libgtest-dev
   fonts-noto-cjk
+  clang libclang-rt-14-dev
 )
 
 missing=()
