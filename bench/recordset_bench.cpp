@@ -124,7 +124,7 @@ double InsertDay(DbBuilder& builder, const std::string& day, bool inTransaction)
     sell[i] = {"机构专用", 3.0, 2345.5 + i};
   }
   for (int r = 0; r < 90; ++r) {
-    char code[8];
+    char code[16];
     std::snprintf(code, sizeof code, "%06d", 300000 + r);
     builder.AddListing(day, code, "测试股份", "日涨幅偏离值达7%的证券", 10.01, 12.5, 1e5, buy, sell);
   }

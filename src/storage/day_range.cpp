@@ -1,0 +1,54 @@
+#include "storage/day_range.h"
+
+#include "platform/clock.h"
+
+namespace {
+
+bool ReadPart(std::string_view text, std::size_t& pos, int maxDigits, int& out) {
+  int value = 0;
+  int digits = 0;
+  while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && digits < maxDigits) {
+    value = value * 10 + (text[pos] - '0');
+    ++pos;
+    ++digits;
+  }
+  out = value;
+  return digits > 0;
+}
+
+void AppendPadded(std::string& out, int value) {
+  if (value >= 0 && value < 10) out += '0';
+  out += std::to_string(value);
+}
+
+}  // namespace
+
+std::string DayText(int year, int month, int day) {
+  std::string out = std::to_string(year);
+  out += '-';
+  AppendPadded(out, month);
+  out += '-';
+  AppendPadded(out, day);
+  return out;
+}
+
+std::pair<std::string, std::string> DayRange(std::string_view day) {
+  std::size_t pos = 0;
+  int year = 0, month = 0, dayOfMonth = 0;
+  const bool parsed = ReadPart(day, pos, 4, year) && pos < day.size() && day[pos++] == '-' &&
+                      ReadPart(day, pos, 2, month) && pos < day.size() && day[pos++] == '-' &&
+                      ReadPart(day, pos, 2, dayOfMonth) && (pos == day.size() || day[pos] == ' ' || day[pos] == 'T');
+  if (!parsed || month < 1 || month > 12 || dayOfMonth < 1) return {};
+  const std::int64_t number = DaysFromCivil(year, month, dayOfMonth);
+  // A day past the month's end (2015-02-30) comes back as another day: not valid.
+  const LocalTime check = CivilFromDays(number);
+  if (check.year != year || check.month != month || check.day != dayOfMonth) return {};
+  const LocalTime next = CivilFromDays(number + 1);
+  return {DayText(year, month, dayOfMonth), DayText(next.year, next.month, next.day)};
+}
+
+std::string CutoffDay(const IClock& clock, int days) {
+  const LocalTime now = clock.Now();
+  const LocalTime cutoff = CivilFromDays(DaysFromCivil(now.year, now.month, now.day) - days);
+  return DayText(cutoff.year, cutoff.month, cutoff.day);
+}

@@ -1,0 +1,23 @@
+#pragma once
+// Day texts for queries. Days are stored as zero-padded ISO text ("2017-02-06"), some
+// date columns also as "2017-02-06 00:00:00"; comparing them as text against the
+// bounds below finds both forms.
+
+#include <string>
+#include <string_view>
+#include <utility>
+
+class IClock;
+
+// "%d-%0.2d-%0.2d": DayText(2017, 2, 6) == "2017-02-06".
+std::string DayText(int year, int month, int day);
+
+// [day, next day) for `col >= ? AND col < ?`: the rows of that day whatever time part
+// they carry. `day` is "YYYY-MM-DD" (month and day may have one digit; a time part
+// after it is ignored). A text that is no valid day gives {"", ""}, which matches
+// nothing.
+std::pair<std::string, std::string> DayRange(std::string_view day);
+
+// The day `days` days before the clock's today: `datediff('d', X, now()) <= n`
+// becomes `X >= ?` with CutoffDay(clock, n).
+std::string CutoffDay(const IClock& clock, int days);
