@@ -17,7 +17,7 @@
 #include "controls/palette.h"
 #include "platform/gdi_types.h"
 
-class ColorPalette;
+#include "controls/ui/color_palette.h"
 
 class CColorPickerButton : public QAbstractButton {
   Q_OBJECT
