@@ -1,0 +1,23 @@
+#pragma once
+// The colours one line of a colour list box is painted in. Each line carries its own
+// text colour; 0 means "no colour of its own", so the line follows the system colours
+// (pure black can therefore not be chosen as a line colour).
+
+#include "platform/gdi_types.h"
+
+struct ListBoxLineLook {
+  COLORREF fill = 0;  // the line's field: its own colour when selected, else the list background
+  COLORREF text = 0;
+};
+
+// Each of the three colour bytes replaced by 255 minus the byte; the top byte is 0.
+COLORREF InverseColour(COLORREF colour);
+
+// The field and text colour of one line.
+//  - Selected: the field is the line colour (black for an uncoloured line); the text is
+//    the inverse of the line colour, or the highlight-text colour for an uncoloured line.
+//    This holds in a disabled list too.
+//  - Unselected: the field is the list background; the text is grey in a disabled list,
+//    else the line colour, or the window-text colour for an uncoloured line or for a
+//    line whose colour equals the background (white on a white list would be invisible).
+ListBoxLineLook ListBoxLineColours(COLORREF colour, bool selected, bool disabled, COLORREF background);

@@ -1,0 +1,290 @@
+#include "controls/ui/color_list_box.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPointer>
+#include <QStyledItemDelegate>
+#include <QThread>
+
+#include "controls/list_box_colours.h"
+#include "platform/page_registry.h"
+#include "platform/ui/qt_convert.h"
+
+namespace {
+
+constexpr int kColourRole = Qt::UserRole;
+
+// Hands every line to the list's own DrawItem and MeasureItem.
+class ColorListBoxDelegate final : public QStyledItemDelegate {
+ public:
+  explicit ColorListBoxDelegate(CColorListBox* list) : QStyledItemDelegate(list), list_(list) {}
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    DrawItemRecord item;
+    item.itemID = index.row();
+    // Every paint draws the line entire; the focused line also gets its focus frame,
+    // as a separate focus step would add it.
+    item.itemAction = DrawItemRecord::kDrawEntire;
+    if (option.state & QStyle::State_HasFocus) item.itemAction |= DrawItemRecord::kFocus;
+    if (option.state & QStyle::State_Selected) item.itemState |= DrawItemRecord::kSelected;
+    if (!(option.state & QStyle::State_Enabled)) item.itemState |= DrawItemRecord::kDisabled;
+    if (option.state & QStyle::State_HasFocus) item.itemState |= DrawItemRecord::kHasFocus;
+    item.rcItem = FromQRect(option.rect);
+    item.itemData = index.data(kColourRole).toUInt();
+
+    CDC dc(*painter);
+    dc.SelectObject(CFont(option.font));  // the list's font, as the list's own DC has it
+    list_->DrawItem(dc, item);
+  }
+
+  QSize sizeHint(const QStyleOptionViewItem& /*option*/, const QModelIndex& index) const override {
+    MeasureItemRecord item;
+    item.itemID = index.row();
+    // Lines span the list's width whatever the hint says; a zero width keeps the
+    // list from scrolling sideways, so a line wider than the list is clipped, as in a
+    // list box without a horizontal extent.
+    list_->MeasureItem(item);
+    return QSize(item.itemWidth, item.itemHeight);
+  }
+
+ private:
+  CColorListBox* list_;
+};
+
+}  // namespace
+
+CColorListBox::CColorListBox(QWidget* parent) : QListWidget(parent) {
+  setItemDelegate(new ColorListBoxDelegate(this));
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // Every line has the same size, so the view measures one instead of each.
+  setUniformItemSizes(true);
+  // The list background and text follow the fixed system colours.
+  QPalette pal = palette();
+  for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    pal.setColor(group, QPalette::Base, ToQColor(GetSysColor(COLOR_WINDOW)));
+    pal.setColor(group, QPalette::Text, ToQColor(GetSysColor(COLOR_WINDOWTEXT)));
+  }
+  setPalette(pal);
+  batchTimer_.setSingleShot(true);
+  batchTimer_.setInterval(kWorkerBatchMs);
+  connect(&batchTimer_, &QTimer::timeout, this, [this] { FlushHeld(); });
+}
+
+CColorListBox::~CColorListBox() = default;
+
+template <class R, class Fn>
+R CColorListBox::OnUiThread(R failed, Fn&& fn) const {
+  // The widget's own thread is the UI thread.
+  if (QThread::currentThread() == thread()) return fn(false);
+  PageRegistry& registry = PageRegistry::Instance();
+  IUiDispatcher* dispatcher = registry.Dispatcher();
+  if (dispatcher == nullptr || registry.IsClosing()) return failed;
+  R result = failed;
+  QPointer<CColorListBox> self(const_cast<CColorListBox*>(this));
+  // A call dropped at shutdown never runs, so `result` keeps `failed`.
+  const bool ran = dispatcher->RunOnUi(
+      [&] {
+        if (self) result = fn(true);
+      },
+      true);
+  return ran ? result : failed;
+}
+
+void CColorListBox::HoldLine(const QString& text, COLORREF colour) {
+  held_.push_back(HeldLine{text, colour});
+  if (!batchTimer_.isActive()) batchTimer_.start();
+}
+
+void CColorListBox::FlushHeld() {
+  batchTimer_.stop();
+  std::vector<HeldLine> lines = std::move(held_);
+  held_.clear();
+  for (const HeldLine& line : lines) {
+    addItem(line.text);
+    item(count() - 1)->setData(kColourRole, static_cast<uint>(line.colour));
+  }
+  if (heldSelection_) {
+    const int selection = *heldSelection_;
+    heldSelection_.reset();
+    SelectNow(selection);
+  }
+}
+
+int CColorListBox::InsertNow(int index, const CString& text, COLORREF colour) {
+  const int n = count();
+  if (index == -1) index = n;
+  if (index < 0 || index > n) return LB_ERR;
+  insertItem(index, ToQString(text));
+  // The colour goes with the line in the same call, so no other line can come between.
+  item(index)->setData(kColourRole, static_cast<uint>(colour));
+  return index;
+}
+
+int CColorListBox::SelectNow(int index) {
+  if (index == -1) {
+    clearSelection();
+    return LB_ERR;
+  }
+  if (index < 0 || index >= count()) return LB_ERR;
+  setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
+  scrollToItem(item(index));
+  return index;
+}
+
+int CColorListBox::AddString(const CString& text) { return AddString(text, 0); }
+
+int CColorListBox::AddString(const CString& text, COLORREF colour) {
+  return InsertString(-1, text, colour);
+}
+
+int CColorListBox::InsertString(int index, const CString& text) { return InsertString(index, text, 0); }
+
+int CColorListBox::InsertString(int index, const CString& text, COLORREF colour) {
+  return OnUiThread(LB_ERR, [&](bool fromWorker) {
+    const int lines = LineCount();
+    if (fromWorker && (index == -1 || index == lines)) {
+      HoldLine(ToQString(text), colour);
+      return lines;
+    }
+    FlushHeld();
+    return InsertNow(index, text, colour);
+  });
+}
+
+int CColorListBox::SetItemColor(int index, COLORREF colour) {
+  return OnUiThread(LB_ERR, [&](bool) {
+    if (index >= count() && index < LineCount()) {
+      held_[static_cast<size_t>(index - count())].colour = colour;
+      return 0;
+    }
+    QListWidgetItem* line = item(index);
+    if (line == nullptr) return LB_ERR;
+    line->setData(kColourRole, static_cast<uint>(colour));
+    viewport()->repaint();  // the whole list, at once
+    return 0;
+  });
+}
+
+int CColorListBox::ResetContent() {
+  return OnUiThread(LB_ERR, [&](bool) {
+    batchTimer_.stop();
+    held_.clear();
+    heldSelection_.reset();
+    clear();
+    return 0;
+  });
+}
+
+int CColorListBox::GetCount() const {
+  return OnUiThread(LB_ERR, [&](bool) { return LineCount(); });
+}
+
+int CColorListBox::GetText(int index, CString& text) const {
+  return OnUiThread(LB_ERR, [&](bool) {
+    if (index >= count() && index < LineCount()) {
+      text = FromQString(held_[static_cast<size_t>(index - count())].text);
+      return static_cast<int>(text.size());
+    }
+    const QListWidgetItem* line = item(index);
+    if (line == nullptr) return LB_ERR;
+    text = FromQString(line->text());
+    return static_cast<int>(text.size());
+  });
+}
+
+CString CColorListBox::GetText(int index) const {
+  CString text;
+  GetText(index, text);
+  return text;
+}
+
+DWORD CColorListBox::GetItemData(int index) const {
+  return OnUiThread(static_cast<DWORD>(LB_ERR), [&](bool) {
+    if (index >= count() && index < LineCount()) return held_[static_cast<size_t>(index - count())].colour;
+    const QListWidgetItem* line = item(index);
+    return line == nullptr ? static_cast<DWORD>(LB_ERR) : static_cast<DWORD>(line->data(kColourRole).toUInt());
+  });
+}
+
+int CColorListBox::GetCurSel() const {
+  return OnUiThread(LB_ERR, [&](bool) {
+    if (heldSelection_) return *heldSelection_ >= 0 ? *heldSelection_ : LB_ERR;
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? LB_ERR : rows.first().row();
+  });
+}
+
+int CColorListBox::SetCurSelOnUi(int index, bool fromWorker) {
+  if (!fromWorker) {
+    FlushHeld();
+    return SelectNow(index);
+  }
+  // Held with the worker's lines, so the widget scrolls once per batch.
+  if (index != -1 && (index < 0 || index >= LineCount())) return LB_ERR;
+  heldSelection_ = index;
+  if (!batchTimer_.isActive()) batchTimer_.start();
+  return index == -1 ? LB_ERR : index;
+}
+
+int CColorListBox::SetCurSel(int index) {
+  return OnUiThread(LB_ERR, [&](bool fromWorker) { return SetCurSelOnUi(index, fromWorker); });
+}
+
+int CColorListBox::SelectLast() {
+  return OnUiThread(LB_ERR, [&](bool fromWorker) {
+    const int last = LineCount() - 1;
+    return last < 0 ? LB_ERR : SetCurSelOnUi(last, fromWorker);
+  });
+}
+
+void CColorListBox::SetUseTabStops(bool on) {
+  useTabStops_ = on;
+  viewport()->update();
+}
+
+void CColorListBox::MeasureItem(MeasureItemRecord& item) {
+  // One line of the list's font (a fixed small metric would clip CJK glyphs).
+  item.itemHeight = QFontMetrics(font()).height();
+}
+
+void CColorListBox::DrawItem(CDC& dc, const DrawItemRecord& item) {
+  // 1. No line (an empty list with the focus): nothing to draw.
+  if (item.itemID < 0) return;
+
+  // 2. The line's colour; the inverse is part of the look below.
+  const COLORREF colour = item.itemData;
+  const bool selected = (item.itemState & DrawItemRecord::kSelected) != 0;
+  const bool disabled = (item.itemState & DrawItemRecord::kDisabled) != 0;
+  const COLORREF background = FromQColor(viewport()->palette().color(QPalette::Base));
+  const ListBoxLineLook look = ListBoxLineColours(colour, selected, disabled, background);
+
+  // 3. The field: the line colour when selected, the window colour when the selection
+  //    left the line; an unselected line drawn entire keeps the erased background.
+  if (selected && (item.itemAction & (DrawItemRecord::kDrawEntire | DrawItemRecord::kSelect))) {
+    dc.FillSolidRect(item.rcItem, look.fill);
+  } else if (!selected && (item.itemAction & DrawItemRecord::kSelect)) {
+    dc.FillSolidRect(item.rcItem, look.fill);
+  }
+
+  // 4. The focus frame (inverting, so a second call removes it).
+  if (item.itemAction & DrawItemRecord::kFocus) dc.DrawFocusRect(item.rcItem);
+
+  // 5. and 6.
+  const int oldMode = dc.SetBkMode(TRANSPARENT);
+  const COLORREF oldText = dc.SetTextColor(look.text);
+
+  // 7. The text, single line and vertically centred; tabs expanded when asked for.
+  const CString text = GetText(item.itemID);
+  CRect rect = item.rcItem;
+  UINT format = DT_SINGLELINE | DT_VCENTER;
+  if (useTabStops_) format |= DT_EXPANDTABS;
+
+  // 8. Measure first (the rectangle shrinks to the text), then draw into it.
+  dc.DrawText(text, rect, format | DT_CALCRECT);
+  dc.DrawText(text, rect, format);
+
+  // 9.
+  dc.SetTextColor(oldText);
+  dc.SetBkMode(oldMode);
+}

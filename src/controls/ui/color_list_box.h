@@ -1,0 +1,123 @@
+#pragma once
+// The list in which the pages show their line-by-line texts. Every line carries its
+// own text colour in its item data (0 = the system colours); a delegate paints each
+// line through DrawItem, and every line is as high as one line of the list's font.
+//
+// Workers write into these lists as well as the UI thread: a call made on another
+// thread runs on the UI thread through the page registry's dispatcher and waits for
+// it, so indexes come back in the order the lines were added. Once shutdown has begun
+// such a call returns LB_ERR at once and touches nothing.
+//
+// Lines and selections that workers add are held back on the UI thread and handed to
+// the widget in one batch at most kWorkerBatchMs later (or at once, before any call
+// made on the UI thread), so a busy worker costs one layout and one paint per batch
+// instead of one per line. The calls below always see the held-back lines; the
+// widget's own Qt functions see them once the batch is in.
+
+#include <QListWidget>
+#include <QTimer>
+#include <optional>
+#include <vector>
+
+#include "platform/ui/dc.h"
+#include "platform/win_types.h"
+
+// The error value of the list calls.
+inline constexpr int LB_ERR = -1;
+
+// One line to paint, as the delegate hands it to DrawItem.
+struct DrawItemRecord {
+  // itemAction bits
+  static constexpr UINT kDrawEntire = 0x0001;
+  static constexpr UINT kSelect = 0x0002;  // the selection changed
+  static constexpr UINT kFocus = 0x0004;   // the focus changed
+  // itemState bits
+  static constexpr UINT kSelected = 0x0001;
+  static constexpr UINT kDisabled = 0x0004;
+  static constexpr UINT kHasFocus = 0x0010;
+
+  int itemID = -1;  // negative: no line (an empty list with the focus)
+  UINT itemAction = kDrawEntire;
+  UINT itemState = 0;
+  CRect rcItem;
+  DWORD itemData = 0;  // the line's colour
+};
+
+struct MeasureItemRecord {
+  int itemID = -1;
+  int itemWidth = 0;
+  int itemHeight = 0;
+};
+
+class CColorListBox : public QListWidget {
+  Q_OBJECT
+
+ public:
+  explicit CColorListBox(QWidget* parent = nullptr);
+  ~CColorListBox() override;
+
+  // Appends a line without a colour of its own. Returns its index or LB_ERR.
+  int AddString(const CString& text);
+  // Appends a line in colour; the colour is stored only when the line was added.
+  int AddString(const CString& text, COLORREF colour);
+  // Inserts at index (-1 = at the end). Returns the index, or LB_ERR for an index out
+  // of range (nothing inserted).
+  int InsertString(int index, const CString& text);
+  int InsertString(int index, const CString& text, COLORREF colour);
+  // Stores the line's colour and repaints the whole list at once. Returns 0, or
+  // LB_ERR for a bad index.
+  int SetItemColor(int index, COLORREF colour);
+
+  // Empties the list. Returns 0, or LB_ERR when the call could not run.
+  int ResetContent();
+  int GetCount() const;
+  // The line's text, or LB_ERR (text untouched) for a bad index; else its length in bytes.
+  int GetText(int index, CString& text) const;
+  CString GetText(int index) const;  // empty for a bad index
+  // The colour stored with the line; static_cast<DWORD>(LB_ERR) for a bad index.
+  DWORD GetItemData(int index) const;
+  // The selected line, LB_ERR when none.
+  int GetCurSel() const;
+  // Selects the line and scrolls it into view; -1 clears the selection. Returns the
+  // index, or LB_ERR for -1 and for an index out of range (nothing changes then).
+  int SetCurSel(int index);
+  // Selects the last line, as the pages do after adding one. Returns its index, or
+  // LB_ERR for an empty list.
+  int SelectLast();
+
+  // Whether tabs in a line's text expand to tab stops (off by default).
+  void SetUseTabStops(bool on);
+  bool UseTabStops() const { return useTabStops_; }
+
+  // Owner-draw steps, called by the delegate on the UI thread.
+  virtual void DrawItem(CDC& dc, const DrawItemRecord& item);
+  virtual void MeasureItem(MeasureItemRecord& item);
+
+  // The longest a worker's line waits before the widget shows it.
+  static constexpr int kWorkerBatchMs = 20;
+
+ private:
+  struct HeldLine {
+    QString text;
+    COLORREF colour = 0;
+  };
+
+  // Runs fn(fromWorker) here when this is the UI thread (fromWorker false), else on the
+  // UI thread through the dispatcher, waiting for it (fromWorker true); `failed` when
+  // it could not run.
+  template <class R, class Fn>
+  R OnUiThread(R failed, Fn&& fn) const;
+
+  // Hands the held-back lines and selection to the widget.
+  void FlushHeld();
+  void HoldLine(const QString& text, COLORREF colour);
+  int LineCount() const { return count() + static_cast<int>(held_.size()); }
+  int InsertNow(int index, const CString& text, COLORREF colour);
+  int SelectNow(int index);
+  int SetCurSelOnUi(int index, bool fromWorker);
+
+  bool useTabStops_ = false;
+  std::vector<HeldLine> held_;          // lines after the widget's last row
+  std::optional<int> heldSelection_;    // a worker's selection, -1 = cleared
+  QTimer batchTimer_;
+};

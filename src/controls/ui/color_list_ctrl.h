@@ -1,0 +1,69 @@
+#pragma once
+// A report-style table (grid lines, whole-row selection, no editing) whose cells can
+// have their own background colours, given per row, per column or per cell, with a
+// checkerboard, row stripes and an automatic text colour on top. The colours live in
+// a CellColourTable; the model's row insertions, removals and resets keep it in step
+// with the rows, whether they come through the calls below or the widget's own.
+
+#include <QTableWidget>
+
+#include "controls/cell_colour_table.h"
+#include "platform/ui/dc.h"
+#include "platform/win_types.h"
+
+// Column formats of InsertColumn.
+inline constexpr int LVCFMT_LEFT = 0x0000;
+inline constexpr int LVCFMT_RIGHT = 0x0001;
+inline constexpr int LVCFMT_CENTER = 0x0002;
+
+class CColorListCtrl : public QTableWidget {
+  Q_OBJECT
+
+ public:
+  explicit CColorListCtrl(QWidget* parent = nullptr);
+  ~CColorListCtrl() override;
+
+  // The colour setters; each repaints the control.
+  // Appends a cell entry; an earlier entry for that cell keeps showing.
+  void SetCellColor(COLORREF background, int row, int column);
+  // Drops the cell's entries, then appends this one, so it shows.
+  void ReplaceCellColor(COLORREF background, int row, int column);
+  void SetRowColor(COLORREF background, int row);
+  void SetColumnColor(COLORREF background, int column);
+  void RemoveRowColor(int row);
+  void RemoveColumnColor(int column);
+  void RemoveCellColor(int row, int column);
+  void SetCheckerboard(bool on, COLORREF first, COLORREF second);
+  void SetRowStripes(bool on, COLORREF oddRows, COLORREF evenRows);
+  void SetAutoTextColor(bool on);
+  void ClearColors();
+
+  // The list's own operations the pages use.
+  // Inserts a column (index past the end = append). Returns its index, or -1.
+  int InsertColumn(int column, const CString& heading, int format = LVCFMT_LEFT, int width = -1);
+  // Inserts a row with its first cell's text (index past the end = append). Returns
+  // its index, or -1 for a negative index or a table without columns.
+  int InsertItem(int row, const CString& text);
+  BOOL SetItemText(int row, int column, const CString& text);
+  CString GetItemText(int row, int column) const;  // empty for a bad cell
+  BOOL DeleteItem(int row);
+  // Removes every row; row, column and cell colours all go.
+  BOOL DeleteAllItems();
+  int GetItemCount() const { return rowCount(); }
+  int GetColumnCount() const { return columnCount(); }
+  // The control's own background, shown where no colour applies.
+  COLORREF GetBkColor() const { return background_; }
+  BOOL SetBkColor(COLORREF colour);
+
+  const CellColourTable& Colours() const { return colours_; }
+
+  // Paints one cell through the device context; called by the delegate.
+  virtual void DrawCell(CDC& dc, int row, int column, const CRect& rect, bool selected, const CString& text,
+                        UINT format);
+
+ private:
+  void Redraw();
+
+  CellColourTable colours_;
+  COLORREF background_;
+};

@@ -1,0 +1,62 @@
+#include "controls/list_box_colours.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+
+}  // namespace
+
+TEST(InverseColour, ReplacesEachByteAndDropsTheTopByte) {
+  EXPECT_EQ(InverseColour(kRed), RGB(0, 255, 255));
+  EXPECT_EQ(InverseColour(RGB(1, 2, 3)), RGB(254, 253, 252));
+  EXPECT_EQ(InverseColour(0), kWhite);
+  EXPECT_EQ(InverseColour(0xFF0000FFu), RGB(0, 255, 255));
+}
+
+TEST(ListBoxLineColours, SelectedLinesShowTheirColourAsTheField) {
+  const ListBoxLineLook red = ListBoxLineColours(kRed, true, false, kWhite);
+  EXPECT_EQ(red.fill, kRed);
+  EXPECT_EQ(red.text, RGB(0, 255, 255));
+
+  const ListBoxLineLook plain = ListBoxLineColours(0, true, false, kWhite);
+  EXPECT_EQ(plain.fill, RGB(0, 0, 0)) << "an uncoloured selected line sits on black";
+  EXPECT_EQ(plain.text, GetSysColor(COLOR_HIGHLIGHTTEXT));
+
+  // A selected white line is inverted too: black on white, not hidden.
+  const ListBoxLineLook white = ListBoxLineColours(kWhite, true, false, kWhite);
+  EXPECT_EQ(white.fill, kWhite);
+  EXPECT_EQ(white.text, RGB(0, 0, 0));
+}
+
+TEST(ListBoxLineColours, UnselectedLinesSitOnTheBackground) {
+  const ListBoxLineLook blue = ListBoxLineColours(kBlue, false, false, kWhite);
+  EXPECT_EQ(blue.fill, kWhite);
+  EXPECT_EQ(blue.text, kBlue);
+
+  const ListBoxLineLook plain = ListBoxLineColours(0, false, false, RGB(10, 20, 30));
+  EXPECT_EQ(plain.fill, RGB(10, 20, 30));
+  EXPECT_EQ(plain.text, GetSysColor(COLOR_WINDOWTEXT));
+}
+
+TEST(ListBoxLineColours, DisabledListsGreyUnselectedLinesOnly) {
+  EXPECT_EQ(ListBoxLineColours(kRed, false, true, kWhite).text, GetSysColor(COLOR_GRAYTEXT));
+  EXPECT_EQ(ListBoxLineColours(0, false, true, kWhite).text, GetSysColor(COLOR_GRAYTEXT));
+  EXPECT_EQ(ListBoxLineColours(kRed, true, true, kWhite).text, RGB(0, 255, 255)) << "selected keeps the inverse";
+  EXPECT_EQ(ListBoxLineColours(kRed, true, true, kWhite).fill, kRed);
+  EXPECT_EQ(ListBoxLineColours(0, true, true, kWhite).text, GetSysColor(COLOR_HIGHLIGHTTEXT));
+}
+
+TEST(ListBoxLineColours, ALineInTheBackgroundColourUsesWindowText) {
+  EXPECT_EQ(ListBoxLineColours(kWhite, false, false, kWhite).text, GetSysColor(COLOR_WINDOWTEXT));
+  // Only the colour bytes are compared.
+  EXPECT_EQ(ListBoxLineColours(0x01FFFFFFu, false, false, kWhite).text, GetSysColor(COLOR_WINDOWTEXT));
+  // On another background white stays white, and a disabled list still greys it.
+  EXPECT_EQ(ListBoxLineColours(kWhite, false, false, RGB(0, 0, 128)).text, kWhite);
+  EXPECT_EQ(ListBoxLineColours(kWhite, false, true, kWhite).text, GetSysColor(COLOR_GRAYTEXT));
+  // A near-white line is the page's choice and stays.
+  EXPECT_EQ(ListBoxLineColours(RGB(254, 255, 255), false, false, kWhite).text, RGB(254, 255, 255));
+}
