@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "../../support/gui_driver.h"
+#include "../../support/paint_probe.h"
 #include "../../support/temp_program_folder.h"
 #include "app/settings.h"
 #include "fake_tray.h"
@@ -19,6 +20,8 @@
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
 #include "views/daily_list_page_iface.h"
+
+using paint_probe::HasEveryGlyph;
 
 namespace {
 
@@ -63,20 +66,6 @@ QStringList TabTitles(CPageTabCtrl& tabs) {
   QStringList titles;
   for (int i = 0; i < tabs.TabBar()->count(); ++i) titles << tabs.TabBar()->tabText(i);
   return titles;
-}
-
-// True when every character of text has a glyph in the font (no glyph index 0).
-bool HasEveryGlyph(const QString& text, const QFont& font) {
-  QTextLayout layout(text, font);
-  layout.beginLayout();
-  layout.createLine();
-  layout.endLayout();
-  for (const QGlyphRun& run : layout.glyphRuns()) {
-    for (quint32 index : run.glyphIndexes()) {
-      if (index == 0) return false;
-    }
-  }
-  return !layout.glyphRuns().isEmpty();
 }
 
 bool HasInk(const QImage& image, const QRect& area) {

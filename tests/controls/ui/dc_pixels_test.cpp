@@ -10,6 +10,10 @@
 #include "platform/ui/dc.h"
 #include "platform/ui/qt_convert.h"
 
+#include "../../support/paint_probe.h"
+
+using namespace paint_probe;
+
 namespace {
 
 constexpr COLORREF kWhite = RGB(255, 255, 255);
@@ -17,35 +21,6 @@ constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kGreen = RGB(0, 255, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
-
-QImage Paint(int w, int h, COLORREF background, const std::function<void(CDC&)>& draw) {
-  QImage image(w, h, QImage::Format_RGB32);
-  image.fill(ToQColor(background));
-  QPainter painter(&image);
-  {
-    CDC dc(painter);
-    draw(dc);
-  }
-  painter.end();
-  return image;
-}
-
-COLORREF At(const QImage& image, int x, int y) { return FromQColor(image.pixelColor(x, y)); }
-
-// The bounding box of every pixel that is not background; empty when there is none.
-CRect InkBox(const QImage& image, COLORREF background) {
-  CRect box(image.width(), image.height(), 0, 0);
-  for (int y = 0; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x) {
-      if (At(image, x, y) == background) continue;
-      box.left = std::min(box.left, x);
-      box.top = std::min(box.top, y);
-      box.right = std::max(box.right, x + 1);
-      box.bottom = std::max(box.bottom, y + 1);
-    }
-  }
-  return box.IsRectEmpty() ? CRect() : box;
-}
 
 bool OnBorder(const CRect& r, int x, int y) {
   return r.PtInRect(CPoint(x, y)) && (x == r.left || x == r.right - 1 || y == r.top || y == r.bottom - 1);

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "../../support/gui_driver.h"
+#include "../../support/paint_probe.h"
 #include "controls/ui/bitmap_button_ex.h"
 #include "controls/ui/color_list_box.h"
 #include "controls/ui/color_list_ctrl.h"
@@ -20,20 +21,9 @@
 #include "platform/gdi_types.h"
 #include "platform/ui/page.h"
 
-namespace {
+using paint_probe::HasEveryGlyph;
 
-bool HasEveryGlyph(const QString& text, const QFont& font) {
-  QTextLayout layout(text, font);
-  layout.beginLayout();
-  layout.createLine();
-  layout.endLayout();
-  for (const QGlyphRun& run : layout.glyphRuns()) {
-    for (quint32 index : run.glyphIndexes()) {
-      if (index == 0) return false;
-    }
-  }
-  return !layout.glyphRuns().isEmpty();
-}
+namespace {
 
 int DistinctColours(const QImage& image, const QRect& area) {
   QSet<QRgb> seen;

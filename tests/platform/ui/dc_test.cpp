@@ -10,35 +10,16 @@
 
 #include "platform/ui/qt_convert.h"
 
+#include "../../support/paint_probe.h"
+
+using namespace paint_probe;
+
 namespace {
 
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
-
-// Paints into a fresh image filled with background and returns it.
-QImage Paint(int w, int h, COLORREF background, const std::function<void(CDC&)>& draw) {
-  QImage image(w, h, QImage::Format_RGB32);
-  image.fill(ToQColor(background));
-  QPainter painter(&image);
-  {
-    CDC dc(painter);
-    draw(dc);
-  }
-  painter.end();
-  return image;
-}
-
-COLORREF At(const QImage& image, int x, int y) { return FromQColor(image.pixelColor(x, y)); }
-
-int CountPixels(const QImage& image, COLORREF color) {
-  int n = 0;
-  for (int y = 0; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x) n += At(image, x, y) == color ? 1 : 0;
-  }
-  return n;
-}
 
 }  // namespace
 
