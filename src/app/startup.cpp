@@ -7,6 +7,7 @@
 #include "app/settings.h"
 #include "platform/app_paths.h"
 #include "platform/debug_log.h"
+#include "platform/internet_session.h"
 #include "platform/message_box.h"
 #include "storage/ado_database.h"
 #include "storage/ini_file.h"
@@ -61,4 +62,7 @@ bool WriteIsExit(int value) {
   return ok;
 }
 
-void InstallProcessSignalHandling() { std::signal(SIGPIPE, SIG_IGN); }
+void InstallProcessSignalHandling() {
+  std::signal(SIGPIPE, SIG_IGN);
+  InternetGlobalInit();  // before any worker thread exists
+}

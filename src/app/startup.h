@@ -28,5 +28,6 @@ bool OpenDatabaseWithSchema(CADODataBase& db, const std::string& path, bool (*en
 // goes to the debug log; no box.
 bool WriteIsExit(int value);
 
-// Ignores SIGPIPE, so a peer that hangs up never ends the program.
+// Ignores SIGPIPE, so a peer that hangs up never ends the program, and starts the
+// internet layer once, before any thread.
 void InstallProcessSignalHandling();

@@ -1,0 +1,77 @@
+#pragma once
+// The base URL of every outside source, and the pacing of requests to it.
+//
+// Each source has a compiled default. The [SourceHosts] section of "sysinfo.ini"
+// overrides it key by key ("DataCenter=http://host:port"), and the environment
+// variable VELKORDESK_SOURCE_BASE overrides every base at once (tests point all
+// sources at their local server with it).
+//
+// The compiled default of the data centre is a name under ".invalid", which never
+// resolves: the program does not guess at a real service. Until the user sets the
+// address of the data service in [SourceHosts], a download fails visibly with the
+// network line instead of fetching from an unknown host.
+//
+// Keys of this section:
+//   DataCenter          base URL of the first source (day lists, seat pages)
+//   DataCenterPacingMs  least time between two requests to its host, in ms (default 0)
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class SourceHosts {
+ public:
+  static constexpr const char* kSection = "SourceHosts";
+  static constexpr const char* kDataCenter = "DataCenter";
+  static constexpr const char* kDataCenterDefault = "http://datacenter.example.invalid";
+  static constexpr const char* kOverrideVariable = "VELKORDESK_SOURCE_BASE";
+  static constexpr int kMaxPacingMs = 60000;
+
+  // The compiled defaults only.
+  SourceHosts();
+
+  // Compiled defaults, then the [SourceHosts] section of the INI file at iniPath (a
+  // missing file or key keeps the default), then VELKORDESK_SOURCE_BASE.
+  static SourceHosts FromIni(const std::string& iniPath);
+
+  // Takes the keys of [SourceHosts] that are set. A base that is not an http:// or
+  // https:// address is ignored, with a debug-log line.
+  void LoadIni(const std::string& iniPath);
+  // Applies VELKORDESK_SOURCE_BASE to every base when it is set to a valid address.
+  void ApplyEnvironment();
+
+  // The source keys in a fixed order.
+  static std::vector<std::string> Keys();
+
+  // The base without a trailing "/"; "" for an unknown key.
+  std::string Base(std::string_view key) const;
+  // False (nothing changes) for an unknown key or an address that is not valid.
+  bool SetBase(std::string_view key, std::string_view base);
+  // Pacing of a source, 0 for an unknown key.
+  int PacingMs(std::string_view key) const;
+  // Clamped to 0..kMaxPacingMs; false for an unknown key.
+  bool SetPacingMs(std::string_view key, int milliseconds);
+
+  std::string DataCenter() const { return Base(kDataCenter); }
+  int DataCenterPacingMs() const { return PacingMs(kDataCenter); }
+
+  // Base + path; a path without a leading "/" gets one. The path is used as it
+  // stands (commas and "%20" included).
+  std::string Url(std::string_view key, std::string_view pathAndQuery) const;
+
+  // "http://h:1/" -> "http://h:1": white space trimmed, trailing "/" removed; nullopt
+  // for anything that is not http:// or https:// followed by a host.
+  static std::optional<std::string> NormaliseBase(std::string_view text);
+  // A pacing value as written in the file: digits read locale-free; unparsable or
+  // negative gives 0; clamped to kMaxPacingMs.
+  static int ParsePacing(std::string_view text);
+
+ private:
+  struct Source {
+    std::string base;
+    int pacingMs = 0;
+  };
+  std::map<std::string, Source, std::less<>> sources_;
+};
