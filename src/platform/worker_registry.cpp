@@ -63,6 +63,22 @@ int WorkerRegistry::RunningCount() const {
   return n;
 }
 
+void WorkerRegistry::RequestStop(const std::string& name) {
+  std::lock_guard lock(mutex_);
+  const auto it = workers_.find(name);
+  if (it != workers_.end()) it->second->thread.request_stop();
+}
+
+bool WorkerRegistry::WaitFor(const std::string& name, std::chrono::milliseconds bound) {
+  std::unique_lock lock(mutex_);
+  const bool ended = finishedCv_.wait_for(lock, bound, [&] {
+    const auto it = workers_.find(name);
+    return it == workers_.end() || it->second->finished;
+  });
+  if (ended) ReapFinishedLocked();
+  return ended;
+}
+
 void WorkerRegistry::RequestStopAll() {
   std::lock_guard lock(mutex_);
   stopping_ = true;

@@ -35,6 +35,11 @@ class WorkerRegistry {
   bool IsRunning(const std::string& name) const;
   int RunningCount() const;
 
+  // Asks one worker to stop (nothing when it is not running).
+  void RequestStop(const std::string& name);
+  // Waits up to `bound` for the worker `name` to end; true when it is not running.
+  bool WaitFor(const std::string& name, std::chrono::milliseconds bound);
+
   // Asks every worker to stop and refuses new ones.
   void RequestStopAll();
   // Waits up to `bound` for every worker to end. True when all ended; the ones that

@@ -41,6 +41,25 @@ TEST(WorkerRegistry, OneWorkerPerNameAndANewOneAfterItEnded) {
   EXPECT_EQ(registry.RunningCount(), 0);
 }
 
+TEST(WorkerRegistry, OneWorkerCanBeStoppedAndAwaitedAlone) {
+  WorkerRegistry registry;
+  std::atomic<bool> release{false};
+  registry.Start("other", [&](std::stop_token) {
+    while (!release) std::this_thread::sleep_for(1ms);
+  });
+  registry.Start("loop", [](std::stop_token token) {
+    while (!token.stop_requested()) std::this_thread::sleep_for(1ms);
+  });
+  EXPECT_FALSE(registry.WaitFor("loop", 30ms));
+  registry.RequestStop("loop");
+  EXPECT_TRUE(registry.WaitFor("loop", 5s));
+  EXPECT_FALSE(registry.IsRunning("loop"));
+  EXPECT_TRUE(registry.IsRunning("other"));  // untouched
+  EXPECT_TRUE(registry.WaitFor("never-started", 0ms));
+  release = true;
+  EXPECT_TRUE(registry.JoinAll(5s));
+}
+
 TEST(WorkerRegistry, StopRequestReachesTheWorkerAndJoinWaitsForIt) {
   WorkerRegistry registry;
   std::atomic<bool> sawStop{false};

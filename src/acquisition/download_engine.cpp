@@ -1,0 +1,552 @@
+#include "acquisition/download_engine.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "acquisition/day_list_parser.h"
+#include "acquisition/day_totals.h"
+#include "acquisition/page_text.h"
+#include "acquisition/seat_page_parser.h"
+#include "acquisition/stock_info_writer.h"
+#include "acquisition/trading_calendar.h"
+#include "analysis/stock_active_page_iface.h"
+#include "charting/settings_page_iface.h"
+#include "platform/debug_log.h"
+#include "platform/page_registry.h"
+#include "platform/worker_registry.h"
+#include "storage/ado_database.h"
+#include "storage/ado_recordset.h"
+#include "storage/charset.h"
+#include "storage/day_range.h"
+#include "views/daily_list_page_iface.h"
+
+namespace {
+
+constexpr const char* kNetworkLine = "请保证网络连接正常!!!";
+constexpr const char* kDbClosedLine = "数据库没有打开，数据无法保存!!!";
+
+std::string Format(const char* fmt, auto... args) {
+  const int n = std::snprintf(nullptr, 0, fmt, args...);
+  std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+  if (n > 0) std::snprintf(out.data(), out.size() + 1, fmt, args...);
+  return out;
+}
+
+bool Stopping(const std::stop_token& stop) { return stop.stop_requested() || g_bClosing.load(); }
+
+int NextEngineId() {
+  static std::atomic<int> next{1};
+  return next++;
+}
+
+}  // namespace
+
+DownloadEngine::DownloadEngine(DownloadEngineDeps deps)
+    : deps_(std::move(deps)),
+      jobPrefix_("download#" + std::to_string(NextEngineId()) + "."),
+      alive_(std::make_shared<int>(0)) {}
+
+DownloadEngine::~DownloadEngine() {
+  alive_.reset();  // posts still queued do nothing now
+  for (const char* job : {"day", "fill", "scan"}) deps_.workers.RequestStop(jobPrefix_ + job);
+  WaitForJobs(10000);
+}
+
+bool DownloadEngine::WaitForJobs(int boundMs) {
+  bool all = true;
+  for (const char* job : {"day", "fill", "scan"}) {
+    all = deps_.workers.WaitFor(jobPrefix_ + job, std::chrono::milliseconds(boundMs)) && all;
+  }
+  return all;
+}
+
+void DownloadEngine::Post(std::function<void()> fn) {
+  std::weak_ptr<int> alive = alive_;
+  const bool queued = deps_.ui.RunOnUi(
+      [alive, fn = std::move(fn)] {
+        if (alive.lock()) fn();
+      },
+      false);
+  if (!queued) AppendDebugLog("download: the UI thread no longer takes calls");
+}
+
+bool DownloadEngine::StartJob(const std::string& what, std::function<void(std::stop_token)> fn) {
+  const auto result = deps_.workers.Start(jobPrefix_ + what, std::move(fn));
+  if (result == WorkerRegistry::StartResult::Started) return true;
+  AppendDebugLog("download: cannot start the %s job (%d)", what.c_str(), static_cast<int>(result));
+  return false;
+}
+
+void DownloadEngine::StartTimer(int periodMs) {
+  timerRunning_ = true;
+  deps_.sink.startTimer(periodMs);
+}
+
+void DownloadEngine::StopTimer() {
+  timerRunning_ = false;
+  deps_.sink.stopTimer();
+}
+
+// ---- The schedule (UI thread) ----------------------------------------------------
+
+void DownloadEngine::StartStartupRun() {
+  m_bNextDay = 1;
+  m_nDaysWanted = 50;
+  m_nDayCounter = 0;
+  m_nDayOffset = 0;
+  m_dwStartTick = deps_.clock.SteadyMs();
+  StartTimer(deps_.startupPeriodMs);
+}
+
+void DownloadEngine::OnStartDownload(const DownloadRequest& request) {
+  m_nDayCounter = 0;
+  m_nDayOffset = 0;
+  deps_.sink.setStartEnabled(false);
+  const LocalTime now = deps_.clock.Now();
+  switch (request.kind) {
+    case DownloadRequest::Kind::Today:
+      switch (TodayStartAt(now.hour, now.minute)) {
+        case TodayStart::TooEarly:
+          deps_.sink.addLine("当日数据请在17:20分以后下载!!!!!", kLinePlain);
+          deps_.sink.setStartEnabled(true);
+          return;
+        case TodayStart::StartAndReenable:
+          deps_.sink.setStartEnabled(true);
+          [[fallthrough]];
+        case TodayStart::Start:
+          m_bNextDay = 1;
+          m_nDaysWanted = 1;
+          StartTimer(deps_.runPeriodMs);
+          return;
+      }
+      return;
+    case DownloadRequest::Kind::Range:
+      m_bNextDay = 1;
+      m_nDaysWanted = request.days;
+      StartTimer(deps_.runPeriodMs);
+      return;
+    case DownloadRequest::Kind::ChosenDate: {
+      const LocalTime day = CivilFromDays(DaysFromCivil(request.date.year, request.date.month, request.date.day));
+      if (day.dayOfWeek == 0 || day.dayOfWeek == 6) {
+        deps_.sink.addLine("今天是休息时间，不营业!!!", kLinePlain);
+      } else if (dayJobRunning_ || m_bBusy) {
+        // One day job at a time: a chosen date never overlaps a running download.
+        deps_.sink.addLine("正在下载数据，请稍后再下载指定日期数据!!!", kLineRed);
+      } else {
+        DownloadDay(DayTextOf(day));
+        StartDayScan();
+      }
+      deps_.sink.setStartEnabled(true);
+      return;
+    }
+  }
+}
+
+void DownloadEngine::OnTimer(UINT id) {
+  ++m_nTimerTicks;
+  if (m_nTimerTicks == deps_.fillInTick) {
+    if (deps_.dataSource() == 1) OnFillMissing();
+    StartDayScan();
+  }
+  if (m_nTimerTicks < deps_.scheduleTick) return;
+  if (id == 1) Step();
+}
+
+int DownloadEngine::CheckNonTradingDay(const LocalTime& day) {
+  const DayKind kind = ClassifyDay(day);
+  if (kind == DayKind::Trading) return 0;
+  ++m_nDayOffset;
+  m_bNextDay = 1;
+  return kind == DayKind::Holiday ? 1 : 2;
+}
+
+void DownloadEngine::Step() {
+  if (m_bBusy || !m_bNextDay) return;
+  m_bNextDay = 0;
+  if (!deps_.db.IsOpen()) {
+    // Nothing could be stored: the run ends before anything is fetched.
+    if (!dbClosedReported_) deps_.sink.addLine(kDbClosedLine, kLineRed);
+    dbClosedReported_ = true;
+    EndRun();
+    return;
+  }
+  const LocalTime candidate = DayBefore(deps_.clock.Now(), m_nDayOffset);
+  switch (CheckNonTradingDay(candidate)) {
+    case 1:
+      deps_.sink.addLine(Format("%04d-%02d-%02d, 节假日无数据!!!!!", candidate.year, candidate.month, candidate.day),
+                         kLineRed);
+      return;
+    case 2:
+      return;
+    default:
+      break;
+  }
+  m_strDownloadDate = DayTextOf(candidate);
+  ++m_nDayOffset;
+  ++m_nDayCounter;
+  if (m_nDayCounter > m_nDaysWanted) {
+    EndRun();
+  } else if (IsDayStored(m_strDownloadDate)) {
+    m_bNextDay = 1;
+  } else {
+    DownloadDay(m_strDownloadDate);
+  }
+}
+
+void DownloadEngine::EndRun() {
+  deps_.sink.setStartEnabled(true);
+  m_dwEndTick = deps_.clock.SteadyMs();
+  deps_.sink.setElapsed(FormatRunElapsed(m_dwEndTick - m_dwStartTick));
+  StartDayScan();
+  const LocalTime now = deps_.clock.Now();
+  if (m_nDaysFetched > 0 && deps_.blockTrades != nullptr && !HasBlockTrades(DayTextOf(now))) {
+    std::weak_ptr<int> alive = alive_;
+    const std::string month = Format("%04d%02d", now.year, now.month);
+    deps_.blockTrades->StartMonth(month, [this, alive] {
+      if (!alive.lock()) return;
+      if (!deps_.pages.Send<ISettingsPage>(PageSlot::Setting, [](ISettingsPage& p) { p.OnDownloadRunFinished(); })) {
+        AppendDebugLog("download: the settings page is not there to regenerate the custom data");
+      }
+      deps_.sink.addLine("生成自定义数据..........", kLineBlue);
+    });
+  }
+  StopTimer();
+}
+
+bool DownloadEngine::IsToday(const std::string& day) const { return day == DayTextOf(deps_.clock.Now()); }
+
+void DownloadEngine::DownloadDay(const std::string& day) {
+  m_dwStartTick = deps_.clock.SteadyMs();
+  const LocalTime now = deps_.clock.Now();
+  if (IsToday(day) && (now.hour < 17 || (now.hour == 17 && now.minute <= 20))) {
+    deps_.sink.addLine("当日数据请在17:20分以后下载!!!!!", kLineRed);
+    deps_.sink.setStartEnabled(true);
+    m_bNextDay = 1;
+    return;
+  }
+  deps_.sink.addLine(Format("Velkor数据：第%d日（“%s”）开始下载: .", m_nDayCounter, day.c_str()), kLineBlue);
+  m_strDownloadDate = day;
+  dayJobRunning_ = true;
+  const std::int64_t startTick = m_dwStartTick;
+  if (!StartJob("day", [this, day, startTick](std::stop_token stop) { RunDayJob(day, startTick, stop); })) {
+    dayJobRunning_ = false;
+    m_bNextDay = 1;
+  }
+}
+
+// ---- Reads -----------------------------------------------------------------------
+
+bool DownloadEngine::IsDayStored(const std::string& day) const {
+  CADORecordset rs(&deps_.db);
+  if (!rs.Open("SELECT COUNT(*) AS n FROM StockInfo WHERE SB_Date=?", {day}, 0) || rs.IsEof()) return false;
+  int n = 0;
+  rs.GetFieldValue("n", n);
+  return n >= 16;
+}
+
+bool DownloadEngine::HasBlockTrades(const std::string& day) const {
+  const auto [from, to] = DayRange(day);
+  CADORecordset rs(&deps_.db);
+  if (!rs.Open("SELECT COUNT(*) AS n FROM DZJY WHERE DZJY_Date >= ? AND DZJY_Date < ?", {from, to}, 0) ||
+      rs.IsEof()) {
+    return false;
+  }
+  int n = 0;
+  rs.GetFieldValue("n", n);
+  return n >= 4;
+}
+
+std::vector<std::string> DownloadEngine::LoadStoredNames(const std::string& day) const {
+  std::vector<std::string> names;
+  CADORecordset rs(&deps_.db);
+  if (!rs.Open("SELECT StockName FROM StockInfo WHERE SB_Date=? ORDER BY rowid", {day}, 0)) return names;
+  for (; !rs.IsEof(); rs.MoveNext()) {
+    std::string name;
+    rs.GetFieldValue("StockName", name);
+    names.push_back(std::move(name));
+  }
+  return names;
+}
+
+// ---- One day (worker) ------------------------------------------------------------
+
+std::string DownloadEngine::DayListUrl(const std::string& day) const {
+  return deps_.hosts.Url(SourceHosts::kDataCenter,
+                         "/DataCenter_V3/stock2016/TradeDetail/pagesize=200,page=1,sortRule=-1,sortType=,startDate=" +
+                             day + ",endDate=" + day + ",gpfw=0,js=var%20data_tab_1.html");
+}
+
+std::string DownloadEngine::SeatPageUrl(const std::string& day, const std::string& code) const {
+  // The path's odd token is the outside service's, not ours.
+  return deps_.hosts.Url(SourceHosts::kDataCenter, "/stock/zuv," + day + "," + code + ".html");
+}
+
+int DownloadEngine::FetchSeatPage(const std::string& url, StockRecord& record, int& pageOpenCount) {
+  const HttpResult page = deps_.fetcher.Get(url);
+  if (!page.opened) return -1;
+  ++pageOpenCount;
+  if (page.status != 200) {
+    deps_.sink.addLine("打开网页时错误! -21", kLineRed);
+    return -21;
+  }
+  const std::string text = joinLines(decodePage(page.body, page.contentType, kDefaultPageCharset));
+  deps_.sleeper.Sleep(1);
+  return ParseSeatPage(text, record);
+}
+
+void DownloadEngine::TellPagesTodayDownloaded() {
+  if (!deps_.pages.Send<IDailyListPage>(PageSlot::DataDisplay, [](IDailyListPage& p) { p.OnTodayDataDownloaded(); })) {
+    AppendDebugLog("download: the daily list page is not there to reload today");
+  }
+  if (!deps_.pages.Send<IStockActivePage>(PageSlot::StockActivePage,
+                                          [](IStockActivePage& p) { p.OnTodayDataDownloaded(); })) {
+    AppendDebugLog("download: the stock activity page is not there to reload today");
+  }
+}
+
+void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, std::stop_token stop) {
+  bool fetched = false;
+  // Every way out of the job releases the schedule.
+  struct Release {
+    DownloadEngine* engine;
+    bool& fetched;
+    ~Release() {
+      const bool wasFetched = fetched;
+      engine->Post([e = engine, wasFetched] {
+        if (wasFetched) ++e->m_nDaysFetched;
+        e->dayJobRunning_ = false;
+        e->m_bNextDay = 1;
+        if (!wasFetched) e->deps_.sink.setStartEnabled(true);
+      });
+    }
+  } release{this, fetched};
+
+  // The day's list.
+  const HttpResult list = deps_.fetcher.Get(DayListUrl(day));
+  if (!list.opened || list.body.empty()) {
+    deps_.sink.addLine(kNetworkLine, kLinePlain);
+    return;
+  }
+  const DayListPage page = ParseDayList(joinLines(decodePage(list.body, list.contentType, kDefaultPageCharset)), day);
+  if (!page.hasRecordArray) {
+    deps_.sink.addLine(kNoDayListText, kLineRed);
+    deps_.sink.addLine(kNetworkLine, kLinePlain);
+    return;
+  }
+
+  // Each stock's seats.
+  StockInsertCounters counters;
+  CStockInfoWriter writer(deps_.db, deps_.sleeper, counters);
+  std::vector<std::string> downloadedNames;
+  int downloadCounter = 0;
+  for (const DayListEntry& entry : page.entries) {
+    if (Stopping(stop)) break;
+    if (!entry.complete) {
+      deps_.sink.addLine(SkippedRecordLine(entry), kDayListRed);
+      ++downloadCounter;  // requested, never stored: the day reads "下载错误"
+      continue;
+    }
+    if (entry.repeated) {
+      deps_.sleeper.Sleep(1);
+      continue;
+    }
+    StockRecord record = entry.record;
+    downloadedNames.push_back(record.StockName);
+    ++downloadCounter;
+    deps_.sink.setProgress(Format("%03d. %s %s \n", entry.index, PadGbkRight(record.StockName, 10).c_str(),
+                                  PadGbkRight(record.StockCode, 10).c_str()));
+    const std::string url = SeatPageUrl(day, record.StockCode);
+    int pageOpenCount = 0;
+    for (int attempt = 0; attempt < 3 && !Stopping(stop); ++attempt) {
+      StockRecord tried = entry.record;
+      const int result = FetchSeatPage(url, tried, pageOpenCount);
+      if (result > 1) {
+        record = std::move(tried);
+        record.IsDownloadOK = 1;
+        break;
+      }
+      record.IsDownloadOK = 2;
+      if (pageOpenCount > 2) {
+        deps_.sink.addLine(record.StockName +
+                               Format(" ,nResult=%d, 第 %d 次访问,您访问的页面无法加载!\n", result, pageOpenCount),
+                           kLineBlue);
+        break;
+      }
+      deps_.sleeper.Sleep(100);
+    }
+    if (record.IsDownloadOK != 1) record.IsDownloadOK = 2;
+    const int written = writer.InsertStockInfo(record);
+    if (written != kStockWriteOk) {
+      deps_.sink.addLine(record.StockCode + Format(", 插入数据库时错误，%d !", written), kLineRed);
+    }
+    deps_.sleeper.Sleep(1);
+    deps_.sleeper.Sleep(1);
+  }
+
+  // The day's summary first, then its totals, then the pages: nothing reloads today
+  // before its totals exist.
+  const std::int64_t elapsed = deps_.clock.SteadyMs() - startTick;
+  const std::vector<std::string> stored = LoadStoredNames(day);
+  if (downloadCounter == counters.m_nInsertDB_StockCounter) {
+    deps_.sink.addLine(Format("下载 %d 只,入数据库 %d 只,下载正确。耗时：", downloadCounter,
+                              counters.m_nInsertDB_StockCounter) +
+                           FormatDayElapsed(elapsed),
+                       kLineBlue);
+  } else {
+    if (stored.size() < downloadedNames.size()) {
+      for (std::size_t i = 0; i < downloadedNames.size(); ++i) {
+        const std::string& name = downloadedNames[i];
+        if (name.empty() || std::find(stored.begin(), stored.end(), name) != stored.end()) continue;
+        deps_.sink.addLine(Format("i=%d, 无此股票: %s", static_cast<int>(i + 1), name.c_str()), kLineRed);
+      }
+    }
+    deps_.sink.addLine(Format("下载 %d 只,入数据库 %d 只,下载错误。耗时：", downloadCounter,
+                              counters.m_nInsertDB_StockCounter) +
+                           FormatDayElapsed(elapsed),
+                       kLineRed);
+    deps_.sink.addLine(day + "数据需要重新下载!!!!!!!", kLineRed);
+  }
+  const DayTotalsOutcome totals = RecomputeDayTotals(deps_.db, day);
+  if (!totals.errorLine.empty()) deps_.sink.addLine(totals.errorLine, totals.errorLineColour);
+  if (IsToday(day)) TellPagesTodayDownloaded();
+  fetched = true;
+}
+
+// ---- Fill-in (worker) ------------------------------------------------------------
+
+void DownloadEngine::OnFillMissing() {
+  if (m_bBusy) {
+    deps_.sink.addLine("补全数据正在进行中!!!", kLineRed);
+    return;
+  }
+  m_bBusy = 1;
+  deps_.sink.addLine("正在补全数据........  \n", kLineBlue);
+  if (!StartJob("fill", [this](std::stop_token stop) { RunFillMissing(stop); })) m_bBusy = 0;
+}
+
+void DownloadEngine::RunFillMissing(std::stop_token stop) {
+  struct Release {
+    DownloadEngine* engine;
+    ~Release() {
+      engine->Post([e = engine] { e->m_bBusy = 0; });
+    }
+  } release{this};
+
+  // Every incomplete row with the prices it holds, read whole before any update, so
+  // the update writes the stored prices back unchanged.
+  std::vector<StockRecord> rows;
+  {
+    CADORecordset rs(&deps_.db);
+    if (!rs.Open("SELECT StockName, StockCode, SB_Date, SB_Reason, ZuoShou, JinKai, JinShou, ZhangFu, HuanShou, "
+                 "ZhenFu, DRCJL, Amount FROM StockInfo WHERE IsDownloadOK=2 ORDER BY rowid",
+                 0)) {
+      return;
+    }
+    for (; !rs.IsEof(); rs.MoveNext()) {
+      StockRecord r;
+      rs.GetFieldValue("StockName", r.StockName);
+      rs.GetFieldValue("StockCode", r.StockCode);
+      rs.GetFieldValue("SB_Date", r.SB_Date);
+      rs.GetFieldValue("SB_Reason", r.SB_Reason);
+      rs.GetFieldValue("ZuoShou", r.ZuoShou);
+      rs.GetFieldValue("JinKai", r.JinKai);
+      rs.GetFieldValue("JinShou", r.JinShou);
+      rs.GetFieldValue("ZhangFu", r.ZhangFu);
+      rs.GetFieldValue("HuanShou", r.HuanShou);
+      rs.GetFieldValue("ZhenFu", r.ZhenFu);
+      rs.GetFieldValue("DRCJL", r.DRCJL);
+      rs.GetFieldValue("Amount", r.Amount);
+      rows.push_back(std::move(r));
+    }
+  }
+  StockInsertCounters counters;
+  CStockInfoWriter writer(deps_.db, deps_.sleeper, counters);
+  int i = 0;
+  for (StockRecord& row : rows) {
+    if (Stopping(stop)) break;
+    ++i;
+    deps_.sink.addLine(Format("\ni=%d, 正在补全: %s, %s %s, 数据....", i, row.SB_Date.c_str(), row.StockCode.c_str(),
+                              row.StockName.c_str()),
+                       kLineBlue);
+    row.IsDownloadOK = 2;
+    int pageOpenCount = 0;
+    deps_.sleeper.Sleep(20);
+    StockRecord tried = row;
+    if (FetchSeatPage(SeatPageUrl(row.SB_Date, row.StockCode), tried, pageOpenCount) > 1) {
+      tried.IsDownloadOK = 1;
+      const int written = writer.UpdateStockInfo(tried);
+      if (written != kStockWriteOk) {
+        deps_.sink.addLine(row.StockCode + Format(", 插入数据库时错误，%d !", written), kLineRed);
+      }
+      deps_.sleeper.Sleep(2);
+      // The totals follow the filled row; the schedule's release is the day job's alone.
+      const DayTotalsOutcome totals = RecomputeDayTotals(deps_.db, row.SB_Date);
+      if (!totals.errorLine.empty()) deps_.sink.addLine(totals.errorLine, totals.errorLineColour);
+      deps_.sink.addLine(Format("补全数据成功：: %s, %s %s。 ", row.SB_Date.c_str(), row.StockCode.c_str(),
+                                row.StockName.c_str()),
+                         kLineBlue);
+    } else {
+      deps_.sink.addLine(Format("补全数据失败：: %s, %s %s。 ", row.SB_Date.c_str(), row.StockCode.c_str(),
+                                row.StockName.c_str()),
+                         kLineRed);
+    }
+    deps_.sleeper.Sleep(1);
+  }
+  deps_.sink.addLine("补全数据完毕！", kLineBlue);
+}
+
+// ---- Stored days -----------------------------------------------------------------
+
+void DownloadEngine::SetShowAll(bool showAll) {
+  m_bShowAll = showAll ? 1 : 0;
+  StartDayScan();
+}
+
+void DownloadEngine::StartDayScan() {
+  if (m_bScanning) return;
+  m_bScanning = 1;
+  const bool showAll = m_bShowAll != 0;
+  if (!StartJob("scan", [this, showAll](std::stop_token) { RunScan(showAll); })) m_bScanning = 0;
+}
+
+void DownloadEngine::RunScan(bool showAll) {
+  struct Release {
+    DownloadEngine* engine;
+    ~Release() {
+      engine->Post([e = engine] { e->m_bScanning = 0; });
+    }
+  } release{this};
+  CADORecordset rs(&deps_.db);
+  if (!rs.Open("SELECT SB_Date, COUNT(*) AS n FROM StockInfo GROUP BY SB_Date ORDER BY SB_Date DESC", 0)) return;
+  std::vector<StoredDay> rows;
+  int counted = 0;
+  for (; !rs.IsEof() && !g_bClosing; rs.MoveNext()) {
+    StoredDay day;
+    rs.GetFieldValue("SB_Date", day.day);
+    rs.GetFieldValue("n", day.rows);
+    day.number = counted + 1;
+    if (showAll || counted <= 50) rows.push_back(std::move(day));
+    ++counted;
+    if (counted % 50 == 0) deps_.sleeper.Sleep(1);
+  }
+  deps_.sink.setStoredDays(rows, counted);
+}
+
+bool DownloadEngine::DeleteDay(const std::string& day) {
+  const auto [from, to] = DayRange(day);
+  bool ok = deps_.db.IsOpen();
+  if (ok) {
+    CADOTransaction tx(deps_.db);
+    ok = tx.IsActive() && deps_.db.Execute("DELETE FROM StockInfo WHERE SB_Date=?", {day}) &&
+         deps_.db.Execute("DELETE FROM DZJY WHERE DZJY_Date >= ? AND DZJY_Date < ?", {from, to}) && tx.Commit();
+  }
+  if (!ok) {
+    deps_.sink.addLine(day + "，数据删除失败!", kLineRed);
+    return false;
+  }
+  deps_.sink.addLine(day + "，Velkor数据删除！", kLinePlain);
+  deps_.sink.addLine(day + "，大宗交易数据删除！", kLinePlain);
+  return true;
+}
+
+bool DownloadEngine::ClearData() { return deps_.db.IsOpen() && deps_.db.Execute("DELETE FROM StockInfo"); }
