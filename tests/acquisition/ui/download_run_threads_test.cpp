@@ -21,6 +21,7 @@
 #include "acquisition/download_engine.h"
 #include "acquisition/ui/download_data_dlg.h"
 #include "analysis/stock_active_page_iface.h"
+#include "charting/settings_page_iface.h"
 #include "app/settings.h"
 #include "controls/ui/color_list_box.h"
 #include "platform/page_registry.h"
@@ -52,6 +53,23 @@ class RecordingDailyPage : public IDailyListPage {
 
  private:
   CADODataBase& db_;
+};
+
+class RecordingBlockTrades : public BlockTradeJobs {
+ public:
+  bool StartMonth(const std::string& yyyymm, std::function<void()> ended) override {
+    months.push_back(yyyymm);
+    this->ended = std::move(ended);
+    return true;
+  }
+  std::vector<std::string> months;
+  std::function<void()> ended;
+};
+
+class RecordingSettingsPage : public ISettingsPage {
+ public:
+  void OnDownloadRunFinished() override { ++calls; }
+  int calls = 0;
 };
 
 class RecordingActivePage : public IStockActivePage {
@@ -116,6 +134,7 @@ class DownloadRunTest : public testing::Test {
     services.sleeper = &sleeper_;
     services.fetcher = net_.fetcher.get();
     services.db = &builder_.Market();
+    services.blockTrades = &blockTrades_;
     auto page = std::make_unique<CDownloadDataDlg>(services);
     page->resize(1000, 600);
     page->InitDialog();
@@ -171,6 +190,7 @@ class DownloadRunTest : public testing::Test {
   SessionFixture net_;
   std::map<std::string, MarketDay> models_;
   std::string brokenCode_;
+  RecordingBlockTrades blockTrades_;
 };
 
 }  // namespace
@@ -209,6 +229,11 @@ TEST_F(DownloadRunTest, TenDayRunStoresTheModelInScheduleOrder) {
     EXPECT_TRUE(HasLine(lines, std::string(holiday) + ", 节假日无数据!!!!!")) << holiday;
   }
   EXPECT_TRUE(HasLine(lines, "2017-01-24数据需要重新下载!!!!!!!"));
+  // The permanent 404: three tries, then the page-cannot-load line with the count.
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string("打开网页时错误! -21")), 3);
+  const MarketStock* broken = models_.at("2017-01-24").Find(brokenCode_);
+  ASSERT_NE(broken, nullptr);
+  EXPECT_TRUE(HasLine(lines, broken->storedName + " ,nResult=-21, 第 3 次访问,您访问的页面无法加载!\n"));
   EXPECT_FALSE(HasLine(lines, "2017-01-25数据需要重新下载!!!!!!!"));
 
   // StockInfo holds the model; the broken stock is stored incomplete.
@@ -266,6 +291,20 @@ TEST_F(DownloadRunTest, TenDayRunStoresTheModelInScheduleOrder) {
 
   EXPECT_EQ(daily.calls, 1);
   EXPECT_TRUE(daily.totalsExisted);
+
+  // The month's block trades are asked for once; the settings page hears of the run
+  // only when that download has ended.
+  RecordingSettingsPage settings;
+  PageRegistry::Instance().Publish<ISettingsPage>(PageSlot::Setting, &settings);
+  EXPECT_EQ(blockTrades_.months, std::vector<std::string>{"201702"});
+  EXPECT_EQ(settings.calls, 0);
+  EXPECT_FALSE(HasLine(Lines(*page), "生成自定义数据.........."));
+  ASSERT_TRUE(blockTrades_.ended);
+  blockTrades_.ended();
+  QApplication::processEvents();
+  EXPECT_EQ(settings.calls, 1);
+  EXPECT_TRUE(HasLine(Lines(*page), "生成自定义数据.........."));
+  PageRegistry::Instance().Unpublish(PageSlot::Setting);
   EXPECT_EQ(active.calls, 1);
   EXPECT_TRUE(GuiDriver::Find(page.get(), 1006)->isEnabled());
   EXPECT_FALSE(page->Engine()->IsTimerRunning());
@@ -279,6 +318,7 @@ TEST_F(DownloadRunTest, TenDayRunStoresTheModelInScheduleOrder) {
   page->OnStartDownload();
   RunToEnd(*page);
   EXPECT_TRUE(ListRequests().empty());
+  EXPECT_EQ(blockTrades_.months.size(), 2u);  // days were fetched since start-up, still no trades stored
 
   PageRegistry::Instance().Unpublish(PageSlot::DataDisplay);
   PageRegistry::Instance().Unpublish(PageSlot::StockActivePage);
@@ -343,6 +383,7 @@ TEST_F(DownloadRunTest, AStoppedServerGivesTheNetworkLineForEachDayAndStoresNoth
   rs.GetFieldValue("n", n);
   EXPECT_EQ(n, 0);
   EXPECT_EQ(page->Engine()->m_nDaysFetched, 0);
+  EXPECT_TRUE(blockTrades_.months.empty());  // nothing fetched: no block-trade request
 }
 
 TEST_F(DownloadRunTest, AClosedDatabaseGivesOneRedLineAndNoRequest) {
