@@ -227,6 +227,21 @@ void DownloadEngine::DownloadDay(const std::string& day) {
   deps_.sink.addLine(Format("Velkor数据：第%d日（“%s”）开始下载: .", m_nDayCounter, day.c_str()), kLineBlue);
   m_strDownloadDate = day;
   dayJobRunning_ = true;
+  if (deps_.dataSource() == 2) {
+    std::weak_ptr<int> alive = alive_;
+    const auto done = [this, alive](bool fetched) {
+      if (!alive.lock()) return;
+      if (fetched) ++m_nDaysFetched;
+      dayJobRunning_ = false;
+      m_bNextDay = 1;
+    };
+    if (deps_.exchangeDays == nullptr || !deps_.exchangeDays->StartDay(day, done)) {
+      AppendDebugLog("download: the exchanges' road cannot take %s", day.c_str());
+      dayJobRunning_ = false;
+      m_bNextDay = 1;
+    }
+    return;
+  }
   const std::int64_t startTick = m_dwStartTick;
   if (!StartJob("day", [this, day, startTick](std::stop_token stop) { RunDayJob(day, startTick, stop); })) {
     dayJobRunning_ = false;

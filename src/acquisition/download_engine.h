@@ -82,6 +82,14 @@ class BlockTradeJobs {
   virtual bool StartMonth(const std::string& yyyymm, std::function<void()> ended) = 0;
 };
 
+// The exchanges' bulletins as a day's source; the exchange issue provides it. It runs
+// the day and calls `done(fetched)` on the UI thread when the day has ended.
+class ExchangeDayJobs {
+ public:
+  virtual ~ExchangeDayJobs() = default;
+  virtual bool StartDay(const std::string& day, std::function<void(bool fetched)> done) = 0;
+};
+
 struct DownloadEngineDeps {
   IClock& clock;
   ISleeper& sleeper;
@@ -93,6 +101,7 @@ struct DownloadEngineDeps {
   WorkerRegistry& workers;
   SourceHosts hosts;
   BlockTradeJobs* blockTrades = nullptr;  // none yet: the end of a run skips that step
+  ExchangeDayJobs* exchangeDays = nullptr; // none yet: source 2 takes no day
   // The data source chosen now (1 = the data centre, 2 = the exchanges' bulletins).
   std::function<int()> dataSource = [] { return 1; };
   int startupPeriodMs = 100;
