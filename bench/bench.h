@@ -18,3 +18,4 @@ inline void PrintFigure(const std::string& name, double value, const std::string
 // Each benchmark generates its own data in a temporary folder and prints its figures.
 void RunRecordsetBench();
 void RunControlsBench();
+void RunDownloadBench();

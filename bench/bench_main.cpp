@@ -9,7 +9,8 @@ int main(int argc, char** argv) {
     const char* name;
     void (*run)();
   };
-  const Entry entries[] = {{"recordset", &RunRecordsetBench}, {"controls", &RunControlsBench}};
+  const Entry entries[] = {{"recordset", &RunRecordsetBench}, {"controls", &RunControlsBench},
+                           {"download", &RunDownloadBench}};
   bool ranAny = false;
   for (const Entry& e : entries) {
     bool wanted = argc < 2;
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
     ranAny = true;
   }
   if (!ranAny) {
-    std::fprintf(stderr, "usage: %s [recordset] [controls]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s [recordset] [controls] [download]\n", argv[0]);
     return 2;
   }
   return 0;

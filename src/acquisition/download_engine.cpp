@@ -1,6 +1,7 @@
 #include "acquisition/download_engine.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 #include "acquisition/day_list_parser.h"
@@ -34,6 +35,16 @@ std::string Format(const char* fmt, auto... args) {
 
 bool Stopping(const std::stop_token& stop) { return stop.stop_requested() || g_bClosing.load(); }
 
+// Runs one database write and reports its duration to the measuring hook, if any.
+template <class Write>
+auto TimedWrite(const std::function<void(double)>& onDbWrite, Write&& write) {
+  if (!onDbWrite) return write();
+  const auto start = std::chrono::steady_clock::now();
+  auto result = write();
+  onDbWrite(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  return result;
+}
+
 int NextEngineId() {
   static std::atomic<int> next{1};
   return next++;
@@ -48,16 +59,17 @@ DownloadEngine::DownloadEngine(DownloadEngineDeps deps)
 
 DownloadEngine::~DownloadEngine() {
   alive_.reset();  // posts still queued do nothing now
-  for (const char* job : {"day", "fill", "scan"}) deps_.workers.RequestStop(jobPrefix_ + job);
+  for (const std::string& job : jobNames_) deps_.workers.RequestStop(job);
   WaitForJobs(10000);
 }
 
 bool DownloadEngine::WaitForJobs(int boundMs) {
-  bool all = true;
-  for (const char* job : {"day", "fill", "scan"}) {
-    all = deps_.workers.WaitFor(jobPrefix_ + job, std::chrono::milliseconds(boundMs)) && all;
+  std::vector<std::string> left;
+  for (const std::string& job : jobNames_) {
+    if (!deps_.workers.WaitFor(job, std::chrono::milliseconds(boundMs))) left.push_back(job);
   }
-  return all;
+  jobNames_ = std::move(left);
+  return jobNames_.empty();
 }
 
 void DownloadEngine::Post(std::function<void()> fn) {
@@ -71,8 +83,15 @@ void DownloadEngine::Post(std::function<void()> fn) {
 }
 
 bool DownloadEngine::StartJob(const std::string& what, std::function<void(std::stop_token)> fn) {
-  const auto result = deps_.workers.Start(jobPrefix_ + what, std::move(fn));
-  if (result == WorkerRegistry::StartResult::Started) return true;
+  // Every job has a name of its own: a job that has posted its release may still be
+  // on its last lines when the next one starts.
+  const std::string name = jobPrefix_ + what + "." + std::to_string(++jobSequence_);
+  const auto result = deps_.workers.Start(name, std::move(fn));
+  if (result == WorkerRegistry::StartResult::Started) {
+    std::erase_if(jobNames_, [this](const std::string& job) { return !deps_.workers.IsRunning(job); });
+    jobNames_.push_back(name);
+    return true;
+  }
   AppendDebugLog("download: cannot start the %s job (%d)", what.c_str(), static_cast<int>(result));
   return false;
 }
@@ -390,7 +409,7 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
       deps_.sleeper.Sleep(100);
     }
     if (record.IsDownloadOK != 1) record.IsDownloadOK = 2;
-    const int written = writer.InsertStockInfo(record);
+    const int written = TimedWrite(deps_.onDbWrite, [&] { return writer.InsertStockInfo(record); });
     if (written != kStockWriteOk) {
       deps_.sink.addLine(record.StockCode + Format(", 插入数据库时错误，%d !", written), kLineRed);
     }
@@ -421,7 +440,7 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
                        kLineRed);
     deps_.sink.addLine(day + "数据需要重新下载!!!!!!!", kLineRed);
   }
-  const DayTotalsOutcome totals = RecomputeDayTotals(deps_.db, day);
+  const DayTotalsOutcome totals = TimedWrite(deps_.onDbWrite, [&] { return RecomputeDayTotals(deps_.db, day); });
   if (!totals.errorLine.empty()) deps_.sink.addLine(totals.errorLine, totals.errorLineColour);
   if (IsToday(day)) TellPagesTodayDownloaded();
   fetched = true;
@@ -489,13 +508,14 @@ void DownloadEngine::RunFillMissing(std::stop_token stop) {
     StockRecord tried = row;
     if (FetchSeatPage(SeatPageUrl(row.SB_Date, row.StockCode), tried, pageOpenCount) > 1) {
       tried.IsDownloadOK = 1;
-      const int written = writer.UpdateStockInfo(tried);
+      const int written = TimedWrite(deps_.onDbWrite, [&] { return writer.UpdateStockInfo(tried); });
       if (written != kStockWriteOk) {
         deps_.sink.addLine(row.StockCode + Format(", 插入数据库时错误，%d !", written), kLineRed);
       }
       deps_.sleeper.Sleep(2);
       // The totals follow the filled row; the schedule's release is the day job's alone.
-      const DayTotalsOutcome totals = RecomputeDayTotals(deps_.db, row.SB_Date);
+      const DayTotalsOutcome totals =
+          TimedWrite(deps_.onDbWrite, [&] { return RecomputeDayTotals(deps_.db, row.SB_Date); });
       if (!totals.errorLine.empty()) deps_.sink.addLine(totals.errorLine, totals.errorLineColour);
       deps_.sink.addLine(Format("补全数据成功：: %s, %s %s。 ", row.SB_Date.c_str(), row.StockCode.c_str(),
                                 row.StockName.c_str()),

@@ -108,6 +108,10 @@ struct DownloadEngineDeps {
   int runPeriodMs = 60;
   int fillInTick = 90;     // the tick that starts the fill-in and the scan
   int scheduleTick = 100;  // the first tick that takes a step
+  // Optional measuring hook: called on the worker after each call into the StockInfo
+  // writer or the day totals, with the seconds that call took (the writer's short
+  // pause before its transaction included).
+  std::function<void(double seconds)> onDbWrite;
 };
 
 // How the start button was pressed.
@@ -183,6 +187,8 @@ class DownloadEngine {
 
   DownloadEngineDeps deps_;
   std::string jobPrefix_;
+  std::vector<std::string> jobNames_;  // the jobs started and perhaps still running (UI thread)
+  int jobSequence_ = 0;
   std::shared_ptr<int> alive_;
   bool dayJobRunning_ = false;
   bool timerRunning_ = false;

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "../support/page_generator.h"
+#include "../support/page_mutator.h"
 #include "acquisition/day_list_parser.h"
 #include "acquisition/seat_page_parser.h"
 #include "storage/charset.h"
-#include "storage/ole_types.h"
 
 namespace {
 
@@ -23,92 +23,6 @@ constexpr int kMutantsPerParser = 20000;
 constexpr std::size_t kHugePage = 16u << 20;
 // 16 MiB take well under 1 s in an optimised build; sanitizers and Debug get slack.
 constexpr double kHugePageLimitSeconds = 10.0;
-
-class Random {
- public:
-  explicit Random(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t Next() {
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  std::size_t Below(std::size_t n) { return n == 0 ? 0 : static_cast<std::size_t>(Next() % n); }
-
- private:
-  std::uint64_t state_;
-};
-
-const std::vector<std::string> kMarkers = {"[{", "{", "}", "\"", ",", "<tbody>", "</tbody>", "<tr>",
-                                           "<td", "</td>", "</a></a>", ">", "</tr>", ":"};
-
-// The position of some occurrence of `marker` (searched from a random start, wrapping).
-std::size_t SomeOccurrence(const std::string& page, const std::string& marker, Random& rng) {
-  std::size_t at = page.find(marker, rng.Below(page.size() + 1));
-  if (at == std::string::npos) at = page.find(marker);
-  return at;
-}
-
-void Mutate(std::string& page, Random& rng) {
-  const std::string& marker = kMarkers[rng.Below(kMarkers.size())];
-  switch (rng.Below(10)) {
-    case 0:  // truncation
-      page.resize(rng.Below(page.size() + 1));
-      break;
-    case 1: {  // a marker deleted
-      const std::size_t at = SomeOccurrence(page, marker, rng);
-      if (at != std::string::npos) page.erase(at, marker.size());
-      break;
-    }
-    case 2: {  // a marker duplicated
-      const std::size_t at = SomeOccurrence(page, marker, rng);
-      if (at != std::string::npos) page.insert(at, marker);
-      break;
-    }
-    case 3: {  // two markers swapped
-      const std::string& other = kMarkers[rng.Below(kMarkers.size())];
-      const std::size_t a = SomeOccurrence(page, marker, rng);
-      if (a == std::string::npos) break;
-      const std::size_t b = page.find(other, a + marker.size());
-      if (b == std::string::npos) break;
-      page.replace(b, other.size(), marker);
-      page.replace(a, marker.size(), other);
-      break;
-    }
-    case 4:  // a flipped byte
-      if (!page.empty()) page[rng.Below(page.size())] ^= static_cast<char>(1u << rng.Below(8));
-      break;
-    case 5:  // a lone GBK lead byte
-      page.insert(rng.Below(page.size() + 1), 1, static_cast<char>(0x81 + rng.Below(0x7E)));
-      break;
-    case 6:  // 0x80 or 0xFF
-      page.insert(rng.Below(page.size() + 1), 1, rng.Below(2) ? '\x80' : '\xFF');
-      break;
-    case 7: {  // a number turned into a 400-digit one or "1e999"
-      std::size_t at = page.find_first_of("0123456789", rng.Below(page.size() + 1));
-      if (at == std::string::npos) break;
-      const std::size_t end = page.find_first_not_of("0123456789.", at);
-      page.replace(at, (end == std::string::npos ? page.size() : end) - at,
-                   rng.Below(2) ? std::string(400, static_cast<char>('1' + rng.Below(9))) : std::string("1e999"));
-      break;
-    }
-    case 8:  // a marker inserted anywhere
-      page.insert(rng.Below(page.size() + 1), marker);
-      break;
-    default: {  // a slice removed
-      const std::size_t at = rng.Below(page.size() + 1);
-      page.erase(at, rng.Below(64));
-      break;
-    }
-  }
-}
-
-std::string MutantOf(const std::vector<std::string>& seeds, Random& rng) {
-  std::string page = seeds[rng.Below(seeds.size())];
-  const std::size_t steps = 1 + rng.Below(4);
-  for (std::size_t i = 0; i < steps; ++i) Mutate(page, rng);
-  return page;
-}
 
 void ExpectText(const std::string& text, std::size_t cap, const char* what) {
   EXPECT_TRUE(IsValidUtf8(text)) << what;
@@ -184,50 +98,6 @@ void CheckDayList(const std::string& gbk) {
 // ---------------------------------------------------------------------------------
 // Seat pages
 
-// Up to five rows of one table of a decoded page (1 = buying, 2 = selling), found
-// the plain way; empty when the page lacks that table.
-std::vector<std::string> TableRows(const std::string& page, int table) {
-  std::size_t pos = page.find("</tbody>");
-  if (pos == std::string::npos) return {};
-  std::string body;
-  for (int t = 1; t <= table; ++t) {
-    const std::size_t open = page.find("<tbody>", pos);
-    if (open == std::string::npos) return {};
-    const std::size_t close = page.find("</tbody>", open + 7);
-    if (close == std::string::npos) return {};
-    body = page.substr(open + 7, close - open - 7);
-    pos = close + 8;
-  }
-  std::vector<std::string> rows;
-  std::size_t at = 0;
-  while (rows.size() < 5) {
-    const std::size_t open = body.find("<tr>", at);
-    const std::size_t close = open == std::string::npos ? open : body.find("</tr>", open + 4);
-    if (close == std::string::npos) break;
-    rows.push_back(body.substr(open + 4, close - open - 4));
-    at = close + 5;
-  }
-  return rows;
-}
-
-bool NameOccursIn(const std::string& name, const std::string& row) {
-  // The completion may have added "部" or "业部", and the cap may have cut the end.
-  for (const char* tail : {"", "部", "业部", "业"}) {
-    const std::string t(tail);
-    if (name.size() >= t.size() && name.compare(name.size() - t.size(), t.size(), t) == 0 &&
-        row.find(name.substr(0, name.size() - t.size())) != std::string::npos)
-      return true;
-  }
-  return false;
-}
-
-// Some ">" of the row is followed by a number text that reads as `amount`.
-bool AmountOccursIn(double amount, const std::string& row) {
-  for (std::size_t gt = row.find('>'); gt != std::string::npos; gt = row.find('>', gt + 1))
-    if (ParseNumberC(std::string_view(row).substr(gt + 1)) == amount) return true;
-  return false;
-}
-
 void CheckSeats(const SeatList& seats, const std::vector<std::string>& rows, const char* table) {
   for (std::size_t i = 0; i < seats.size(); ++i) {
     const SeatEntry& seat = seats[i];
@@ -238,7 +108,7 @@ void CheckSeats(const SeatList& seats, const std::vector<std::string>& rows, con
       continue;
     }
     if (!seat.name.empty()) {
-      EXPECT_TRUE(NameOccursIn(seat.name, rows[i])) << table << " " << seat.name;
+      EXPECT_TRUE(SeatNameOccursIn(seat.name, rows[i])) << table << " " << seat.name;
     }
     if (seat.buy != 0) {
       EXPECT_TRUE(AmountOccursIn(seat.buy, rows[i])) << table << " " << seat.buy;
@@ -261,8 +131,8 @@ void CheckSeatPage(const std::string& gbk) {
     EXPECT_EQ(record.SellSeats, SeatList{});
     return;
   }
-  CheckSeats(record.BuySeats, TableRows(page, 1), "buy");
-  CheckSeats(record.SellSeats, TableRows(page, 2), "sell");
+  CheckSeats(record.BuySeats, SeatTableRows(page, 1), "buy");
+  CheckSeats(record.SellSeats, SeatTableRows(page, 2), "sell");
 }
 
 // ---------------------------------------------------------------------------------
@@ -292,7 +162,7 @@ std::vector<std::string> SeatSeeds() {
 TEST(ParserMutation, DayListMutantsParseSoundly) {
   const std::vector<std::string> seeds = ListSeeds();
   for (const std::string& seed : seeds) CheckDayList(seed);
-  Random rng(20170206);
+  MutationRandom rng(20170206);
   const int count = kMutantsPerParser;
   for (int i = 0; i < count && !HasFatalFailure() && !HasNonfatalFailure(); ++i) {
     const std::string mutant = MutantOf(seeds, rng);
@@ -305,7 +175,7 @@ TEST(ParserMutation, SeatPageMutantsParseSoundly) {
   const std::vector<std::string> seeds = SeatSeeds();
   ASSERT_GE(seeds.size(), 4u);
   for (const std::string& seed : seeds) CheckSeatPage(seed);
-  Random rng(20170203);
+  MutationRandom rng(20170203);
   const int count = kMutantsPerParser;
   for (int i = 0; i < count && !HasFatalFailure() && !HasNonfatalFailure(); ++i) {
     const std::string mutant = MutantOf(seeds, rng);

@@ -245,6 +245,7 @@ BOOL CDownloadDataDlg::OnInitDialog() {
         .dataSource = [] { return static_cast<int>(g_nDataSource); },
         .startupPeriodMs = services_.startupPeriodMs,
         .runPeriodMs = services_.runPeriodMs,
+        .onDbWrite = services_.onDbWrite,
     };
     engine_ = std::make_unique<DownloadEngine>(std::move(deps));
   }

@@ -30,6 +30,7 @@ struct DownloadPageServices {
   BlockTradeJobs* blockTrades = nullptr;
   int startupPeriodMs = 100;
   int runPeriodMs = 60;
+  std::function<void(double seconds)> onDbWrite;  // DownloadEngineDeps::onDbWrite
 };
 
 class CDownloadDataDlg : public CPage, public MessageSink {
