@@ -27,10 +27,21 @@ constexpr int kFigureDecimals = 6;
 // The pause before the seats of a row are written.
 constexpr int kSeatWritePauseMs = 1;
 
-constexpr std::string_view kInsertRow =
-    "INSERT INTO StockInfo (StockInfo_ID, IsDownloadOK, StockName, StockCode, SB_Date, SB_Reason, "
-    "ZuoShou, JinKai, JinShou, ZhangFu, HuanShou, ZhenFu, DRCJL, Amount) "
-    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+// The row and its ten seats in one statement: each index is written once per row.
+std::string InsertRowStatement() {
+  std::string sql =
+      "INSERT INTO StockInfo (StockInfo_ID, IsDownloadOK, StockName, StockCode, SB_Date, SB_Reason, "
+      "ZuoShou, JinKai, JinShou, ZhangFu, HuanShou, ZhenFu, DRCJL, Amount";
+  for (const char* side : {"Buy", "Sell"}) {
+    for (int n = 1; n <= 5; ++n) {
+      const std::string seat = std::string(side) + std::to_string(n) + "_YYB_";
+      sql += ", " + seat + "Name, " + seat + "BuyAmount, " + seat + "SellAmount";
+    }
+  }
+  sql += ") VALUES (?";
+  for (int i = 1; i < 14 + 30; ++i) sql += ", ?";
+  return sql + ")";
+}
 
 constexpr std::string_view kUpdateFigures =
     "UPDATE StockInfo SET IsDownloadOK=?, ZuoShou=?, JinKai=?, JinShou=?, HuanShou=?, ZhenFu=?, "
@@ -66,10 +77,8 @@ std::string IdentityOf(const StockRecord& record) {
 }
 
 // Completes the seat names in the record (they stay completed, as the callers see
-// them) and writes all ten seats of the row.
-bool WriteSeats(CADODataBase& db, StockRecord& record, const std::string& identity) {
-  std::vector<DbValue> params;
-  params.reserve(31);
+// them) and appends the ten seats' values.
+void AppendSeatValues(StockRecord& record, std::vector<DbValue>& params) {
   for (SeatList* seats : {&record.BuySeats, &record.SellSeats}) {
     for (SeatEntry& seat : *seats) {
       seat.name = CutGbk(CompleteBranchName(seat.name), kSeatNameCap);
@@ -78,6 +87,13 @@ bool WriteSeats(CADODataBase& db, StockRecord& record, const std::string& identi
       params.emplace_back(SeatAmount(seat.sell));
     }
   }
+}
+
+// Writes all ten seats of a stored row.
+bool WriteSeats(CADODataBase& db, StockRecord& record, const std::string& identity) {
+  std::vector<DbValue> params;
+  params.reserve(31);
+  AppendSeatValues(record, params);
   params.emplace_back(identity);
   return db.Execute(SeatStatement(), params);
 }
@@ -140,7 +156,7 @@ int CStockInfoWriter::InsertStockInfo(StockRecord& record) {
   CADOTransaction transaction(db_);
   if (!transaction.IsActive()) return kStockWriteFailed;
 
-  const std::vector<DbValue> row{identity,
+  std::vector<DbValue> row{identity,
                                  record.IsDownloadOK,
                                  CutGbk(CleanStockName(record.StockName), kNameCap),
                                  CutGbk(record.StockCode, kCodeCap),
@@ -154,8 +170,14 @@ int CStockInfoWriter::InsertStockInfo(StockRecord& record) {
                                  Figure(record.ZhenFu),
                                  Figure(record.DRCJL),
                                  Figure(record.Amount)};
-  if (!db_.Execute(std::string(kInsertRow), row)) return kStockWriteFailed;
-  if (complete && !WriteSeats(db_, record, identity)) return kStockWriteFailed;
+  row.reserve(14 + 30);
+  if (complete) {
+    AppendSeatValues(record, row);
+  } else {
+    row.resize(14 + 30);  // an incomplete row keeps its seat columns empty (NULL)
+  }
+  static const std::string insert = InsertRowStatement();
+  if (!db_.Execute(insert, row)) return kStockWriteFailed;
   if (!transaction.Commit()) return kStockWriteFailed;
 
   RaiseBoardCounter(counters_);

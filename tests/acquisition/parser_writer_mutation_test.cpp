@@ -122,7 +122,8 @@ class ParserWriterMutationTest : public testing::Test {
     // Refuses the seat write of every stock whose code starts with 9: the row and its
     // seats are one transaction, so nothing of such a row may be left.
     ASSERT_TRUE(builder_.Market().Execute(
-        "CREATE TRIGGER refuse_seats BEFORE UPDATE ON StockInfo WHEN NEW.StockCode LIKE '9%' "
+        "CREATE TRIGGER refuse_seats BEFORE INSERT ON StockInfo WHEN NEW.StockCode LIKE '9%' "
+        "AND NEW.IsDownloadOK = 1 "
         "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     const MarketDay day = MakeMarketDay(kDay, 11);
     std::set<SeatPageKind> kinds;

@@ -324,7 +324,7 @@ TEST_F(StockInfoWriterTest, DuplicateFailsAndLeavesStoredRow) {
 
 TEST_F(StockInfoWriterTest, FailedSeatWriteLeavesNoRowAndNoCount) {
   ASSERT_TRUE(Db().Execute(
-      "CREATE TRIGGER refuse_seat BEFORE UPDATE OF Buy3_YYB_Name ON StockInfo "
+      "CREATE TRIGGER refuse_seat BEFORE INSERT ON StockInfo "
       "WHEN NEW.Buy3_YYB_Name = '拒绝营业部' BEGIN SELECT RAISE(ABORT, 'seat refused'); END"));
   counters_.m_nMarket = 1;
   StockRecord record = MakeRecord("000004");
