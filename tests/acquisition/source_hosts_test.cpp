@@ -107,8 +107,8 @@ TEST(SourceHosts, InvalidOrEmptyEnvironmentIsIgnored) {
 TEST(SourceHosts, UrlKeepsThePathAsWritten) {
   SourceHosts hosts;
   ASSERT_TRUE(hosts.SetBase("DataCenter", "http://127.0.0.1:9/"));
-  EXPECT_EQ(hosts.Url("DataCenter", "/stock/zuv,2017-02-06,000004.html"),
-            "http://127.0.0.1:9/stock/zuv,2017-02-06,000004.html");
+  EXPECT_EQ(hosts.Url("DataCenter", "/stock/seat,2017-02-06,000004.html"),
+            "http://127.0.0.1:9/stock/seat,2017-02-06,000004.html");
   EXPECT_EQ(hosts.Url("DataCenter", "x,y=1,js=var%20data.html"), "http://127.0.0.1:9/x,y=1,js=var%20data.html");
   EXPECT_EQ(hosts.Url("DataCenter", ""), "http://127.0.0.1:9/");
   EXPECT_EQ(hosts.Url("NoSuchSource", "/x"), "");
