@@ -86,6 +86,7 @@ bool CDeskApp::InitInstance() {
 }
 
 int CDeskApp::ExitInstance() {
+  g_bClosing = true;  // a transfer in progress ends now instead of at its time-out
   WorkerRegistry::Instance().RequestStopAll();
   PageRegistry::Instance().BeginShutdown();
   const bool workersEnded = WorkerRegistry::Instance().JoinAll(std::chrono::seconds(2));
