@@ -9,6 +9,7 @@ packages=(
   libx11-dev libxtst-dev libgtest-dev
   fonts-noto-cjk
   clang libclang-rt-14-dev
+  xvfb xauth
 )
 
 missing=()
