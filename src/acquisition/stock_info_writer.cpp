@@ -11,6 +11,7 @@
 #include "storage/ado_database.h"
 #include "storage/ado_recordset.h"
 #include "storage/charset.h"
+#include "storage/schema.h"
 
 namespace {
 
@@ -27,21 +28,6 @@ constexpr int kFigureDecimals = 6;
 // The pause before the seats of a row are written.
 constexpr int kSeatWritePauseMs = 1;
 
-// The row and its ten seats in one statement: each index is written once per row.
-std::string InsertRowStatement() {
-  std::string sql =
-      "INSERT INTO StockInfo (StockInfo_ID, IsDownloadOK, StockName, StockCode, SB_Date, SB_Reason, "
-      "ZuoShou, JinKai, JinShou, ZhangFu, HuanShou, ZhenFu, DRCJL, Amount";
-  for (const char* side : {"Buy", "Sell"}) {
-    for (int n = 1; n <= 5; ++n) {
-      const std::string seat = std::string(side) + std::to_string(n) + "_YYB_";
-      sql += ", " + seat + "Name, " + seat + "BuyAmount, " + seat + "SellAmount";
-    }
-  }
-  sql += ") VALUES (?";
-  for (int i = 1; i < 14 + 30; ++i) sql += ", ?";
-  return sql + ")";
-}
 
 constexpr std::string_view kUpdateFigures =
     "UPDATE StockInfo SET IsDownloadOK=?, ZuoShou=?, JinKai=?, JinShou=?, HuanShou=?, ZhenFu=?, "
@@ -176,7 +162,8 @@ int CStockInfoWriter::InsertStockInfo(StockRecord& record) {
   } else {
     row.resize(14 + 30);  // an incomplete row keeps its seat columns empty (NULL)
   }
-  static const std::string insert = InsertRowStatement();
+  // The row and its ten seats in one statement: each index is written once per row.
+  static const std::string insert = InsertAllColumnsStatement("StockInfo");
   if (!db_.Execute(insert, row)) return kStockWriteFailed;
   if (!transaction.Commit()) return kStockWriteFailed;
 

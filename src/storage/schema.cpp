@@ -232,3 +232,15 @@ std::vector<std::pair<std::string, std::string>> SchemaColumns(std::string_view 
   if (table == "SchemaVersion") return {{"Version", "INTEGER"}};
   return {};
 }
+
+std::string InsertAllColumnsStatement(std::string_view table) {
+  const auto columns = SchemaColumns(table);
+  if (columns.empty()) return {};
+  std::string names;
+  std::string marks;
+  for (const auto& [name, type] : columns) {
+    names += (names.empty() ? "" : ", ") + name;
+    marks += marks.empty() ? "?" : ", ?";
+  }
+  return "INSERT INTO " + std::string(table) + " (" + names + ") VALUES (" + marks + ")";
+}

@@ -31,3 +31,7 @@ bool CreateDatabaseFile(const std::string& path);
 // (column name, declared type) of a table this schema creates, in column order;
 // empty for a table it does not know.
 std::vector<std::pair<std::string, std::string>> SchemaColumns(std::string_view table);
+
+// "INSERT INTO <table> (every column, in table order) VALUES (?, …)" for a table of the
+// schema; "" for another name.
+std::string InsertAllColumnsStatement(std::string_view table);

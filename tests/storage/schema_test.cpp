@@ -258,3 +258,14 @@ TEST(CreateDatabaseFileTest, MissingFolderFails) {
   TempDir dir;
   EXPECT_FALSE(CreateDatabaseFile(dir.File("no/such/CJHB.mdb")));
 }
+
+TEST(InsertAllColumnsStatement, NamesEveryColumnOnceWithABoundValue) {
+  const std::string sql = InsertAllColumnsStatement("StockInfo");
+  EXPECT_EQ(sql.rfind("INSERT INTO StockInfo (StockInfo_ID, IsDownloadOK, StockName, StockCode, SB_Date, ", 0), 0u);
+  EXPECT_NE(sql.find("Sell5_YYB_Name, Sell5_YYB_BuyAmount, Sell5_YYB_SellAmount) VALUES (?"), std::string::npos);
+  EXPECT_EQ(std::count(sql.begin(), sql.end(), '?'), 44);
+  EXPECT_EQ(InsertAllColumnsStatement("Buy2Times"),
+            "INSERT INTO Buy2Times (YYBName, ShangBangCiShu_Buy, Above2_Buy, Percentage) VALUES (?, ?, ?, ?)");
+  EXPECT_EQ(InsertAllColumnsStatement("NoSuchTable"), "");
+  EXPECT_EQ(InsertAllColumnsStatement("StockInfo; DROP TABLE StockInfo"), "");
+}

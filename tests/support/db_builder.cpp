@@ -25,20 +25,6 @@ void OpenWithSchema(CADODataBase& db, const std::string& path, bool (*ensure)(CA
   if (!ensure(db)) throw std::runtime_error("schema of " + path + ": " + db.GetLastErrorText());
 }
 
-std::string StockInfoInsert() {
-  std::string sql =
-      "INSERT INTO StockInfo (StockInfo_ID, IsDownloadOK, StockName, StockCode, SB_Date, SB_Reason, "
-      "ZuoShou, JinKai, JinShou, ZhangFu, HuanShou, ZhenFu, DRCJL, Amount";
-  for (const char* side : {"Buy", "Sell"}) {
-    for (int n = 1; n <= 5; ++n) {
-      const std::string seat = std::string(side) + std::to_string(n) + "_YYB_";
-      sql += ", " + seat + "Name, " + seat + "BuyAmount, " + seat + "SellAmount";
-    }
-  }
-  sql += ") VALUES (?";
-  for (int i = 1; i < 14 + 30; ++i) sql += ", ?";
-  return sql + ")";
-}
 
 }  // namespace
 
@@ -64,7 +50,7 @@ void DbBuilder::Exec(CADODataBase& db, const std::string& sql, const std::vector
 void DbBuilder::AddListing(const std::string& day, const std::string& code, const std::string& name,
                            const std::string& reason, double zhangfu, double close, double amount,
                            const FiveSeats& buy, const FiveSeats& sell, int isDownloadOK) {
-  static const std::string sql = StockInfoInsert();
+  static const std::string sql = InsertAllColumnsStatement("StockInfo");
   const double previous = zhangfu == -100 ? close : close / (1 + zhangfu / 100);
   std::vector<DbValue> params{day + "," + code, isDownloadOK, name, code, day, reason,
                               previous, previous, close, zhangfu, 1.5, 3.0, amount / close, amount};
