@@ -9,10 +9,6 @@
 
 namespace {
 
-constexpr std::size_t kNameCap = 29;
-constexpr std::size_t kCodeCap = 19;
-constexpr std::size_t kDateCap = 19;
-constexpr std::size_t kReasonCap = 99;
 constexpr std::size_t kCodeChars = 6;
 constexpr int kMaxSpacesRemoved = 8;
 
@@ -71,10 +67,10 @@ void ReadRecord(std::string_view record, std::string_view date, DayListEntry& en
     }
   }
   StockRecord& r = entry.record;
-  r.StockCode = CutGbk(FirstChars(values[kSCode], kCodeChars), kCodeCap);
-  r.StockName = CleanStockName(CutGbk(values[kSName], kNameCap));
-  r.SB_Date = CutGbk(date, kDateCap);
-  r.SB_Reason = CutGbk(values[kCtypedes], kReasonCap);
+  r.StockCode = CutGbk(FirstChars(values[kSCode], kCodeChars), kStockCodeCap);
+  r.StockName = CleanStockName(CutGbk(values[kSName], kStockNameCap));
+  r.SB_Date = CutGbk(date, kStockDayCap);
+  r.SB_Reason = CutGbk(values[kCtypedes], kStockReasonCap);
   r.JinShou = Number(values[kClosePrice]);
   r.ZhangFu = Number(values[kChgradio]);
   r.Amount = Number(values[kTurnover]) / 10000.0;

@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr std::size_t kSeatNameCap = 199;
 constexpr int kRowsPerTable = 5;
 constexpr int kCellsPerRow = 10;
 

@@ -15,12 +15,6 @@
 
 namespace {
 
-// Column caps in GBK bytes.
-constexpr std::size_t kNameCap = 29;
-constexpr std::size_t kCodeCap = 19;
-constexpr std::size_t kDayCap = 19;
-constexpr std::size_t kReasonCap = 99;
-constexpr std::size_t kSeatNameCap = 199;
 
 constexpr int kSeatDecimals = 3;
 constexpr int kFigureDecimals = 6;
@@ -59,7 +53,7 @@ double SeatAmount(double value) { return RoundAsFormatted(value, kSeatDecimals);
 
 // The identity of the record's row, from its capped day and code.
 std::string IdentityOf(const StockRecord& record) {
-  return MakeStockInfoId(CutGbk(record.SB_Date, kDayCap), CutGbk(record.StockCode, kCodeCap));
+  return MakeStockInfoId(CutGbk(record.SB_Date, kStockDayCap), CutGbk(record.StockCode, kStockCodeCap));
 }
 
 // Completes the seat names in the record (they stay completed, as the callers see
@@ -144,10 +138,10 @@ int CStockInfoWriter::InsertStockInfo(StockRecord& record) {
 
   std::vector<DbValue> row{identity,
                                  record.IsDownloadOK,
-                                 CutGbk(CleanStockName(record.StockName), kNameCap),
-                                 CutGbk(record.StockCode, kCodeCap),
-                                 CutGbk(record.SB_Date, kDayCap),
-                                 CutGbk(record.SB_Reason, kReasonCap),
+                                 CutGbk(CleanStockName(record.StockName), kStockNameCap),
+                                 CutGbk(record.StockCode, kStockCodeCap),
+                                 CutGbk(record.SB_Date, kStockDayCap),
+                                 CutGbk(record.SB_Reason, kStockReasonCap),
                                  Figure(record.ZuoShou),
                                  Figure(record.JinKai),
                                  Figure(record.JinShou),

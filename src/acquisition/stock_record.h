@@ -5,7 +5,15 @@
 // seat name 199.
 
 #include <array>
+#include <cstddef>
 #include <string>
+
+// The StockInfo columns' caps, in GBK bytes.
+inline constexpr std::size_t kStockNameCap = 29;
+inline constexpr std::size_t kStockCodeCap = 19;
+inline constexpr std::size_t kStockDayCap = 19;
+inline constexpr std::size_t kStockReasonCap = 99;
+inline constexpr std::size_t kSeatNameCap = 199;
 
 // One of the five buying or five selling seats: the branch and what it bought and
 // sold of the stock that day, in 10,000 yuan.
