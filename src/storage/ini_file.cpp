@@ -16,6 +16,7 @@
 #include <mutex>
 
 #include "storage/charset.h"
+#include "storage/file_io.h"
 #include "storage/ini_document.h"
 
 namespace {
@@ -28,33 +29,6 @@ constexpr mode_t kAnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
 std::mutex& WriteMutex() {
   static std::mutex mutex;
   return mutex;
-}
-
-enum class ReadResult { Ok, Missing, Failed };
-
-ReadResult ReadBytes(const std::string& path, std::string& bytes) {
-  bytes.clear();
-  if (path.empty()) return ReadResult::Missing;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return ReadResult::Failed;
-  }
-  std::string chunk(64 * 1024, '\0');
-  for (;;) {
-    const ssize_t n = ::read(fd, chunk.data(), chunk.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      ::close(fd);
-      return ReadResult::Failed;
-    }
-    if (n == 0) break;
-    bytes.append(chunk.data(), static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  return ReadResult::Ok;
 }
 
 // The file's bytes as UTF-8 text; `hadBom` tells whether a UTF-8 byte-order mark
@@ -75,73 +49,9 @@ std::string DecodeFileText(std::string_view bytes, bool& hadBom) {
 
 std::optional<CIniDocument> LoadDocument(const std::string& path) {
   std::string bytes;
-  if (ReadBytes(path, bytes) != ReadResult::Ok) return std::nullopt;
+  if (ReadFileBytes(path, bytes) != FileReadResult::Ok) return std::nullopt;
   bool hadBom = false;
   return CIniDocument::Parse(DecodeFileText(bytes, hadBom));
-}
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
-// Replaces `path` with `bytes`: a temporary file beside it is written, flushed to disk
-// and renamed over it, so an interruption leaves either the old or the new file.
-bool ReplaceFile(const std::string& path, std::string_view bytes, const struct stat* existing) {
-  const std::string folder = FolderOf(path);
-  struct stat folderStat {};
-  if (::stat(folder.c_str(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode) ||
-      (folderStat.st_mode & kAnyWriteBit) == 0)
-    return false;
-
-  static std::atomic<unsigned> counter{0};
-  std::string tempPath;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    tempPath = path + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(counter++);
-    fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-
-  bool ok = WriteAll(fd, bytes);
-  if (ok && existing != nullptr) ok = ::fchmod(fd, existing->st_mode & 07777) == 0;
-  if (ok) ok = ::fsync(fd) == 0;
-  if (::close(fd) != 0) ok = false;
-  if (ok) ok = ::rename(tempPath.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    ::unlink(tempPath.c_str());
-    return false;
-  }
-  // Make the rename itself durable; failing here does not undo the write.
-  const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
-  }
-  return true;
-}
-
-// A symbolic link is followed, so that the file it names is the one replaced.
-std::string ResolveLink(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
-    if (real) return real.get();
-  }
-  return path;
 }
 
 // Reads the file again, applies `edit` and writes the result back. `edit` returns
@@ -151,8 +61,7 @@ template <typename Edit>
 bool EditFile(const std::string& givenPath, Edit edit) {
   if (givenPath.empty()) return false;
   std::lock_guard<std::mutex> lock(WriteMutex());
-  const std::string path = ResolveLink(givenPath);
-
+  const std::string& path = givenPath;
   struct stat st {};
   const bool exists = ::stat(path.c_str(), &st) == 0;
   if (!exists && errno != ENOENT) return false;
@@ -162,7 +71,7 @@ bool EditFile(const std::string& givenPath, Edit edit) {
   bool hadBom = false;
   CIniDocument doc;
   if (exists) {
-    if (ReadBytes(path, bytes) != ReadResult::Ok) return false;
+    if (ReadFileBytes(path, bytes) != FileReadResult::Ok) return false;
     doc = CIniDocument::Parse(DecodeFileText(bytes, hadBom));
   }
   bool changed = false;
@@ -171,7 +80,7 @@ bool EditFile(const std::string& givenPath, Edit edit) {
 
   std::string out = hadBom ? std::string(kUtf8Bom) : std::string();
   out += doc.Serialize();
-  return ReplaceFile(path, out, exists ? &st : nullptr);
+  return ReplaceFileContents(path, out);
 }
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
@@ -217,7 +126,7 @@ std::optional<std::vector<long>> BracedNumbers(const std::string& text, std::siz
 
 std::optional<std::string> ReadIniFileText(const std::string& path) {
   std::string bytes;
-  if (ReadBytes(path, bytes) != ReadResult::Ok) return std::nullopt;
+  if (ReadFileBytes(path, bytes) != FileReadResult::Ok) return std::nullopt;
   bool hadBom = false;
   return DecodeFileText(bytes, hadBom);
 }

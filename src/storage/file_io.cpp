@@ -1,0 +1,117 @@
+#include "storage/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+constexpr mode_t kAnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string ResolveLink(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+    if (real) return real.get();
+  }
+  return path;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+}  // namespace
+
+FileReadResult ReadFileBytes(const std::string& path, std::string& bytes) {
+  bytes.clear();
+  if (path.empty()) return FileReadResult::Missing;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? FileReadResult::Missing : FileReadResult::Failed;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return FileReadResult::Failed;
+  }
+  std::string chunk(64 * 1024, '\0');
+  for (;;) {
+    const ssize_t n = ::read(fd, chunk.data(), chunk.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ::close(fd);
+      bytes.clear();
+      return FileReadResult::Failed;
+    }
+    if (n == 0) break;
+    bytes.append(chunk.data(), static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return FileReadResult::Ok;
+}
+
+bool ReplaceFileContents(const std::string& givenPath, std::string_view bytes) {
+  if (givenPath.empty()) return false;
+  const std::string path = ResolveLink(givenPath);
+  struct stat existing {};
+  const bool exists = ::stat(path.c_str(), &existing) == 0;
+  if (!exists && errno != ENOENT) return false;
+  if (exists && (!S_ISREG(existing.st_mode) || (existing.st_mode & kAnyWriteBit) == 0)) return false;
+
+  const std::string folder = FolderOf(path);
+  struct stat folderStat {};
+  if (::stat(folder.c_str(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode) ||
+      (folderStat.st_mode & kAnyWriteBit) == 0)
+    return false;
+
+  static std::atomic<unsigned> counter{0};
+  std::string tempPath;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    tempPath = path + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(counter++);
+    fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+
+  bool ok = WriteAll(fd, bytes);
+  if (ok && exists) ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
+  if (ok) ok = ::fsync(fd) == 0;
+  if (::close(fd) != 0) ok = false;
+  if (ok) ok = ::rename(tempPath.c_str(), path.c_str()) == 0;
+  if (!ok) {
+    ::unlink(tempPath.c_str());
+    return false;
+  }
+  // Make the rename itself durable; failing here does not undo the write.
+  const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+  return true;
+}
+
+bool AppendFileContents(const std::string& path, std::string_view bytes) {
+  std::string old;
+  if (ReadFileBytes(path, old) == FileReadResult::Failed) return false;
+  old.append(bytes);
+  return ReplaceFileContents(path, old);
+}

@@ -1,0 +1,22 @@
+#pragma once
+// Whole-file reads and writes that never leave half a file behind.
+
+#include <string>
+#include <string_view>
+
+enum class FileReadResult { Ok, Missing, Failed };
+
+// The whole regular file at `path` into `bytes` (emptied first).
+FileReadResult ReadFileBytes(const std::string& path, std::string& bytes);
+
+// Replaces the file at `path` with `bytes`: a temporary file beside it is written,
+// flushed and renamed over it, keeping the old file's permission bits, so an
+// interruption leaves either the old or the new file. A symbolic link is followed, so
+// the file it names is the one replaced. False, with the old file untouched, when the
+// folder is missing or read-only, the file is read-only or not a regular file, or any
+// step fails. A file or folder without any write bit counts as read-only even for root.
+bool ReplaceFileContents(const std::string& path, std::string_view bytes);
+
+// Appends `bytes` to the file at `path` (created when missing): the old bytes plus the
+// new ones go through ReplaceFileContents, so a failed append leaves the old file.
+bool AppendFileContents(const std::string& path, std::string_view bytes);
