@@ -85,8 +85,10 @@ enum class PageSlot {
   StatusBar,        // g_pStatusBar
   MainTabCtrl,      // g_pMainTabCtrl
   DzjyTabCtrl,      // g_pDzjyTabCtrl
+  ChartBlock,       // the charting program's custom block
+  ChartLink,        // the charting program's window link
 };
-constexpr int kPageSlotCount = 9;
+constexpr int kPageSlotCount = 11;
 
 // Queued calls refer back to the registry, so a registry outlives the calls made
 // through it (Instance() lives as long as the process).

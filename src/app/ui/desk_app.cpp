@@ -11,6 +11,7 @@
 #include "app/ui/main_dlg.h"
 #include "platform/ui/dc.h"
 #include "platform/ui/qt_convert.h"
+#include "platform/ui/qt_clipboard.h"
 #include "platform/ui/qt_dialogs.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
@@ -65,6 +66,7 @@ int CDeskApp::Run() {
 bool CDeskApp::InitInstance() {
   InstallProcessSignalHandling();
   InstallQtDialogBackend();
+  InstallQtClipboardBackend();
   QApplication::setFont(ApplicationFont());
   dispatcher_ = std::make_unique<QtUiDispatcher>();
   PageRegistry::Instance().Restart(dispatcher_.get());
