@@ -86,8 +86,8 @@ void LoadSettingsFrom(const std::string& iniPath, const std::string& folder) {
   s.IsExit = ini.Byte("system", "IsExit", "1", 10);
   s.SystemType = ini.Byte("system", "SystemType", "0", 10);
   s.MaxWindow = ini.Byte("system", "MaxWindow", "1", 10);
-  s.BuyTeams = ini.Byte("system", "BuyTeams", "2", 10);
-  s.SellTeams = ini.Byte("system", "SellTeams", "1", 10);
+  s.BuyTeams = ini.Int("system", "BuyTeams", "2", 10);
+  s.SellTeams = ini.Int("system", "SellTeams", "1", 10);
   s.TitalName = ini.Text("system", "TitalName", kDefaultWindowTitle, 256);
   s.TitalName_Site = ini.Text("system", "TitalName_Site", "", 256);
 
@@ -101,7 +101,7 @@ void LoadSettingsFrom(const std::string& iniPath, const std::string& folder) {
   for (int n = 1; n <= 15; ++n) {
     const std::string prefix = "YYB" + std::to_string(n);
     s.YYB_Color[n - 1] = ini.Color("YYBInfo", prefix + "_Color");
-    s.YYB_Name[n - 1] = ini.Text("YYBInfo", (prefix + "_Name").c_str(), "XXX", 100);
+    s.YYB_Name[n - 1] = ini.Text("YYBInfo", (prefix + "_Name").c_str(), "XXX", kBranchNameBytes + 1);
   }
   for (int n = 1; n <= 4; ++n) {
     s.YYBWaring[n - 1] = ini.Text("YYBInfo", ("YYBWaring" + std::to_string(n)).c_str(), "XXX", 200);

@@ -20,8 +20,10 @@ struct CSettings {
   std::uint8_t IsExit = 1;
   std::uint8_t SystemType = 0;
   std::uint8_t MaxWindow = 1;
-  std::uint8_t BuyTeams = 2;
-  std::uint8_t SellTeams = 1;
+  // Seats of one team a stock needs among its buyers (sellers) to count as the team's
+  // hit. Kept as read; users of the values treat anything below 1 as 1.
+  std::int32_t BuyTeams = 2;
+  std::int32_t SellTeams = 1;
   std::string TitalName;       // the key keeps its historical spelling
   std::string TitalName_Site;
   std::uint8_t IsTDX = 0;
@@ -31,6 +33,7 @@ struct CSettings {
   std::array<COLORREF, 5> SellMoney_Color{};
 
   // [YYBInfo]: the watched branches ("XXX" marks an empty slot) and four more names.
+  // Names are cut to kBranchNameBytes GBK bytes, so a name saved whole reloads equal.
   std::array<COLORREF, 15> YYB_Color{};
   std::array<std::string, 15> YYB_Name;
   std::array<std::string, 4> YYBWaring;  // the key keeps its historical spelling
@@ -42,6 +45,7 @@ extern std::string TDX_DIR;         // the charting program's executable; "0" = 
 extern std::string g_strWindowTitle;
 extern std::string g_strStartPage;
 
+inline constexpr std::size_t kBranchNameBytes = 199;
 inline constexpr const char* kDefaultWindowTitle = "Velkor Desk";
 inline constexpr const char* kSettingsFileName = "sysinfo.ini";
 

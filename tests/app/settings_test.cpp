@@ -117,14 +117,15 @@ TEST(LoadSettings, GbkFileLoadsTheSameValues) {
 }
 
 TEST(LoadSettings, ValuesAreCutToTheirBuffers) {
-  const std::string longName = Repeat("国", 60);
+  const std::string longName = Repeat("国", 120);
   TempProgramFolder folder(WithIni("[system]\nYouZiChiXuBuy=123\nSortMode=456\n[YYBInfo]\nYYB1_Name=" + longName +
                                    "\nYYBWaring1=" + Repeat("a", 250) + "\n"));
   LoadSettings(folder.Path());
   EXPECT_EQ(g_Settings.YouZiChiXuBuy, 12);  // two characters fit the buffer of 3
   EXPECT_EQ(g_Settings.SortMode, 45);
-  EXPECT_EQ(Utf8Chars(g_Settings.YYB_Name[0]), 49u);  // 99 GBK bytes hold 49 characters
-  EXPECT_EQ(g_Settings.YYB_Name[0], Repeat("国", 49));
+  // Branch names keep 199 GBK bytes: 99 whole characters, never half of one.
+  EXPECT_EQ(Utf8Chars(g_Settings.YYB_Name[0]), 99u);
+  EXPECT_EQ(g_Settings.YYB_Name[0], Repeat("国", 99));
   EXPECT_EQ(g_Settings.YYBWaring[0], Repeat("a", 199));
 }
 
@@ -134,7 +135,7 @@ TEST(LoadSettings, ByteValuesWrapAndNonNumbersGiveZero) {
   LoadSettings(folder.Path());
   EXPECT_EQ(g_Settings.IsToTray, 44);   // 300 in one byte
   EXPECT_EQ(g_Settings.BuyTeams, 0);    // no digits
-  EXPECT_EQ(g_Settings.SellTeams, 255); // -1 in one byte
+  EXPECT_EQ(g_Settings.SellTeams, -1);  // team thresholds are whole ints, kept as read
   EXPECT_EQ(g_Settings.MaxWindow, 7);   // leading digits count
   EXPECT_EQ(g_Settings.BuyMoney_Color[1], 0u);
 }
