@@ -19,3 +19,4 @@ inline void PrintFigure(const std::string& name, double value, const std::string
 void RunRecordsetBench();
 void RunControlsBench();
 void RunDownloadBench();
+void RunDailyListBench();

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include "storage/charset.h"
 
 #include <iconv.h>
@@ -180,7 +181,13 @@ char32_t Gb2312CharToUnicode(const char* gbk, std::size_t len, std::size_t* used
   return cp;
 }
 
+// ASCII is the same in UTF-8 and GBK, and most texts (codes, figures) are nothing else.
+static bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 std::string ToGbk(std::string_view utf8) {
+  if (IsAscii(utf8)) return std::string(utf8);
   std::string out;
   out.reserve(utf8.size());
   const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
@@ -211,6 +218,7 @@ std::string ToGbk(std::string_view utf8) {
 }
 
 std::string FromGbk(std::string_view gbk) {
+  if (IsAscii(gbk)) return std::string(gbk);
   std::string out;
   out.reserve(gbk.size() * 3 / 2 + 1);
   const auto* bytes = reinterpret_cast<const unsigned char*>(gbk.data());

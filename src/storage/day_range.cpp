@@ -32,19 +32,33 @@ std::string DayText(int year, int month, int day) {
   return out;
 }
 
-std::pair<std::string, std::string> DayRange(std::string_view day) {
+std::optional<std::int64_t> DayNumberOf(std::string_view day) {
   std::size_t pos = 0;
   int year = 0, month = 0, dayOfMonth = 0;
   const bool parsed = ReadPart(day, pos, 4, year) && pos < day.size() && day[pos++] == '-' &&
                       ReadPart(day, pos, 2, month) && pos < day.size() && day[pos++] == '-' &&
                       ReadPart(day, pos, 2, dayOfMonth) && (pos == day.size() || day[pos] == ' ' || day[pos] == 'T');
-  if (!parsed || month < 1 || month > 12 || dayOfMonth < 1) return {};
+  if (!parsed || month < 1 || month > 12 || dayOfMonth < 1) return std::nullopt;
   const std::int64_t number = DaysFromCivil(year, month, dayOfMonth);
   // A day past the month's end (2015-02-30) comes back as another day: not valid.
   const LocalTime check = CivilFromDays(number);
-  if (check.year != year || check.month != month || check.day != dayOfMonth) return {};
-  const LocalTime next = CivilFromDays(number + 1);
-  return {DayText(year, month, dayOfMonth), DayText(next.year, next.month, next.day)};
+  if (check.year != year || check.month != month || check.day != dayOfMonth) return std::nullopt;
+  return number;
+}
+
+std::pair<std::string, std::string> DayRange(std::string_view day) {
+  const std::optional<std::int64_t> number = DayNumberOf(day);
+  if (!number) return {};
+  const LocalTime first = CivilFromDays(*number);
+  const LocalTime next = CivilFromDays(*number + 1);
+  return {DayText(first.year, first.month, first.day), DayText(next.year, next.month, next.day)};
+}
+
+std::string DayMinus(std::string_view day, int days) {
+  const std::optional<std::int64_t> number = DayNumberOf(day);
+  if (!number) return {};
+  const LocalTime moved = CivilFromDays(*number - days);
+  return DayText(moved.year, moved.month, moved.day);
 }
 
 std::string CutoffDay(const IClock& clock, int days) {

@@ -3,6 +3,8 @@
 // date columns also as "2017-02-06 00:00:00"; comparing them as text against the
 // bounds below finds both forms.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -21,3 +23,11 @@ std::pair<std::string, std::string> DayRange(std::string_view day);
 // The day `days` days before the clock's today: `datediff('d', X, now()) <= n`
 // becomes `X >= ?` with CutoffDay(clock, n).
 std::string CutoffDay(const IClock& clock, int days);
+
+// The day as a day number (DaysFromCivil of platform/clock.h), read as DayRange reads
+// it; nullopt for a text that is no valid day.
+std::optional<std::int64_t> DayNumberOf(std::string_view day);
+
+// The day `days` calendar days before `day` (a negative count goes forward), as
+// DayText. "" for a text that is no valid day.
+std::string DayMinus(std::string_view day, int days);

@@ -99,3 +99,20 @@ TEST(CutoffDayTest, CountsBackFromTheClocksToday) {
   EXPECT_TRUE(std::string("2017-02-28 00:00:00") >= CutoffDay(wednesday, 1));
   EXPECT_FALSE(std::string("2017-02-27 23:59:59") >= CutoffDay(wednesday, 1));
 }
+
+TEST(DayMinusTest, StepsOverMonthYearAndLeapDays) {
+  EXPECT_EQ(DayMinus("2024-05-15", 30), "2024-04-15");
+  EXPECT_EQ(DayMinus("2024-03-01", 1), "2024-02-29");
+  EXPECT_EQ(DayMinus("2023-03-01", 1), "2023-02-28");
+  EXPECT_EQ(DayMinus("2024-01-05", 10), "2023-12-26");
+  EXPECT_EQ(DayMinus("2024-12-31", -1), "2025-01-01");  // a negative count goes forward
+  EXPECT_EQ(DayMinus("2024-5-15 10:00:00", 0), "2024-05-15");
+}
+
+TEST(DayMinusTest, InvalidDaysGiveEmptyText) {
+  EXPECT_EQ(DayMinus("2024-02-30", 1), "");
+  EXPECT_EQ(DayMinus("", 1), "");
+  EXPECT_FALSE(DayNumberOf("2024-13-01").has_value());
+  ASSERT_TRUE(DayNumberOf("1970-01-02").has_value());
+  EXPECT_EQ(*DayNumberOf("1970-01-02"), 1);
+}

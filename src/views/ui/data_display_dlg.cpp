@@ -1,5 +1,749 @@
 #include "views/ui/data_display_dlg.h"
 
-#include "controls/ui/pending_page.h"
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
 
-CDataDisplayDlg::CDataDisplayDlg(QWidget* parent) : CPage(parent) { MarkPendingPage(*this, IDD); }
+#include "analysis/tracker_page_iface.h"
+#include "app/main_window_iface.h"
+#include "app/settings.h"
+#include "app/ui/watch_branch_dlg.h"
+#include "charting/chart_link_iface.h"
+#include "controls/ui/bitmap_button_ex.h"
+#include "controls/ui/color_list_box.h"
+#include "controls/ui/color_list_ctrl.h"
+#include "controls/ui/edit_ex.h"
+#include "controls/ui/pending_page.h"
+#include "controls/ui/tip_wnd.h"
+#include "platform/app_paths.h"
+#include "platform/clipboard.h"
+#include "platform/message_box.h"
+#include "platform/page_registry.h"
+#include "platform/piece_seam.h"
+#include "platform/ui/qt_convert.h"
+#include "platform/worker_registry.h"
+#include "storage/ado_database.h"
+#include "storage/day_range.h"
+#include "storage/gbk_format.h"
+#include "storage/ini_file.h"
+#include "views/daily_exports.h"
+#include "views/day_search.h"
+#include "views/dzjy_list_page_iface.h"
+#include "views/seat_list_rows.h"
+#include "views/stock_detail.h"
+
+namespace {
+
+// Ids of the page's controls.
+enum : int {
+  kIdPrevDay = 1003,
+  kIdNextDay = 1004,
+  kIdSortMode = 1005,
+  kIdName = 1006,
+  kIdAddAll = 1007,
+  kIdBlockVolume = 1008,
+  kIdCode = 1009,
+  kIdBlockAmount = 1010,
+  kIdAmount = 1011,
+  kIdClose = 1012,
+  kIdChange = 1013,
+  kIdReason = 1014,
+  kIdBlockCount = 1015,
+  kIdMainSeller = 1016,
+  kIdMainBuyer = 1017,
+  kIdAddShown = 1048,
+  kIdDatePicker = 1111,
+  kIdDayList = 1112,
+  kIdSeatList = 1113,
+  kIdSuggestList = 1115,
+  kIdTeamList = 1116,
+  kIdWatchedList = 1117,
+  kIdUnusedStatic = 1121,
+  kIdShowCounts = 1146,
+  kIdWatchedButton = 1147,
+};
+
+const char* const kSortModeTexts[] = {"按净买入总额排序", "按涨幅大小排序", "只显示涨幅大于7%", "按买入总金额排序"};
+constexpr int kSortModeCount = 4;
+
+const char* const kDayListHeader = "序号 股票名称、代码  涨幅   净买入 上榜总额 月榜次数 类型 ";
+const char* const kClickHint = "双击一下";
+const char* const kBlockTradeHint = "双击前面 上榜次数，可以跳转到大宗交易界面";
+const char* const kDownloadedPaneText = "  今日数据已经自动下载!! ";
+const char* const kAddedToBlockText =
+    "数据已加入“Velkor自选股”和“剪贴板”，请在通达信界面,同时按“Ctrl+Z”，加入任意个股到自选股中 来刷新显示!";
+const char* const kNoDataText = "没有数据, 无法加入自选股!!!";
+const char* const kNoCodeText = "股票代码为空，不能加入";
+
+// The names the missing-piece message gives.
+const char* const kTrackerPiece = "搜索&查询";
+const char* const kDzjyPiece = "大宗交易";
+const char* const kBlockPiece = "Velkor自选股";
+const char* const kLinkPiece = "通达信联动";
+
+constexpr COLORREF kTipText = RGB(255, 255, 225);
+constexpr COLORREF kTipBack = RGB(255, 0, 192);
+constexpr COLORREF kWeekendLineColour = RGB(255, 0, 0);
+
+constexpr int kListFontPixels = 12;  // even, so a CJK glyph is exactly two ASCII columns
+
+// Our own arrows for the day buttons: a blue arrow pointing left or right.
+QImage ArrowImage(bool pointsLeft) {
+  QImage image(20, 20, QImage::Format_ARGB32);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(0, 60, 140), 1));
+  p.setBrush(QColor(30, 110, 210));
+  QPolygonF arrow({QPointF(2, 10), QPointF(10, 2), QPointF(10, 7), QPointF(18, 7), QPointF(18, 13),
+                   QPointF(10, 13), QPointF(10, 18)});
+  if (!pointsLeft) {
+    for (QPointF& point : arrow) point.setX(20 - point.x());
+  }
+  p.drawPolygon(arrow);
+  return image;
+}
+
+QFont MonoFont() {
+  QFont font(QString::fromUtf8(CDataDisplayDlg::kMonoFontFamily));
+  font.setStyleHint(QFont::Monospace);
+  font.setPixelSize(kListFontPixels);
+  return font;
+}
+
+CEditEx* Edit(QWidget* parent, int id) {
+  auto* edit = new CEditEx(parent);
+  CPage::SetDlgCtrlID(edit, id);
+  return edit;
+}
+
+CColorListBox* ColourList(QWidget* parent, int id) {
+  auto* list = new CColorListBox(parent);
+  CPage::SetDlgCtrlID(list, id);
+  list->setFont(MonoFont());
+  return list;
+}
+
+QLabel* Label(QWidget* parent, const char* text) { return new QLabel(QString::fromUtf8(text), parent); }
+
+// Long texts show from their start, not from the cursor at their end.
+void SetEditText(CEditEx* edit, const std::string& text) {
+  edit->setText(ToQString(text));
+  edit->setCursorPosition(0);
+}
+
+std::string Fixed2(double value) { return FormatGbk("%0.2f", value); }
+std::string Fixed0(double value) { return FormatGbk("%0.0f", value); }
+
+}  // namespace
+
+CDataDisplayDlg::CDataDisplayDlg(QWidget* parent) : CDataDisplayDlg(DataDisplayServices{}, parent) {}
+
+CDataDisplayDlg::CDataDisplayDlg(const DataDisplayServices& services, QWidget* parent)
+    : CPage(parent), services_(services), m_model(std::make_unique<CDailyListModel>(Market(), Custom())) {
+  SetPageDialogId(*this, IDD);
+  BuildControls();
+}
+
+CDataDisplayDlg::~CDataDisplayDlg() {
+  PageRegistry& registry = PageRegistry::Instance();
+  if (registry.Get<IDailyListPage>(PageSlot::DataDisplay) == this) registry.Unpublish(PageSlot::DataDisplay);
+}
+
+bool CDataDisplayDlg::SetServices(const DataDisplayServices& services) {
+  if (IsInitialised()) return false;
+  services_ = services;
+  m_model = std::make_unique<CDailyListModel>(Market(), Custom());
+  return true;
+}
+
+IClock& CDataDisplayDlg::Clock() const { return services_.clock ? *services_.clock : DefaultClock(); }
+ISleeper& CDataDisplayDlg::Sleeper() const { return services_.sleeper ? *services_.sleeper : DefaultSleeper(); }
+CADODataBase& CDataDisplayDlg::Market() const { return services_.market ? *services_.market : g_ADODatabase; }
+CADODataBase& CDataDisplayDlg::Custom() const {
+  return services_.custom ? *services_.custom : g_ADODatabase_Custom;
+}
+
+std::string CDataDisplayDlg::BlockTradeCutoff() const { return CutoffDay(Clock(), m_nBlockTradeDays); }
+
+// ---- controls ----
+
+void CDataDisplayDlg::BuildControls() {
+  auto* grid = new QGridLayout(this);
+  grid->setContentsMargins(6, 6, 6, 6);
+  grid->setHorizontalSpacing(8);
+  grid->setVerticalSpacing(6);
+
+  // Left: the day and its list.
+  auto* left = new QVBoxLayout;
+  auto* dayRow = new QHBoxLayout;
+  m_datePicker = new QDateEdit(this);
+  SetDlgCtrlID(m_datePicker, kIdDatePicker);
+  m_datePicker->setCalendarPopup(true);
+  m_datePicker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+  m_btnPrev = new CBitmapButtonEx(QStringLiteral("前一天"), this);
+  SetDlgCtrlID(m_btnPrev, kIdPrevDay);
+  m_btnNext = new CBitmapButtonEx(QStringLiteral("后一天"), this);
+  SetDlgCtrlID(m_btnNext, kIdNextDay);
+  // The arrows stand above their captions.
+  for (CBitmapButtonEx* button : {m_btnPrev, m_btnNext}) button->setFixedSize(72, 46);
+  dayRow->addWidget(m_datePicker, 1, Qt::AlignVCenter);
+  dayRow->addWidget(m_btnPrev);
+  dayRow->addWidget(m_btnNext);
+  left->addLayout(dayRow);
+  auto* sortRow = new QHBoxLayout;
+  m_comboSort = new QComboBox(this);
+  SetDlgCtrlID(m_comboSort, kIdSortMode);
+  m_checkCounts = new QCheckBox(QStringLiteral("显示上榜次数"), this);
+  SetDlgCtrlID(m_checkCounts, kIdShowCounts);
+  sortRow->addWidget(m_comboSort, 1);
+  sortRow->addWidget(m_checkCounts);
+  left->addLayout(sortRow);
+
+  auto* dayBox = new QGroupBox(QStringLiteral("Velkor"), this);
+  auto* dayLayout = new QVBoxLayout(dayBox);
+  dayLayout->setContentsMargins(6, 6, 6, 6);
+  dayLayout->setSpacing(2);
+  m_header = Label(dayBox, kDayListHeader);
+  m_header->setFont(MonoFont());
+  m_listDay = ColourList(dayBox, kIdDayList);
+  // The titles start where the lines do: behind the list's frame.
+  m_header->setIndent(m_listDay->frameWidth());
+  dayLayout->addWidget(m_header);
+  dayLayout->addWidget(m_listDay, 1);
+  m_btnAddAll = new QPushButton(QStringLiteral("加入Velkor自选股及剪贴板"), dayBox);
+  SetDlgCtrlID(m_btnAddAll, kIdAddAll);
+  dayLayout->addWidget(m_btnAddAll);
+  left->addWidget(dayBox, 1);
+  grid->addLayout(left, 0, 0, 3, 1);
+
+  // Upper right: the stock's record and block trades.
+  auto* detail = new QGridLayout;
+  detail->setHorizontalSpacing(6);
+  detail->setVerticalSpacing(4);
+  m_editName = Edit(this, kIdName);
+  m_editCode = Edit(this, kIdCode);
+  m_editClose = Edit(this, kIdClose);
+  m_editChange = Edit(this, kIdChange);
+  m_editAmount = Edit(this, kIdAmount);
+  m_editReason = Edit(this, kIdReason);
+  m_editBlockCount = Edit(this, kIdBlockCount);
+  m_editBlockVolume = Edit(this, kIdBlockVolume);
+  m_editBlockAmount = Edit(this, kIdBlockAmount);
+  m_editMainBuyer = Edit(this, kIdMainBuyer);
+  m_editMainSeller = Edit(this, kIdMainSeller);
+  detail->addWidget(Label(this, "股票名称："), 0, 0);
+  detail->addWidget(m_editName, 0, 1);
+  detail->addWidget(Label(this, "股票代码："), 0, 2);
+  detail->addWidget(m_editCode, 0, 3);
+  detail->addWidget(Label(this, "今收："), 0, 4);
+  detail->addWidget(m_editClose, 0, 5);
+  detail->addWidget(Label(this, "涨跌幅："), 0, 6);
+  detail->addWidget(m_editChange, 0, 7);
+  detail->addWidget(Label(this, "成交总金额："), 0, 8);
+  detail->addWidget(m_editAmount, 0, 9);
+  detail->addWidget(Label(this, "上榜理由："), 1, 0);
+  detail->addWidget(m_editReason, 1, 1, 1, 9);
+  detail->addWidget(Label(this, "大宗交易："), 2, 0);
+  detail->addWidget(m_editBlockCount, 2, 1);
+  detail->addWidget(Label(this, "成交量："), 2, 2);
+  detail->addWidget(m_editBlockVolume, 2, 3);
+  detail->addWidget(Label(this, "成交额："), 2, 4);
+  detail->addWidget(m_editBlockAmount, 2, 5);
+  detail->addWidget(Label(this, "主买："), 3, 0);
+  detail->addWidget(m_editMainBuyer, 3, 1, 1, 4);
+  detail->addWidget(Label(this, "主卖："), 3, 5);
+  detail->addWidget(m_editMainSeller, 3, 6, 1, 4);
+  for (int column : {1, 3, 5, 7, 9}) detail->setColumnStretch(column, 1);
+  auto* commandRow = new QHBoxLayout;
+  m_btnAddShown = new QPushButton(QStringLiteral("将上面股票加入Velkor自选股及剪贴板"), this);
+  SetDlgCtrlID(m_btnAddShown, kIdAddShown);
+  auto* unused = new QLabel(this);
+  SetDlgCtrlID(unused, kIdUnusedStatic);
+  unused->setEnabled(false);
+  commandRow->addWidget(m_btnAddShown);
+  commandRow->addWidget(unused, 1);
+  commandRow->addWidget(Label(this, "介入度：占成交总金额的比例"));
+  detail->addLayout(commandRow, 4, 0, 1, 10);
+  grid->addLayout(detail, 0, 1);
+
+  m_listSeats = new CColorListCtrl(this);
+  SetDlgCtrlID(m_listSeats, kIdSeatList);
+  m_listSeats->verticalHeader()->setVisible(false);
+  m_listSeats->verticalHeader()->setDefaultSectionSize(QFontMetrics(m_listSeats->font()).height() + 4);
+  grid->addWidget(m_listSeats, 1, 1);
+
+  // Lower right: the three side lists.
+  auto* side = new QHBoxLayout;
+  auto* suggestBox = new QGroupBox(QStringLiteral("建议关注个股"), this);
+  auto* suggestLayout = new QVBoxLayout(suggestBox);
+  suggestLayout->setContentsMargins(4, 4, 4, 4);
+  m_listSuggest = ColourList(suggestBox, kIdSuggestList);
+  suggestLayout->addWidget(m_listSuggest);
+  auto* watchedBox = new QGroupBox(QStringLiteral("关注游资-买卖股票"), this);
+  auto* watchedLayout = new QVBoxLayout(watchedBox);
+  watchedLayout->setContentsMargins(4, 4, 4, 4);
+  m_listWatched = ColourList(watchedBox, kIdWatchedList);
+  watchedLayout->addWidget(m_listWatched, 1);
+  m_btnWatched = new QPushButton(QStringLiteral("设置关注游资"), watchedBox);
+  SetDlgCtrlID(m_btnWatched, kIdWatchedButton);
+  watchedLayout->addWidget(m_btnWatched, 0, Qt::AlignRight);
+  auto* teamBox = new QGroupBox(QStringLiteral("团队作战：关注个股"), this);
+  auto* teamLayout = new QVBoxLayout(teamBox);
+  teamLayout->setContentsMargins(4, 4, 4, 4);
+  m_listTeams = ColourList(teamBox, kIdTeamList);
+  teamLayout->addWidget(m_listTeams);
+  // Widths in proportion to the lines' columns (20, 49 and 32 of them).
+  side->addWidget(suggestBox, 20);
+  side->addWidget(watchedBox, 49);
+  side->addWidget(teamBox, 32);
+  grid->addLayout(side, 2, 1);
+
+  const int column = QFontMetrics(MonoFont()).horizontalAdvance(QLatin1Char('0'));
+  const int scroll = 20;
+  m_listDay->setMinimumWidth(58 * column + scroll);
+  m_listSuggest->setMinimumWidth(20 * column + scroll);
+  m_listWatched->setMinimumWidth(49 * column + scroll);
+  m_listTeams->setMinimumWidth(32 * column + scroll);
+  grid->setColumnStretch(0, 0);
+  grid->setColumnStretch(1, 1);
+  grid->setRowStretch(1, 3);
+  grid->setRowStretch(2, 2);
+
+  connect(m_datePicker, &QDateEdit::dateChanged, this, [this] { OnDateTimeChange(); });
+  connect(m_listDay, &QListWidget::itemDoubleClicked, this, [this] { OnDblclkDayList(); });
+  connect(m_listSuggest, &QListWidget::itemDoubleClicked, this, [this] { OnSuggestedStockDblClk(); });
+  connect(m_listWatched, &QListWidget::itemDoubleClicked, this, [this] { OnWatchedStockDblClk(); });
+  connect(m_listTeams, &QListWidget::itemDoubleClicked, this, [this] { OnTeamStockDblClk(); });
+  connect(m_listSeats, &QTableWidget::cellClicked, this, [this](int row, int) { OnSeatListClick(row); });
+  connect(m_listSeats, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { OnSeatListDblClk(row); });
+  connect(m_btnPrev, &QPushButton::clicked, this, [this] { OnPrevDay(); });
+  connect(m_btnNext, &QPushButton::clicked, this, [this] { OnNextDay(); });
+  // `activated` is the user's choice only: preselecting the saved mode sorts nothing.
+  connect(m_comboSort, &QComboBox::activated, this, [this] { OnSortModeChange(); });
+  connect(m_btnAddAll, &QPushButton::clicked, this, [this] { OnAddToBlock(); });
+  connect(m_btnAddShown, &QPushButton::clicked, this, [this] { OnAddSelectedToBlock(); });
+  connect(m_checkCounts, &QCheckBox::clicked, this, [this] { OnShowListCounts(); });
+  connect(m_btnWatched, &QPushButton::clicked, this, [this] { OnSetWatchedBranches(); });
+}
+
+void CDataDisplayDlg::WatchControls() {
+  for (QWidget* control : findChildren<QWidget*>()) {
+    if (control != m_TipWnd) control->installEventFilter(this);
+  }
+  for (CColorListBox* list : {m_listDay, m_listSuggest, m_listTeams, m_listWatched}) {
+    list->viewport()->installEventFilter(this);
+  }
+}
+
+BOOL CDataDisplayDlg::OnInitDialog() {
+  m_nBlockTradeDays = 30;
+  PageRegistry::Instance().Publish<IDailyListPage>(PageSlot::DataDisplay, this);
+
+  for (const char* text : kSortModeTexts) m_comboSort->addItem(QString::fromUtf8(text));
+  // A stored mode outside the four items would leave none selected and the list empty.
+  const int saved = g_Settings.SortMode;
+  m_comboSort->setCurrentIndex(saved >= 0 && saved < kSortModeCount ? saved : 0);
+
+  struct DayButton {
+    CBitmapButtonEx* button;
+    bool pointsLeft;
+    const char* tip;
+  };
+  for (const DayButton& b : {DayButton{m_btnPrev, true, "显示前一天Velkor数据!"},
+                             DayButton{m_btnNext, false, "显示后一天Velkor数据!"}}) {
+    b.button->SetIcon(ArrowImage(b.pointsLeft));
+    b.button->OffsetColor(0, 50);
+    b.button->SetTooltipText(b.tip);
+    b.button->SetAlign(kButtonAlignImageAbove);
+    b.button->SetFlat(false);
+    b.button->EnableBalloonTooltip();
+  }
+
+  for (int c = 0; c < kSeatListColumnCount; ++c) {
+    m_listSeats->InsertColumn(c, kSeatListColumns[static_cast<std::size_t>(c)].title, LVCFMT_LEFT,
+                              kSeatListColumns[static_cast<std::size_t>(c)].width);
+  }
+
+  const LocalTime now = Clock().Now();
+  m_strToday = DayText(now.year, now.month, now.day);
+  SetEditText(m_editName, kClickHint);
+  SetEditText(m_editCode, kClickHint);
+  SetEditText(m_editMainBuyer, kBlockTradeHint);
+  SetPickerDay(m_strToday);
+
+  LoadDayList(m_strToday);
+
+  m_checkCounts->setChecked(true);
+  m_bShowListCounts = 1;
+
+  m_TipWnd = new CTipWnd(this);
+  m_TipWnd->AddTool(kIdBlockCount, {"   双击这里, 将跳转到“大宗交易”界面"}, kTipBack, kTipText);
+  m_TipWnd->AddTool(kIdCode, {"   双击这里，将跳转到“搜索&查询”界面"}, kTipBack, kTipText);
+  m_TipWnd->AddTool(kIdName, {"   双击这里, 将跳转到“搜索&查询”界面"}, kTipBack, kTipText);
+  WatchControls();
+  return TRUE;
+}
+
+// ---- the picker ----
+
+std::string CDataDisplayDlg::PickerDay() const {
+  const QDate d = m_datePicker->date();
+  return DayText(d.year(), d.month(), d.day());
+}
+
+void CDataDisplayDlg::SetPickerDay(const std::string& day) {
+  const QDate d = QDate::fromString(ToQString(day), QStringLiteral("yyyy-MM-dd"));
+  if (!d.isValid()) return;
+  // Qt's setDate notifies; a day set by the page is no pick of the user's.
+  const QSignalBlocker blocker(m_datePicker);
+  m_datePicker->setDate(d);
+}
+
+int CDataDisplayDlg::SortMode() const { return m_comboSort->currentIndex(); }
+
+// ---- the day ----
+
+void CDataDisplayDlg::LoadDayList(const std::string& day) {
+  ++m_nLoads;
+  DailyListSettings settings = DailyListSettingsFromGlobals(Clock());
+  settings.showListCounts = m_bShowListCounts != 0;
+  m_model->SetSettings(settings);
+  const bool read = m_model->LoadDayList(day);
+  FillList(m_listTeams, m_model->TeamLines());
+  FillList(m_listWatched, m_model->WatchedLines());
+  if (!read) {
+    // The day's rows could not be read: the side lists are empty, the day list keeps
+    // what it had.
+    m_listSuggest->ResetContent();
+    return;
+  }
+  m_strLoadedDate = m_model->LoadedDate();
+  // The first stock's seats are coloured with the marks this load read.
+  m_bInLoad = true;
+  const auto loadEnds = qScopeGuard([this] { m_bInLoad = false; });
+  OnSortModeChange();
+}
+
+void CDataDisplayDlg::RefreshDayList() {
+  m_model->SetShowListCounts(m_bShowListCounts != 0);
+  m_model->RefreshDayList(SortMode());
+  FillList(m_listDay, m_model->DayLines());
+  FillList(m_listSuggest, m_model->SuggestionLines());
+  const std::string first = m_model->FirstStockCode();
+  if (first.empty()) {
+    // A day without stocks shows no stock, not the one shown before (before any
+    // stock was shown, the edits keep their hints).
+    if (m_bStockShown) ClearStockDetail();
+    return;
+  }
+  m_listSeats->DeleteAllItems();
+  LoadStockRecord(Market(), m_strLoadedDate, first, m_record);
+  if (m_bInLoad) {
+    ShowStockDetail(m_record, m_model->Marks());
+  } else {
+    ShowStockDetail(m_record);  // a sort is an action of its own: the marks as they are now
+  }
+}
+
+void CDataDisplayDlg::OnSortModeChange() {
+  const int mode = SortMode();
+  m_model->SortDayRows(mode);
+  RefreshDayList();
+  if (mode < 0) return;
+  g_Settings.SortMode = static_cast<std::uint8_t>(mode);
+  CIniFile(AppPath(kSettingsFileName)).WriteInt("system", "SortMode", mode);
+}
+
+void CDataDisplayDlg::OnDateTimeChange() {
+  const std::string day = PickerDay();
+  const int weekday = m_datePicker->date().dayOfWeek();  // 6 Saturday, 7 Sunday
+  if (weekday == 6 || weekday == 7) {
+    AddLine(m_listDay, ListLine{day + "不营业!", kWeekendLineColour, ""});
+    m_listDay->SelectLast();
+    return;
+  }
+  m_strPickedDate = day;
+  // Compared with the day on show: after a step the picker's last pick is stale.
+  if (day == m_strLoadedDate) return;
+  m_listDay->ResetContent();
+  LoadDayList(day);
+}
+
+void CDataDisplayDlg::StepDay(int direction, QPushButton* button) {
+  button->setEnabled(false);
+  const auto enableAgain = qScopeGuard([button] { button->setEnabled(true); });
+  const std::optional<std::string> bound = direction < 0 ? OldestStoredDay(Market()) : NewestStoredDay(Market());
+  if (!bound) return;
+  CADODataBase& db = Market();
+  const std::optional<std::string> day =
+      FindTradingDay(PickerDay(), direction, [&db](const std::string& d) { return HasDayData(db, d); }, *bound);
+  if (!day) return;
+  SetPickerDay(*day);
+  LoadDayList(*day);
+}
+
+void CDataDisplayDlg::OnPrevDay() { StepDay(-1, m_btnPrev); }
+
+void CDataDisplayDlg::OnNextDay() { StepDay(+1, m_btnNext); }
+
+void CDataDisplayDlg::OnTodayDataDownloaded() {
+  // While the program closes the download worker waits here; it must not wait long.
+  if (g_bClosing.load() || PageRegistry::Instance().IsClosing()) return;
+  const LocalTime now = Clock().Now();
+  m_strToday = DayText(now.year, now.month, now.day);
+  if (PickerDay() != m_strToday) return;
+  LoadDayList(m_strToday);
+  if (auto* bar = PageRegistry::Instance().Get<IStatusBar>(PageSlot::StatusBar)) {
+    bar->SetPaneText(0, kDownloadedPaneText);
+  }
+}
+
+// ---- lists ----
+
+void CDataDisplayDlg::AddLine(CColorListBox* list, const ListLine& line) {
+  // A colour equal to the list's background (white) would hide the line.
+  const COLORREF background = FromQColor(list->palette().color(QPalette::Base));
+  const int index = list->AddString(line.text, line.colour == background ? 0 : line.colour);
+  if (index < 0) return;
+  if (QListWidgetItem* item = list->item(index)) item->setData(kLineCodeRole, ToQString(line.code));
+}
+
+void CDataDisplayDlg::FillList(CColorListBox* list, const std::vector<ListLine>& lines) {
+  list->ResetContent();
+  for (const ListLine& line : lines) AddLine(list, line);
+}
+
+std::string CDataDisplayDlg::SelectedCode(CColorListBox* list) const {
+  const int selected = list->GetCurSel();
+  if (selected < 0) return {};
+  const QListWidgetItem* item = list->item(selected);
+  if (item == nullptr) return {};
+  const std::string code = FromQString(item->data(kLineCodeRole).toString());
+  return IsStockCode(code) ? code : std::string();
+}
+
+void CDataDisplayDlg::ShowStockOfLoadedDay(const std::string& code) {
+  if (code.empty()) return;
+  m_listSeats->DeleteAllItems();
+  LoadStockRecord(Market(), m_strLoadedDate, code, m_record);
+  ShowStockDetail(m_record);
+}
+
+void CDataDisplayDlg::OnDblclkDayList() { ShowStockOfLoadedDay(SelectedCode(m_listDay)); }
+void CDataDisplayDlg::OnSuggestedStockDblClk() { ShowStockOfLoadedDay(SelectedCode(m_listSuggest)); }
+void CDataDisplayDlg::OnWatchedStockDblClk() { ShowStockOfLoadedDay(SelectedCode(m_listWatched)); }
+void CDataDisplayDlg::OnTeamStockDblClk() { ShowStockOfLoadedDay(SelectedCode(m_listTeams)); }
+
+// ---- the stock ----
+
+void CDataDisplayDlg::ShowStockDetail(const StockDetailRecord& record) {
+  BranchMarks marks;
+  marks.Load(Custom());
+  ShowStockDetail(record, marks);
+}
+
+void CDataDisplayDlg::ShowStockDetail(const StockDetailRecord& record, const BranchMarks& marks) {
+  m_bStockShown = true;
+  const COLORREF change = ChangeColour(record.ZhangFu);
+  SetEditText(m_editName, record.StockName);
+  m_editName->SetTextColor(change);
+  SetEditText(m_editCode, record.StockCode);
+  m_editCode->SetTextColor(change);
+  SetEditText(m_editClose, Fixed2(record.JinShou));
+  SetEditText(m_editAmount, Fixed2(record.Amount));
+  SetEditText(m_editChange, Fixed2(record.ZhangFu));
+  m_editChange->SetTextColor(change);
+  SetEditText(m_editReason, record.SB_Reason);
+  m_editReason->SetTextColor(ReasonColour(record.SB_Reason));
+
+  const SeatListRows rows = BuildSeatListRows(record, marks);
+  m_listSeats->DeleteAllItems();
+  for (int r = 0; r < kSeatListRows; ++r) {
+    const auto& cells = rows.cells[static_cast<std::size_t>(r)];
+    m_listSeats->InsertItem(r, cells[0].text);
+    for (int c = 0; c < kSeatListColumnCount; ++c) {
+      const SeatCell& cell = cells[static_cast<std::size_t>(c)];
+      if (c > 0) m_listSeats->SetItemText(r, c, cell.text);
+      if (cell.colour) m_listSeats->SetCellColor(*cell.colour, r, c);
+    }
+  }
+  WriteStockDetailFile(record, rows.TotalBuy, rows.TotalSell);
+
+  if (HasRecentBlockTrades(Market(), record.StockCode, BlockTradeCutoff())) {
+    ShowBlockTradeSummary(record.StockCode);
+  } else {
+    ClearBlockTradeSummary();
+  }
+}
+
+void CDataDisplayDlg::ClearBlockTradeSummary() {
+  for (CEditEx* edit : {m_editBlockCount, m_editBlockVolume, m_editBlockAmount, m_editMainBuyer, m_editMainSeller}) {
+    edit->clear();
+  }
+}
+
+void CDataDisplayDlg::ClearStockDetail() {
+  m_listSeats->DeleteAllItems();
+  for (CEditEx* edit : {m_editName, m_editCode, m_editClose, m_editAmount, m_editChange, m_editReason}) edit->clear();
+  ClearBlockTradeSummary();
+  m_record.Clear();
+  m_bStockShown = false;
+}
+
+void CDataDisplayDlg::ShowBlockTradeSummary(const std::string& code) {
+  ClearBlockTradeSummary();
+  const BlockTradeSummary s = LoadBlockTradeSummary(Market(), code, BlockTradeCutoff());
+  if (!s.TotalsRan) return;
+  SetEditText(m_editBlockCount, std::to_string(s.Count));
+  SetEditText(m_editBlockVolume, std::to_string(s.VolumeSum));
+  SetEditText(m_editBlockAmount, Fixed0(s.AmountSum));
+  if (!s.LargestRan || !s.HasLargest || !s.BuyerSumRan) return;
+  SetEditText(m_editMainBuyer, s.MainBuyer + ": " + Fixed0(s.BuyerAmountSum));
+  m_editMainBuyer->SetTextColor(MainBuyerColour(s.BuyerAmountSum));
+  if (!s.SellerSumRan) return;
+  SetEditText(m_editMainSeller, s.MainSeller + ": " + Fixed0(s.SellerAmountSum));
+  m_editMainSeller->SetTextColor(MainSellerColour(s.SellerAmountSum));
+}
+
+// ---- seats ----
+
+void CDataDisplayDlg::OnSeatListClick(int row) {
+  if (row < 0 || row >= m_listSeats->GetItemCount()) return;
+  const std::string name = m_listSeats->GetItemText(row, 1);
+  if (!name.empty()) CopyTextToClipboard(name);
+}
+
+void CDataDisplayDlg::OnSeatListDblClk(int row) {
+  // Only the ten seats carry a branch; the separators and the totals carry labels.
+  const bool seatRow = (row >= 0 && row < kSeatRowSeparator1) || (row > kSeatRowSeparator1 && row < kSeatRowSeparator2);
+  if (!seatRow || row >= m_listSeats->GetItemCount()) return;
+  const std::string name = m_listSeats->GetItemText(row, 1);
+  if (name.empty()) return;
+  if (auto* tracker = RequirePiece<ITrackerPage>(PageSlot::Tracker, kTrackerPiece)) tracker->SearchBranch(name);
+}
+
+// ---- commands ----
+
+void CDataDisplayDlg::OnAddToBlock() {
+  m_btnAddAll->setEnabled(false);
+  const auto enableAgain = qScopeGuard([this] { m_btnAddAll->setEnabled(true); });
+  auto* block = RequirePiece<ChartBlock>(PageSlot::ChartBlock, kBlockPiece);
+  if (block == nullptr || !block->RegisterChartBlock()) return;
+  std::vector<std::string> codes;
+  std::string clipboard;
+  for (int i = 0; i < m_listDay->count(); ++i) {
+    const std::string code = FromQString(m_listDay->item(i)->data(kLineCodeRole).toString());
+    if (!IsStockCode(code)) continue;  // the weekend line stands for no stock
+    codes.push_back(code);
+    clipboard += ", " + code;
+  }
+  if (codes.empty()) {
+    MessageBox(kNoDataText, g_strWindowTitle, MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  CopyTextToClipboard(clipboard);
+  const bool written = block->AddStockList(codes);
+  Sleeper().Sleep(20);
+  if (written) MessageBox(kAddedToBlockText, g_strWindowTitle, MB_OK | MB_ICONINFORMATION);
+}
+
+void CDataDisplayDlg::OnAddSelectedToBlock() {
+  m_btnAddShown->setEnabled(false);
+  const auto enableAgain = qScopeGuard([this] { m_btnAddShown->setEnabled(true); });
+  auto* block = RequirePiece<ChartBlock>(PageSlot::ChartBlock, kBlockPiece);
+  if (block == nullptr || !block->RegisterChartBlock()) return;
+  // Only a stock code goes into the block file; the hint text or typing would corrupt it.
+  const std::string code = FromQString(m_editCode->text());
+  if (!IsStockCode(code)) {
+    MessageBox(kNoCodeText, g_strWindowTitle, MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  if (!block->AppendOneStock(code)) return;
+  CopyTextToClipboard(code);
+  Sleeper().Sleep(100);
+}
+
+void CDataDisplayDlg::OnShowListCounts() {
+  m_bShowListCounts = m_checkCounts->isChecked() ? 1 : 0;
+  m_model->SetShowListCounts(m_bShowListCounts != 0);
+}
+
+void CDataDisplayDlg::OnSetWatchedBranches() {
+  CWatchBranchDlg dlg(this);
+  dlg.exec();
+}
+
+// ---- the event filter ----
+
+void CDataDisplayDlg::OnEditDoubleClick(int id) {
+  if (id == kIdName || id == kIdCode) {
+    auto* tracker = RequirePiece<ITrackerPage>(PageSlot::Tracker, kTrackerPiece);
+    if (tracker == nullptr) return;
+    if (id == kIdName) {
+      tracker->SearchStockName(FromQString(m_editName->text()));
+    } else {
+      tracker->SearchStockCode(FromQString(m_editCode->text()));
+    }
+    return;
+  }
+  if (auto* trades = RequirePiece<IDzjyListPage>(PageSlot::DzjyList, kDzjyPiece)) {
+    trades->ShowStockTrades(FromQString(m_editCode->text()));
+  }
+}
+
+void CDataDisplayDlg::OnListRightPress(CColorListBox* list, const QPoint& viewportPos) {
+  QListWidgetItem* item = list->itemAt(viewportPos);
+  if (item == nullptr) return;
+  list->setCurrentItem(item);
+  const std::string code = FromQString(item->data(kLineCodeRole).toString());
+  if (!IsStockCode(code)) return;
+  if (auto* link = RequirePiece<ChartLink>(PageSlot::ChartLink, kLinkPiece)) link->FindChartWindow(code);
+}
+
+bool CDataDisplayDlg::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseMove:
+      if (m_TipWnd != nullptr && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        m_TipWnd->RelayMouseMove(widget->mapTo(this, static_cast<QMouseEvent*>(event)->position().toPoint()));
+      }
+      break;
+    case QEvent::KeyPress:
+      if (IsPageSwallowedKey(static_cast<QKeyEvent*>(event)->key())) return true;
+      break;
+    case QEvent::MouseButtonDblClick: {
+      const int id = watched->isWidgetType() ? GetDlgCtrlID(static_cast<QWidget*>(watched)) : 0;
+      if (id == kIdName || id == kIdCode || id == kIdBlockCount || id == kIdBlockVolume || id == kIdBlockAmount) {
+        OnEditDoubleClick(id);
+      }
+      break;
+    }
+    case QEvent::MouseButtonPress:
+      if (static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        for (CColorListBox* list : {m_listDay, m_listSuggest, m_listTeams, m_listWatched}) {
+          if (watched == list->viewport()) {
+            OnListRightPress(list, static_cast<QMouseEvent*>(event)->position().toPoint());
+            break;
+          }
+        }
+      }
+      break;
+    default:
+      break;
+  }
+  return CPage::eventFilter(watched, event);
+}

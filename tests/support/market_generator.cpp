@@ -1,0 +1,102 @@
+#include "market_generator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <random>
+#include <stdexcept>
+
+#include "db_builder.h"
+#include "platform/clock.h"
+#include "platform/gdi_types.h"
+#include "storage/day_range.h"
+#include "storage/row_records.h"
+
+namespace {
+
+const char* const kBrokers[] = {"中信证券股份有限公司", "国泰君安证券股份有限公司", "华泰证券股份有限公司",
+                                "招商证券股份有限公司", "中国银河证券股份有限公司", "海通证券股份有限公司",
+                                "广发证券股份有限公司", "东方财富证券股份有限公司", "光大证券股份有限公司",
+                                "申万宏源证券有限公司", "兴业证券股份有限公司", "财通证券股份有限公司"};
+const char* const kCities[] = {"上海", "深圳", "北京", "杭州", "南京", "成都", "武汉", "西安", "厦门", "宁波",
+                               "广州", "长沙", "福州", "青岛", "大连", "天津", "温州", "绍兴", "佛山", "拉萨"};
+const char* const kStreets[] = {"溧阳路", "中山东一路", "解放北路", "金融大街", "四季路", "人民南路", "淮海中路",
+                                "建设大道", "湖滨路", "江滨中大道", "团结路", "北京西路"};
+const char* const kReasons[] = {"日涨幅偏离值达7%的证券", "日跌幅偏离值达7%的证券", "日换手率达20%的证券",
+                                "连续三个交易日内收盘价格涨幅偏离值累计达20%的证券",
+                                "当日融资买入数量达到当日该证券总交易量的50%以上的证券"};
+
+}  // namespace
+
+GeneratedMarket GenerateMarket(DbBuilder& db, const MarketShape& shape) {
+  std::mt19937 rng(shape.seed);
+  auto pick = [&rng](int n) { return n <= 0 ? 0 : static_cast<int>(rng() % static_cast<unsigned>(n)); };
+  auto uniform = [&rng]() { return std::uniform_real_distribution<double>(0.0, 1.0)(rng); };
+
+  GeneratedMarket out;
+  // Branch names of 15 to 35 characters: broker, city, street, a number.
+  for (int b = 0; b < shape.branchCount; ++b) {
+    std::string name = std::string(kBrokers[pick(12)]) + kCities[pick(20)] + kStreets[pick(12)];
+    if (pick(3) != 0) name += "第" + std::to_string(1 + b % 97) + "证券营业部";
+    else name += "证券营业部" + std::to_string(b);
+    out.branches.push_back(std::move(name));
+  }
+  // Skewed draws: u^3 puts most seats on the first few hundred branches.
+  auto seatName = [&]() -> std::string {
+    if (uniform() < shape.institutionShare) return kInstitutionSeatName;
+    const double u = uniform();
+    return out.branches[std::min(shape.branchCount - 1, static_cast<int>(u * u * u * shape.branchCount))];
+  };
+  auto amount = [&]() { return std::round(uniform() * uniform() * 1200000.0) / 100.0; };
+
+  std::vector<int> stocks(static_cast<std::size_t>(shape.stockCount));
+  std::iota(stocks.begin(), stocks.end(), 0);
+  auto codeOf = [](int stock) {
+    char code[16];
+    std::snprintf(code, sizeof code, "%06d", stock % 3 == 0 ? 600000 + stock : stock % 3 == 1 ? stock + 1 : 300000 + stock);
+    return std::string(code);
+  };
+
+  std::int64_t day = DaysFromCivil(shape.firstYear, shape.firstMonth, shape.firstDay);
+  while (static_cast<int>(out.days.size()) < shape.tradingDays) {
+    const LocalTime civil = CivilFromDays(day++);
+    if (civil.dayOfWeek == 0 || civil.dayOfWeek == 6) continue;
+    const std::string dayText = DayText(civil.year, civil.month, civil.day);
+    CADOTransaction tx(db.Market());
+    const int rows = std::min(shape.listingsPerDay, shape.stockCount);
+    for (int r = 0; r < rows; ++r) {
+      std::swap(stocks[r], stocks[r + pick(shape.stockCount - r)]);
+      const int stock = stocks[r];
+      FiveSeats buy, sell;
+      for (auto& s : buy) s = {seatName(), amount(), pick(4) == 0 ? amount() / 5 : 0};
+      for (auto& s : sell) s = {seatName(), pick(4) == 0 ? amount() / 5 : 0, amount()};
+      const double zhangfu = static_cast<double>(pick(2201) - 1100) / 100.0;
+      db.AddListing(dayText, codeOf(stock), "股票" + std::to_string(stock), kReasons[pick(5)], zhangfu,
+                    5 + pick(5000) / 100.0, 2e4 + amount() * 50, buy, sell);
+      ++out.listings;
+    }
+    for (int t = 0; t < shape.tradesPerDay; ++t) {
+      const int stock = stocks[pick(rows)];
+      const double spj = 5 + pick(5000) / 100.0;
+      db.AddTrade(dayText, codeOf(stock), "股票" + std::to_string(stock), t + 1, spj, spj * (0.9 + pick(20) / 100.0),
+                  1000 * (1 + pick(5000)), amount(), seatName(), seatName());
+      ++out.trades;
+    }
+    if (!tx.Commit()) throw std::runtime_error("commit failed: " + db.Market().GetLastErrorText());
+    out.days.push_back(dayText);
+  }
+
+  CADOTransaction userTx(db.User());
+  int next = 0;
+  for (int m = 0; m < shape.markedBranches && next < shape.branchCount; ++m, ++next) {
+    const COLORREF colour = RGB(pick(256), pick(256), pick(256));
+    db.AddMark(out.branches[next], 301 + m, colour, pick(2), 0, "M" + std::to_string(m), "游资备注" + std::to_string(m), "");
+  }
+  for (int t = 0; t < shape.teams; ++t) {
+    for (int k = 0; k < shape.teamMembers && next < shape.branchCount; ++k, ++next) {
+      db.AddMark(out.branches[next], 0, RGB(255, 0, 0), 1, 200 + t, "", "", "团队" + std::to_string(t));
+    }
+  }
+  if (!userTx.Commit()) throw std::runtime_error("commit failed: " + db.User().GetLastErrorText());
+  return out;
+}

@@ -1,0 +1,66 @@
+#pragma once
+// Recording stand-ins for the pieces pages call through the registry: the tracker,
+// the block-trade list, the charting program's block and window link, and the status
+// bar. Each remembers every call in order; the block's answers can be chosen.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "analysis/tracker_page_iface.h"
+#include "app/main_window_iface.h"
+#include "charting/chart_link_iface.h"
+#include "views/dzjy_list_page_iface.h"
+
+class RecordingTracker final : public ITrackerPage {
+ public:
+  void SearchBranch(const std::string& branchName) override { branches.push_back(branchName); }
+  void SearchStockCode(const std::string& stockCode) override { codes.push_back(stockCode); }
+  void SearchStockName(const std::string& stockName) override { names.push_back(stockName); }
+  int Calls() const { return static_cast<int>(branches.size() + codes.size() + names.size()); }
+
+  std::vector<std::string> branches;
+  std::vector<std::string> codes;
+  std::vector<std::string> names;
+};
+
+class RecordingDzjyList final : public IDzjyListPage {
+ public:
+  void ShowStockTrades(const std::string& stockCode) override { codes.push_back(stockCode); }
+  std::vector<std::string> codes;
+};
+
+class RecordingChartBlock final : public ChartBlock {
+ public:
+  // "register", "add:<c1>,<c2>,...", "append:<code>", in calling order.
+  bool RegisterChartBlock() override {
+    calls.push_back("register");
+    return registerResult;
+  }
+  bool AddStockList(const std::vector<std::string>& codes) override {
+    std::string call = "add:";
+    for (std::size_t i = 0; i < codes.size(); ++i) call += (i ? "," : "") + codes[i];
+    calls.push_back(call);
+    return writeResult;
+  }
+  bool AppendOneStock(const std::string& code) override {
+    calls.push_back("append:" + code);
+    return writeResult;
+  }
+
+  bool registerResult = true;
+  bool writeResult = true;
+  std::vector<std::string> calls;
+};
+
+class RecordingChartLink final : public ChartLink {
+ public:
+  void FindChartWindow(const std::string& stockCode) override { codes.push_back(stockCode); }
+  std::vector<std::string> codes;
+};
+
+class RecordingStatusBar final : public IStatusBar {
+ public:
+  void SetPaneText(int pane, const std::string& text) override { texts.emplace_back(pane, text); }
+  std::vector<std::pair<int, std::string>> texts;
+};
