@@ -9,8 +9,27 @@
 
 #include "analysis/tracker_page_iface.h"
 #include "app/main_window_iface.h"
+#include "app/settings.h"
 #include "charting/chart_link_iface.h"
+#include "platform/clipboard.h"
+#include "platform/page_registry.h"
+#include "platform/worker_registry.h"
 #include "views/dzjy_list_page_iface.h"
+
+// The program-wide state a page test starts from: `dispatcher`, no workers, not
+// closing, the loader's default settings (empty watched slots, the default amount
+// bands) and a fresh clipboard record.
+inline void ResetPageTestState(IUiDispatcher& dispatcher) {
+  PageRegistry::Instance().Restart(&dispatcher);
+  WorkerRegistry::Instance().Restart();
+  g_bClosing = false;
+  g_Settings = CSettings{};
+  for (auto& name : g_Settings.YYB_Name) name = "XXX";
+  g_Settings.BuyMoney_Color.fill(200);
+  g_Settings.SellMoney_Color.fill(200);
+  ClipboardHook::Instance().StartRecording();
+  ClipboardHook::Instance().Clear();
+}
 
 class RecordingTracker final : public ITrackerPage {
  public:

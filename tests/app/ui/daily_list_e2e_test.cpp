@@ -50,15 +50,7 @@ SeatFixture None() { return {"", 0, 0}; }
 class DailyListEndToEnd : public testing::Test {
  protected:
   void SetUp() override {
-    PageRegistry::Instance().Restart(&dispatcher_);
-    WorkerRegistry::Instance().Restart();
-    g_bClosing = false;
-    g_Settings = CSettings{};
-    for (auto& name : g_Settings.YYB_Name) name = "XXX";
-    g_Settings.BuyMoney_Color.fill(200);
-    g_Settings.SellMoney_Color.fill(200);
-    ClipboardHook::Instance().StartRecording();
-    ClipboardHook::Instance().Clear();
+    ResetPageTestState(dispatcher_);
 
     // Day 1: three stocks; the third by net buy is 002594, listed on all three days.
     builder_.AddListing(kDay1, "600519", "贵州茅台", "日涨幅偏离值达7%的证券", 10.0, 1700, 100000,

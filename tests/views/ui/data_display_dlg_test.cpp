@@ -80,16 +80,7 @@ QPoint CellCentre(CColorListCtrl* table, int row, int column) {
 class DataDisplayTest : public testing::Test {
  protected:
   void SetUp() override {
-    PageRegistry::Instance().Restart(&dispatcher_);
-    WorkerRegistry::Instance().Restart();
-    g_bClosing = false;
-    g_Settings = CSettings{};
-    for (auto& name : g_Settings.YYB_Name) name = "XXX";
-    // The loader's default bands.
-    g_Settings.BuyMoney_Color.fill(200);
-    g_Settings.SellMoney_Color.fill(200);
-    ClipboardHook::Instance().StartRecording();
-    ClipboardHook::Instance().Clear();
+    ResetPageTestState(dispatcher_);
     BuildDays();
   }
   void TearDown() override {
