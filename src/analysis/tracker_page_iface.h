@@ -8,8 +8,8 @@ class ITrackerPage {
  public:
   virtual ~ITrackerPage() = default;
   // Lists every listing of that branch.
-  virtual void SearchBranch(const std::string& branchName) = 0;
+  virtual void OnTrackBranch(const std::string& branchName) = 0;
   // Lists the listings of one stock, by code or by name.
-  virtual void SearchStockCode(const std::string& stockCode) = 0;
-  virtual void SearchStockName(const std::string& stockName) = 0;
+  virtual void OnTrackByStockCode(const std::string& stockCode) = 0;
+  virtual void OnTrackByStockName(const std::string& stockName) = 0;
 };

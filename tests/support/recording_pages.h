@@ -33,9 +33,9 @@ inline void ResetPageTestState(IUiDispatcher& dispatcher) {
 
 class RecordingTracker final : public ITrackerPage {
  public:
-  void SearchBranch(const std::string& branchName) override { branches.push_back(branchName); }
-  void SearchStockCode(const std::string& stockCode) override { codes.push_back(stockCode); }
-  void SearchStockName(const std::string& stockName) override { names.push_back(stockName); }
+  void OnTrackBranch(const std::string& branchName) override { branches.push_back(branchName); }
+  void OnTrackByStockCode(const std::string& stockCode) override { codes.push_back(stockCode); }
+  void OnTrackByStockName(const std::string& stockName) override { names.push_back(stockName); }
   int Calls() const { return static_cast<int>(branches.size() + codes.size() + names.size()); }
 
   std::vector<std::string> branches;

@@ -633,7 +633,7 @@ void CDataDisplayDlg::OnSeatListDblClk(int row) {
   if (!seatRow || row >= m_listSeats->GetItemCount()) return;
   const std::string name = m_listSeats->GetItemText(row, 1);
   if (name.empty()) return;
-  if (auto* tracker = RequirePiece<ITrackerPage>(PageSlot::Tracker, kTrackerPiece)) tracker->SearchBranch(name);
+  if (auto* tracker = RequirePiece<ITrackerPage>(PageSlot::Tracker, kTrackerPiece)) tracker->OnTrackBranch(name);
 }
 
 // ---- commands ----
@@ -694,9 +694,9 @@ void CDataDisplayDlg::OnEditDoubleClick(int id) {
     auto* tracker = RequirePiece<ITrackerPage>(PageSlot::Tracker, kTrackerPiece);
     if (tracker == nullptr) return;
     if (id == kIdName) {
-      tracker->SearchStockName(FromQString(m_editName->text()));
+      tracker->OnTrackByStockName(FromQString(m_editName->text()));
     } else {
-      tracker->SearchStockCode(FromQString(m_editCode->text()));
+      tracker->OnTrackByStockCode(FromQString(m_editCode->text()));
     }
     return;
   }
