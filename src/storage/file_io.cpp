@@ -67,7 +67,7 @@ FileReadResult ReadFileBytes(const std::string& path, std::string& bytes) {
   return FileReadResult::Ok;
 }
 
-bool ReplaceFileContents(const std::string& givenPath, std::string_view bytes) {
+bool ReplaceFileContents(const std::string& givenPath, std::string_view bytes, FileSync sync) {
   if (givenPath.empty()) return false;
   const std::string path = ResolveLink(givenPath);
   struct stat existing {};
@@ -93,13 +93,14 @@ bool ReplaceFileContents(const std::string& givenPath, std::string_view bytes) {
 
   bool ok = WriteAll(fd, bytes);
   if (ok && exists) ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
-  if (ok) ok = ::fsync(fd) == 0;
+  if (ok && sync == FileSync::Durable) ok = ::fsync(fd) == 0;
   if (::close(fd) != 0) ok = false;
   if (ok) ok = ::rename(tempPath.c_str(), path.c_str()) == 0;
   if (!ok) {
     ::unlink(tempPath.c_str());
     return false;
   }
+  if (sync == FileSync::Deferred) return true;
   // Make the rename itself durable; failing here does not undo the write.
   const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd >= 0) {
@@ -109,9 +110,17 @@ bool ReplaceFileContents(const std::string& givenPath, std::string_view bytes) {
   return true;
 }
 
-bool AppendFileContents(const std::string& path, std::string_view bytes) {
+bool AppendFileContents(const std::string& path, std::string_view bytes, FileSync sync) {
   std::string old;
   if (ReadFileBytes(path, old) == FileReadResult::Failed) return false;
   old.append(bytes);
-  return ReplaceFileContents(path, old);
+  return ReplaceFileContents(path, old, sync);
+}
+
+bool SyncFileSystem(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::syncfs(fd) == 0;
+  ::close(fd);
+  return ok;
 }

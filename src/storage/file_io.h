@@ -15,8 +15,18 @@ FileReadResult ReadFileBytes(const std::string& path, std::string& bytes);
 // the file it names is the one replaced. False, with the old file untouched, when the
 // folder is missing or read-only, the file is read-only or not a regular file, or any
 // step fails. A file or folder without any write bit counts as read-only even for root.
-bool ReplaceFileContents(const std::string& path, std::string_view bytes);
+//
+// `sync` Durable flushes the file and its folder to disk before returning. Deferred
+// leaves that to the kernel: the rename still never exposes half a file to a reader,
+// but a power cut may lose the newest version. Jobs that write thousands of files of
+// data that can be made again use Deferred and call SyncFileSystem once at the end.
+enum class FileSync { Durable, Deferred };
+bool ReplaceFileContents(const std::string& path, std::string_view bytes, FileSync sync = FileSync::Durable);
 
 // Appends `bytes` to the file at `path` (created when missing): the old bytes plus the
 // new ones go through ReplaceFileContents, so a failed append leaves the old file.
-bool AppendFileContents(const std::string& path, std::string_view bytes);
+bool AppendFileContents(const std::string& path, std::string_view bytes, FileSync sync = FileSync::Durable);
+
+// Flushes the file system holding `path` (a file or folder) to disk: the one sync after
+// a run of Deferred writes. False when it cannot be done.
+bool SyncFileSystem(const std::string& path);

@@ -73,19 +73,20 @@ std::string StockDetailFileBytes(const StockDetailRecord& record, double totalBu
 }
 
 bool WriteNetBuyFile(const std::vector<std::string>& dayLines) {
-  if (ReplaceFileContents(NetBuyFilePath(), NetBuyFileBytes(dayLines))) return true;
+  if (ReplaceFileContents(NetBuyFilePath(), NetBuyFileBytes(dayLines), FileSync::Deferred)) return true;
   Warn(kNetBuyFileErrorText);
   return false;
 }
 
 bool AppendSuggestionBlock(const std::vector<std::string>& suggestionLines) {
-  if (AppendFileContents(SuggestionFilePath(), SuggestionBlockBytes(suggestionLines))) return true;
+  if (AppendFileContents(SuggestionFilePath(), SuggestionBlockBytes(suggestionLines), FileSync::Deferred)) return true;
   Warn(kFileOpenErrorText);
   return false;
 }
 
 bool WriteStockDetailFile(const StockDetailRecord& record, double totalBuy, double totalSell) {
-  if (ReplaceFileContents(StockDetailFilePath(), StockDetailFileBytes(record, totalBuy, totalSell))) return true;
+  if (ReplaceFileContents(StockDetailFilePath(), StockDetailFileBytes(record, totalBuy, totalSell),
+                          FileSync::Deferred)) return true;
   Warn(kFileOpenErrorText);
   return false;
 }

@@ -26,7 +26,6 @@ constexpr std::size_t kShortestWatchedName = 4;
 constexpr const char* kMarginReasonWord = "融资";
 constexpr const char* kMarginBuyingReason = "当日融资买入数量";
 
-constexpr const char* kTeamsQueryFailedText = "SELECT * FROM YYBMark where TeamNumber>=%d', Error";
 constexpr const char* kCaption = "系统提示";
 
 bool Contains(const std::string& text, const char* word) { return text.find(word) != std::string::npos; }
@@ -150,20 +149,14 @@ bool CDailyListModel::LoadDayList(const std::string& day) {
   return true;
 }
 
-int CDailyListModel::LoadTeams() {
-  m_vecTeams.clear();
-  m_teamMembers.clear();
-  CADORecordset rs(&m_custom);
+bool ReadBranchTeams(CADODataBase& custom, std::vector<CBranchTeamRow>& teams) {
+  teams.clear();
+  CADORecordset rs(&custom);
   const std::string sql =
       "SELECT TeamName, YYBName, TeamNumber FROM YYBMark WHERE TeamNumber >= ? ORDER BY TeamNumber DESC, rowid";
-  if (!rs.Open(sql, {kFirstTeamNumber})) {
-    // The text is the one users know from earlier versions, placeholder and all.
-    MessageBox(kTeamsQueryFailedText, kCaption, MB_OK);
-    return 0;
-  }
+  if (!rs.Open(sql, {kFirstTeamNumber})) return false;
   CBranchTeamRow team;
   bool started = false;
-  bool anyRow = false;
   for (; !rs.IsEof(); rs.MoveNext()) {
     std::string teamName;
     std::string member;
@@ -171,9 +164,8 @@ int CDailyListModel::LoadTeams() {
     rs.GetFieldValue("TeamName", teamName);
     rs.GetFieldValue("YYBName", member);
     rs.GetFieldValue("TeamNumber", number);
-    anyRow = true;
     if (started && number != team.TeamNumber) {
-      m_vecTeams.push_back(std::move(team));
+      teams.push_back(std::move(team));
       started = false;
     }
     if (!started) {
@@ -186,13 +178,26 @@ int CDailyListModel::LoadTeams() {
       if (TakesExtraBranch(teamName)) team.Members.push_back(kTeamExtraBranch);
       started = true;
     } else {
+      // Every row of a team names it; when they disagree, the last one does.
+      team.TeamName = teamName;
       team.Members.push_back(member);
     }
   }
-  if (started) m_vecTeams.push_back(std::move(team));
+  if (started) teams.push_back(std::move(team));
   rs.Close();
+  return true;
+}
+
+int CDailyListModel::LoadTeams() {
+  m_teamMembers.clear();
+  if (!ReadBranchTeams(m_custom, m_vecTeams)) {
+    // The text is the one users know from earlier versions, placeholder and all.
+    MessageBox(kTeamsQueryFailedText, kCaption, MB_OK);
+    return 0;
+  }
   for (const CBranchTeamRow& t : m_vecTeams) m_teamMembers.insert(t.Members.begin(), t.Members.end());
-  return anyRow ? 1 : 0;
+  // Every row read makes or joins a team.
+  return m_vecTeams.empty() ? 0 : 1;
 }
 
 void CDailyListModel::AddWatchedBranchTrade(const std::string& seatName, const std::string& stockName,

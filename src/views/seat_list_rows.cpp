@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "platform/gdi_types.h"
 #include "storage/gbk_format.h"
@@ -41,6 +42,24 @@ void FillSeatRow(std::array<SeatCell, kSeatListColumnCount>& row, const std::str
 
 }  // namespace
 
+SeatFigures RepeatedSeatFigures(std::span<const SeatFigures> shownRows) {
+  // The shown (rounded) figures decide; each later row is taken out at most once
+  // however many earlier rows it repeats, so three equal rows lose two, not three.
+  SeatFigures out;
+  std::vector<bool> takenOut(shownRows.size(), false);
+  for (std::size_t r = 0; r < shownRows.size(); ++r) {
+    for (std::size_t q = r + 1; q < shownRows.size(); ++q) {
+      if (takenOut[q]) continue;
+      if (shownRows[r].BuyAmount == shownRows[q].BuyAmount && shownRows[r].SellAmount == shownRows[q].SellAmount) {
+        out.BuyAmount += shownRows[q].BuyAmount;
+        out.SellAmount += shownRows[q].SellAmount;
+        takenOut[q] = true;
+      }
+    }
+  }
+  return out;
+}
+
 SeatListRows BuildSeatListRows(const StockDetailRecord& record, const BranchMarks& marks) {
   SeatListRows rows;
   auto& cells = rows.cells;
@@ -59,24 +78,13 @@ SeatListRows BuildSeatListRows(const StockDetailRecord& record, const BranchMark
     sell += record.Sell[j].SellAmount;
   }
 
-  // A branch among both the buyers and the sellers stands twice with the same
-  // figures; the shown (rounded) figures decide, and each later row is taken out at
-  // most once however many earlier rows it repeats.
-  std::array<bool, kSeatRowSeparator2> takenOut{};
+  std::array<SeatFigures, kSeatRowSeparator2> shown;
   for (int r = 0; r < kSeatRowSeparator2; ++r) {
-    const double rBuy = ParseNumberC(cells[r][2].text);
-    const double rSell = ParseNumberC(cells[r][3].text);
-    for (int q = r + 1; q < kSeatRowSeparator2; ++q) {
-      if (takenOut[q]) continue;
-      const double qBuy = ParseNumberC(cells[q][2].text);
-      const double qSell = ParseNumberC(cells[q][3].text);
-      if (rBuy == qBuy && rSell == qSell) {
-        buy -= qBuy;
-        sell -= qSell;
-        takenOut[q] = true;
-      }
-    }
+    shown[r] = {ParseNumberC(cells[r][2].text), ParseNumberC(cells[r][3].text)};
   }
+  const SeatFigures repeated = RepeatedSeatFigures(shown);
+  buy -= repeated.BuyAmount;
+  sell -= repeated.SellAmount;
   rows.TotalBuy = buy;
   rows.TotalSell = sell;
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "platform/win_types.h"
@@ -49,6 +50,14 @@ struct SeatListRows {
   double TotalBuy = 0;
   double TotalSell = 0;
 };
+
+// What a list's seat totals lose to repeated rows. `shownRows` are the buy and sell
+// figures of the list's rows as shown (read back from their texts, a separator row
+// giving 0 and 0), in list order. A branch among both the buyers and the sellers
+// stands twice with the same figures and must be counted once: every row whose two
+// figures equal those of an earlier row is taken out, each row at most once however
+// many earlier rows it repeats. The result is the sum of the rows taken out.
+SeatFigures RepeatedSeatFigures(std::span<const SeatFigures> shownRows);
 
 // Amount cells are coloured by band; the branch-name cell by the branch's mark (no
 // colour when the marks could not be read); the remark cell is filled only when the

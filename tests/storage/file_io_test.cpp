@@ -67,6 +67,21 @@ TEST(FileIoTest, AppendCreatesThenAddsAndALinkReplacesItsTarget) {
   EXPECT_TRUE(std::filesystem::is_symlink(link));
 }
 
+TEST(FileIoTest, DeferredWritesTheSameBytesAndTheFileSystemSyncsOnce) {
+  TempProgramFolder folder;
+  const std::string path = folder.File("series.dat");
+  ASSERT_TRUE(ReplaceFileContents(path, "v1", FileSync::Deferred));
+  ASSERT_TRUE(AppendFileContents(path, "+v2", FileSync::Deferred));
+  EXPECT_EQ(folder.ReadFile("series.dat"), "v1+v2");
+  EXPECT_EQ(EntriesIn(folder.Path()), 1u);
+  EXPECT_TRUE(SyncFileSystem(folder.Path()));
+  EXPECT_FALSE(SyncFileSystem(folder.File("missing")));
+  // Deferred refuses what Durable refuses.
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  EXPECT_FALSE(ReplaceFileContents(path, "v3", FileSync::Deferred));
+  EXPECT_EQ(folder.ReadFile("series.dat"), "v1+v2");
+}
+
 TEST(FileIoTest, ReadTellsMissingFromFailed) {
   TempProgramFolder folder;
   std::string bytes = "stale";

@@ -1,0 +1,198 @@
+#include "analysis/branch_totals_merge.h"
+
+#include <algorithm>
+
+#include "analysis/tracker_searches.h"
+#include "app/settings.h"
+#include "platform/message_box.h"
+#include "storage/ado_database.h"
+#include "storage/file_io.h"
+#include "storage/gbk_format.h"
+#include "views/daily_exports.h"
+
+TrackerBranchTotals g_TrackerBranchTotals;
+
+void TrackerBranchTotals::Clear() {
+  rows_.clear();
+  index_.clear();
+}
+
+void TrackerBranchTotals::AddSeat(const std::string& branch, const std::string& stockName,
+                                  const std::string& /*stockCode*/, double buy, double sell, SeatSide side) {
+  if (branch.empty()) return;
+  const auto found = index_.find(branch);
+  if (found != index_.end()) {
+    CBranchTotalsRow& row = rows_[found->second];
+    row.TotalBuy += buy;
+    row.TotalSell += sell;
+    row.TotalBuySell = row.TotalBuy + row.TotalSell;
+    row.NetBuy = row.TotalBuy - row.TotalSell;
+    // A row that exists already counts an amount of exactly 10; a new row (below)
+    // needs more than 10. Users have compared counts across versions: keep it.
+    if (side == SeatSide::Buy && buy >= kBigSeatAmount) ++row.BuyTimes;
+    if (side == SeatSide::Sell && sell >= kBigSeatAmount) ++row.SellTimes;
+    ++row.nCount;
+    if (row.StockNames.empty() || row.StockNames.back() != stockName) row.StockNames.push_back(stockName);
+    return;
+  }
+  CBranchTotalsRow row;
+  row.YYBName = branch;
+  row.TotalBuy = buy;
+  row.TotalSell = sell;
+  row.TotalBuySell = buy + sell;
+  row.NetBuy = buy - sell;
+  row.BuyTimes = side == SeatSide::Buy && buy > kBigSeatAmount ? 1 : 0;
+  row.SellTimes = side == SeatSide::Sell && sell > kBigSeatAmount ? 1 : 0;
+  row.nCount = 1;
+  row.StockNames.push_back(stockName);
+  index_.emplace(branch, rows_.size());
+  rows_.push_back(std::move(row));
+}
+
+const CBranchTotalsRow* TrackerBranchTotals::Find(const std::string& branch) const {
+  const auto found = index_.find(branch);
+  return found == index_.end() ? nullptr : &rows_[found->second];
+}
+
+template <class Key>
+void TrackerBranchTotals::SortDescending(Key key) {
+  std::stable_sort(rows_.begin(), rows_.end(),
+                   [&key](const CBranchTotalsRow& a, const CBranchTotalsRow& b) { return key(a) > key(b); });
+  for (std::size_t i = 0; i < rows_.size(); ++i) index_[rows_[i].YYBName] = i;
+}
+
+void TrackerBranchTotals::SortByTimes() {
+  SortDescending([](const CBranchTotalsRow& r) { return r.nCount; });
+}
+void TrackerBranchTotals::SortByTotalBuy() {
+  SortDescending([](const CBranchTotalsRow& r) { return r.TotalBuy; });
+}
+void TrackerBranchTotals::SortByTotalSell() {
+  SortDescending([](const CBranchTotalsRow& r) { return r.TotalSell; });
+}
+void TrackerBranchTotals::SortByNet() {
+  SortDescending([](const CBranchTotalsRow& r) { return r.NetBuy; });
+}
+
+void AddSeatToBranchTotals(const std::string& branch, const std::string& stockName, const std::string& stockCode,
+                           double buy, double sell, SeatSide side) {
+  g_TrackerBranchTotals.AddSeat(branch, stockName, stockCode, buy, sell, side);
+}
+
+namespace {
+
+std::string Amount2(double value) { return FormatGbk("%0.2f", value); }
+
+std::string TimesText(const CBranchTotalsRow& row) {
+  return FormatGbk("%d(%d/%d)", row.nCount, row.BuyTimes, row.SellTimes);
+}
+
+std::size_t ShownCount(const TrackerBranchTotals& totals) {
+  return std::min(totals.size(), kMaxShownBranchTotals);
+}
+
+}  // namespace
+
+BranchTotalsView BuildBranchTotalsView(const TrackerBranchTotals& totals, const BranchMarks& marks) {
+  BranchTotalsView view;
+  const std::size_t shown = ShownCount(totals);
+  view.rows.reserve(shown + 2);
+  for (std::size_t i = 0; i < shown; ++i) {
+    const CBranchTotalsRow& branch = totals.Rows()[i];
+    StockDayRow row;
+    row[0].text = std::to_string(i + 1);
+    row[1] = {branch.YYBName, marks.Colour(branch.YYBName)};
+    row[2].text = Amount2(branch.TotalBuy);
+    row[3].text = Amount2(branch.TotalSell);
+    row[4] = {Amount2(branch.NetBuy), branch.NetBuy > 0.0000001 ? kBranchNetBuyColour : kBranchNetSellColour};
+    row[5].text = TimesText(branch);
+    const std::string remark = marks.Mark(branch.YYBName);
+    if (!remark.empty()) row[7] = {remark, marks.Colour(branch.YYBName)};
+    view.SumBuy += branch.TotalBuy;
+    view.SumSell += branch.TotalSell;
+    view.rows.push_back(std::move(row));
+  }
+  view.shownBranches = shown;
+
+  StockDayRow separator;
+  separator[1].text = kStockDaySeparatorText;
+  view.rows.push_back(std::move(separator));
+  StockDayRow sums;
+  const double difference = view.SumBuy - view.SumSell;
+  sums[1].text = kBranchTotalsSumLabel;
+  sums[2] = {Amount2(view.SumBuy), kSumBuyColour};
+  sums[3] = {Amount2(view.SumSell), kSumSellColour};
+  sums[4] = {Amount2(difference), difference >= 0 ? kSumNetUpColour : kSumNetDownColour};
+  view.rows.push_back(std::move(sums));
+  return view;
+}
+
+std::string BranchTotalsFileBlock(const TrackerBranchTotals& totals) {
+  std::string out = ToGbk(" \n合并数据：\n");
+  out += FormatGbkBytes(" %-3s  %-60s %-10s  %-10s  %-10s  %-10s  %-10s  %-10s \n", "序号", "敢死队 营业部名称", "总买入",
+                        "总卖出", "总净买", "总买卖", "上榜次数", "买卖股票数量");
+  const std::size_t shown = ShownCount(totals);
+  for (std::size_t i = 0; i < shown; ++i) {
+    const CBranchTotalsRow& branch = totals.Rows()[i];
+    out += FormatGbkBytes(" %-3s ", std::to_string(i + 1));
+    out += FormatGbkBytes(" %-60s ", branch.YYBName);
+    out += FormatGbkBytes(" %-10s ", Amount2(branch.TotalBuy));
+    out += FormatGbkBytes(" %-10s ", Amount2(branch.TotalSell));
+    out += FormatGbkBytes(" %-10s ", Amount2(branch.NetBuy));
+    // The file's "总买卖" column has always stayed blank.
+    out += FormatGbkBytes(" %-10s ", " ");
+    out += FormatGbkBytes(" %-10s ", TimesText(branch));
+    out += "\n";
+  }
+  return out;
+}
+
+BranchTotalsView ShowBranchTotals(const TrackerBranchTotals& totals, const BranchMarks& marks) {
+  if (!AppendFileContents(TrackerFilePath(), BranchTotalsFileBlock(totals))) {
+    MessageBox(kFileOpenErrorText, kTrackerCaption, MB_OK | MB_ICONWARNING);
+  }
+  return BuildBranchTotalsView(totals, marks);
+}
+
+bool SortBranchTotalsByColumn(TrackerBranchTotals& totals, int column) {
+  switch (column) {
+    case 2:
+      totals.SortByTotalBuy();
+      return true;
+    case 3:
+      totals.SortByTotalSell();
+      return true;
+    case 4:
+      totals.SortByNet();
+      return true;
+    case 5:
+      totals.SortByTimes();
+      return true;
+    default:
+      return false;
+  }
+}
+
+BranchMergeResult MergeBranchTotals(CADODataBase& db, const std::vector<TrackerLine>& lines,
+                                    const std::string& countText, const BranchMarks& marks,
+                                    TrackerBranchTotals& totals) {
+  BranchMergeResult result;
+  const std::int32_t asked = ParseLeadingInt(countText);
+  const std::size_t count = asked <= 0 ? 0 : std::min(static_cast<std::size_t>(asked), lines.size());
+  totals.Clear();
+  StockDayDetail detail;
+  std::string errorText;
+  for (std::size_t i = 0; i < count; ++i) {
+    std::string error;
+    if (LoadStockDay(db, lines[i].code, lines[i].date, detail, totals, &error)) {
+      ++result.mergedLines;
+    } else if (!result.queryFailed) {
+      result.queryFailed = true;
+      errorText = std::move(error);
+    }
+  }
+  totals.SortByTimes();
+  result.view = ShowBranchTotals(totals, marks);
+  if (result.queryFailed) ShowQueryFailed(errorText);
+  return result;
+}

@@ -1,0 +1,377 @@
+#include "analysis/tracker_searches.h"
+
+#include <array>
+#include <map>
+#include <utility>
+
+#include "platform/message_box.h"
+#include "storage/ado_database.h"
+#include "storage/ado_recordset.h"
+#include "storage/charset.h"
+#include "storage/file_io.h"
+#include "storage/gbk_format.h"
+#include "views/daily_exports.h"
+
+namespace {
+
+constexpr std::array<const char*, 10> kSeats = {"Buy1",  "Buy2",  "Buy3",  "Buy4",  "Buy5",
+                                                "Sell1", "Sell2", "Sell3", "Sell4", "Sell5"};
+// Positions in TrackerSearchColumns(): four stock columns, then three per seat.
+constexpr int kNameColumn = 0;
+constexpr int kCodeColumn = 1;
+constexpr int kDateColumn = 2;
+constexpr int kCloseColumn = 3;
+constexpr int kFirstSeatColumn = 4;
+
+constexpr const char* kNewestFirst = " ORDER BY SB_Date DESC, rowid";
+
+// One StockInfo row as the searches read it.
+struct SearchRow {
+  std::string stockName;
+  std::string stockCode;
+  std::string date;
+  double close = 0;
+  std::array<std::string, 10> seatNames;  // Buy1..Buy5, Sell1..Sell5
+  std::array<double, 10> buy{};
+  std::array<double, 10> sell{};
+
+  double BuySum() const {
+    double sum = 0;
+    for (const double amount : buy) sum += amount;
+    return sum;
+  }
+  double SellSum() const {
+    double sum = 0;
+    for (const double amount : sell) sum += amount;
+    return sum;
+  }
+};
+
+// "Buy1_YYB_Name <test> OR ... OR Sell5_YYB_Name <test>".
+std::string TenSeatCondition(const std::string& test) {
+  std::string condition;
+  for (const char* seat : kSeats) {
+    if (!condition.empty()) condition += " OR ";
+    condition += std::string(seat) + "_YYB_Name " + test;
+  }
+  return condition;
+}
+
+std::string SelectFrom() { return "SELECT " + TrackerSearchColumns() + " FROM StockInfo"; }
+
+bool QueryRows(CADODataBase& db, const std::string& sql, const std::vector<DbValue>& params,
+               std::vector<SearchRow>& rows, std::string& error) {
+  rows.clear();
+  CADORecordset rs(&db);
+  if (!rs.Open(sql, params)) {
+    error = rs.GetLastErrorText();
+    return false;
+  }
+  for (; !rs.IsEof(); rs.MoveNext()) {
+    SearchRow row;
+    rs.GetFieldValue(kNameColumn, row.stockName);
+    rs.GetFieldValue(kCodeColumn, row.stockCode);
+    rs.GetFieldValue(kDateColumn, row.date);
+    rs.GetFieldValue(kCloseColumn, row.close);
+    for (int seat = 0; seat < 10; ++seat) {
+      const int column = kFirstSeatColumn + 3 * seat;
+      rs.GetFieldValue(column, row.seatNames[seat]);
+      rs.GetFieldValue(column + 1, row.buy[seat]);
+      rs.GetFieldValue(column + 2, row.sell[seat]);
+    }
+    rows.push_back(std::move(row));
+  }
+  rs.Close();
+  return true;
+}
+
+// What a search decided, before anything is shown or written.
+struct Outcome {
+  TrackerSearchResult result;
+  std::string refusalText;     // Refused: the message
+  std::string refusalCaption;
+  std::string queryError;      // QueryFailed: the recordset's error text
+};
+
+Outcome Refuse(std::string text, std::string caption) {
+  Outcome outcome;
+  outcome.result.status = TrackerSearchResult::Status::Refused;
+  outcome.refusalText = std::move(text);
+  outcome.refusalCaption = std::move(caption);
+  return outcome;
+}
+
+// The messages of the search, then the file. One message per search: when the query
+// failed, a file that cannot be written is not reported on top of it.
+TrackerSearchResult Commit(Outcome outcome) {
+  TrackerSearchResult& result = outcome.result;
+  switch (result.status) {
+    case TrackerSearchResult::Status::Refused:
+      MessageBox(outcome.refusalText, outcome.refusalCaption, MB_OK | MB_ICONWARNING);
+      return result;
+    case TrackerSearchResult::Status::QueryFailed:
+      MessageBox(std::string(kTrackerQueryFailedText) + "\n" + outcome.queryError, kTrackerCaption,
+                 MB_OK | MB_ICONWARNING);
+      break;
+    case TrackerSearchResult::Status::Done:
+      break;
+  }
+  if (result.writesFile) {
+    result.fileWritten = ReplaceFileContents(TrackerFilePath(), result.fileBytes);
+    if (!result.fileWritten && result.status == TrackerSearchResult::Status::Done) {
+      MessageBox(kFileOpenErrorText, kTrackerCaption, MB_OK | MB_ICONWARNING);
+    }
+  }
+  return result;
+}
+
+void FailQuery(Outcome& outcome, std::string error) {
+  outcome.result.status = TrackerSearchResult::Status::QueryFailed;
+  outcome.queryError = std::move(error);
+}
+
+std::string CountText(std::size_t count) { return std::to_string(count); }
+
+// The buy/sell lines of the stock searches: the sums of all ten seats, so a branch
+// among both the buyers and the sellers counts on both sides.
+std::vector<TrackerLine> BuySellLines(const std::vector<SearchRow>& rows, const std::string& today) {
+  std::vector<TrackerLine> lines;
+  lines.reserve(rows.size());
+  int number = 0;
+  for (const SearchRow& row : rows) {
+    lines.push_back(MakeBuySellLine(++number, row.stockName, row.stockCode, row.date, TruncateAmount(row.BuySum()),
+                                    TruncateAmount(row.SellSum()), row.close, today));
+  }
+  return lines;
+}
+
+// A search of the buy/sell layout that ends by showing its first line: on success the
+// lines and their count; on failure nothing changes.
+void FillBuySellOutcome(Outcome& outcome, CADODataBase& db, const IClock& clock, const std::string& sql,
+                        const std::vector<DbValue>& params) {
+  const std::string today = TrackerToday(clock);
+  std::vector<SearchRow> rows;
+  std::string error;
+  if (!QueryRows(db, sql, params, rows, error)) {
+    FailQuery(outcome, std::move(error));
+    return;
+  }
+  std::vector<TrackerLine> lines = BuySellLines(rows, today);
+  outcome.result.countText = CountText(lines.size());
+  outcome.result.showFirstResult = true;
+  outcome.result.fileBytes += TrackerFileBytes("", lines);
+  outcome.result.lines = std::move(lines);
+}
+
+Outcome BranchOutcome(CADODataBase& db, const IClock& clock, const std::string& branch) {
+  Outcome outcome;
+  TrackerSearchResult& result = outcome.result;
+  result.writesFile = true;
+  result.fileBytes = ToGbk(BranchFileHeader(branch));
+  const std::string today = TrackerToday(clock);
+
+  std::vector<SearchRow> rows;
+  if (!branch.empty()) {
+    std::string error;
+    if (!QueryRows(db, BranchSearchStatement(), {branch}, rows, error)) {
+      FailQuery(outcome, std::move(error));
+      return outcome;
+    }
+  }
+
+  std::vector<TrackerLine> lines;
+  lines.reserve(rows.size());
+  int largeCount = 0;
+  double largeSum = 0;
+  int number = 0;
+  for (const SearchRow& row : rows) {
+    // The branch's figures among the buyers and among the sellers; a later seat of
+    // the same side replaces an earlier one.
+    double b1 = 0, s1 = 0, b2 = 0, s2 = 0;
+    for (int seat = 0; seat < 5; ++seat) {
+      if (row.seatNames[seat] == branch) b1 = row.buy[seat], s1 = row.sell[seat];
+    }
+    for (int seat = 5; seat < 10; ++seat) {
+      if (row.seatNames[seat] == branch) b2 = row.buy[seat], s2 = row.sell[seat];
+    }
+    // The same figures on both sides are one trade, listed twice.
+    double total = 0, net = 0;
+    if (b1 == b2 && s1 == s2) {
+      total = b1 + s1;
+      net = b1 - s1;
+    } else {
+      total = b1 + b2 + s1 + s2;
+      net = (b1 - s1) + (b2 - s2);
+    }
+    if (total >= kLargeLineAmount) {
+      ++largeCount;
+      largeSum += total;
+    }
+    lines.push_back(
+        MakeBranchLine(++number, row.stockName, row.stockCode, row.date, TruncateAmount(net), row.close, today));
+  }
+  result.countText = CountText(lines.size());
+  result.largeCountText = std::to_string(largeCount);
+  // No line of 200 or more has no average: the edit stays empty.
+  result.averageText = largeCount > 0 ? FormatGbk("%0.1f", largeSum / largeCount) : std::string();
+  result.fileBytes += TrackerFileBytes("", lines);
+  result.lines = std::move(lines);
+  return outcome;
+}
+
+// The stock searches and team 1 on a stock: edits 1001/1002 are emptied first, so also
+// when the query fails.
+Outcome StockOutcome(CADODataBase& db, const IClock& clock, const std::string& header, bool writeFile,
+                     bool searchable, const std::string& sql, const std::vector<DbValue>& params) {
+  Outcome outcome;
+  TrackerSearchResult& result = outcome.result;
+  result.largeCountText = "";
+  result.averageText = "";
+  result.writesFile = writeFile;
+  if (writeFile) result.fileBytes = ToGbk(header);
+  if (!searchable) {
+    result.lines = std::vector<TrackerLine>{};
+    result.countText = CountText(0);
+    result.showFirstResult = true;
+    return outcome;
+  }
+  FillBuySellOutcome(outcome, db, clock, sql, params);
+  if (!writeFile) result.fileBytes.clear();
+  return outcome;
+}
+
+}  // namespace
+
+const std::string& TrackerSearchColumns() {
+  static const std::string columns = [] {
+    std::string list = "StockName, StockCode, SB_Date, JinShou";
+    for (const char* seat : kSeats) {
+      const std::string prefix = seat;
+      list += ", " + prefix + "_YYB_Name, " + prefix + "_YYB_BuyAmount, " + prefix + "_YYB_SellAmount";
+    }
+    return list;
+  }();
+  return columns;
+}
+
+std::string BranchSearchStatement(bool indexed) {
+  return SelectFrom() + (indexed ? "" : " NOT INDEXED") + " WHERE " + TenSeatCondition("= ?1") + kNewestFirst;
+}
+
+TrackerSearchResult BuildBranchSearch(CADODataBase& db, const IClock& clock, const std::string& branch) {
+  return BranchOutcome(db, clock, branch).result;
+}
+
+TrackerSearchResult SearchBranch(CADODataBase& db, const IClock& clock, const std::string& branch) {
+  return Commit(BranchOutcome(db, clock, branch));
+}
+
+// Every line is blue, today's too: the clock is not read.
+TrackerSearchResult SearchTwoBranches(CADODataBase& db, const IClock& /*clock*/, const std::string& team1,
+                                      const std::string& team2) {
+  if (team1.empty()) return Commit(Refuse(kTeam1EmptyText, kTrackerCaption));
+  if (team2.empty()) return Commit(Refuse(kTeam2EmptyText, kTrackerCaption));
+  if (GbkByteLength(team1) < kMinTeamNameBytes || GbkByteLength(team2) < kMinTeamNameBytes) {
+    return Commit(Refuse(kTeamNameShortText, kTrackerCaption));
+  }
+
+  Outcome outcome;
+  TrackerSearchResult& result = outcome.result;
+  // The list is emptied before the queries: a failure leaves it empty.
+  result.lines = std::vector<TrackerLine>{};
+  result.writesFile = true;
+  result.fileBytes = ToGbk(TwoBranchFileHeader(team1, team2));
+
+  std::vector<SearchRow> rowsA;
+  std::vector<SearchRow> rowsB;
+  std::string error;
+  if (!QueryRows(db, BranchSearchStatement(), {team1}, rowsA, error) ||
+      !QueryRows(db, BranchSearchStatement(), {team2}, rowsB, error)) {
+    FailQuery(outcome, std::move(error));
+    return Commit(std::move(outcome));
+  }
+
+  // Each listing of the first branch once for every listing of the second with the
+  // same stock name and day.
+  std::map<std::pair<std::string, std::string>, int> inB;
+  for (const SearchRow& b : rowsB) ++inB[{b.stockName, b.date}];
+  std::vector<TrackerLine> lines;
+  int number = 0;
+  for (const SearchRow& a : rowsA) {
+    const auto found = inB.find({a.stockName, a.date});
+    if (found == inB.end()) continue;
+    for (int k = 0; k < found->second; ++k) {
+      TrackerLine line = MakeBuySellLine(++number, a.stockName, a.stockCode, a.date, 0, 0, a.close, "");
+      line.colour = kTrackerLineColour;  // every line blue, today's too
+      lines.push_back(std::move(line));
+    }
+  }
+  result.countText = CountText(lines.size());
+  result.showFirstResult = true;
+  result.fileBytes += TrackerFileBytes("", lines);
+  result.lines = std::move(lines);
+  return Commit(std::move(outcome));
+}
+
+TrackerSearchResult SearchBranchKeyword(CADODataBase& db, const IClock& clock, const std::string& keyword) {
+  const std::size_t bytes = GbkByteLength(keyword);
+  if (bytes < kMinKeywordBytes) return Commit(Refuse(kKeywordShortText, kTrackerCaption));
+  if (bytes > kMaxKeywordBytes) return SearchBranch(db, clock, keyword);
+
+  // The keyword is taken literally: the LIKE wildcards and the escape itself are escaped.
+  std::string pattern = "%";
+  for (const char c : keyword) {
+    if (c == '\\' || c == '%' || c == '_') pattern += '\\';
+    pattern += c;
+  }
+  pattern += '%';
+
+  Outcome outcome;
+  outcome.result.writesFile = true;
+  outcome.result.fileBytes = ToGbk(KeywordFileHeader(keyword));
+  const std::string sql = SelectFrom() + " WHERE " + TenSeatCondition("LIKE ?1 ESCAPE '\\'") + kNewestFirst;
+  FillBuySellOutcome(outcome, db, clock, sql, {pattern});
+  return Commit(std::move(outcome));
+}
+
+TrackerSearchResult SearchStockName(CADODataBase& db, const IClock& clock, const std::string& name,
+                                    bool writeFile) {
+  return Commit(StockOutcome(db, clock, StockFileHeader(name, ""), writeFile, !name.empty(),
+                             SelectFrom() + " WHERE StockName = ?" + kNewestFirst, {name}));
+}
+
+TrackerSearchResult SearchStockCode(CADODataBase& db, const IClock& clock, const std::string& code,
+                                    bool writeFile) {
+  return Commit(StockOutcome(db, clock, StockFileHeader(code, ""), writeFile, !code.empty(),
+                             SelectFrom() + " WHERE StockCode = ?" + kNewestFirst, {code}));
+}
+
+TrackerSearchResult SearchMultiStock(CADODataBase& db, const IClock& clock, const std::string& codesText) {
+  if (GbkByteLength(codesText) < kMinCodesTextBytes) return Commit(Refuse(kCodesTextShortText, kTrackerCaption));
+
+  // One value per piece, as typed: "600000,000002," binds "600000", "000002" and "".
+  std::vector<DbValue> codes;
+  std::string placeholders;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t comma = codesText.find(',', start);
+    codes.emplace_back(codesText.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    placeholders += placeholders.empty() ? "?" : ", ?";
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+
+  Outcome outcome;
+  FillBuySellOutcome(outcome, db, clock, SelectFrom() + " WHERE StockCode IN (" + placeholders + ")" + kNewestFirst,
+                     codes);
+  outcome.result.fileBytes.clear();
+  return Commit(std::move(outcome));
+}
+
+TrackerSearchResult SearchTeam1OnStock(CADODataBase& db, const IClock& clock, const std::string& branch,
+                                       const std::string& stockCode) {
+  const std::string sql =
+      SelectFrom() + " WHERE StockCode = ?1 AND (" + TenSeatCondition("= ?2") + ")" + kNewestFirst;
+  return Commit(StockOutcome(db, clock, StockFileHeader(stockCode, branch), true,
+                             !branch.empty() && !stockCode.empty(), sql, {stockCode, branch}));
+}

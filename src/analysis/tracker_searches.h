@@ -1,0 +1,115 @@
+#pragma once
+// The tracker's searches over StockInfo: a branch exactly, two branches together, a
+// branch keyword, a stock by name or code, several codes at once, and team 1 on one
+// stock. Each returns the new lines of the result list (1112) and the new texts of
+// edits 1000-1002 as data; the page only puts them into its widgets.
+//
+// Every value is bound. Lines come newest first (SB_Date descending, rowid breaking
+// ties); a listing of today (from the clock, read at each search) is red.
+//
+// Messages are shown here, through the message-box seam, one per search at most:
+//  - a refused text ("敢死队1名称不能为空", "关键字长度小于 4 ！！！", ...): nothing
+//    else happens;
+//  - a query that fails: "数据库查询失败!" and the recordset's error text (caption
+//    "系统提示"); the list keeps what the search would have left in it, so a failure is
+//    never shown as "no listing";
+//  - the file cannot be written: "文件打开错误!" (caption "系统提示", warning icon);
+//    the list is filled all the same.
+// Texts are counted in GBK bytes (a Chinese character is 2).
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/tracker_line.h"
+
+class CADODataBase;
+class IClock;
+
+struct TrackerSearchResult {
+  enum class Status {
+    Done,         // the query ran (possibly finding nothing)
+    Refused,      // the text was refused with its message; nothing changed
+    QueryFailed,  // a query failed; its message was shown
+  };
+  Status status = Status::Done;
+
+  // The new contents of list 1112; nullopt: the list keeps its lines.
+  std::optional<std::vector<TrackerLine>> lines;
+  // New texts of edits 1000 ("总上榜次数："), 1001 ("200万以上：") and 1002 ("平均耗资：");
+  // nullopt: the edit keeps its text.
+  std::optional<std::string> countText;
+  std::optional<std::string> largeCountText;
+  std::optional<std::string> averageText;
+  // The search ends by showing the stock-day of its first line (when it has one).
+  bool showFirstResult = false;
+
+  // The bytes for "追踪游资.txt" (GBK) and whether the search writes the file at all;
+  // fileWritten says the write went through.
+  bool writesFile = false;
+  std::string fileBytes;
+  bool fileWritten = false;
+};
+
+// Shown when a query fails, followed by "\n" and the recordset's error text.
+inline constexpr const char* kTrackerQueryFailedText = "数据库查询失败!";
+inline constexpr const char* kTrackerCaption = "系统提示";
+inline constexpr const char* kTeam1EmptyText = "敢死队1名称不能为空";
+inline constexpr const char* kTeam2EmptyText = "敢死队2名称不能为空";
+inline constexpr const char* kTeamNameShortText = "敢死队名称太短，要输入全部名称 !!!";
+inline constexpr const char* kKeywordShortText = "关键字长度小于 4 ！！！";
+inline constexpr const char* kCodesTextShortText = "股票代码长度 错误！！！";
+
+// Text limits, in GBK bytes.
+inline constexpr std::size_t kMinTeamNameBytes = 8;     // two-branch search, each name
+inline constexpr std::size_t kMinKeywordBytes = 4;      // keyword search
+inline constexpr std::size_t kMaxKeywordBytes = 16;     // a longer keyword is searched exactly
+inline constexpr std::size_t kMinCodesTextBytes = 5;    // multi-stock search
+// A line's buy + sell from which it counts in "200万以上：".
+inline constexpr double kLargeLineAmount = 200.0;
+
+// The statement of the branch searches: the columns the searches read, from
+// StockInfo where any of the ten seat names equals ?1, newest first. `indexed` false
+// gives the same statement over "StockInfo NOT INDEXED" (a full scan, for comparison).
+std::string BranchSearchStatement(bool indexed = true);
+// The columns every search reads, in the order the readers expect, comma-separated.
+const std::string& TrackerSearchColumns();
+
+// The exact branch search ("追踪敢死队"). Lines: "净买入" layout; a branch among both
+// the buyers and the sellers of a listing with the same figures on both sides counts
+// once. Edits 1000-1002: the line count, the lines of 200 and more, their average
+// ("%0.1f"; "" when there is none). An empty name lists nothing. Writes the file. The
+// caller decides whether the first line is shown (showFirstResult is false).
+TrackerSearchResult SearchBranch(CADODataBase& db, const IClock& clock, const std::string& branch);
+// The same without writing the file or showing any message (fileBytes is filled):
+// the work the page waits for, as the benchmark measures it.
+TrackerSearchResult BuildBranchSearch(CADODataBase& db, const IClock& clock, const std::string& branch);
+
+// Button 1003: the listings (same stock name and day) of both branches, all blue, with
+// 0 bought and 0 sold. Refuses an empty name and a name under 8 bytes. Clears the list
+// before its queries; edit 1000 gets the line count. Writes the file.
+TrackerSearchResult SearchTwoBranches(CADODataBase& db, const IClock& clock, const std::string& team1,
+                                      const std::string& team2);
+
+// Button 1150: branches whose name holds the keyword (taken literally: '%', '_' and
+// '\' are no wildcards). Under 4 bytes refused; over 16 bytes the exact search runs
+// instead (and its result is returned). Lines: buy/sell layout with the sums of all
+// ten seats. Writes the file; shows the first line.
+TrackerSearchResult SearchBranchKeyword(CADODataBase& db, const IClock& clock, const std::string& keyword);
+
+// A stock's listings by whole name or by code. `writeFile` false for the entries
+// other pages call (they leave the file alone). Edits 1001 and 1002 are emptied
+// (even when the query fails); the first line is shown. An empty text lists nothing.
+TrackerSearchResult SearchStockName(CADODataBase& db, const IClock& clock, const std::string& name, bool writeFile);
+TrackerSearchResult SearchStockCode(CADODataBase& db, const IClock& clock, const std::string& code, bool writeFile);
+
+// Button 1004: every listing of the codes in `codesText`, split at each ',' (pieces
+// not trimmed; an empty piece matches nothing). Under 5 bytes refused. No file; the
+// first line is shown.
+TrackerSearchResult SearchMultiStock(CADODataBase& db, const IClock& clock, const std::string& codesText);
+
+// Button 1138: the listings of `stockCode` on which `branch` stands in any seat
+// (exact name). Edits 1001 and 1002 are emptied; the file's header names the code
+// and the branch; the first line is shown. An empty name or code lists nothing.
+TrackerSearchResult SearchTeam1OnStock(CADODataBase& db, const IClock& clock, const std::string& branch,
+                                       const std::string& stockCode);
