@@ -20,3 +20,4 @@ void RunRecordsetBench();
 void RunControlsBench();
 void RunDownloadBench();
 void RunDailyListBench();
+void RunSeriesBench();

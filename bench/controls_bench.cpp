@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bench.h"
+#include "bench_app.h"
 #include "controls/ui/color_list_box.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "platform/page_registry.h"
@@ -119,14 +120,7 @@ double Median(std::vector<double> values) {
 }  // namespace
 
 void RunControlsBench() {
-  std::unique_ptr<QApplication> ownApp;
-  static int argc = 1;
-  static char name[] = "velkordesk-bench";
-  static char* argv[] = {name, nullptr};
-  if (QApplication::instance() == nullptr) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    ownApp = std::make_unique<QApplication>(argc, argv);
-  }
+  const auto ownApp = MakeBenchApplication();
   QtUiDispatcher dispatcher;
   PageRegistry::Instance().Restart(&dispatcher);
 

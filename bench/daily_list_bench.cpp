@@ -19,6 +19,7 @@
 #include "../tests/support/market_generator.h"
 #include "../tests/support/temp_program_folder.h"
 #include "bench.h"
+#include "bench_app.h"
 #include "controls/ui/color_list_box.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "platform/message_box.h"
@@ -178,14 +179,7 @@ void RunDailyListBench() {
     PrintFigure("day_load_exports", Median(times) * 1e3, "ms");
   }
   {
-    std::unique_ptr<QApplication> ownApp;
-    static int argc = 1;
-    static char name[] = "velkordesk-bench";
-    static char* argv[] = {name, nullptr};
-    if (QApplication::instance() == nullptr) {
-      if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-      ownApp = std::make_unique<QApplication>(argc, argv);
-    }
+    const auto ownApp = MakeBenchApplication();
     CColorListBox list;
     CColorListCtrl seats;
     for (int c = 0; c < 8; ++c) seats.InsertColumn(c, "c");

@@ -32,6 +32,7 @@
 #include "acquisition/ui/download_data_dlg.h"
 #include "app/settings.h"
 #include "bench.h"
+#include "bench_app.h"
 #include "platform/page_registry.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
@@ -165,14 +166,7 @@ int CountRows(CADODataBase& db) {
 }  // namespace
 
 void RunDownloadBench() {
-  std::unique_ptr<QApplication> ownApp;
-  static int argc = 1;
-  static char name[] = "velkordesk-bench";
-  static char* argv[] = {name, nullptr};
-  if (QApplication::instance() == nullptr) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    ownApp = std::make_unique<QApplication>(argc, argv);
-  }
+  const auto ownApp = MakeBenchApplication();
   QtUiDispatcher dispatcher;
   PageRegistry::Instance().Restart(&dispatcher);
   WorkerRegistry::Instance().Restart();

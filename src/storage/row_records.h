@@ -81,6 +81,23 @@ struct CBranchRepeatBuyRow {
   std::array<std::int32_t, 3> Counters{};
 };
 
+// One block trade (a DZJY row) in memory. The block-trade pages and the charting
+// program's series keep vectors of it; a reader that merges a stock's trades of a day
+// sums nCount and CJSL into one record.
+struct CBlockTradeRow {
+  std::string Day;        // the trade day, "YYYY-MM-DD"
+  std::string StockCode;
+  std::string StockName;
+  std::int32_t nCount = 0;  // RowNumber while parsing; trades merged into the record when read back
+  float SPJ = 0;            // the close
+  float CJJ = 0;            // the deal price
+  std::string Note;
+  std::int32_t CJSL = 0;    // the deal volume
+  float CJJE = 0;           // the deal amount; readers may give it a sign (see there)
+  std::string SellName;
+  std::string BuyName;
+};
+
 // Adds one listing of `branch` (buy amount `buy`, sell amount `sell`, in stock
 // `stockCode`/`stockName`) to the branch rows:
 //  - a new branch is appended with this listing;

@@ -9,6 +9,7 @@
 #include "platform/app_paths.h"
 #include "platform/page_registry.h"
 #include "app/ui/main_dlg.h"
+#include "charting/ui/chart_services.h"
 #include "platform/ui/dc.h"
 #include "platform/ui/qt_convert.h"
 #include "platform/ui/qt_clipboard.h"
@@ -79,6 +80,7 @@ bool CDeskApp::InitInstance() {
   }
   OpenCjhbDatabase();
   OpenCustomDatabase();
+  InstallChartServices();
 
   mainWindow_ = mainWindowFactory_ ? mainWindowFactory_() : std::make_unique<CMainDlg>();
   mainWindow_->resize(1024, 720);
