@@ -21,3 +21,5 @@ void RunControlsBench();
 void RunDownloadBench();
 void RunDailyListBench();
 void RunSeriesBench();
+// Exits with status 1 when the branch search's plan scans StockInfo.
+void RunTrackerBench();

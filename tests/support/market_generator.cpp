@@ -1,6 +1,7 @@
 #include "market_generator.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numeric>
 #include <random>
@@ -47,7 +48,9 @@ GeneratedMarket GenerateMarket(DbBuilder& db, const MarketShape& shape) {
     const double u = uniform();
     return out.branches[std::min(shape.branchCount - 1, static_cast<int>(u * u * u * shape.branchCount))];
   };
-  auto amount = [&]() { return std::round(uniform() * uniform() * 1200000.0) / 100.0; };
+  auto amount = [&]() {
+    return std::max(shape.minAmount, std::round(uniform() * uniform() * (shape.maxAmount * 100.0)) / 100.0);
+  };
 
   std::vector<int> stocks(static_cast<std::size_t>(shape.stockCount));
   std::iota(stocks.begin(), stocks.end(), 0);
@@ -61,19 +64,75 @@ GeneratedMarket GenerateMarket(DbBuilder& db, const MarketShape& shape) {
   while (static_cast<int>(out.days.size()) < shape.tradingDays) {
     const LocalTime civil = CivilFromDays(day++);
     if (civil.dayOfWeek == 0 || civil.dayOfWeek == 6) continue;
+    if (shape.holidayShare > 0 && uniform() < shape.holidayShare) {
+      ++out.holidays;
+      continue;
+    }
     const std::string dayText = DayText(civil.year, civil.month, civil.day);
     CADOTransaction tx(db.Market());
     const int rows = std::min(shape.listingsPerDay, shape.stockCount);
+    TotalsFixture totals;
+    totals.day = dayText;
+    totals.todayCount = rows;
     for (int r = 0; r < rows; ++r) {
       std::swap(stocks[r], stocks[r + pick(shape.stockCount - r)]);
       const int stock = stocks[r];
       FiveSeats buy, sell;
       for (auto& s : buy) s = {seatName(), amount(), pick(4) == 0 ? amount() / 5 : 0};
       for (auto& s : sell) s = {seatName(), pick(4) == 0 ? amount() / 5 : 0, amount()};
+      if (shape.institutionListingShare > 0 && uniform() < shape.institutionListingShare) {
+        FiveSeats& side = pick(2) == 0 ? buy : sell;
+        const int seats = pick(3) == 0 ? 2 + pick(2) : 1;
+        std::array<int, 5> order{0, 1, 2, 3, 4};
+        for (int k = 0; k < seats; ++k) {
+          std::swap(order[k], order[k + pick(5 - k)]);
+          side[order[k]].name = kInstitutionSeatName;
+        }
+      }
+      int repeated = -1;  // the selling seat that repeats a buying one
+      if (shape.bothHalvesShare > 0 && uniform() < shape.bothHalvesShare) {
+        const int from = pick(5), to = pick(5);
+        for (int k = 0; k < 5; ++k) {
+          const SeatFixture& seat = buy[(from + k) % 5];
+          if (seat.name == kInstitutionSeatName) continue;
+          sell[to] = seat;
+          repeated = to;
+          ++out.bothHalvesListings;
+          break;
+        }
+      }
+      bool institution = false;
+      for (int k = 0; k < 10; ++k) {
+        const SeatFixture& seat = k < 5 ? buy[k] : sell[k - 5];
+        if (k >= 5 && k - 5 == repeated) continue;  // the same branch and figures: counted once
+        const bool isInstitution = seat.name == kInstitutionSeatName;
+        institution = institution || isInstitution;
+        totals.todayBuy += seat.buy;
+        totals.todaySell += seat.sell;
+        if (isInstitution) {
+          ++totals.jigouCount;
+          totals.jigouBuy += seat.buy;
+          totals.jigouSell += seat.sell;
+        } else {
+          ++totals.youziCount;
+        }
+      }
+      out.institutionListings += institution ? 1 : 0;
       const double zhangfu = static_cast<double>(pick(2201) - 1100) / 100.0;
       db.AddListing(dayText, codeOf(stock), "股票" + std::to_string(stock), kReasons[pick(5)], zhangfu,
                     5 + pick(5000) / 100.0, 2e4 + amount() * 50, buy, sell);
       ++out.listings;
+    }
+    if (shape.dayTotals) {
+      totals.todayNet = totals.todayBuy - totals.todaySell;
+      totals.todayTotal = totals.todayBuy + totals.todaySell;
+      totals.jigouNet = totals.jigouBuy - totals.jigouSell;
+      totals.jigouTotal = totals.jigouBuy + totals.jigouSell;
+      totals.youziBuy = totals.todayBuy - totals.jigouBuy;
+      totals.youziSell = totals.todaySell - totals.jigouSell;
+      totals.youziNet = totals.youziBuy - totals.youziSell;
+      totals.youziTotal = totals.youziBuy + totals.youziSell;
+      db.AddTotals(totals);
     }
     for (int t = 0; t < shape.tradesPerDay; ++t) {
       const int stock = stocks[pick(rows)];

@@ -2,7 +2,10 @@
 // A deterministic multi-year market for benchmarks and large tests, written through
 // the database builder (and so through the program's own schema): trading days of
 // listings whose seats come from a skewed pool of branch names of realistic length,
-// block trades, branch marks and teams.
+// block trades, branch marks and teams. The defaults give the long-standing market;
+// the optional parts (holidays, institutions per listing, a branch on both halves,
+// day totals, wider amounts) draw no random number while they are off, so turning one
+// on never changes what the defaults produce.
 
 #include <cstdint>
 #include <string>
@@ -22,6 +25,24 @@ struct MarketShape {
   int teamMembers = 3;
   std::uint32_t seed = 20240515;
   int firstYear = 2021, firstMonth = 1, firstDay = 4;
+  // Codes: stock s is 600000+s, s+1 or 300000+s by s % 3, so `stockCount` of 1,500
+  // gives three pools of 500 (600…, 000…, 300…).
+
+  // About this share of weekdays is dropped as a holiday (no listing, no trade).
+  double holidayShare = 0;
+  // This share of listings carries "机构专用" on one side, in one seat, or in two or
+  // three seats of that side for about a third of them. Adds to `institutionShare`,
+  // which draws the name seat by seat; set that to 0 to use this alone.
+  double institutionListingShare = 0;
+  // This share of listings has one branch on both halves with equal amounts (one of
+  // the selling seats repeats a buying seat, name and figures).
+  double bothHalvesShare = 0;
+  // Seat amounts: `maxAmount` × u² rounded to 0.01 (u uniform), but at least
+  // `minAmount`, in 10,000 yuan.
+  double minAmount = 0;
+  double maxAmount = 12000;
+  // One TotalBuySell row per trading day with the day's sums.
+  bool dayTotals = false;
 };
 
 struct GeneratedMarket {
@@ -29,6 +50,9 @@ struct GeneratedMarket {
   std::vector<std::string> branches;  // the pool, most frequent first
   int listings = 0;
   int trades = 0;
+  int holidays = 0;            // weekdays dropped
+  int institutionListings = 0; // listings with "机构专用" in at least one seat
+  int bothHalvesListings = 0;  // listings made with a branch on both halves
 };
 
 GeneratedMarket GenerateMarket(DbBuilder& db, const MarketShape& shape);

@@ -1,5 +1,750 @@
 #include "analysis/ui/tracker_page.h"
 
-#include "controls/ui/pending_page.h"
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+#include <functional>
 
-CTrackerPage::CTrackerPage(QWidget* parent) : CPage(parent) { MarkPendingPage(*this, IDD); }
+#include "analysis/branch_totals_merge.h"
+#include "analysis/stock_repeat_counts.h"
+#include "analysis/team_search.h"
+#include "analysis/tracker_queries.h"
+#include "analysis/tracker_searches.h"
+#include "app/main_window_iface.h"
+#include "app/settings.h"
+#include "charting/chart_link_iface.h"
+#include "controls/ui/color_list_box.h"
+#include "controls/ui/color_list_ctrl.h"
+#include "controls/ui/edit_ex.h"
+#include "controls/ui/pending_page.h"
+#include "controls/ui/tip_wnd.h"
+#include "platform/message_box.h"
+#include "platform/page_registry.h"
+#include "platform/piece_seam.h"
+#include "platform/ui/qt_convert.h"
+#include "storage/ado_database.h"
+#include "views/branch_marks.h"
+
+namespace {
+
+// Ids of the page's controls.
+enum : int {
+  kIdCount = 1000,
+  kIdLargeCount = 1001,
+  kIdAverage = 1002,
+  kIdTeamsOnly = 1003,
+  kIdMultiStock = 1004,
+  kIdTeamCombo = 1005,
+  kIdName = 1006,
+  kIdCode = 1009,
+  kIdClose = 1012,
+  kIdChange = 1013,
+  kIdReason = 1014,
+  kIdTeam2 = 1016,
+  kIdTeam1 = 1017,
+  kIdCodes = 1019,
+  kIdMergeCount = 1028,
+  kIdTeamDays = 1029,
+  kIdMerge = 1048,
+  kIdClipboard = 1049,
+  kIdResultList = 1112,
+  kIdSeatList = 1113,
+  kIdTeamSearch = 1131,
+  kIdTeam1OnStock = 1138,
+  kIdHotStocks = 1140,
+  kIdStockQuery = 1149,
+  kIdBranchQuery = 1150,
+};
+
+const char* const kDefaultTeam2 = "中信证券股份有限公司杭州四季路证券营业部";
+const char* const kCodesHint = "股票代码之间用“,”分割,比如:002476,002490";
+const char* const kTeam1Hint = "请在“敢死队1”区域输入股票代码、名称，营业部全称或部分关键字，然后点击右面的三个小圆圈按钮。";
+const char* const kColumnsHint = " 次数：指上榜次数(买/卖)或成功率";
+const char* const kComboPlaceholder = "点左面按钮";
+const char* const kDefaultTeamDays = "40";
+// The name the missing-piece message gives.
+const char* const kLinkPiece = "通达信联动";
+
+constexpr COLORREF kTipText = RGB(255, 255, 225);
+constexpr COLORREF kTipBack = RGB(255, 0, 192);
+constexpr COLORREF kCodesHintColour = RGB(255, 0, 0);
+
+constexpr int kListFontPixels = 12;   // even, so a CJK glyph is exactly two ASCII columns
+constexpr int kResultListColumns = 62;  // the widest line (the team line) and a margin
+
+QFont MonoFont() {
+  QFont font(QString::fromUtf8(CTrackerPage::kMonoFontFamily));
+  font.setStyleHint(QFont::Monospace);
+  font.setPixelSize(kListFontPixels);
+  return font;
+}
+
+template <class E>
+E* MakeEdit(QWidget* parent, int id) {
+  auto* edit = new E(parent);
+  CPage::SetDlgCtrlID(edit, id);
+  return edit;
+}
+
+QPushButton* MakeButton(QWidget* parent, int id, const char* text) {
+  auto* button = new QPushButton(QString::fromUtf8(text), parent);
+  CPage::SetDlgCtrlID(button, id);
+  return button;
+}
+
+QLabel* Label(QWidget* parent, const char* text) { return new QLabel(QString::fromUtf8(text), parent); }
+
+// Enter in the three edits that search on it. The page base swallows Enter
+// application-wide before any control sees it, so this filter sits on the
+// application too; installed later, it runs first.
+class EnterKeyRelay final : public QObject {
+ public:
+  EnterKeyRelay(QObject* parent, std::vector<QWidget*> edits, std::function<void(int)> onEnter)
+      : QObject(parent), edits_(std::move(edits)), onEnter_(std::move(onEnter)) {
+    QCoreApplication::instance()->installEventFilter(this);
+  }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key != Qt::Key_Return && key != Qt::Key_Enter) return false;
+    for (QWidget* edit : edits_) {
+      if (watched != edit) continue;
+      event->accept();
+      onEnter_(CPage::GetDlgCtrlID(edit));
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  std::vector<QWidget*> edits_;
+  std::function<void(int)> onEnter_;
+};
+
+// The worker's sink: every call is queued to the page on the UI thread through the
+// registry, tagged with its job; the page drops what belongs to an abandoned job.
+class PageTeamSearchSink final : public TeamSearchSink {
+ public:
+  void AddLine(std::uint64_t job, const TrackerLine& line) override {
+    Post([job, line](CTrackerPage& page) { page.OnTeamSearchLine(job, line); });
+  }
+  void Finished(std::uint64_t job, const TeamSearchSummary& summary) override {
+    Post([job, summary](CTrackerPage& page) { page.OnTeamSearchFinished(job, summary); });
+  }
+  void Failed(std::uint64_t job, const std::string& text) override {
+    Post([job, text](CTrackerPage& page) { page.OnTeamSearchFailed(job, text); });
+  }
+
+ private:
+  template <class Fn>
+  static void Post(Fn fn) {
+    // The slot may hold another tracker (a test's stand-in) or none once the page is
+    // gone: then the call is dropped.
+    PageRegistry::Instance().Post<ITrackerPage>(PageSlot::Tracker, [fn = std::move(fn)](ITrackerPage& tracker) {
+      if (auto* page = dynamic_cast<CTrackerPage*>(&tracker)) fn(*page);
+    });
+  }
+};
+
+}  // namespace
+
+CTrackerPage::CTrackerPage(QWidget* parent) : CTrackerPage(TrackerServices{}, parent) {}
+
+CTrackerPage::CTrackerPage(const TrackerServices& services, QWidget* parent) : CPage(parent), services_(services) {
+  SetPageDialogId(*this, IDD);
+  BuildControls();
+}
+
+CTrackerPage::~CTrackerPage() {
+  PageRegistry& registry = PageRegistry::Instance();
+  if (registry.Get<ITrackerPage>(PageSlot::Tracker) == this) registry.Unpublish(PageSlot::Tracker);
+  if (m_team) m_team->Exit();
+}
+
+bool CTrackerPage::SetServices(const TrackerServices& services) {
+  if (IsInitialised()) return false;
+  services_ = services;
+  return true;
+}
+
+IClock& CTrackerPage::Clock() const { return services_.clock ? *services_.clock : DefaultClock(); }
+CADODataBase& CTrackerPage::Market() const { return services_.market ? *services_.market : g_ADODatabase; }
+CADODataBase& CTrackerPage::Custom() const { return services_.custom ? *services_.custom : g_ADODatabase_Custom; }
+
+// ---- controls ----
+
+void CTrackerPage::BuildControls() {
+  auto* grid = new QGridLayout(this);
+  grid->setContentsMargins(6, 6, 6, 6);
+  grid->setHorizontalSpacing(10);
+  grid->setVerticalSpacing(6);
+
+  // Left: the result list and the tools below it.
+  auto* left = new QVBoxLayout;
+  auto* resultBox = new QGroupBox(QStringLiteral("买卖股票列表"), this);
+  auto* resultLayout = new QVBoxLayout(resultBox);
+  resultLayout->setContentsMargins(6, 6, 6, 6);
+  m_ResultList = new CColorListBox(resultBox);
+  SetDlgCtrlID(m_ResultList, kIdResultList);
+  m_ResultList->setFont(MonoFont());
+  m_ResultList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  m_ResultList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  const int column = QFontMetrics(MonoFont()).horizontalAdvance(QLatin1Char('0'));
+  m_ResultList->setMinimumWidth(kResultListColumns * column + 24);
+  resultLayout->addWidget(m_ResultList);
+  left->addWidget(resultBox, 1);
+
+  auto* counts = new QGridLayout;
+  counts->setHorizontalSpacing(6);
+  m_CountEdit = MakeEdit<QLineEdit>(this, kIdCount);
+  m_CountEdit->setReadOnly(true);
+  m_CountEdit->setEnabled(false);
+  m_LargeEdit = MakeEdit<QLineEdit>(this, kIdLargeCount);
+  m_LargeEdit->setEnabled(false);
+  m_AverageEdit = MakeEdit<QLineEdit>(this, kIdAverage);
+  counts->addWidget(Label(this, "总上榜次数："), 0, 0);
+  counts->addWidget(m_CountEdit, 0, 1);
+  counts->addWidget(Label(this, "200万以上："), 0, 2);
+  counts->addWidget(m_LargeEdit, 0, 3);
+  counts->addWidget(Label(this, "平均耗资："), 0, 4);
+  counts->addWidget(m_AverageEdit, 0, 5);
+
+  m_MergeEdit = MakeEdit<QLineEdit>(this, kIdMergeCount);
+  counts->addWidget(Label(this, "合并多少行/次："), 1, 0);
+  counts->addWidget(m_MergeEdit, 1, 1);
+  counts->addWidget(MakeButton(this, kIdMerge, "合并数据"), 1, 2, 1, 2);
+  counts->addWidget(MakeButton(this, kIdClipboard, "加入剪贴板"), 1, 4, 1, 2);
+
+  m_DaysEdit = MakeEdit<QLineEdit>(this, kIdTeamDays);
+  m_btnTeamSearch = MakeButton(this, kIdTeamSearch, "搜索所有团队作战个股");
+  m_TeamCombo = new QComboBox(this);
+  SetDlgCtrlID(m_TeamCombo, kIdTeamCombo);
+  counts->addWidget(Label(this, "最近N日团队作战："), 2, 0);
+  counts->addWidget(m_DaysEdit, 2, 1);
+  counts->addWidget(m_btnTeamSearch, 2, 2, 1, 2);
+  counts->addWidget(m_TeamCombo, 2, 4, 1, 2);
+  // The numbers are short: the list, not the edits, sets the width of this half.
+  for (QLineEdit* edit : {m_CountEdit, m_LargeEdit, m_AverageEdit, m_MergeEdit, m_DaysEdit}) {
+    edit->setMaximumWidth(72);
+  }
+  for (int c : {1, 3, 5}) counts->setColumnStretch(c, 1);
+  left->addLayout(counts);
+  grid->addLayout(left, 0, 0);
+
+  // Right: what to search, the stock-day's edits and its seats.
+  auto* right = new QVBoxLayout;
+  right->setSpacing(6);
+  auto* hint = Label(this, kTeam1Hint);
+  hint->setWordWrap(true);
+  right->addWidget(hint);
+
+  auto* search = new QGridLayout;
+  search->setHorizontalSpacing(6);
+  search->setVerticalSpacing(4);
+  m_Team1Edit = MakeEdit<CEditEx>(this, kIdTeam1);
+  m_Team2Edit = MakeEdit<QLineEdit>(this, kIdTeam2);
+  m_MultiStockEdit = MakeEdit<CEditEx>(this, kIdCodes);
+  search->addWidget(Label(this, "<敢死队1>:"), 0, 0);
+  search->addWidget(m_Team1Edit, 0, 1);
+  search->addWidget(MakeButton(this, kIdStockQuery, "个股查询"), 0, 2);
+  search->addWidget(MakeButton(this, kIdBranchQuery, "营业部查询"), 0, 3);
+  search->addWidget(Label(this, "<敢死队2>:"), 1, 0);
+  search->addWidget(m_Team2Edit, 1, 1);
+  search->addWidget(MakeButton(this, kIdTeamsOnly, "只搜索敢死队1 与 敢死队2"), 1, 2, 1, 2);
+  search->addWidget(Label(this, "多只股票搜索："), 2, 0);
+  search->addWidget(m_MultiStockEdit, 2, 1);
+  search->addWidget(MakeButton(this, kIdMultiStock, "多只股票共同搜索"), 2, 2, 1, 2);
+  auto* tools = new QHBoxLayout;
+  tools->addWidget(MakeButton(this, kIdTeam1OnStock, "敢死队1+当前股票"));
+  tools->addWidget(MakeButton(this, kIdHotStocks, "炒作个股排行榜"));
+  tools->addStretch(1);
+  search->addLayout(tools, 3, 1, 1, 3);
+  search->setColumnStretch(1, 1);
+  right->addLayout(search);
+
+  auto* detail = new QGridLayout;
+  detail->setHorizontalSpacing(6);
+  detail->setVerticalSpacing(4);
+  m_StockNameEdit = MakeEdit<QLineEdit>(this, kIdName);
+  m_StockCodeEdit = MakeEdit<QLineEdit>(this, kIdCode);
+  m_CloseEdit = MakeEdit<QLineEdit>(this, kIdClose);
+  m_ChangeEdit = MakeEdit<CEditEx>(this, kIdChange);
+  m_ReasonEdit = MakeEdit<QLineEdit>(this, kIdReason);
+  detail->addWidget(Label(this, "股票名称："), 0, 0);
+  detail->addWidget(m_StockNameEdit, 0, 1);
+  detail->addWidget(Label(this, "股票代码："), 0, 2);
+  detail->addWidget(m_StockCodeEdit, 0, 3);
+  detail->addWidget(Label(this, "收盘价："), 0, 4);
+  detail->addWidget(m_CloseEdit, 0, 5);
+  detail->addWidget(Label(this, "涨幅："), 0, 6);
+  detail->addWidget(m_ChangeEdit, 0, 7);
+  detail->addWidget(Label(this, "理因："), 1, 0);
+  detail->addWidget(m_ReasonEdit, 1, 1, 1, 7);
+  for (int c : {1, 3, 5, 7}) detail->setColumnStretch(c, 1);
+  right->addLayout(detail);
+  right->addWidget(Label(this, kColumnsHint));
+
+  m_SeatList = new CColorListCtrl(this);
+  SetDlgCtrlID(m_SeatList, kIdSeatList);
+  m_SeatList->verticalHeader()->setVisible(false);
+  m_SeatList->verticalHeader()->setDefaultSectionSize(QFontMetrics(m_SeatList->font()).height() + 4);
+  // A header click re-sorts the branch totals; the table never sorts itself.
+  m_SeatList->setSortingEnabled(false);
+  m_SeatList->horizontalHeader()->setSortIndicatorShown(false);
+  m_SeatList->horizontalHeader()->setSectionsClickable(true);
+  right->addWidget(m_SeatList, 1);
+  grid->addLayout(right, 0, 1);
+  grid->setColumnStretch(0, 0);
+  grid->setColumnStretch(1, 1);
+
+  connect(m_ResultList, &QListWidget::itemDoubleClicked, this, [this] { OnResultDblClk(); });
+  // Selections made in code run under a signal blocker: this is the user's only.
+  connect(m_ResultList, &QListWidget::currentRowChanged, this, [this] { OnResultSelChange(); });
+  connect(m_SeatList, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+    if (m_bSeatPressIsDoubleClick) return;  // the release that ends a double click
+    OnSeatListClick(index.row());
+  });
+  connect(m_SeatList, &QAbstractItemView::doubleClicked, this,
+          [this](const QModelIndex& index) { OnSeatListDblClk(index.row()); });
+  connect(m_SeatList->horizontalHeader(), &QHeaderView::sectionClicked, this,
+          [this](int section) { OnSeatListHeaderClick(section); });
+
+  struct Command {
+    int id;
+    void (CTrackerPage::*handler)();
+  };
+  for (const Command& c : {Command{kIdTeamsOnly, &CTrackerPage::OnSearchTeamsOnly},
+                           Command{kIdMerge, &CTrackerPage::OnMergeData},
+                           Command{kIdMultiStock, &CTrackerPage::OnMultiStockSearch},
+                           Command{kIdTeam1OnStock, &CTrackerPage::OnTeam1OnStock},
+                           Command{kIdHotStocks, &CTrackerPage::OnHotStockRanking},
+                           Command{kIdClipboard, &CTrackerPage::OnCopyCodesToClipboard},
+                           Command{kIdStockQuery, &CTrackerPage::OnStockQuery},
+                           Command{kIdBranchQuery, &CTrackerPage::OnBranchQuery},
+                           Command{kIdTeamSearch, &CTrackerPage::OnSearchTeamCombat}}) {
+    auto* button = GetDlgItemAs<QPushButton>(c.id);
+    connect(button, &QPushButton::clicked, this, [this, handler = c.handler] { (this->*handler)(); });
+  }
+}
+
+void CTrackerPage::WatchControls() {
+  for (QWidget* control : findChildren<QWidget*>()) {
+    if (control != m_TipWnd) control->installEventFilter(this);
+  }
+  m_ResultList->viewport()->installEventFilter(this);
+  m_SeatList->viewport()->installEventFilter(this);
+}
+
+BOOL CTrackerPage::OnInitDialog() {
+  PageRegistry::Instance().Publish<ITrackerPage>(PageSlot::Tracker, this);
+  SetEditText(m_Team2Edit, kDefaultTeam2);
+
+  for (int c = 0; c < kStockDayColumnCount; ++c) {
+    const SeatListColumn& col = kStockDayColumns[static_cast<std::size_t>(c)];
+    m_SeatList->InsertColumn(c, col.title, LVCFMT_LEFT, col.width);
+  }
+
+  SetEditText(m_MultiStockEdit, kCodesHint);
+  m_MultiStockEdit->SetTextColor(kCodesHintColour);
+
+  m_TipWnd = new CTipWnd(this);
+  m_TipWnd->AddTool(kIdMerge, {"    合并数据，可以发现哪些营业部在炒作个股、在协同作战!"}, kTipBack, kTipText);
+  m_TipWnd->AddTool(kIdStockQuery, {" 请在 左侧 输入股票代码 股票名称的全称！   "}, kTipBack, kTipText);
+  m_TipWnd->AddTool(kIdBranchQuery, {"请在 左侧 输入 营业部全称  或 营业部部分连续的关键字!     "}, kTipBack,
+                    kTipText);
+  m_TipWnd->AddTool(kIdCode, {"    双击这里，将 查询个股 所有上榜信息"}, kTipBack, kTipText);
+  m_TipWnd->AddTool(kIdName, {"    双击这里, 将 查询个股 所有上榜信息"}, kTipBack, kTipText);
+
+  SetEditText(m_DaysEdit, kDefaultTeamDays);
+  m_TeamCombo->addItem(QString::fromUtf8(kComboPlaceholder));
+  m_TeamCombo->setCurrentIndex(0);
+  WatchControls();
+  new EnterKeyRelay(this, {m_StockNameEdit, m_StockCodeEdit, m_Team1Edit}, [this](int id) { OnEditEnter(id); });
+  return TRUE;
+}
+
+void CTrackerPage::SelectOwnTab() {
+  if (auto* tabs = PageRegistry::Instance().Get<IMainTabs>(PageSlot::MainTabCtrl)) tabs->SetCurSel(kTrackerTabIndex);
+}
+
+std::string CTrackerPage::EditText(const QLineEdit* edit) const { return FromQString(edit->text()); }
+
+void CTrackerPage::SetEditText(QLineEdit* edit, const std::string& text) {
+  edit->setText(ToQString(text));
+  edit->setCursorPosition(0);  // a long text shows from its start
+}
+
+// ---- results ----
+
+void CTrackerPage::AddResultLine(const TrackerLine& line) {
+  const int index = m_ResultList->AddString(line.text, line.colour);
+  if (index < 0) return;
+  if (QListWidgetItem* item = m_ResultList->item(index)) {
+    item->setData(kLineNameRole, ToQString(line.stockName));
+    item->setData(kLineCodeRole, ToQString(line.code));
+    item->setData(kLineDateRole, ToQString(line.date));
+    item->setData(kLineTeamRole, ToQString(line.teamName));
+  }
+}
+
+void CTrackerPage::FillResultList(const std::vector<TrackerLine>& lines) {
+  const QSignalBlocker blocker(m_ResultList);
+  m_ResultList->setUpdatesEnabled(false);
+  m_ResultList->ResetContent();
+  for (const TrackerLine& line : lines) AddResultLine(line);
+  m_ResultList->setUpdatesEnabled(true);
+}
+
+std::string CTrackerPage::LineRole(int line, int role) const {
+  const QListWidgetItem* item = line >= 0 && line < m_ResultList->GetCount() ? m_ResultList->item(line) : nullptr;
+  return item ? FromQString(item->data(role).toString()) : std::string();
+}
+
+std::vector<TrackerLine> CTrackerPage::ResultLines() const {
+  std::vector<TrackerLine> lines;
+  const int count = m_ResultList->GetCount();
+  lines.reserve(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    TrackerLine line;
+    line.text = m_ResultList->GetText(i);
+    line.colour = m_ResultList->GetItemData(i);
+    line.stockName = LineRole(i, kLineNameRole);
+    line.code = LineRole(i, kLineCodeRole);
+    line.date = LineRole(i, kLineDateRole);
+    line.teamName = LineRole(i, kLineTeamRole);
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+bool CTrackerPage::ApplyResult(const TrackerSearchResult& result) {
+  if (result.lines) {
+    AbandonTeamSearch();
+    FillResultList(*result.lines);
+  }
+  if (result.countText) SetEditText(m_CountEdit, *result.countText);
+  if (result.largeCountText) SetEditText(m_LargeEdit, *result.largeCountText);
+  if (result.averageText) SetEditText(m_AverageEdit, *result.averageText);
+  // After a failed query the old lines are not shown again: one message per action.
+  if (result.status == TrackerSearchResult::Status::QueryFailed) return false;
+  if (result.showFirstResult) ShowFirstResult();
+  return result.status == TrackerSearchResult::Status::Done;
+}
+
+// ---- the entries other pages call ----
+
+void CTrackerPage::OnTrackBranch(const std::string& branchName) {
+  SelectOwnTab();
+  SetEditText(m_Team1Edit, branchName);
+  if (ApplyResult(::SearchBranch(Market(), Clock(), branchName))) ShowFirstResult();
+}
+
+void CTrackerPage::OnTrackByStockCode(const std::string& stockCode) {
+  SelectOwnTab();
+  ApplyResult(::SearchStockCode(Market(), Clock(), stockCode, false));
+}
+
+void CTrackerPage::OnTrackByStockName(const std::string& stockName) {
+  SelectOwnTab();
+  ApplyResult(::SearchStockName(Market(), Clock(), stockName, false));
+}
+
+// ---- searches ----
+
+void CTrackerPage::SearchBranch(const std::string& branchName) {
+  ApplyResult(::SearchBranch(Market(), Clock(), branchName));
+}
+
+void CTrackerPage::OnSearchTeamsOnly() {
+  ApplyResult(::SearchTwoBranches(Market(), Clock(), EditText(m_Team1Edit), EditText(m_Team2Edit)));
+}
+
+void CTrackerPage::SearchBranchKeyword() {
+  ApplyResult(::SearchBranchKeyword(Market(), Clock(), EditText(m_Team1Edit)));
+}
+
+void CTrackerPage::SearchStockName() {
+  ApplyResult(::SearchStockName(Market(), Clock(), EditText(m_Team1Edit), true));
+}
+
+void CTrackerPage::SearchStockCode() {
+  ApplyResult(::SearchStockCode(Market(), Clock(), EditText(m_Team1Edit), true));
+}
+
+void CTrackerPage::OnMultiStockSearch() {
+  ApplyResult(SearchMultiStock(Market(), Clock(), EditText(m_MultiStockEdit)));
+}
+
+void CTrackerPage::OnTeam1OnStock() {
+  ApplyResult(SearchTeam1OnStock(Market(), Clock(), EditText(m_Team1Edit), EditText(m_StockCodeEdit)));
+}
+
+void CTrackerPage::OnStockQuery() { ApplyResult(RunStockQuery(Market(), Clock(), EditText(m_Team1Edit))); }
+
+void CTrackerPage::OnBranchQuery() { SearchBranchKeyword(); }
+
+// ---- the stock-day detail ----
+
+void CTrackerPage::ShowFirstResult() {
+  const int count = m_ResultList->GetCount();
+  SetEditText(m_CountEdit, std::to_string(count));
+  if (count == 0) return;
+  {
+    const QSignalBlocker blocker(m_ResultList);
+    m_ResultList->SetCurSel(0);
+  }
+  ShowLineStockDay(0);
+}
+
+void CTrackerPage::ShowLineStockDay(int line) {
+  m_SeatList->DeleteAllItems();
+  std::string error;
+  if (!LoadStockDay(Market(), LineRole(line, kLineCodeRole), LineRole(line, kLineDateRole), m_StockDay,
+                    g_TrackerBranchTotals, &error)) {
+    ShowQueryFailed(error);
+  }
+  ShowStockDay(m_StockDay);
+}
+
+void CTrackerPage::ShowStockDay(const StockDayDetail& detail) {
+  m_strTeam1Text = EditText(m_Team1Edit);
+  BranchMarks marks;
+  marks.Load(Custom());
+  const StockDayView view = BuildStockDayView(detail, m_strTeam1Text, marks);
+  SetEditText(m_StockNameEdit, view.edits.stockName);
+  SetEditText(m_StockCodeEdit, view.edits.stockCode);
+  SetEditText(m_CloseEdit, view.edits.close);
+  SetEditText(m_ChangeEdit, view.edits.change);
+  m_ChangeEdit->SetTextColor(view.edits.changeColour);
+  SetEditText(m_ReasonEdit, view.edits.reason);
+  FillSeatList(std::vector<StockDayRow>(view.rows.begin(), view.rows.end()));
+}
+
+void CTrackerPage::FillSeatList(const std::vector<StockDayRow>& rows) {
+  m_SeatList->setUpdatesEnabled(false);
+  m_SeatList->DeleteAllItems();
+  for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+    const StockDayRow& cells = rows[static_cast<std::size_t>(r)];
+    m_SeatList->InsertItem(r, cells[0].text);
+    for (int c = 0; c < kStockDayColumnCount; ++c) {
+      const SeatCell& cell = cells[static_cast<std::size_t>(c)];
+      if (c > 0 && !cell.text.empty()) m_SeatList->SetItemText(r, c, cell.text);
+      if (cell.colour) m_SeatList->SetCellColor(*cell.colour, r, c);
+    }
+  }
+  m_SeatList->setUpdatesEnabled(true);
+}
+
+void CTrackerPage::OnResultDblClk() {
+  const int line = m_ResultList->GetCurSel();
+  if (line < 0) return;
+  // A team line names its team: "温州系" becomes team 1 (before the seats are shown,
+  // so the highlight follows it).
+  if (const auto team = Team1TextOfTeam(LineRole(line, kLineTeamRole))) SetEditText(m_Team1Edit, *team);
+  ShowLineStockDay(line);
+}
+
+void CTrackerPage::OnResultSelChange() {
+  const std::vector<TrackerLine> lines = ResultLines();
+  const std::vector<COLORREF> colours = SameStockColours(lines, m_ResultList->GetCurSel());
+  m_ResultList->setUpdatesEnabled(false);
+  for (int i = 0; i < static_cast<int>(colours.size()); ++i) {
+    if (m_ResultList->GetItemData(i) != colours[static_cast<std::size_t>(i)]) {
+      m_ResultList->SetItemColor(i, colours[static_cast<std::size_t>(i)]);
+    }
+  }
+  m_ResultList->setUpdatesEnabled(true);
+}
+
+void CTrackerPage::OnSeatListClick(int row) {
+  if (row < 0 || row >= m_SeatList->GetItemCount()) return;
+  SetEditText(m_Team2Edit, EditText(m_Team1Edit));
+  SetEditText(m_Team1Edit, m_SeatList->GetItemText(row, 1));
+}
+
+void CTrackerPage::OnSeatListDblClk(int row) {
+  if (row < 0 || row >= m_SeatList->GetItemCount()) return;
+  SearchBranch(m_SeatList->GetItemText(row, 1));
+}
+
+// ---- the tools ----
+
+void CTrackerPage::OnMergeData() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+  BranchMarks marks;
+  marks.Load(Custom());
+  const BranchMergeResult merged =
+      MergeBranchTotals(Market(), ResultLines(), EditText(m_MergeEdit), marks, g_TrackerBranchTotals);
+  FillSeatList(merged.view.rows);
+}
+
+void CTrackerPage::OnSeatListHeaderClick(int column) {
+  if (!SortBranchTotalsByColumn(g_TrackerBranchTotals, column)) return;
+  BranchMarks marks;
+  marks.Load(Custom());
+  FillSeatList(ShowBranchTotals(g_TrackerBranchTotals, marks).rows);
+}
+
+void CTrackerPage::OnHotStockRanking() {
+  // The list keeps its column titles; a refused text leaves it empty.
+  FillSeatList(BuildHotStockRanking(Market(), EditText(m_Team1Edit)).rows);
+}
+
+void CTrackerPage::OnCopyCodesToClipboard() { CopyResultCodesToClipboard(ResultLines()); }
+
+// ---- the team search ----
+
+void CTrackerPage::EnableTeamSearchControls(bool enable) {
+  m_btnTeamSearch->setEnabled(enable);
+  m_TeamCombo->setEnabled(enable);
+}
+
+void CTrackerPage::OnSearchTeamCombat() {
+  if (IsTeamSearchRunning()) return;  // the button is disabled meanwhile
+  EnableTeamSearchControls(false);
+
+  std::vector<CBranchTeamRow> teams;
+  LoadTeams(teams, Custom());
+  m_TeamCombo->clear();
+  for (const std::string& item : TeamComboItems(teams)) m_TeamCombo->addItem(ToQString(item));
+  m_TeamCombo->setCurrentIndex(0);
+
+  {
+    const QSignalBlocker blocker(m_ResultList);
+    m_ResultList->ResetContent();
+  }
+  if (!m_team) m_team = std::make_unique<TeamSearchJob>(std::make_shared<PageTeamSearchSink>(), Market(), Clock());
+  TeamSearchParams params;
+  params.teams = std::move(teams);
+  params.days = ParseLeadingInt(EditText(m_DaysEdit));
+  params.thresholds = TeamThresholdsFromSettings();
+  std::uint64_t job = 0;
+  if (m_team->Start(std::move(params), &job) == TeamSearchJob::StartResult::Started) {
+    m_nJobId = job;
+    m_nRunningJob = job;
+    return;
+  }
+  // Not started (the message, if any, was shown): nothing will end it, so the
+  // controls come back now.
+  EnableTeamSearchControls(true);
+}
+
+void CTrackerPage::AbandonTeamSearch() {
+  if (m_nJobId == 0) return;
+  m_nJobId = 0;
+  if (m_team) m_team->RequestStop();
+}
+
+void CTrackerPage::OnTeamSearchLine(std::uint64_t job, const TrackerLine& line) {
+  if (job == 0 || job != m_nJobId) return;
+  AddResultLine(line);
+}
+
+void CTrackerPage::OnTeamSearchFinished(std::uint64_t job, const TeamSearchSummary& summary) {
+  const bool current = job != 0 && job == m_nJobId;
+  if (job == m_nRunningJob) {
+    m_nRunningJob = 0;
+    EnableTeamSearchControls(true);
+  }
+  if (!current) return;
+  m_nJobId = 0;
+  // Days whose query failed were skipped; the search says so once, at its end.
+  if (!summary.errorText.empty()) MessageBox(summary.errorText, kTrackerCaption, MB_OK | MB_ICONWARNING);
+}
+
+void CTrackerPage::OnTeamSearchFailed(std::uint64_t job, const std::string& text) {
+  const bool current = job != 0 && job == m_nJobId;
+  if (job == m_nRunningJob) {
+    m_nRunningJob = 0;
+    EnableTeamSearchControls(true);
+  }
+  if (!current) return;
+  m_nJobId = 0;
+  MessageBox(text, kTrackerCaption, MB_OK | MB_ICONWARNING);
+}
+
+// ---- the event filter ----
+
+void CTrackerPage::OnEditEnter(int id) {
+  if (id == kIdName) {
+    SetEditText(m_Team1Edit, EditText(m_StockNameEdit));
+    SearchStockName();
+  } else if (id == kIdCode) {
+    SetEditText(m_Team1Edit, EditText(m_StockCodeEdit));
+    SearchStockCode();
+  } else if (id == kIdTeam1) {
+    if (LooksLikeStockCode(EditText(m_Team1Edit))) SearchStockCode();
+  }
+}
+
+void CTrackerPage::OnEditDoubleClick(int id) {
+  if (id == kIdName || id == kIdCode) {
+    OnEditEnter(id);
+  } else if (id == kIdTeam1 || id == kIdTeam2) {
+    const std::string branch = EditText(id == kIdTeam1 ? m_Team1Edit : m_Team2Edit);
+    if (ApplyResult(::SearchBranch(Market(), Clock(), branch))) ShowFirstResult();
+  }
+}
+
+void CTrackerPage::OnResultRightPress(const QPoint& viewportPos) {
+  QListWidgetItem* item = m_ResultList->itemAt(viewportPos);
+  if (item == nullptr) return;  // below the last line: nothing
+  {
+    const QSignalBlocker blocker(m_ResultList);
+    m_ResultList->SetCurSel(m_ResultList->row(item));
+  }
+  const std::string code = FromQString(item->data(kLineCodeRole).toString());
+  if (auto* link = RequirePiece<ChartLink>(PageSlot::ChartLink, kLinkPiece)) link->FindChartWindow(code);
+}
+
+bool CTrackerPage::eventFilter(QObject* watched, QEvent* event) {
+  const int id = watched->isWidgetType() ? GetDlgCtrlID(static_cast<QWidget*>(watched)) : 0;
+  switch (event->type()) {
+    case QEvent::MouseMove:
+      if (m_TipWnd != nullptr && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        m_TipWnd->RelayMouseMove(widget->mapTo(this, static_cast<QMouseEvent*>(event)->position().toPoint()));
+      }
+      break;
+    case QEvent::KeyPress:
+      // Escape never closes the page; Enter is the relay's (see OnInitDialog).
+      if (IsPageSwallowedKey(static_cast<QKeyEvent*>(event)->key())) return true;
+      break;
+    case QEvent::MouseButtonDblClick:
+      if (watched == m_SeatList->viewport()) {
+        m_bSeatPressIsDoubleClick = true;
+      } else if (id == kIdName || id == kIdCode || id == kIdTeam1 || id == kIdTeam2) {
+        OnEditDoubleClick(id);
+      }
+      break;
+    case QEvent::MouseButtonPress: {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      if (watched == m_SeatList->viewport()) {
+        m_bSeatPressIsDoubleClick = false;
+      } else if (watched == m_ResultList->viewport() && mouse->button() == Qt::RightButton) {
+        // The right button selects only a line it is on, and only here: the list's own
+        // handling would clear the selection below the last line.
+        OnResultRightPress(mouse->position().toPoint());
+        return true;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return CPage::eventFilter(watched, event);
+}
