@@ -6,6 +6,12 @@
 
 #include "platform/page_registry.h"
 
+// The names the message gives for the pieces pages call.
+inline constexpr const char* kTrackerPieceName = "搜索&查询";
+inline constexpr const char* kDzjyPieceName = "大宗交易";
+inline constexpr const char* kBlockPieceName = "Velkor自选股";
+inline constexpr const char* kChartLinkPieceName = "通达信联动";
+
 // "“<name>”功能尚未完成，本次操作未执行。" in a box captioned "系统提示".
 void ShowPieceMissing(const std::string& pieceName);
 

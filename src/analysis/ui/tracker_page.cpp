@@ -25,6 +25,7 @@
 #include "app/main_window_iface.h"
 #include "app/settings.h"
 #include "charting/chart_link_iface.h"
+#include "controls/ui/page_widgets.h"
 #include "controls/ui/color_list_box.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/edit_ex.h"
@@ -74,37 +75,9 @@ const char* const kTeam1Hint = "请在“敢死队1”区域输入股票代码�
 const char* const kColumnsHint = " 次数：指上榜次数(买/卖)或成功率";
 const char* const kComboPlaceholder = "点左面按钮";
 const char* const kDefaultTeamDays = "40";
-// The name the missing-piece message gives.
-const char* const kLinkPiece = "通达信联动";
-
-constexpr COLORREF kTipText = RGB(255, 255, 225);
-constexpr COLORREF kTipBack = RGB(255, 0, 192);
 constexpr COLORREF kCodesHintColour = RGB(255, 0, 0);
 
-constexpr int kListFontPixels = 12;   // even, so a CJK glyph is exactly two ASCII columns
 constexpr int kResultListColumns = 62;  // the widest line (the team line) and a margin
-
-QFont MonoFont() {
-  QFont font(QString::fromUtf8(CTrackerPage::kMonoFontFamily));
-  font.setStyleHint(QFont::Monospace);
-  font.setPixelSize(kListFontPixels);
-  return font;
-}
-
-template <class E>
-E* MakeEdit(QWidget* parent, int id) {
-  auto* edit = new E(parent);
-  CPage::SetDlgCtrlID(edit, id);
-  return edit;
-}
-
-QPushButton* MakeButton(QWidget* parent, int id, const char* text) {
-  auto* button = new QPushButton(QString::fromUtf8(text), parent);
-  CPage::SetDlgCtrlID(button, id);
-  return button;
-}
-
-QLabel* Label(QWidget* parent, const char* text) { return new QLabel(QString::fromUtf8(text), parent); }
 
 // Enter in the three edits that search on it. The page base swallows Enter
 // application-wide before any control sees it, so this filter sits on the
@@ -199,40 +172,40 @@ void CTrackerPage::BuildControls() {
   resultLayout->setContentsMargins(6, 6, 6, 6);
   m_ResultList = new CColorListBox(resultBox);
   SetDlgCtrlID(m_ResultList, kIdResultList);
-  m_ResultList->setFont(MonoFont());
+  m_ResultList->setFont(ListFont());
   m_ResultList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   m_ResultList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  const int column = QFontMetrics(MonoFont()).horizontalAdvance(QLatin1Char('0'));
+  const int column = QFontMetrics(ListFont()).horizontalAdvance(QLatin1Char('0'));
   m_ResultList->setMinimumWidth(kResultListColumns * column + 24);
   resultLayout->addWidget(m_ResultList);
   left->addWidget(resultBox, 1);
 
   auto* counts = new QGridLayout;
   counts->setHorizontalSpacing(6);
-  m_CountEdit = MakeEdit<QLineEdit>(this, kIdCount);
+  m_CountEdit = MakeControl<QLineEdit>(this, kIdCount);
   m_CountEdit->setReadOnly(true);
   m_CountEdit->setEnabled(false);
-  m_LargeEdit = MakeEdit<QLineEdit>(this, kIdLargeCount);
+  m_LargeEdit = MakeControl<QLineEdit>(this, kIdLargeCount);
   m_LargeEdit->setEnabled(false);
-  m_AverageEdit = MakeEdit<QLineEdit>(this, kIdAverage);
-  counts->addWidget(Label(this, "总上榜次数："), 0, 0);
+  m_AverageEdit = MakeControl<QLineEdit>(this, kIdAverage);
+  counts->addWidget(MakeLabel(this, "总上榜次数："), 0, 0);
   counts->addWidget(m_CountEdit, 0, 1);
-  counts->addWidget(Label(this, "200万以上："), 0, 2);
+  counts->addWidget(MakeLabel(this, "200万以上："), 0, 2);
   counts->addWidget(m_LargeEdit, 0, 3);
-  counts->addWidget(Label(this, "平均耗资："), 0, 4);
+  counts->addWidget(MakeLabel(this, "平均耗资："), 0, 4);
   counts->addWidget(m_AverageEdit, 0, 5);
 
-  m_MergeEdit = MakeEdit<QLineEdit>(this, kIdMergeCount);
-  counts->addWidget(Label(this, "合并多少行/次："), 1, 0);
+  m_MergeEdit = MakeControl<QLineEdit>(this, kIdMergeCount);
+  counts->addWidget(MakeLabel(this, "合并多少行/次："), 1, 0);
   counts->addWidget(m_MergeEdit, 1, 1);
   counts->addWidget(MakeButton(this, kIdMerge, "合并数据"), 1, 2, 1, 2);
   counts->addWidget(MakeButton(this, kIdClipboard, "加入剪贴板"), 1, 4, 1, 2);
 
-  m_DaysEdit = MakeEdit<QLineEdit>(this, kIdTeamDays);
+  m_DaysEdit = MakeControl<QLineEdit>(this, kIdTeamDays);
   m_btnTeamSearch = MakeButton(this, kIdTeamSearch, "搜索所有团队作战个股");
   m_TeamCombo = new QComboBox(this);
   SetDlgCtrlID(m_TeamCombo, kIdTeamCombo);
-  counts->addWidget(Label(this, "最近N日团队作战："), 2, 0);
+  counts->addWidget(MakeLabel(this, "最近N日团队作战："), 2, 0);
   counts->addWidget(m_DaysEdit, 2, 1);
   counts->addWidget(m_btnTeamSearch, 2, 2, 1, 2);
   counts->addWidget(m_TeamCombo, 2, 4, 1, 2);
@@ -247,24 +220,24 @@ void CTrackerPage::BuildControls() {
   // Right: what to search, the stock-day's edits and its seats.
   auto* right = new QVBoxLayout;
   right->setSpacing(6);
-  auto* hint = Label(this, kTeam1Hint);
+  auto* hint = MakeLabel(this, kTeam1Hint);
   hint->setWordWrap(true);
   right->addWidget(hint);
 
   auto* search = new QGridLayout;
   search->setHorizontalSpacing(6);
   search->setVerticalSpacing(4);
-  m_Team1Edit = MakeEdit<CEditEx>(this, kIdTeam1);
-  m_Team2Edit = MakeEdit<QLineEdit>(this, kIdTeam2);
-  m_MultiStockEdit = MakeEdit<CEditEx>(this, kIdCodes);
-  search->addWidget(Label(this, "<敢死队1>:"), 0, 0);
+  m_Team1Edit = MakeControl<CEditEx>(this, kIdTeam1);
+  m_Team2Edit = MakeControl<QLineEdit>(this, kIdTeam2);
+  m_MultiStockEdit = MakeControl<CEditEx>(this, kIdCodes);
+  search->addWidget(MakeLabel(this, "<敢死队1>:"), 0, 0);
   search->addWidget(m_Team1Edit, 0, 1);
   search->addWidget(MakeButton(this, kIdStockQuery, "个股查询"), 0, 2);
   search->addWidget(MakeButton(this, kIdBranchQuery, "营业部查询"), 0, 3);
-  search->addWidget(Label(this, "<敢死队2>:"), 1, 0);
+  search->addWidget(MakeLabel(this, "<敢死队2>:"), 1, 0);
   search->addWidget(m_Team2Edit, 1, 1);
   search->addWidget(MakeButton(this, kIdTeamsOnly, "只搜索敢死队1 与 敢死队2"), 1, 2, 1, 2);
-  search->addWidget(Label(this, "多只股票搜索："), 2, 0);
+  search->addWidget(MakeLabel(this, "多只股票搜索："), 2, 0);
   search->addWidget(m_MultiStockEdit, 2, 1);
   search->addWidget(MakeButton(this, kIdMultiStock, "多只股票共同搜索"), 2, 2, 1, 2);
   auto* tools = new QHBoxLayout;
@@ -278,24 +251,24 @@ void CTrackerPage::BuildControls() {
   auto* detail = new QGridLayout;
   detail->setHorizontalSpacing(6);
   detail->setVerticalSpacing(4);
-  m_StockNameEdit = MakeEdit<QLineEdit>(this, kIdName);
-  m_StockCodeEdit = MakeEdit<QLineEdit>(this, kIdCode);
-  m_CloseEdit = MakeEdit<QLineEdit>(this, kIdClose);
-  m_ChangeEdit = MakeEdit<CEditEx>(this, kIdChange);
-  m_ReasonEdit = MakeEdit<QLineEdit>(this, kIdReason);
-  detail->addWidget(Label(this, "股票名称："), 0, 0);
+  m_StockNameEdit = MakeControl<QLineEdit>(this, kIdName);
+  m_StockCodeEdit = MakeControl<QLineEdit>(this, kIdCode);
+  m_CloseEdit = MakeControl<QLineEdit>(this, kIdClose);
+  m_ChangeEdit = MakeControl<CEditEx>(this, kIdChange);
+  m_ReasonEdit = MakeControl<QLineEdit>(this, kIdReason);
+  detail->addWidget(MakeLabel(this, "股票名称："), 0, 0);
   detail->addWidget(m_StockNameEdit, 0, 1);
-  detail->addWidget(Label(this, "股票代码："), 0, 2);
+  detail->addWidget(MakeLabel(this, "股票代码："), 0, 2);
   detail->addWidget(m_StockCodeEdit, 0, 3);
-  detail->addWidget(Label(this, "收盘价："), 0, 4);
+  detail->addWidget(MakeLabel(this, "收盘价："), 0, 4);
   detail->addWidget(m_CloseEdit, 0, 5);
-  detail->addWidget(Label(this, "涨幅："), 0, 6);
+  detail->addWidget(MakeLabel(this, "涨幅："), 0, 6);
   detail->addWidget(m_ChangeEdit, 0, 7);
-  detail->addWidget(Label(this, "理因："), 1, 0);
+  detail->addWidget(MakeLabel(this, "理因："), 1, 0);
   detail->addWidget(m_ReasonEdit, 1, 1, 1, 7);
   for (int c : {1, 3, 5, 7}) detail->setColumnStretch(c, 1);
   right->addLayout(detail);
-  right->addWidget(Label(this, kColumnsHint));
+  right->addWidget(MakeLabel(this, kColumnsHint));
 
   m_SeatList = new CColorListCtrl(this);
   SetDlgCtrlID(m_SeatList, kIdSeatList);
@@ -361,12 +334,12 @@ BOOL CTrackerPage::OnInitDialog() {
   m_MultiStockEdit->SetTextColor(kCodesHintColour);
 
   m_TipWnd = new CTipWnd(this);
-  m_TipWnd->AddTool(kIdMerge, {"    合并数据，可以发现哪些营业部在炒作个股、在协同作战!"}, kTipBack, kTipText);
-  m_TipWnd->AddTool(kIdStockQuery, {" 请在 左侧 输入股票代码 股票名称的全称！   "}, kTipBack, kTipText);
-  m_TipWnd->AddTool(kIdBranchQuery, {"请在 左侧 输入 营业部全称  或 营业部部分连续的关键字!     "}, kTipBack,
-                    kTipText);
-  m_TipWnd->AddTool(kIdCode, {"    双击这里，将 查询个股 所有上榜信息"}, kTipBack, kTipText);
-  m_TipWnd->AddTool(kIdName, {"    双击这里, 将 查询个股 所有上榜信息"}, kTipBack, kTipText);
+  m_TipWnd->AddTool(kIdMerge, {"    合并数据，可以发现哪些营业部在炒作个股、在协同作战!"}, kPageTipBack, kPageTipText);
+  m_TipWnd->AddTool(kIdStockQuery, {" 请在 左侧 输入股票代码 股票名称的全称！   "}, kPageTipBack, kPageTipText);
+  m_TipWnd->AddTool(kIdBranchQuery, {"请在 左侧 输入 营业部全称  或 营业部部分连续的关键字!     "}, kPageTipBack,
+                    kPageTipText);
+  m_TipWnd->AddTool(kIdCode, {"    双击这里，将 查询个股 所有上榜信息"}, kPageTipBack, kPageTipText);
+  m_TipWnd->AddTool(kIdName, {"    双击这里, 将 查询个股 所有上榜信息"}, kPageTipBack, kPageTipText);
 
   SetEditText(m_DaysEdit, kDefaultTeamDays);
   m_TeamCombo->addItem(QString::fromUtf8(kComboPlaceholder));
@@ -383,8 +356,7 @@ void CTrackerPage::SelectOwnTab() {
 std::string CTrackerPage::EditText(const QLineEdit* edit) const { return FromQString(edit->text()); }
 
 void CTrackerPage::SetEditText(QLineEdit* edit, const std::string& text) {
-  edit->setText(ToQString(text));
-  edit->setCursorPosition(0);  // a long text shows from its start
+  SetEditTextFromStart(edit, text);
 }
 
 // ---- results ----
@@ -708,7 +680,7 @@ void CTrackerPage::OnResultRightPress(const QPoint& viewportPos) {
     m_ResultList->SetCurSel(m_ResultList->row(item));
   }
   const std::string code = FromQString(item->data(kLineCodeRole).toString());
-  if (auto* link = RequirePiece<ChartLink>(PageSlot::ChartLink, kLinkPiece)) link->FindChartWindow(code);
+  if (auto* link = RequirePiece<ChartLink>(PageSlot::ChartLink, kChartLinkPieceName)) link->FindChartWindow(code);
 }
 
 bool CTrackerPage::eventFilter(QObject* watched, QEvent* event) {

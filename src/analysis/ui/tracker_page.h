@@ -48,7 +48,6 @@ class CTrackerPage : public CPage, public ITrackerPage {
   static constexpr int kLineCodeRole = Qt::UserRole + 2;
   static constexpr int kLineDateRole = Qt::UserRole + 3;
   static constexpr int kLineTeamRole = Qt::UserRole + 4;
-  static constexpr const char* kMonoFontFamily = "Noto Sans Mono CJK SC";
   // The main tab that shows this page.
   static constexpr int kTrackerTabIndex = 2;
 

@@ -22,6 +22,7 @@
 #include "app/settings.h"
 #include "app/ui/watch_branch_dlg.h"
 #include "charting/chart_link_iface.h"
+#include "controls/ui/page_widgets.h"
 #include "controls/ui/bitmap_button_ex.h"
 #include "controls/ui/color_list_box.h"
 #include "controls/ui/color_list_ctrl.h"
@@ -88,17 +89,8 @@ const char* const kAddedToBlockText =
 const char* const kNoDataText = "没有数据, 无法加入自选股!!!";
 const char* const kNoCodeText = "股票代码为空，不能加入";
 
-// The names the missing-piece message gives.
-const char* const kTrackerPiece = "搜索&查询";
-const char* const kDzjyPiece = "大宗交易";
-const char* const kBlockPiece = "Velkor自选股";
-const char* const kLinkPiece = "通达信联动";
-
-constexpr COLORREF kTipText = RGB(255, 255, 225);
-constexpr COLORREF kTipBack = RGB(255, 0, 192);
 constexpr COLORREF kWeekendLineColour = RGB(255, 0, 0);
 
-constexpr int kListFontPixels = 12;  // even, so a CJK glyph is exactly two ASCII columns
 
 // Our own arrows for the day buttons: a blue arrow pointing left or right.
 QImage ArrowImage(bool pointsLeft) {
@@ -117,32 +109,10 @@ QImage ArrowImage(bool pointsLeft) {
   return image;
 }
 
-QFont MonoFont() {
-  QFont font(QString::fromUtf8(CDataDisplayDlg::kMonoFontFamily));
-  font.setStyleHint(QFont::Monospace);
-  font.setPixelSize(kListFontPixels);
-  return font;
-}
-
-CEditEx* Edit(QWidget* parent, int id) {
-  auto* edit = new CEditEx(parent);
-  CPage::SetDlgCtrlID(edit, id);
-  return edit;
-}
-
 CColorListBox* ColourList(QWidget* parent, int id) {
-  auto* list = new CColorListBox(parent);
-  CPage::SetDlgCtrlID(list, id);
-  list->setFont(MonoFont());
+  auto* list = MakeControl<CColorListBox>(parent, id);
+  list->setFont(ListFont());
   return list;
-}
-
-QLabel* Label(QWidget* parent, const char* text) { return new QLabel(QString::fromUtf8(text), parent); }
-
-// Long texts show from their start, not from the cursor at their end.
-void SetEditText(CEditEx* edit, const std::string& text) {
-  edit->setText(ToQString(text));
-  edit->setCursorPosition(0);
 }
 
 std::string Fixed2(double value) { return FormatGbk("%0.2f", value); }
@@ -217,8 +187,8 @@ void CDataDisplayDlg::BuildControls() {
   auto* dayLayout = new QVBoxLayout(dayBox);
   dayLayout->setContentsMargins(6, 6, 6, 6);
   dayLayout->setSpacing(2);
-  m_header = Label(dayBox, kDayListHeader);
-  m_header->setFont(MonoFont());
+  m_header = MakeLabel(dayBox, kDayListHeader);
+  m_header->setFont(ListFont());
   m_listDay = ColourList(dayBox, kIdDayList);
   // The titles start where the lines do: behind the list's frame.
   m_header->setIndent(m_listDay->frameWidth());
@@ -234,38 +204,38 @@ void CDataDisplayDlg::BuildControls() {
   auto* detail = new QGridLayout;
   detail->setHorizontalSpacing(6);
   detail->setVerticalSpacing(4);
-  m_editName = Edit(this, kIdName);
-  m_editCode = Edit(this, kIdCode);
-  m_editClose = Edit(this, kIdClose);
-  m_editChange = Edit(this, kIdChange);
-  m_editAmount = Edit(this, kIdAmount);
-  m_editReason = Edit(this, kIdReason);
-  m_editBlockCount = Edit(this, kIdBlockCount);
-  m_editBlockVolume = Edit(this, kIdBlockVolume);
-  m_editBlockAmount = Edit(this, kIdBlockAmount);
-  m_editMainBuyer = Edit(this, kIdMainBuyer);
-  m_editMainSeller = Edit(this, kIdMainSeller);
-  detail->addWidget(Label(this, "股票名称："), 0, 0);
+  m_editName = MakeControl<CEditEx>(this, kIdName);
+  m_editCode = MakeControl<CEditEx>(this, kIdCode);
+  m_editClose = MakeControl<CEditEx>(this, kIdClose);
+  m_editChange = MakeControl<CEditEx>(this, kIdChange);
+  m_editAmount = MakeControl<CEditEx>(this, kIdAmount);
+  m_editReason = MakeControl<CEditEx>(this, kIdReason);
+  m_editBlockCount = MakeControl<CEditEx>(this, kIdBlockCount);
+  m_editBlockVolume = MakeControl<CEditEx>(this, kIdBlockVolume);
+  m_editBlockAmount = MakeControl<CEditEx>(this, kIdBlockAmount);
+  m_editMainBuyer = MakeControl<CEditEx>(this, kIdMainBuyer);
+  m_editMainSeller = MakeControl<CEditEx>(this, kIdMainSeller);
+  detail->addWidget(MakeLabel(this, "股票名称："), 0, 0);
   detail->addWidget(m_editName, 0, 1);
-  detail->addWidget(Label(this, "股票代码："), 0, 2);
+  detail->addWidget(MakeLabel(this, "股票代码："), 0, 2);
   detail->addWidget(m_editCode, 0, 3);
-  detail->addWidget(Label(this, "今收："), 0, 4);
+  detail->addWidget(MakeLabel(this, "今收："), 0, 4);
   detail->addWidget(m_editClose, 0, 5);
-  detail->addWidget(Label(this, "涨跌幅："), 0, 6);
+  detail->addWidget(MakeLabel(this, "涨跌幅："), 0, 6);
   detail->addWidget(m_editChange, 0, 7);
-  detail->addWidget(Label(this, "成交总金额："), 0, 8);
+  detail->addWidget(MakeLabel(this, "成交总金额："), 0, 8);
   detail->addWidget(m_editAmount, 0, 9);
-  detail->addWidget(Label(this, "上榜理由："), 1, 0);
+  detail->addWidget(MakeLabel(this, "上榜理由："), 1, 0);
   detail->addWidget(m_editReason, 1, 1, 1, 9);
-  detail->addWidget(Label(this, "大宗交易："), 2, 0);
+  detail->addWidget(MakeLabel(this, "大宗交易："), 2, 0);
   detail->addWidget(m_editBlockCount, 2, 1);
-  detail->addWidget(Label(this, "成交量："), 2, 2);
+  detail->addWidget(MakeLabel(this, "成交量："), 2, 2);
   detail->addWidget(m_editBlockVolume, 2, 3);
-  detail->addWidget(Label(this, "成交额："), 2, 4);
+  detail->addWidget(MakeLabel(this, "成交额："), 2, 4);
   detail->addWidget(m_editBlockAmount, 2, 5);
-  detail->addWidget(Label(this, "主买："), 3, 0);
+  detail->addWidget(MakeLabel(this, "主买："), 3, 0);
   detail->addWidget(m_editMainBuyer, 3, 1, 1, 4);
-  detail->addWidget(Label(this, "主卖："), 3, 5);
+  detail->addWidget(MakeLabel(this, "主卖："), 3, 5);
   detail->addWidget(m_editMainSeller, 3, 6, 1, 4);
   for (int column : {1, 3, 5, 7, 9}) detail->setColumnStretch(column, 1);
   auto* commandRow = new QHBoxLayout;
@@ -276,7 +246,7 @@ void CDataDisplayDlg::BuildControls() {
   unused->setEnabled(false);
   commandRow->addWidget(m_btnAddShown);
   commandRow->addWidget(unused, 1);
-  commandRow->addWidget(Label(this, "介入度：占成交总金额的比例"));
+  commandRow->addWidget(MakeLabel(this, "介入度：占成交总金额的比例"));
   detail->addLayout(commandRow, 4, 0, 1, 10);
   grid->addLayout(detail, 0, 1);
 
@@ -312,7 +282,7 @@ void CDataDisplayDlg::BuildControls() {
   side->addWidget(teamBox, 32);
   grid->addLayout(side, 2, 1);
 
-  const int column = QFontMetrics(MonoFont()).horizontalAdvance(QLatin1Char('0'));
+  const int column = QFontMetrics(ListFont()).horizontalAdvance(QLatin1Char('0'));
   const int scroll = 20;
   m_listDay->setMinimumWidth(58 * column + scroll);
   m_listSuggest->setMinimumWidth(20 * column + scroll);
@@ -380,9 +350,9 @@ BOOL CDataDisplayDlg::OnInitDialog() {
 
   const LocalTime now = Clock().Now();
   m_strToday = DayText(now.year, now.month, now.day);
-  SetEditText(m_editName, kClickHint);
-  SetEditText(m_editCode, kClickHint);
-  SetEditText(m_editMainBuyer, kBlockTradeHint);
+  SetEditTextFromStart(m_editName, kClickHint);
+  SetEditTextFromStart(m_editCode, kClickHint);
+  SetEditTextFromStart(m_editMainBuyer, kBlockTradeHint);
   SetPickerDay(m_strToday);
 
   LoadDayList(m_strToday);
@@ -391,9 +361,9 @@ BOOL CDataDisplayDlg::OnInitDialog() {
   m_bShowListCounts = 1;
 
   m_TipWnd = new CTipWnd(this);
-  m_TipWnd->AddTool(kIdBlockCount, {"   双击这里, 将跳转到“大宗交易”界面"}, kTipBack, kTipText);
-  m_TipWnd->AddTool(kIdCode, {"   双击这里，将跳转到“搜索&查询”界面"}, kTipBack, kTipText);
-  m_TipWnd->AddTool(kIdName, {"   双击这里, 将跳转到“搜索&查询”界面"}, kTipBack, kTipText);
+  m_TipWnd->AddTool(kIdBlockCount, {"   双击这里, 将跳转到“大宗交易”界面"}, kPageTipBack, kPageTipText);
+  m_TipWnd->AddTool(kIdCode, {"   双击这里，将跳转到“搜索&查询”界面"}, kPageTipBack, kPageTipText);
+  m_TipWnd->AddTool(kIdName, {"   双击这里, 将跳转到“搜索&查询”界面"}, kPageTipBack, kPageTipText);
   WatchControls();
   return TRUE;
 }
@@ -559,15 +529,15 @@ void CDataDisplayDlg::ShowStockDetail(const StockDetailRecord& record) {
 void CDataDisplayDlg::ShowStockDetail(const StockDetailRecord& record, const BranchMarks& marks) {
   m_bStockShown = true;
   const COLORREF change = ChangeColour(record.ZhangFu);
-  SetEditText(m_editName, record.StockName);
+  SetEditTextFromStart(m_editName, record.StockName);
   m_editName->SetTextColor(change);
-  SetEditText(m_editCode, record.StockCode);
+  SetEditTextFromStart(m_editCode, record.StockCode);
   m_editCode->SetTextColor(change);
-  SetEditText(m_editClose, Fixed2(record.JinShou));
-  SetEditText(m_editAmount, Fixed2(record.Amount));
-  SetEditText(m_editChange, Fixed2(record.ZhangFu));
+  SetEditTextFromStart(m_editClose, Fixed2(record.JinShou));
+  SetEditTextFromStart(m_editAmount, Fixed2(record.Amount));
+  SetEditTextFromStart(m_editChange, Fixed2(record.ZhangFu));
   m_editChange->SetTextColor(change);
-  SetEditText(m_editReason, record.SB_Reason);
+  SetEditTextFromStart(m_editReason, record.SB_Reason);
   m_editReason->SetTextColor(ReasonColour(record.SB_Reason));
 
   const SeatListRows rows = BuildSeatListRows(record, marks);
@@ -608,14 +578,14 @@ void CDataDisplayDlg::ShowBlockTradeSummary(const std::string& code) {
   ClearBlockTradeSummary();
   const BlockTradeSummary s = LoadBlockTradeSummary(Market(), code, BlockTradeCutoff());
   if (!s.TotalsRan) return;
-  SetEditText(m_editBlockCount, std::to_string(s.Count));
-  SetEditText(m_editBlockVolume, std::to_string(s.VolumeSum));
-  SetEditText(m_editBlockAmount, Fixed0(s.AmountSum));
+  SetEditTextFromStart(m_editBlockCount, std::to_string(s.Count));
+  SetEditTextFromStart(m_editBlockVolume, std::to_string(s.VolumeSum));
+  SetEditTextFromStart(m_editBlockAmount, Fixed0(s.AmountSum));
   if (!s.LargestRan || !s.HasLargest || !s.BuyerSumRan) return;
-  SetEditText(m_editMainBuyer, s.MainBuyer + ": " + Fixed0(s.BuyerAmountSum));
+  SetEditTextFromStart(m_editMainBuyer, s.MainBuyer + ": " + Fixed0(s.BuyerAmountSum));
   m_editMainBuyer->SetTextColor(MainBuyerColour(s.BuyerAmountSum));
   if (!s.SellerSumRan) return;
-  SetEditText(m_editMainSeller, s.MainSeller + ": " + Fixed0(s.SellerAmountSum));
+  SetEditTextFromStart(m_editMainSeller, s.MainSeller + ": " + Fixed0(s.SellerAmountSum));
   m_editMainSeller->SetTextColor(MainSellerColour(s.SellerAmountSum));
 }
 
@@ -633,7 +603,7 @@ void CDataDisplayDlg::OnSeatListDblClk(int row) {
   if (!seatRow || row >= m_listSeats->GetItemCount()) return;
   const std::string name = m_listSeats->GetItemText(row, 1);
   if (name.empty()) return;
-  if (auto* tracker = RequirePiece<ITrackerPage>(PageSlot::Tracker, kTrackerPiece)) tracker->OnTrackBranch(name);
+  if (auto* tracker = RequirePiece<ITrackerPage>(PageSlot::Tracker, kTrackerPieceName)) tracker->OnTrackBranch(name);
 }
 
 // ---- commands ----
@@ -641,7 +611,7 @@ void CDataDisplayDlg::OnSeatListDblClk(int row) {
 void CDataDisplayDlg::OnAddToBlock() {
   m_btnAddAll->setEnabled(false);
   const auto enableAgain = qScopeGuard([this] { m_btnAddAll->setEnabled(true); });
-  auto* block = RequirePiece<ChartBlock>(PageSlot::ChartBlock, kBlockPiece);
+  auto* block = RequirePiece<ChartBlock>(PageSlot::ChartBlock, kBlockPieceName);
   if (block == nullptr || !block->RegisterChartBlock()) return;
   std::vector<std::string> codes;
   std::string clipboard;
@@ -664,7 +634,7 @@ void CDataDisplayDlg::OnAddToBlock() {
 void CDataDisplayDlg::OnAddSelectedToBlock() {
   m_btnAddShown->setEnabled(false);
   const auto enableAgain = qScopeGuard([this] { m_btnAddShown->setEnabled(true); });
-  auto* block = RequirePiece<ChartBlock>(PageSlot::ChartBlock, kBlockPiece);
+  auto* block = RequirePiece<ChartBlock>(PageSlot::ChartBlock, kBlockPieceName);
   if (block == nullptr || !block->RegisterChartBlock()) return;
   // Only a stock code goes into the block file; the hint text or typing would corrupt it.
   const std::string code = FromQString(m_editCode->text());
@@ -691,7 +661,7 @@ void CDataDisplayDlg::OnSetWatchedBranches() {
 
 void CDataDisplayDlg::OnEditDoubleClick(int id) {
   if (id == kIdName || id == kIdCode) {
-    auto* tracker = RequirePiece<ITrackerPage>(PageSlot::Tracker, kTrackerPiece);
+    auto* tracker = RequirePiece<ITrackerPage>(PageSlot::Tracker, kTrackerPieceName);
     if (tracker == nullptr) return;
     if (id == kIdName) {
       tracker->OnTrackByStockName(FromQString(m_editName->text()));
@@ -700,7 +670,7 @@ void CDataDisplayDlg::OnEditDoubleClick(int id) {
     }
     return;
   }
-  if (auto* trades = RequirePiece<IDzjyListPage>(PageSlot::DzjyList, kDzjyPiece)) {
+  if (auto* trades = RequirePiece<IDzjyListPage>(PageSlot::DzjyList, kDzjyPieceName)) {
     trades->ShowStockTrades(FromQString(m_editCode->text()));
   }
 }
@@ -711,7 +681,7 @@ void CDataDisplayDlg::OnListRightPress(CColorListBox* list, const QPoint& viewpo
   list->setCurrentItem(item);
   const std::string code = FromQString(item->data(kLineCodeRole).toString());
   if (!IsStockCode(code)) return;
-  if (auto* link = RequirePiece<ChartLink>(PageSlot::ChartLink, kLinkPiece)) link->FindChartWindow(code);
+  if (auto* link = RequirePiece<ChartLink>(PageSlot::ChartLink, kChartLinkPieceName)) link->FindChartWindow(code);
 }
 
 bool CDataDisplayDlg::eventFilter(QObject* watched, QEvent* event) {

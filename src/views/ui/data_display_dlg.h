@@ -44,7 +44,6 @@ class CDataDisplayDlg : public CPage, public IDailyListPage {
   // The item role of the four colour lists that holds a line's stock code ("" for a
   // line that stands for no stock).
   static constexpr int kLineCodeRole = Qt::UserRole + 1;
-  static constexpr const char* kMonoFontFamily = "Noto Sans Mono CJK SC";
 
   explicit CDataDisplayDlg(QWidget* parent = nullptr);
   explicit CDataDisplayDlg(const DataDisplayServices& services, QWidget* parent = nullptr);

@@ -1,0 +1,37 @@
+#pragma once
+// Small pieces every list page builds its controls from: the monospaced list font in
+// which a CJK glyph is exactly two ASCII columns (so GBK byte widths line up), the
+// tip colours, and control makers that set the dialog id.
+
+#include <QFont>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <string>
+#include <utility>
+
+#include "platform/gdi_types.h"
+#include "platform/ui/page.h"
+
+inline constexpr const char* kListFontFamily = "Noto Sans Mono CJK SC";
+inline constexpr int kListFontPixels = 12;  // even, so a CJK glyph is exactly two ASCII columns
+
+// The colours of the pages' tips over their edits.
+inline constexpr COLORREF kPageTipText = RGB(255, 255, 225);
+inline constexpr COLORREF kPageTipBack = RGB(255, 0, 192);
+
+QFont ListFont();
+
+// A new W(args..., parent) carrying the dialog id.
+template <class W, class... Args>
+W* MakeControl(QWidget* parent, int id, Args&&... args) {
+  auto* control = new W(std::forward<Args>(args)..., parent);
+  CPage::SetDlgCtrlID(control, id);
+  return control;
+}
+
+QPushButton* MakeButton(QWidget* parent, int id, const char* text);
+QLabel* MakeLabel(QWidget* parent, const char* text);
+
+// Sets the text and shows it from its start, not from the cursor at its end.
+void SetEditTextFromStart(QLineEdit* edit, const std::string& text);
