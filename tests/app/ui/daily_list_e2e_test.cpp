@@ -5,6 +5,7 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <set>
 #include <thread>
 
+#include "../../support/chart_folder_builder.h"
 #include "../../support/db_builder.h"
 #include "../../support/fake_clock.h"
 #include "../../support/gui_driver.h"
@@ -21,6 +23,7 @@
 #include "../../support/zero_sleeper.h"
 #include "app/settings.h"
 #include "app/ui/main_dlg.h"
+#include "charting/chart_block_file.h"
 #include "controls/ui/color_list_box.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "fake_tray.h"
@@ -80,6 +83,7 @@ class DailyListEndToEnd : public testing::Test {
     g_ADODatabase.Close();
     g_ADODatabase_Custom.Close();
     ClipboardHook::Instance().StopRecording();
+    TDX_DIR = "0";
     PageRegistry::Instance().ResetForTests();
   }
 
@@ -98,6 +102,8 @@ class DailyListEndToEnd : public testing::Test {
     QApplication::processEvents();
     PageRegistry& registry = PageRegistry::Instance();
     registry.Publish<ITrackerPage>(PageSlot::Tracker, &tracker_);
+    // The real block roads, on a charting folder of the test's own.
+    TDX_DIR = chart_.LinuxTdxDir();
     registry.Publish<ChartBlock>(PageSlot::ChartBlock, &block_);
   }
 
@@ -136,7 +142,8 @@ class DailyListEndToEnd : public testing::Test {
   TempProgramFolder folder_{WithExportFolder()};
   DbBuilder builder_{folder_.Path()};
   RecordingTracker tracker_;
-  RecordingChartBlock block_;
+  ChartFolderBuilder chart_;
+  CChartBlockRoads block_;
   std::unique_ptr<CMainDlg> window_;
 };
 
@@ -175,7 +182,8 @@ TEST_F(DailyListEndToEnd, PickShowSearchTheSeatAndAddTheDayToTheBlock) {
   ClipboardHook::Instance().Clear();
   GuiDriver::Click(&Page(), 1007);
   EXPECT_EQ(ClipboardHook::Instance().Texts(), std::vector<std::string>{", 600519, 000858, 002594"});
-  EXPECT_EQ(block_.calls, (std::vector<std::string>{"register", "add:600519,000858,002594"}));
+  EXPECT_EQ(chart_.Read("T0002/blocknew/ZUVZXG.blk"), "\r\n1600519\r\n0000858\r\n0002594");
+  EXPECT_EQ(chart_.Read("T0002/blocknew/blocknew.cfg"), BlockListRecord());
   const auto boxes = GuiDriver::TakeBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text.rfind("数据已加入“Velkor自选股”和“剪贴板”", 0), 0u) << boxes[0].text;
@@ -189,6 +197,35 @@ TEST_F(DailyListEndToEnd, PickShowSearchTheSeatAndAddTheDayToTheBlock) {
   const QImage shot = GuiDriver::Grab(window_.get());
   EXPECT_EQ(shot.size(), QSize(1280, 800));
   EXPECT_TRUE(shot.save(QDir::current().absoluteFilePath("daily_list_e2e.png")));
+}
+
+TEST_F(DailyListEndToEnd, OneStockTwiceThenTheDayLeavesItOnceInTheRealBlockFile) {
+  OpenWindow();
+  ASSERT_FALSE(HasFailure());
+  Control<QDateEdit>(1111)->setDate(QDate(2024, 5, 13));
+  ASSERT_EQ(Page().Record().StockCode, "600519");  // the first line is shown
+  GuiDriver::Click(&Page(), 1048);
+  GuiDriver::Click(&Page(), 1048);
+  EXPECT_EQ(chart_.Read("T0002/blocknew/ZUVZXG.blk"), "\r\n1600519\r\n1600519");
+  EXPECT_EQ(ClipboardHook::Instance().Last(), "600519");
+  GuiDriver::Click(&Page(), 1007);
+  EXPECT_EQ(chart_.Read("T0002/blocknew/ZUVZXG.blk"), "\r\n1600519\r\n0000858\r\n0002594");
+  const auto boxes = GuiDriver::TakeBoxes();
+  ASSERT_EQ(boxes.size(), 1u);  // only 1007 tells the user
+  EXPECT_EQ(boxes[0].text.rfind("数据已加入“Velkor自选股”和“剪贴板”", 0), 0u) << boxes[0].text;
+}
+
+TEST_F(DailyListEndToEnd, ABlockFolderThatIsNotThereWritesNothingAndSaysNoSuccess) {
+  OpenWindow();
+  ASSERT_FALSE(HasFailure());
+  TDX_DIR = chart_.Path("missing/TdxW.exe");
+  Control<QDateEdit>(1111)->setDate(QDate(2024, 5, 13));
+  GuiDriver::Click(&Page(), 1007);
+  const auto boxes = GuiDriver::TakeBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text.find("数据已加入"), std::string::npos) << boxes[0].text;
+  EXPECT_FALSE(chart_.Exists("T0002/blocknew/ZUVZXG.blk"));
+  EXPECT_TRUE(Control<QPushButton>(1007)->isEnabled());
 }
 
 TEST_F(DailyListEndToEnd, TodaysDownloadFromAWorkerReloadsTodayOnTheUiThread) {
