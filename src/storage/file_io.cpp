@@ -117,6 +117,25 @@ bool AppendFileContents(const std::string& path, std::string_view bytes, FileSyn
   return ReplaceFileContents(path, old, sync);
 }
 
+bool AppendToFile(const std::string& givenPath, std::string_view bytes) {
+  if (givenPath.empty()) return false;
+  const std::string path = ResolveLink(givenPath);
+  struct stat existing {};
+  if (::stat(path.c_str(), &existing) == 0) {
+    if (!S_ISREG(existing.st_mode) || (existing.st_mode & kAnyWriteBit) == 0) return false;
+  } else {
+    struct stat folderStat {};
+    const std::string folder = FolderOf(path);
+    if (errno != ENOENT || ::stat(folder.c_str(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode) ||
+        (folderStat.st_mode & kAnyWriteBit) == 0)
+      return false;
+  }
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  const bool ok = WriteAll(fd, bytes);
+  return ::close(fd) == 0 && ok;
+}
+
 bool SyncFileSystem(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;

@@ -27,6 +27,13 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes, FileSy
 // new ones go through ReplaceFileContents, so a failed append leaves the old file.
 bool AppendFileContents(const std::string& path, std::string_view bytes, FileSync sync = FileSync::Durable);
 
+// Appends `bytes` at the end of the file (created when missing) in one write, for
+// logs that only ever grow: the old bytes are never rewritten, so the cost does not
+// grow with the file. An interruption may leave part of the new bytes at the end.
+// False when the file cannot be opened or written; a read-only file or folder (no
+// write bit) is refused, as by ReplaceFileContents.
+bool AppendToFile(const std::string& path, std::string_view bytes);
+
 // Flushes the file system holding `path` (a file or folder) to disk: the one sync after
 // a run of Deferred writes. False when it cannot be done.
 bool SyncFileSystem(const std::string& path);

@@ -79,7 +79,7 @@ bool WriteNetBuyFile(const std::vector<std::string>& dayLines) {
 }
 
 bool AppendSuggestionBlock(const std::vector<std::string>& suggestionLines) {
-  if (AppendFileContents(SuggestionFilePath(), SuggestionBlockBytes(suggestionLines), FileSync::Deferred)) return true;
+  if (AppendToFile(SuggestionFilePath(), SuggestionBlockBytes(suggestionLines))) return true;
   Warn(kFileOpenErrorText);
   return false;
 }

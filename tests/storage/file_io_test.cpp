@@ -82,6 +82,22 @@ TEST(FileIoTest, DeferredWritesTheSameBytesAndTheFileSystemSyncsOnce) {
   EXPECT_EQ(folder.ReadFile("series.dat"), "v1+v2");
 }
 
+TEST(FileIoTest, AppendToFileAddsAtTheEndAndRefusesWhatReplaceRefuses) {
+  TempProgramFolder folder;
+  const std::string path = folder.File("log.txt");
+  ASSERT_TRUE(AppendToFile(path, "a\r\n"));
+  ASSERT_TRUE(AppendToFile(path, std::string("b\0\r\n", 4)));
+  EXPECT_EQ(folder.ReadFile("log.txt"), std::string("a\r\nb\0\r\n", 7));
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  EXPECT_FALSE(AppendToFile(path, "c"));
+  EXPECT_FALSE(AppendToFile(folder.File("missing/log.txt"), "c"));
+  EXPECT_FALSE(AppendToFile(folder.Path(), "a folder"));
+  const std::string sub = folder.File("locked");
+  ASSERT_EQ(::mkdir(sub.c_str(), 0555), 0);
+  EXPECT_FALSE(AppendToFile(sub + "/new.txt", "c"));
+  ::chmod(sub.c_str(), 0755);
+}
+
 TEST(FileIoTest, ReadTellsMissingFromFailed) {
   TempProgramFolder folder;
   std::string bytes = "stale";
