@@ -46,7 +46,11 @@ class RecordingTracker final : public ITrackerPage {
 class RecordingDzjyList final : public IDzjyListPage {
  public:
   void ShowStockTrades(const std::string& stockCode) override { codes.push_back(stockCode); }
+  void ShowBuyerTrades(const std::string& branchName) override { buyers.push_back(branchName); }
+  void ShowSellerTrades(const std::string& branchName) override { sellers.push_back(branchName); }
   std::vector<std::string> codes;
+  std::vector<std::string> buyers;
+  std::vector<std::string> sellers;
 };
 
 class RecordingChartBlock final : public ChartBlock {
