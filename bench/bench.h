@@ -23,3 +23,5 @@ void RunDailyListBench();
 void RunSeriesBench();
 // Exits with status 1 when the branch search's plan scans StockInfo.
 void RunTrackerBench();
+// Stock scoring, the 60-day ranking and the merged listing of the busiest buyer.
+void RunBlockTradeBench();

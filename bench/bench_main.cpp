@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
   };
   const Entry entries[] = {{"recordset", &RunRecordsetBench}, {"controls", &RunControlsBench},
                            {"download", &RunDownloadBench}, {"daily", &RunDailyListBench}, {"series", &RunSeriesBench},
-                           {"tracker", &RunTrackerBench}};
+                           {"tracker", &RunTrackerBench}, {"dzjy", &RunBlockTradeBench}};
   bool ranAny = false;
   for (const Entry& e : entries) {
     bool wanted = argc < 2;
@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     ranAny = true;
   }
   if (!ranAny) {
-    std::fprintf(stderr, "usage: %s [recordset] [controls] [download] [daily] [series] [tracker]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s [recordset] [controls] [download] [daily] [series] [tracker] [dzjy]\n", argv[0]);
     return 2;
   }
   return 0;

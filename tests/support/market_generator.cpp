@@ -157,5 +157,14 @@ GeneratedMarket GenerateMarket(DbBuilder& db, const MarketShape& shape) {
     }
   }
   if (!userTx.Commit()) throw std::runtime_error("commit failed: " + db.User().GetLastErrorText());
+
+  if (shape.qlxwmaBranches > 0) {
+    std::mt19937 flagRng(shape.seed ^ 0x51a7u);
+    CADOTransaction flagTx(db.Market());
+    for (int b = 0; b < shape.qlxwmaBranches && b < shape.branchCount; ++b) {
+      db.AddQlxwma(out.branches[b], static_cast<double>(flagRng() % 100) / 100.0, flagRng() % 5 == 0 ? 1 : 0);
+    }
+    if (!flagTx.Commit()) throw std::runtime_error("commit failed: " + db.Market().GetLastErrorText());
+  }
   return out;
 }

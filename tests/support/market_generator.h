@@ -43,6 +43,10 @@ struct MarketShape {
   double maxAmount = 12000;
   // One TotalBuySell row per trading day with the day's sums.
   bool dayTotals = false;
+  // QLXWMA rows for the first this many branches of the pool (the most frequent), with
+  // their own random stream: IncomeLevel in [0, 1) in steps of 0.01, about one in five a
+  // star seat.
+  int qlxwmaBranches = 0;
 };
 
 struct GeneratedMarket {

@@ -1,5 +1,217 @@
 #include "views/ui/stock_score_dlg.h"
 
-#include "controls/ui/pending_page.h"
+#include <QDateEdit>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScopeGuard>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
 
-CStockScoreDlg::CStockScoreDlg(QWidget* parent) : CPage(parent) { MarkPendingPage(*this, IDD); }
+#include "analysis/tracker_page_iface.h"
+#include "charting/chart_link_iface.h"
+#include "controls/ui/bitmap_button_ex.h"
+#include "controls/ui/color_list_ctrl.h"
+#include "controls/ui/page_widgets.h"
+#include "controls/ui/pending_page.h"
+#include "platform/clock.h"
+#include "platform/page_registry.h"
+#include "platform/piece_seam.h"
+#include "platform/ui/qt_convert.h"
+#include "storage/ado_database.h"
+#include "storage/day_range.h"
+#include "views/day_search.h"
+
+namespace {
+
+enum : int { kIdPrevDay = 1003, kIdNextDay = 1004, kIdDatePicker = 1111, kIdScoreList = 1119 };
+
+struct ColumnDef {
+  const char* title;
+  int width;
+};
+constexpr ColumnDef kColumns[StockScoreRow::kColumns] = {
+    {"序号", 40},     {"股票名称", 70}, {"股票代码", 70},          {"总得分", 70},
+    {"巨额流入", 70}, {"一家独大", 70}, {"机构出手", 70},          {"明星席位买入/卖出", 140},
+    {"高收益席位买入/卖出", 140},       {"大宗交易", 70}};
+constexpr int kCodeColumn = 2;
+
+QImage ArrowImage(bool pointsLeft) {
+  QImage image(20, 20, QImage::Format_ARGB32);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(0, 60, 140), 1));
+  p.setBrush(QColor(30, 110, 210));
+  QPolygonF arrow({QPointF(2, 10), QPointF(10, 2), QPointF(10, 7), QPointF(18, 7), QPointF(18, 13),
+                   QPointF(10, 13), QPointF(10, 18)});
+  if (!pointsLeft) {
+    for (QPointF& point : arrow) point.setX(20 - point.x());
+  }
+  p.drawPolygon(arrow);
+  return image;
+}
+
+}  // namespace
+
+CStockScoreDlg::CStockScoreDlg(QWidget* parent) : CStockScoreDlg(StockScoreServices{}, parent) {}
+
+CStockScoreDlg::CStockScoreDlg(const StockScoreServices& services, QWidget* parent)
+    : CPage(parent), services_(services) {
+  SetPageDialogId(*this, IDD);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(6, 6, 6, 6);
+  auto* dayRow = new QHBoxLayout;
+  m_datePicker = new QDateEdit(this);
+  SetDlgCtrlID(m_datePicker, kIdDatePicker);
+  m_datePicker->setCalendarPopup(true);
+  m_datePicker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+  m_btnPrev = new CBitmapButtonEx(QStringLiteral("前一天"), this);
+  SetDlgCtrlID(m_btnPrev, kIdPrevDay);
+  m_btnNext = new CBitmapButtonEx(QStringLiteral("后一天"), this);
+  SetDlgCtrlID(m_btnNext, kIdNextDay);
+  for (CBitmapButtonEx* button : {m_btnPrev, m_btnNext}) button->setFixedSize(72, 46);
+  dayRow->addWidget(m_datePicker, 0, Qt::AlignVCenter);
+  dayRow->addWidget(m_btnPrev);
+  dayRow->addWidget(m_btnNext);
+  dayRow->addStretch(1);
+  layout->addLayout(dayRow);
+  m_list = new CColorListCtrl(this);
+  SetDlgCtrlID(m_list, kIdScoreList);
+  m_list->setFont(ListFont());
+  layout->addWidget(m_list, 1);
+
+  connect(m_datePicker, &QDateEdit::dateChanged, this, [this] { OnDateChange(); });
+  connect(m_btnPrev, &QPushButton::clicked, this, [this] { OnPrevDay(); });
+  connect(m_btnNext, &QPushButton::clicked, this, [this] { OnNextDay(); });
+  connect(m_list, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { OnListDblClk(row); });
+  m_list->viewport()->installEventFilter(this);
+}
+
+CStockScoreDlg::~CStockScoreDlg() = default;
+
+bool CStockScoreDlg::SetServices(const StockScoreServices& services) {
+  if (IsInitialised()) return false;
+  services_ = services;
+  return true;
+}
+
+IClock& CStockScoreDlg::Clock() const { return services_.clock ? *services_.clock : DefaultClock(); }
+
+CADODataBase& CStockScoreDlg::Market() const { return services_.market ? *services_.market : g_ADODatabase; }
+
+BOOL CStockScoreDlg::OnInitDialog() {
+  m_scoring = std::make_unique<CStockScoring>(Market(), Clock());
+  for (int c = 0; c < StockScoreRow::kColumns; ++c) {
+    m_list->InsertColumn(c, kColumns[c].title, LVCFMT_LEFT, kColumns[c].width);
+  }
+  struct DayButton {
+    CBitmapButtonEx* button;
+    bool pointsLeft;
+    const char* tip;
+  };
+  for (const DayButton& b : {DayButton{m_btnPrev, true, "显示前一天Velkor数据!"},
+                             DayButton{m_btnNext, false, "显示后一天Velkor数据!"}}) {
+    b.button->SetIcon(ArrowImage(b.pointsLeft));
+    b.button->OffsetColor(0, 50);
+    b.button->SetTooltipText(b.tip);
+    b.button->SetAlign(kButtonAlignImageAbove);
+    b.button->SetFlat(false);
+    b.button->EnableBalloonTooltip();
+  }
+  // The picker starts on today; the list stays empty until a day is picked or stepped to.
+  const LocalTime now = Clock().Now();
+  SetPickerDay(DayText(now.year, now.month, now.day));
+  return TRUE;
+}
+
+std::string CStockScoreDlg::PickerDay() const {
+  const QDate d = m_datePicker->date();
+  return DayText(d.year(), d.month(), d.day());
+}
+
+void CStockScoreDlg::SetPickerDay(const std::string& day) {
+  const QDate d = QDate::fromString(ToQString(day), QStringLiteral("yyyy-MM-dd"));
+  if (!d.isValid()) return;
+  const QSignalBlocker blocker(m_datePicker);
+  m_datePicker->setDate(d);
+}
+
+bool CStockScoreDlg::ScoreDay(const std::string& day) {
+  if (!m_scoring) m_scoring = std::make_unique<CStockScoring>(Market(), Clock());
+  const std::optional<std::vector<StockScoreRow>> rows = m_scoring->ScoreDay(day);
+  if (!rows) return false;
+  m_list->setUpdatesEnabled(false);
+  const auto updateAgain = qScopeGuard([this] { m_list->setUpdatesEnabled(true); });
+  m_list->DeleteAllItems();
+  m_codes.clear();
+  for (const StockScoreRow& row : *rows) {
+    const int r = m_list->InsertItem(m_list->GetItemCount(), row.texts[0]);
+    for (int c = 1; c < StockScoreRow::kColumns; ++c) m_list->SetItemText(r, c, row.texts[c]);
+    for (int c = 0; c < StockScoreRow::kColumns; ++c) {
+      if (row.colours[c]) m_list->SetCellColor(*row.colours[c], r, c);
+    }
+    m_codes.push_back(row.code);
+  }
+  m_strShownDay = day;
+  return true;
+}
+
+void CStockScoreDlg::OnDateChange() {
+  const int weekday = m_datePicker->date().dayOfWeek();  // 6 Saturday, 7 Sunday
+  if (weekday == 6 || weekday == 7) return;
+  const std::string day = PickerDay();
+  // Compared with the day on the list: after a step the last pick is stale.
+  if (day == m_strShownDay) return;
+  ScoreDay(day);
+}
+
+void CStockScoreDlg::StepDay(int direction, QPushButton* button) {
+  button->setEnabled(false);
+  const auto enableAgain = qScopeGuard([button] { button->setEnabled(true); });
+  CADODataBase& db = Market();
+  const std::optional<std::string> bound = direction < 0 ? OldestStoredDay(db) : NewestStoredDay(db);
+  if (!bound) return;
+  const std::optional<std::string> day =
+      FindTradingDay(PickerDay(), direction, [&db](const std::string& d) { return HasDayData(db, d); }, *bound);
+  if (!day) return;
+  SetPickerDay(*day);
+  ScoreDay(*day);
+}
+
+void CStockScoreDlg::OnPrevDay() { StepDay(-1, m_btnPrev); }
+
+void CStockScoreDlg::OnNextDay() { StepDay(+1, m_btnNext); }
+
+std::string CStockScoreDlg::RowCode(int row) const {
+  if (row < 0 || row >= static_cast<int>(m_codes.size())) return "";
+  return m_codes[static_cast<std::size_t>(row)];
+}
+
+void CStockScoreDlg::OnListDblClk(int row) {
+  if (row < 0 || row >= static_cast<int>(m_codes.size())) return;
+  if (auto* tracker = RequirePiece<ITrackerPage>(PageSlot::Tracker, kTrackerPieceName)) {
+    tracker->OnTrackByStockCode(RowCode(row));
+  }
+}
+
+void CStockScoreDlg::OnListRClick(int row) {
+  if (row < 0 || row >= static_cast<int>(m_codes.size())) return;
+  if (auto* link = RequirePiece<ChartLink>(PageSlot::ChartLink, kChartLinkPieceName)) {
+    link->FindChartWindow(RowCode(row));
+  }
+}
+
+bool CStockScoreDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() == Qt::RightButton) {
+      const int row = m_list->rowAt(mouse->position().toPoint().y());
+      if (row >= 0) m_list->selectRow(row);
+      OnListRClick(row);
+    }
+  }
+  return CPage::eventFilter(watched, event);
+}

@@ -1,7 +1,29 @@
 #pragma once
-// The stock scoring page ("席位解密").
+// The stock scoring page ("席位解密"): every stock of one chosen day with its six
+// criteria and total score. The scoring is CStockScoring's; the page picks and steps
+// the day, fills the list and sends a double-clicked stock to the tracker and a
+// right-clicked one to the charting program.
+
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/ui/page.h"
+#include "views/stock_scoring.h"
+
+class CADODataBase;
+class CBitmapButtonEx;
+class CColorListCtrl;
+class IClock;
+class QDateEdit;
+class QPushButton;
+
+// What the page reads the time from and queries; the program's own by default (the
+// system clock and g_ADODatabase).
+struct StockScoreServices {
+  IClock* clock = nullptr;
+  CADODataBase* market = nullptr;
+};
 
 class CStockScoreDlg : public CPage {
   Q_OBJECT
@@ -9,4 +31,43 @@ class CStockScoreDlg : public CPage {
  public:
   enum { IDD = 239 };
   explicit CStockScoreDlg(QWidget* parent = nullptr);
+  explicit CStockScoreDlg(const StockScoreServices& services, QWidget* parent = nullptr);
+  ~CStockScoreDlg() override;
+
+  // Replaces the services; only before the page is initialised (false afterwards).
+  bool SetServices(const StockScoreServices& services);
+
+  BOOL OnInitDialog() override;
+
+  // Fills the list with `day`'s scores; a day that cannot be read leaves the list.
+  // True when the list was filled.
+  bool ScoreDay(const std::string& day);
+  void OnDateChange();
+  void OnPrevDay();
+  void OnNextDay();
+  void OnListDblClk(int row);
+  void OnListRClick(int row);
+
+  // The day whose scores are on the list ("" before the first).
+  const std::string& ShownDay() const { return m_strShownDay; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  IClock& Clock() const;
+  CADODataBase& Market() const;
+  std::string PickerDay() const;
+  void SetPickerDay(const std::string& day);
+  void StepDay(int direction, QPushButton* button);
+  std::string RowCode(int row) const;
+
+  StockScoreServices services_;
+  std::unique_ptr<CStockScoring> m_scoring;
+  CColorListCtrl* m_list = nullptr;
+  QDateEdit* m_datePicker = nullptr;
+  CBitmapButtonEx* m_btnPrev = nullptr;
+  CBitmapButtonEx* m_btnNext = nullptr;
+  std::string m_strShownDay;
+  std::vector<std::string> m_codes;  // the stock code of each list row
 };
