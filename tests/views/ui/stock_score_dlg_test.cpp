@@ -1,7 +1,9 @@
 #include "views/ui/stock_score_dlg.h"
 
+#include <QApplication>
 #include <QDateEdit>
 #include <QDialog>
+#include <QDir>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTest>
@@ -11,6 +13,7 @@
 #include "../../support/db_builder.h"
 #include "../../support/fake_clock.h"
 #include "../../support/gui_driver.h"
+#include "../../support/paint_probe.h"
 #include "../../support/recording_pages.h"
 #include "../../support/temp_program_folder.h"
 #include "controls/ui/color_list_ctrl.h"
@@ -117,6 +120,12 @@ TEST_F(StockScoreDlgTest, PickedDayFillsTextsAndColours) {
   EXPECT_EQ(Cell(*page, 1, 3), "0");  // net -50: no vote anywhere
   EXPECT_EQ(Cell(*page, 1, 4), "");
   EXPECT_EQ(list->Colours().Lookup(1, 4, base).background, base);
+
+  // What the user sees: the scored rows with their Chinese names and headers.
+  QApplication::processEvents();
+  const QImage shot = GuiDriver::Grab(page.get());
+  EXPECT_TRUE(shot.save(QDir::current().absoluteFilePath("stock_score_page.png")));
+  EXPECT_TRUE(paint_probe::HasEveryGlyph(QStringLiteral("浦发银行明星席位买入/卖出"), list->font()));
 }
 
 TEST_F(StockScoreDlgTest, WeekendAndSameDayPicksChangeNothing) {
