@@ -35,7 +35,7 @@ double Median(std::vector<double> values) {
   return values.empty() ? 0 : values[values.size() / 2];
 }
 
-// The market: weekdays from 2014-01-06 with about one in twenty a holiday, 100
+// The tracker's market: weekdays from 2014-01-06 with about one in twenty a holiday, 100
 // listings a day from 1,500 codes, 3,000 branches, "机构专用" on about 40 % of the
 // listings, one branch on both halves of about 5 %, amounts of 1 to 20,000 万元 and a
 // TotalBuySell row a day.

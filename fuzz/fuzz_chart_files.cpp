@@ -46,8 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::abort();
   }
 
-  // Block file: every entry read is a line of the file, and the spec form rewrites as
-  // the concatenation of the entries.
+  // Block file: every entry read is a line of the file, held with its own line end, and
+  // together they are never longer than the file.
   {
     std::ofstream(BlockPath(), std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(size));
   }

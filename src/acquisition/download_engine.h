@@ -74,7 +74,7 @@ class MessageSink {
   virtual void stopTimer() = 0;
 };
 
-// The month's block trades; the block-trade issue provides it. `ended` runs on the
+// The month's block trades, downloaded by their own job (not built yet). `ended` runs on the
 // UI thread once that download has ended.
 class BlockTradeJobs {
  public:
@@ -82,7 +82,7 @@ class BlockTradeJobs {
   virtual bool StartMonth(const std::string& yyyymm, std::function<void()> ended) = 0;
 };
 
-// The exchanges' bulletins as a day's source; the exchange issue provides it. It runs
+// The exchanges' bulletins as a day's source (not built yet). It runs
 // the day and calls `done(fetched)` on the UI thread when the day has ended.
 class ExchangeDayJobs {
  public:

@@ -247,7 +247,7 @@ TEST_F(GeneratorTest, NamesWithQuotesAndWildcardsAreBound) {
 }
 
 TEST_F(GeneratorTest, OnlyBranchMarkEntriesBecomeBranchSeries) {
-  // The Part's walk over every entry from 300 on would find this branch under the
+  // A walk over every entry from 300 on would find this branch under the
   // name of entry 300 and write it into the listed-amount series.
   db.AddMark("冒名营业部", 1, 0, 1, 0, "是否上Velkor", "", "");
   db.AddListing("2015-07-02", "600000", "x", "r", 1, 10, 1e5, Seats({{0, {"冒名营业部", 10, 0}}}), Seats({}));

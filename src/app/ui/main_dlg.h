@@ -44,7 +44,7 @@ class CMainDlg : public CPage, public IStatusBar, public IMainTabs {
   // 1 for another icon id (ignored), else 0.
   int OnTrayNotify(UINT iconId, UINT mouseMessage);
 
-  // The remote notice check of timer 1; its own issue fills it in.
+  // The remote notice check of timer 1; empty until the notice is built.
   virtual void CheckRemoteConfig() {}
   // The About command's handler.
   virtual void OnAbout() {}
