@@ -311,8 +311,7 @@ std::string DownloadEngine::DayListUrl(const std::string& day) const {
 }
 
 std::string DownloadEngine::SeatPageUrl(const std::string& day, const std::string& code) const {
-  // The path's odd token is the outside service's, not ours.
-  return deps_.hosts.Url(SourceHosts::kDataCenter, "/stock/zuv," + day + "," + code + ".html");
+  return deps_.hosts.Url(SourceHosts::kDataCenter, SourceHosts::kSeatPagePath + day + "," + code + ".html");
 }
 
 int DownloadEngine::FetchSeatPage(const std::string& url, StockRecord& record, int& pageOpenCount) {

@@ -26,6 +26,8 @@ class SourceHosts {
   static constexpr const char* kSection = "SourceHosts";
   static constexpr const char* kDataCenter = "DataCenter";
   static constexpr const char* kDataCenterDefault = "http://datacenter.example.invalid";
+  // The data centre's own path of a stock's seat page, followed by "<day>,<code>.html".
+  static constexpr const char* kSeatPagePath = "/stock/zuv,";
   static constexpr const char* kOverrideVariable = "VELKORDESK_SOURCE_BASE";
   static constexpr int kMaxPacingMs = 60000;
 

@@ -1,5 +1,7 @@
 #include "page_generator.h"
 
+#include "acquisition/source_hosts.h"
+
 #include <iconv.h>
 
 #include <algorithm>
@@ -250,7 +252,7 @@ std::string DayListTarget(std::string_view date) {
 }
 
 std::string SeatPageTarget(std::string_view date, std::string_view code) {
-  return "/stock/zuv," + std::string(date) + "," + std::string(code) + ".html";
+  return std::string(SourceHosts::kSeatPagePath) + std::string(date) + "," + std::string(code) + ".html";
 }
 
 MarketDay MakeMarketDay(std::string_view date, std::uint32_t seed, const MarketOptions& options) {

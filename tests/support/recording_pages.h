@@ -1,5 +1,5 @@
 #pragma once
-// Recording stand-ins for the pieces pages call through the registry: the tracker,
+// Recording stand-ins for the features pages call through the registry: the tracker,
 // the block-trade list, the charting program's block and window link, and the status
 // bar. Each remembers every call in order; the block's answers can be chosen.
 

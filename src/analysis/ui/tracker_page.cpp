@@ -33,7 +33,7 @@
 #include "controls/ui/tip_wnd.h"
 #include "platform/message_box.h"
 #include "platform/page_registry.h"
-#include "platform/piece_seam.h"
+#include "platform/feature_seam.h"
 #include "platform/ui/qt_convert.h"
 #include "storage/ado_database.h"
 #include "views/branch_marks.h"
@@ -680,7 +680,7 @@ void CTrackerPage::OnResultRightPress(const QPoint& viewportPos) {
     m_ResultList->SetCurSel(m_ResultList->row(item));
   }
   const std::string code = FromQString(item->data(kLineCodeRole).toString());
-  if (auto* link = RequirePiece<ChartLink>(PageSlot::ChartLink, kChartLinkPieceName)) link->FindChartWindow(code);
+  if (auto* link = RequireFeature<ChartLink>(PageSlot::ChartLink, kChartLinkFeatureName)) link->FindChartWindow(code);
 }
 
 bool CTrackerPage::eventFilter(QObject* watched, QEvent* event) {

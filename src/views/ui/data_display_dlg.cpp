@@ -33,7 +33,7 @@
 #include "platform/clipboard.h"
 #include "platform/message_box.h"
 #include "platform/page_registry.h"
-#include "platform/piece_seam.h"
+#include "platform/feature_seam.h"
 #include "platform/ui/qt_convert.h"
 #include "platform/worker_registry.h"
 #include "storage/ado_database.h"
@@ -603,7 +603,7 @@ void CDataDisplayDlg::OnSeatListDblClk(int row) {
   if (!seatRow || row >= m_listSeats->GetItemCount()) return;
   const std::string name = m_listSeats->GetItemText(row, 1);
   if (name.empty()) return;
-  if (auto* tracker = RequirePiece<ITrackerPage>(PageSlot::Tracker, kTrackerPieceName)) tracker->OnTrackBranch(name);
+  if (auto* tracker = RequireFeature<ITrackerPage>(PageSlot::Tracker, kTrackerFeatureName)) tracker->OnTrackBranch(name);
 }
 
 // ---- commands ----
@@ -611,7 +611,7 @@ void CDataDisplayDlg::OnSeatListDblClk(int row) {
 void CDataDisplayDlg::OnAddToBlock() {
   m_btnAddAll->setEnabled(false);
   const auto enableAgain = qScopeGuard([this] { m_btnAddAll->setEnabled(true); });
-  auto* block = RequirePiece<ChartBlock>(PageSlot::ChartBlock, kBlockPieceName);
+  auto* block = RequireFeature<ChartBlock>(PageSlot::ChartBlock, kBlockFeatureName);
   if (block == nullptr || !block->RegisterChartBlock()) return;
   std::vector<std::string> codes;
   std::string clipboard;
@@ -634,7 +634,7 @@ void CDataDisplayDlg::OnAddToBlock() {
 void CDataDisplayDlg::OnAddSelectedToBlock() {
   m_btnAddShown->setEnabled(false);
   const auto enableAgain = qScopeGuard([this] { m_btnAddShown->setEnabled(true); });
-  auto* block = RequirePiece<ChartBlock>(PageSlot::ChartBlock, kBlockPieceName);
+  auto* block = RequireFeature<ChartBlock>(PageSlot::ChartBlock, kBlockFeatureName);
   if (block == nullptr || !block->RegisterChartBlock()) return;
   // Only a stock code goes into the block file; the hint text or typing would corrupt it.
   const std::string code = FromQString(m_editCode->text());
@@ -661,7 +661,7 @@ void CDataDisplayDlg::OnSetWatchedBranches() {
 
 void CDataDisplayDlg::OnEditDoubleClick(int id) {
   if (id == kIdName || id == kIdCode) {
-    auto* tracker = RequirePiece<ITrackerPage>(PageSlot::Tracker, kTrackerPieceName);
+    auto* tracker = RequireFeature<ITrackerPage>(PageSlot::Tracker, kTrackerFeatureName);
     if (tracker == nullptr) return;
     if (id == kIdName) {
       tracker->OnTrackByStockName(FromQString(m_editName->text()));
@@ -670,7 +670,7 @@ void CDataDisplayDlg::OnEditDoubleClick(int id) {
     }
     return;
   }
-  if (auto* trades = RequirePiece<IDzjyListPage>(PageSlot::DzjyList, kDzjyPieceName)) {
+  if (auto* trades = RequireFeature<IDzjyListPage>(PageSlot::DzjyList, kDzjyFeatureName)) {
     trades->ShowStockTrades(FromQString(m_editCode->text()));
   }
 }
@@ -681,7 +681,7 @@ void CDataDisplayDlg::OnListRightPress(CColorListBox* list, const QPoint& viewpo
   list->setCurrentItem(item);
   const std::string code = FromQString(item->data(kLineCodeRole).toString());
   if (!IsStockCode(code)) return;
-  if (auto* link = RequirePiece<ChartLink>(PageSlot::ChartLink, kChartLinkPieceName)) link->FindChartWindow(code);
+  if (auto* link = RequireFeature<ChartLink>(PageSlot::ChartLink, kChartLinkFeatureName)) link->FindChartWindow(code);
 }
 
 bool CDataDisplayDlg::eventFilter(QObject* watched, QEvent* event) {

@@ -3,7 +3,7 @@
 // stock's record, seats and block trades, and the side lists of suggested stocks,
 // watched-branch trades and team hits. The day itself is CDailyListModel's; the
 // detail, seat rows, day search and files come from the views library. This page maps
-// their results into widgets and sends the user's clicks on to the other pieces.
+// their results into widgets and sends the user's clicks on to the other pages and the charting link.
 
 #include <memory>
 #include <string>

@@ -23,7 +23,7 @@
 #include "controls/ui/pending_page.h"
 #include "platform/message_box.h"
 #include "platform/page_registry.h"
-#include "platform/piece_seam.h"
+#include "platform/feature_seam.h"
 #include "platform/ui/qt_convert.h"
 #include "storage/ado_database.h"
 #include "storage/day_range.h"
@@ -311,7 +311,7 @@ void CDzjyListDlg::OnListDblClk(int row, int column) {
 
 void CDzjyListDlg::OnListRClick(int row) {
   if (row < 0 || row >= m_list->GetItemCount()) return;
-  if (auto* link = RequirePiece<ChartLink>(PageSlot::ChartLink, kChartLinkPieceName)) {
+  if (auto* link = RequireFeature<ChartLink>(PageSlot::ChartLink, kChartLinkFeatureName)) {
     link->FindChartWindow(m_list->GetItemText(row, 3));
   }
 }

@@ -12,7 +12,7 @@
 #include "controls/ui/page_widgets.h"
 #include "controls/ui/pending_page.h"
 #include "platform/page_registry.h"
-#include "platform/piece_seam.h"
+#include "platform/feature_seam.h"
 #include "platform/ui/qt_convert.h"
 #include "storage/ado_database.h"
 #include "views/branch_marks.h"
@@ -156,7 +156,7 @@ void CDzjyRankDlg::Rank(int days) {
 void CDzjyRankDlg::OnListDblClk(int row, int column) {
   if (row < 0 || row >= m_list->GetItemCount()) return;
   if (column != 3 && column != 9 && column != 10) return;
-  auto* page = RequirePiece<IDzjyListPage>(PageSlot::DzjyList, kDzjyPieceName);
+  auto* page = RequireFeature<IDzjyListPage>(PageSlot::DzjyList, kDzjyFeatureName);
   if (page == nullptr) return;
   const std::string text = m_list->GetItemText(row, column);
   if (column == 3) page->ShowStockTrades(text);

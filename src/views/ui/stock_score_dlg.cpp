@@ -18,7 +18,7 @@
 #include "controls/ui/pending_page.h"
 #include "platform/clock.h"
 #include "platform/page_registry.h"
-#include "platform/piece_seam.h"
+#include "platform/feature_seam.h"
 #include "platform/ui/qt_convert.h"
 #include "storage/ado_database.h"
 #include "storage/day_range.h"
@@ -192,14 +192,14 @@ std::string CStockScoreDlg::RowCode(int row) const {
 
 void CStockScoreDlg::OnListDblClk(int row) {
   if (row < 0 || row >= static_cast<int>(m_codes.size())) return;
-  if (auto* tracker = RequirePiece<ITrackerPage>(PageSlot::Tracker, kTrackerPieceName)) {
+  if (auto* tracker = RequireFeature<ITrackerPage>(PageSlot::Tracker, kTrackerFeatureName)) {
     tracker->OnTrackByStockCode(RowCode(row));
   }
 }
 
 void CStockScoreDlg::OnListRClick(int row) {
   if (row < 0 || row >= static_cast<int>(m_codes.size())) return;
-  if (auto* link = RequirePiece<ChartLink>(PageSlot::ChartLink, kChartLinkPieceName)) {
+  if (auto* link = RequireFeature<ChartLink>(PageSlot::ChartLink, kChartLinkFeatureName)) {
     link->FindChartWindow(RowCode(row));
   }
 }

@@ -158,7 +158,7 @@ TEST_F(DzjyEndToEnd, DailyListBlockTradeCountReachesTheListPage) {
   auto* count = GuiDriver::FindAs<QLineEdit>(&daily, 1015);
   ASSERT_NE(count, nullptr);
   GuiDriver::DoubleClick(count);
-  EXPECT_TRUE(GuiDriver::TakeBoxes().empty());  // no piece-missing message any more
+  EXPECT_TRUE(GuiDriver::TakeBoxes().empty());  // no feature-missing message any more
   EXPECT_EQ(window_->m_ctrlTab.GetCurSel(), 3);
   EXPECT_EQ(window_->m_dlgDzjy.m_ctrlTab.GetCurSel(), 0);
   CColorListCtrl* list = Table(&List());

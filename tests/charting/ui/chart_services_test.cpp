@@ -14,7 +14,7 @@ TEST(MakeChartWindowSystem, UnusableDisplayGivesTheNullSystem) {
   EXPECT_EQ(system->Open(), nullptr);
 }
 
-TEST(InstallChartServices, LoadsTheSoftListAndPublishesBothPieces) {
+TEST(InstallChartServices, LoadsTheSoftListAndPublishesBothServices) {
   TempProgramFolder::Options options;
   options.withIni = true;
   options.iniText = "[SoftList]\r\nSoftCount=1\r\nSoftName1=通达信\r\nSoftProcessName1=TdxW.exe\r\n";

@@ -551,7 +551,7 @@ TEST_F(DataDisplayTest, AddingTheDayPutsEveryCodeOnTheClipboardAndIntoTheBlock) 
 TEST_F(DataDisplayTest, AddingTheDayStopsWhereTheBlockFails) {
   Publish();
   auto page = MakePage();
-  block_.writeResult = false;  // the piece reported its own failure
+  block_.writeResult = false;  // the block reported its own failure
   page->OnAddToBlock();
   EXPECT_EQ(ClipboardHook::Instance().Texts().size(), 1u);
   EXPECT_TRUE(GuiDriver::TakeBoxes().empty());  // no success text
@@ -577,7 +577,7 @@ TEST_F(DataDisplayTest, AddingAnEmptyDayTellsSoAndWritesNothing) {
   EXPECT_FALSE(ClipboardHook::Instance().Last().has_value());
 }
 
-TEST_F(DataDisplayTest, WithoutTheBlockPieceBothCommandsOnlyTellSo) {
+TEST_F(DataDisplayTest, WithoutTheBlockFeatureBothCommandsOnlyTellSo) {
   auto page = MakePage();
   page->OnAddToBlock();
   page->OnAddSelectedToBlock();

@@ -99,7 +99,7 @@ TEST_F(DzjyRankTest, DoubleClickSendsTheLineToTheListPage) {
   auto page = MakePage();
   page->Rank(10);
   GuiDriver::TakeBoxes();
-  page->OnListDblClk(0, 9);  // the list page is absent: its piece message
+  page->OnListDblClk(0, 9);  // the list page is absent: its missing-feature message
   ASSERT_EQ(GuiDriver::TakeBoxes().size(), 1u);
   PageRegistry::Instance().Publish<IDzjyListPage>(PageSlot::DzjyList, &dzjy_);
   page->OnListDblClk(0, 9);

@@ -1,4 +1,4 @@
-#include "platform/piece_seam.h"
+#include "platform/feature_seam.h"
 
 #include <gtest/gtest.h>
 
@@ -6,27 +6,27 @@
 
 namespace {
 
-struct Piece {
-  virtual ~Piece() = default;
+struct Feature {
+  virtual ~Feature() = default;
   int calls = 0;
 };
 
-TEST(PieceSeamTest, AnAbsentPieceIsNamedInOneBoxAndNothingIsReturned) {
+TEST(FeatureSeamTest, AnAbsentFeatureIsNamedInOneBoxAndNothingIsReturned) {
   PageRegistry::Instance().ResetForTests();
-  EXPECT_EQ(RequirePiece<Piece>(PageSlot::ChartBlock, "Velkor自选股"), nullptr);
+  EXPECT_EQ(RequireFeature<Feature>(PageSlot::ChartBlock, "Velkor自选股"), nullptr);
   const auto boxes = MessageBoxHook::Instance().TakeRecorded();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "“Velkor自选股”功能尚未完成，本次操作未执行。");
   EXPECT_EQ(boxes[0].caption, "系统提示");
 }
 
-TEST(PieceSeamTest, APublishedPieceComesBackWithoutABox) {
+TEST(FeatureSeamTest, APublishedFeatureComesBackWithoutABox) {
   PageRegistry::Instance().ResetForTests();
-  Piece piece;
-  PageRegistry::Instance().Publish(PageSlot::ChartLink, &piece);
-  EXPECT_EQ(RequirePiece<Piece>(PageSlot::ChartLink, "通达信联动"), &piece);
+  Feature feature;
+  PageRegistry::Instance().Publish(PageSlot::ChartLink, &feature);
+  EXPECT_EQ(RequireFeature<Feature>(PageSlot::ChartLink, "通达信联动"), &feature);
   // Another slot, or the same pointer asked for as another type, is still absent.
-  EXPECT_EQ(RequirePiece<Piece>(PageSlot::ChartBlock, "Velkor自选股"), nullptr);
+  EXPECT_EQ(RequireFeature<Feature>(PageSlot::ChartBlock, "Velkor自选股"), nullptr);
   EXPECT_EQ(MessageBoxHook::Instance().TakeRecorded().size(), 1u);
   PageRegistry::Instance().ResetForTests();
 }
