@@ -153,9 +153,9 @@ bool CTrackerPage::SetServices(const TrackerServices& services) {
   return true;
 }
 
-IClock& CTrackerPage::Clock() const { return services_.clock ? *services_.clock : DefaultClock(); }
-CADODataBase& CTrackerPage::Market() const { return services_.market ? *services_.market : g_ADODatabase; }
-CADODataBase& CTrackerPage::Custom() const { return services_.custom ? *services_.custom : g_ADODatabase_Custom; }
+IClock& CTrackerPage::Clock() const { return services_.Clock(); }
+CADODataBase& CTrackerPage::Market() const { return services_.Market(); }
+CADODataBase& CTrackerPage::Custom() const { return services_.Custom(); }
 
 // ---- controls ----
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/page_services.h"
 #include "analysis/stock_day_detail.h"
 #include "analysis/tracker_line.h"
 #include "analysis/tracker_page_iface.h"
@@ -31,11 +32,7 @@ struct TrackerSearchResult;
 
 // What the page reads the time from and queries; the program's own by default (the
 // system clock, g_ADODatabase and g_ADODatabase_Custom).
-struct TrackerServices {
-  IClock* clock = nullptr;
-  CADODataBase* market = nullptr;
-  CADODataBase* custom = nullptr;
-};
+using TrackerServices = PageServices;
 
 class CTrackerPage : public CPage, public ITrackerPage {
   Q_OBJECT

@@ -1,6 +1,9 @@
 #include "controls/ui/page_widgets.h"
 
+#include <QSignalBlocker>
+
 #include "platform/ui/qt_convert.h"
+#include "storage/day_range.h"
 
 QFont ListFont() {
   QFont font(QString::fromUtf8(kListFontFamily));
@@ -18,4 +21,16 @@ QLabel* MakeLabel(QWidget* parent, const char* text) { return new QLabel(QString
 void SetEditTextFromStart(QLineEdit* edit, const std::string& text) {
   edit->setText(ToQString(text));
   edit->setCursorPosition(0);
+}
+
+std::string PickerDayText(const QDateEdit* picker) {
+  const QDate d = picker->date();
+  return DayText(d.year(), d.month(), d.day());
+}
+
+void SetPickerDayQuietly(QDateEdit* picker, const std::string& day) {
+  const QDate d = QDate::fromString(ToQString(day), QStringLiteral("yyyy-MM-dd"));
+  if (!d.isValid()) return;
+  const QSignalBlocker blocker(picker);
+  picker->setDate(d);
 }

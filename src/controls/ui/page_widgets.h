@@ -3,6 +3,7 @@
 // which a CJK glyph is exactly two ASCII columns (so GBK byte widths line up), the
 // tip colours, and control makers that set the dialog id.
 
+#include <QDateEdit>
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +33,12 @@ W* MakeControl(QWidget* parent, int id, Args&&... args) {
 
 QPushButton* MakeButton(QWidget* parent, int id, const char* text);
 QLabel* MakeLabel(QWidget* parent, const char* text);
+
+// The picker's day as "YYYY-MM-DD".
+std::string PickerDayText(const QDateEdit* picker);
+// Sets the picker to a "YYYY-MM-DD" day without notifying: Qt's setDate notifies, and a
+// day the page sets is no pick of the user's. A text that is no day changes nothing.
+void SetPickerDayQuietly(QDateEdit* picker, const std::string& day);
 
 // Sets the text and shows it from its start, not from the cursor at its end.
 void SetEditTextFromStart(QLineEdit* edit, const std::string& text);

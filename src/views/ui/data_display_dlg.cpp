@@ -140,11 +140,11 @@ bool CDataDisplayDlg::SetServices(const DataDisplayServices& services) {
   return true;
 }
 
-IClock& CDataDisplayDlg::Clock() const { return services_.clock ? *services_.clock : DefaultClock(); }
-ISleeper& CDataDisplayDlg::Sleeper() const { return services_.sleeper ? *services_.sleeper : DefaultSleeper(); }
-CADODataBase& CDataDisplayDlg::Market() const { return services_.market ? *services_.market : g_ADODatabase; }
+IClock& CDataDisplayDlg::Clock() const { return services_.Clock(); }
+ISleeper& CDataDisplayDlg::Sleeper() const { return services_.Sleeper(); }
+CADODataBase& CDataDisplayDlg::Market() const { return services_.Market(); }
 CADODataBase& CDataDisplayDlg::Custom() const {
-  return services_.custom ? *services_.custom : g_ADODatabase_Custom;
+  return services_.Custom();
 }
 
 std::string CDataDisplayDlg::BlockTradeCutoff() const { return CutoffDay(Clock(), m_nBlockTradeDays); }
@@ -370,18 +370,9 @@ BOOL CDataDisplayDlg::OnInitDialog() {
 
 // ---- the picker ----
 
-std::string CDataDisplayDlg::PickerDay() const {
-  const QDate d = m_datePicker->date();
-  return DayText(d.year(), d.month(), d.day());
-}
+std::string CDataDisplayDlg::PickerDay() const { return PickerDayText(m_datePicker); }
 
-void CDataDisplayDlg::SetPickerDay(const std::string& day) {
-  const QDate d = QDate::fromString(ToQString(day), QStringLiteral("yyyy-MM-dd"));
-  if (!d.isValid()) return;
-  // Qt's setDate notifies; a day set by the page is no pick of the user's.
-  const QSignalBlocker blocker(m_datePicker);
-  m_datePicker->setDate(d);
-}
+void CDataDisplayDlg::SetPickerDay(const std::string& day) { SetPickerDayQuietly(m_datePicker, day); }
 
 int CDataDisplayDlg::SortMode() const { return m_comboSort->currentIndex(); }
 

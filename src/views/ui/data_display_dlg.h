@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "app/page_services.h"
 #include "platform/clock.h"
 #include "platform/ui/page.h"
 #include "views/branch_marks.h"
@@ -29,12 +30,7 @@ class QPushButton;
 
 // What the page reads the time from, waits with and queries; the program's own by
 // default (the system clock, real sleeps, g_ADODatabase and g_ADODatabase_Custom).
-struct DataDisplayServices {
-  IClock* clock = nullptr;
-  ISleeper* sleeper = nullptr;
-  CADODataBase* market = nullptr;
-  CADODataBase* custom = nullptr;
-};
+using DataDisplayServices = PageServices;
 
 class CDataDisplayDlg : public CPage, public IDailyListPage {
   Q_OBJECT

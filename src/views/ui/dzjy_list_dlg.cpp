@@ -112,9 +112,9 @@ bool CDzjyListDlg::SetServices(const DzjyListServices& services) {
   return true;
 }
 
-IClock& CDzjyListDlg::Clock() const { return services_.clock ? *services_.clock : DefaultClock(); }
-CADODataBase& CDzjyListDlg::Market() const { return services_.market ? *services_.market : g_ADODatabase; }
-CADODataBase& CDzjyListDlg::Custom() const { return services_.custom ? *services_.custom : g_ADODatabase_Custom; }
+IClock& CDzjyListDlg::Clock() const { return services_.Clock(); }
+CADODataBase& CDzjyListDlg::Market() const { return services_.Market(); }
+CADODataBase& CDzjyListDlg::Custom() const { return services_.Custom(); }
 
 void CDzjyListDlg::BuildControls() {
   auto* top = new QVBoxLayout(this);
@@ -204,15 +204,9 @@ BOOL CDzjyListDlg::OnInitDialog() {
 
 // ---- days ----
 
-std::string CDzjyListDlg::PickerDay() const {
-  const QDate d = m_datePicker->date();
-  return DayText(d.year(), d.month(), d.day());
-}
+std::string CDzjyListDlg::PickerDay() const { return PickerDayText(m_datePicker); }
 
-void CDzjyListDlg::SetPickerDay(const std::string& day) {
-  const QSignalBlocker blocker(m_datePicker);
-  m_datePicker->setDate(QDate::fromString(ToQString(day), Qt::ISODate));
-}
+void CDzjyListDlg::SetPickerDay(const std::string& day) { SetPickerDayQuietly(m_datePicker, day); }
 
 void CDzjyListDlg::StepDay(int direction, QPushButton* button) {
   button->setEnabled(false);

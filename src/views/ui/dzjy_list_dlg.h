@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/page_services.h"
 #include "platform/clock.h"
 #include "platform/ui/page.h"
 #include "views/block_trade_listing.h"
@@ -33,11 +34,7 @@ class PageBeep {
 
 // What the page reads the time from and queries; the program's own by default (the
 // system clock, g_ADODatabase and g_ADODatabase_Custom).
-struct DzjyListServices {
-  IClock* clock = nullptr;
-  CADODataBase* market = nullptr;
-  CADODataBase* custom = nullptr;
-};
+using DzjyListServices = PageServices;
 
 class CDzjyListDlg : public CPage, public IDzjyListPage {
   Q_OBJECT

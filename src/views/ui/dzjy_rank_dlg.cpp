@@ -69,9 +69,9 @@ bool CDzjyRankDlg::SetServices(const DzjyRankServices& services) {
   return true;
 }
 
-IClock& CDzjyRankDlg::Clock() const { return services_.clock ? *services_.clock : DefaultClock(); }
-CADODataBase& CDzjyRankDlg::Market() const { return services_.market ? *services_.market : g_ADODatabase; }
-CADODataBase& CDzjyRankDlg::Custom() const { return services_.custom ? *services_.custom : g_ADODatabase_Custom; }
+IClock& CDzjyRankDlg::Clock() const { return services_.Clock(); }
+CADODataBase& CDzjyRankDlg::Market() const { return services_.Market(); }
+CADODataBase& CDzjyRankDlg::Custom() const { return services_.Custom(); }
 
 void CDzjyRankDlg::BuildControls() {
   auto* top = new QVBoxLayout(this);

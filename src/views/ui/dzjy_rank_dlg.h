@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "app/page_services.h"
 #include "platform/clock.h"
 #include "platform/ui/page.h"
 #include "views/block_trade_ranking.h"
@@ -15,11 +16,7 @@ class CColorListCtrl;
 class QButtonGroup;
 class QRadioButton;
 
-struct DzjyRankServices {
-  IClock* clock = nullptr;
-  CADODataBase* market = nullptr;
-  CADODataBase* custom = nullptr;
-};
+using DzjyRankServices = PageServices;
 
 class CDzjyRankDlg : public CPage {
   Q_OBJECT

@@ -98,9 +98,9 @@ bool CStockScoreDlg::SetServices(const StockScoreServices& services) {
   return true;
 }
 
-IClock& CStockScoreDlg::Clock() const { return services_.clock ? *services_.clock : DefaultClock(); }
+IClock& CStockScoreDlg::Clock() const { return services_.Clock(); }
 
-CADODataBase& CStockScoreDlg::Market() const { return services_.market ? *services_.market : g_ADODatabase; }
+CADODataBase& CStockScoreDlg::Market() const { return services_.Market(); }
 
 BOOL CStockScoreDlg::OnInitDialog() {
   m_scoring = std::make_unique<CStockScoring>(Market(), Clock());
@@ -127,17 +127,9 @@ BOOL CStockScoreDlg::OnInitDialog() {
   return TRUE;
 }
 
-std::string CStockScoreDlg::PickerDay() const {
-  const QDate d = m_datePicker->date();
-  return DayText(d.year(), d.month(), d.day());
-}
+std::string CStockScoreDlg::PickerDay() const { return PickerDayText(m_datePicker); }
 
-void CStockScoreDlg::SetPickerDay(const std::string& day) {
-  const QDate d = QDate::fromString(ToQString(day), QStringLiteral("yyyy-MM-dd"));
-  if (!d.isValid()) return;
-  const QSignalBlocker blocker(m_datePicker);
-  m_datePicker->setDate(d);
-}
+void CStockScoreDlg::SetPickerDay(const std::string& day) { SetPickerDayQuietly(m_datePicker, day); }
 
 bool CStockScoreDlg::ScoreDay(const std::string& day) {
   if (!m_scoring) m_scoring = std::make_unique<CStockScoring>(Market(), Clock());

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/page_services.h"
 #include "platform/ui/page.h"
 #include "views/stock_scoring.h"
 
@@ -20,10 +21,7 @@ class QPushButton;
 
 // What the page reads the time from and queries; the program's own by default (the
 // system clock and g_ADODatabase).
-struct StockScoreServices {
-  IClock* clock = nullptr;
-  CADODataBase* market = nullptr;
-};
+using StockScoreServices = PageServices;
 
 class CStockScoreDlg : public CPage {
   Q_OBJECT

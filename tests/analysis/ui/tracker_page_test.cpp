@@ -299,7 +299,7 @@ TEST_F(TrackerPageTest, EnterSearchesFromTheNameAndCodeEditsAndFromACodeInTeam1)
 TEST_F(TrackerPageTest, EscapeAndEnterNeverReachTheDialogAround) {
   QDialog dialog;
   auto* layout = new QVBoxLayout(&dialog);
-  auto* page = new CTrackerPage(TrackerServices{&clock_, nullptr, nullptr}, &dialog);
+  auto* page = new CTrackerPage(TrackerServices{.clock = &clock_}, &dialog);
   layout->addWidget(page);
   page->InitDialog();
   dialog.show();

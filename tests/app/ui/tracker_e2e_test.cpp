@@ -71,7 +71,7 @@ class TrackerEndToEnd : public testing::Test {
     window_ = std::make_unique<CMainDlg>(std::make_unique<FakeTray>(true));
     window_->resize(1280, 800);
     ASSERT_TRUE(Daily().SetServices(DataDisplayServices{&clock_, &sleeper_, nullptr, nullptr}));
-    ASSERT_TRUE(window_->m_dlgTracker.SetServices(TrackerServices{&clock_, nullptr, nullptr}));
+    ASSERT_TRUE(window_->m_dlgTracker.SetServices(TrackerServices{.clock = &clock_}));
     window_->InitDialog();
     window_->m_dlgDownloadData.KillTimer(1);  // no start-up download here
     window_->m_ctrlTab.SetCurSel(0);

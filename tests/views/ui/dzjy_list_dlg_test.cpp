@@ -53,7 +53,7 @@ class DzjyListTest : public testing::Test {
   }
 
   std::unique_ptr<CDzjyListDlg> MakePage() {
-    auto page = std::make_unique<CDzjyListDlg>(DzjyListServices{&clock_, &builder_.Market(), &builder_.User()});
+    auto page = std::make_unique<CDzjyListDlg>(DzjyListServices{.clock = &clock_, .market = &builder_.Market(), .custom = &builder_.User()});
     page->resize(1400, 600);
     page->InitDialog();
     page->show();

@@ -35,7 +35,7 @@ class DzjyRankTest : public testing::Test {
   void TearDown() override { PageRegistry::Instance().ResetForTests(); }
 
   std::unique_ptr<CDzjyRankDlg> MakePage() {
-    auto page = std::make_unique<CDzjyRankDlg>(DzjyRankServices{&clock_, &builder_.Market(), &builder_.User()});
+    auto page = std::make_unique<CDzjyRankDlg>(DzjyRankServices{.clock = &clock_, .market = &builder_.Market(), .custom = &builder_.User()});
     page->resize(1400, 500);
     page->InitDialog();
     page->show();

@@ -211,7 +211,7 @@ TEST_F(StockScoreDlgTest, DoubleAndRightClicksSendTheRowsCode) {
 TEST_F(StockScoreDlgTest, EnterAndEscapeNeverReachTheDialogAround) {
   QDialog dialog;
   auto* layout = new QVBoxLayout(&dialog);
-  StockScoreServices services{&clock_, &builder_.Market()};
+  StockScoreServices services{.clock = &clock_, .market = &builder_.Market()};
   auto* page = new CStockScoreDlg(services, &dialog);
   layout->addWidget(page);
   page->InitDialog();
