@@ -1,9 +1,14 @@
 #pragma once
-// The stock activity ranking page as the download road sees it (slot StockActivePage).
+// The stock activity ranking page as others call it (slot StockActivePage).
 
 class IStockActivePage {
  public:
   virtual ~IStockActivePage() = default;
-  // Today's list has just been stored: reload the day totals.
+  // Today's list has just been stored: rank again with the chosen N and reload the
+  // day totals and the recent days.
   virtual void OnTodayDataDownloaded() = 0;
+  // The continuous-buying page asks for each stock's listings over the last `days`
+  // trading days; when counted, the page calls that page's OnStocksReady (slot
+  // ContinuousBuy). The combo and the saved choice stay as they are.
+  virtual void OnRankRequest(int days) = 0;
 };

@@ -75,6 +75,7 @@ class RecordingSettingsPage : public ISettingsPage {
 class RecordingActivePage : public IStockActivePage {
  public:
   void OnTodayDataDownloaded() override { ++calls; }
+  void OnRankRequest(int) override {}
   int calls = 0;
 };
 

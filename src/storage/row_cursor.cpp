@@ -1,0 +1,68 @@
+#include "storage/row_cursor.h"
+
+#include <sqlite3.h>
+
+RowCursor::RowCursor(CADODataBase& db) : db_(db) {}
+
+RowCursor::RowCursor(CADODataBase& db, std::string_view sql, const std::vector<DbValue>& params) : db_(db) {
+  Open(sql, params);
+}
+
+RowCursor::~RowCursor() = default;
+
+void RowCursor::Fail(int code, std::string message) {
+  failed_ = true;
+  error_ = std::move(message);
+  db_.RecordError(code, error_);
+}
+
+bool RowCursor::Open(std::string_view sql, const std::vector<DbValue>& params) {
+  statement_.reset();
+  failed_ = false;
+  error_.clear();
+  if (handle_.handle == nullptr) {
+    handle_ = db_.AcquireHandle();
+    if (handle_.handle == nullptr) {
+      failed_ = true;
+      error_ = handle_.message;
+      return false;  // AcquireHandle filled the error record
+    }
+  }
+  int code = 0;
+  std::string message;
+  statement_ = PrepareBound(handle_.handle, sql, params, code, message);
+  if (!statement_) {
+    Fail(code, std::move(message));
+    return false;
+  }
+  return true;
+}
+
+bool RowCursor::Next() {
+  if (!statement_) return false;
+  const int rc = sqlite3_step(statement_.get());
+  if (rc == SQLITE_ROW) return true;
+  if (rc != SQLITE_DONE) Fail(sqlite3_extended_errcode(handle_.handle), sqlite3_errmsg(handle_.handle));
+  statement_.reset();
+  return false;
+}
+
+std::string_view RowCursor::Text(int column) const {
+  sqlite3_stmt* st = statement_.get();
+  if (st == nullptr) return {};
+  const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
+  if (p == nullptr) return {};
+  return {p, static_cast<std::size_t>(sqlite3_column_bytes(st, column))};
+}
+
+double RowCursor::Double(int column) const {
+  return statement_ ? sqlite3_column_double(statement_.get(), column) : 0.0;
+}
+
+std::int64_t RowCursor::Int(int column) const {
+  return statement_ ? sqlite3_column_int64(statement_.get(), column) : 0;
+}
+
+bool RowCursor::IsNull(int column) const {
+  return !statement_ || sqlite3_column_type(statement_.get(), column) == SQLITE_NULL;
+}

@@ -1,0 +1,48 @@
+#pragma once
+// A forward-only read of one bound statement, stepped straight from SQLite: for the
+// large reads (rankings over many days) where keeping every row in a recordset would
+// cost more than the fold itself. Text cells are views into the current row and are
+// valid until the next step. The cursor holds the calling thread's handle of the
+// database while it lives, so keep it no longer than the read.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "storage/ado_database.h"
+#include "storage/db_value.h"
+
+class RowCursor {
+ public:
+  explicit RowCursor(CADODataBase& db);
+  RowCursor(CADODataBase& db, std::string_view sql, const std::vector<DbValue>& params = {});
+  ~RowCursor();
+  RowCursor(const RowCursor&) = delete;
+  RowCursor& operator=(const RowCursor&) = delete;
+
+  // Prepares `sql` with `params` (replacing any statement held). False, with the
+  // error record of the database filled, when it cannot be prepared.
+  bool Open(std::string_view sql, const std::vector<DbValue>& params = {});
+  // Steps to the next row: true on a row; false at the end and on an error, told
+  // apart by Failed().
+  bool Next();
+  // The statement could not be prepared or a step broke off.
+  bool Failed() const { return failed_; }
+  const std::string& ErrorText() const { return error_; }
+
+  // Cells of the current row by zero-based column. NULL reads as "" and 0.
+  std::string_view Text(int column) const;
+  double Double(int column) const;
+  std::int64_t Int(int column) const;
+  bool IsNull(int column) const;
+
+ private:
+  void Fail(int code, std::string message);
+
+  CADODataBase& db_;
+  CADODataBase::ThreadHandle handle_;
+  StatementPtr statement_;
+  bool failed_ = false;
+  std::string error_;
+};

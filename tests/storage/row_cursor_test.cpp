@@ -1,0 +1,85 @@
+#include "storage/row_cursor.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+
+#include "storage/ado_database.h"
+#include "storage/schema.h"
+
+namespace {
+
+class RowCursorTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = "/tmp/velkor-cursor-XXXXXX";
+    dir_ = mkdtemp(pattern.data());
+    const std::string path = dir_ + "/CJHB.mdb";
+    ASSERT_TRUE(CreateDatabaseFile(path));
+    ASSERT_TRUE(db_.Open("Data Source=" + path));
+    ASSERT_TRUE(db_.Execute("CREATE TABLE T (id INTEGER, name TEXT, amount REAL)"));
+    ASSERT_TRUE(db_.Execute("INSERT INTO T VALUES (1, '甲', 1.5), (2, NULL, NULL), (3, 'it''s', -2)"));
+  }
+  void TearDown() override {
+    db_.Close();
+    std::filesystem::remove_all(dir_);
+  }
+
+  std::string dir_;
+  CADODataBase db_;
+};
+
+TEST_F(RowCursorTest, StepsRowsInOrderWithBoundValuesAndNullsAsEmpty) {
+  RowCursor cursor(db_, "SELECT id, name, amount FROM T WHERE id >= ? ORDER BY id", {2});
+  ASSERT_TRUE(cursor.Next());
+  EXPECT_EQ(cursor.Int(0), 2);
+  EXPECT_TRUE(cursor.IsNull(1));
+  EXPECT_EQ(cursor.Text(1), "");
+  EXPECT_EQ(cursor.Double(2), 0.0);
+  ASSERT_TRUE(cursor.Next());
+  EXPECT_EQ(cursor.Text(1), "it's");
+  EXPECT_EQ(cursor.Double(2), -2.0);
+  EXPECT_FALSE(cursor.Next());
+  EXPECT_FALSE(cursor.Failed());
+  EXPECT_FALSE(cursor.Next());  // stays at the end
+}
+
+TEST_F(RowCursorTest, ReopenReplacesTheStatementOnTheSameHandle) {
+  RowCursor cursor(db_);
+  for (int id = 1; id <= 3; ++id) {
+    ASSERT_TRUE(cursor.Open("SELECT name FROM T WHERE id = ?", {id}));
+    ASSERT_TRUE(cursor.Next());
+    if (id == 1) {
+      EXPECT_EQ(cursor.Text(0), "甲");
+    }
+    EXPECT_FALSE(cursor.Next());
+  }
+  EXPECT_EQ(db_.OpenHandleCount(), 1u);
+}
+
+TEST_F(RowCursorTest, BadStatementOrValueCountFailsApartFromAnEmptyResult) {
+  RowCursor empty(db_, "SELECT id FROM T WHERE id = ?", {99});
+  EXPECT_FALSE(empty.Next());
+  EXPECT_FALSE(empty.Failed());
+
+  RowCursor bad(db_, "SELECT missing FROM Nowhere");
+  EXPECT_TRUE(bad.Failed());
+  EXPECT_FALSE(bad.Next());
+  EXPECT_NE(bad.ErrorText().find("no such"), std::string::npos) << bad.ErrorText();
+  EXPECT_NE(db_.GetLastErrorDescription(), "");
+
+  RowCursor count(db_, "SELECT id FROM T WHERE id = ?", {});
+  EXPECT_TRUE(count.Failed());
+  EXPECT_FALSE(count.Next());
+}
+
+TEST_F(RowCursorTest, ClosedDatabaseFails) {
+  CADODataBase closed;
+  RowCursor cursor(closed, "SELECT 1");
+  EXPECT_TRUE(cursor.Failed());
+  EXPECT_FALSE(cursor.Next());
+}
+
+}  // namespace
