@@ -25,3 +25,7 @@ void RunSeriesBench();
 void RunTrackerBench();
 // Stock scoring, the 60-day ranking and the merged listing of the busiest buyer.
 void RunBlockTradeBench();
+// The rankings over N trading days and the repeat-buy statistics.
+void RunRankingBench();
+// Set by --full: the slow reference forms run on every branch instead of a sample.
+extern bool g_benchFull;

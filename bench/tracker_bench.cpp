@@ -20,6 +20,7 @@
 #include "../tests/support/temp_program_folder.h"
 #include "analysis/tracker_searches.h"
 #include "bench.h"
+#include "bench_markets.h"
 #include "storage/ado_database.h"
 #include "storage/row_records.h"
 
@@ -33,30 +34,6 @@ constexpr int kMaxListings = 500;
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values.empty() ? 0 : values[values.size() / 2];
-}
-
-// The tracker's market: weekdays from 2014-01-06 with about one in twenty a holiday, 100
-// listings a day from 1,500 codes, 3,000 branches, "机构专用" on about 40 % of the
-// listings, one branch on both halves of about 5 %, amounts of 1 to 20,000 万元 and a
-// TotalBuySell row a day.
-MarketShape TrackerMarket() {
-  MarketShape shape;
-  shape.tradingDays = 750;
-  shape.listingsPerDay = 100;
-  shape.stockCount = 1500;
-  shape.branchCount = 3000;
-  shape.institutionShare = 0;
-  shape.institutionListingShare = 0.4;
-  shape.bothHalvesShare = 0.05;
-  shape.holidayShare = 0.05;
-  shape.minAmount = 1;
-  shape.maxAmount = 20000;
-  shape.dayTotals = true;
-  shape.firstYear = 2014;
-  shape.firstMonth = 1;
-  shape.firstDay = 6;
-  shape.seed = 20140106;
-  return shape;
 }
 
 // Keeps the scan's reads from being optimised away.

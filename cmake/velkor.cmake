@@ -112,7 +112,7 @@ endfunction()
 #   and links LOGIC; ui/<name>_test.cpp runs offscreen and links UI; a name ending in
 #   _threads_test also carries the "threads" label.
 function(velkor_add_folder_tests)
-  cmake_parse_arguments(ARG "" "LOGIC;UI" "" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "LOGIC;UI" ${ARGN})
   file(GLOB logic_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   file(GLOB ui_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/ui/*_test.cpp)
   foreach(kind logic ui)

@@ -1,0 +1,161 @@
+// The rankings on the tracker's generated 750-day market, today the last generated
+// day. Each ranking is timed three ways in one run, on a warm cache:
+//  (f) the ranking as the pages compute it, files, trace and Buy2Times included;
+//  (a) the plain day-by-day computation the pages once spread over timer ticks;
+//  (b) one raw statement over the rows the ranking needs, every row stepped and every
+//      column read, nothing folded.
+// f and b are medians of five; the slow plain forms run once. Each ranking prints f,
+// a, b, f/b and a/f. `--full` runs the repeat-buy statistics' full-scan form for
+// every branch instead of scaling a sample.
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "../tests/support/db_builder.h"
+#include "../tests/support/reference_walk_repeat_buy.h"
+#include "../tests/support/temp_program_folder.h"
+#include "analysis/branch_fold.h"
+#include "analysis/repeat_buy_stats.h"
+#include "analysis/trading_day_walk.h"
+#include "bench.h"
+#include "bench_markets.h"
+#include "storage/ado_database.h"
+
+bool g_benchFull = false;
+
+namespace {
+
+constexpr int kRuns = 5;
+constexpr int kRepeatBuySample = 50;
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
+double MedianOf(const std::function<void()>& run) {
+  run();  // warm
+  std::vector<double> seconds;
+  for (int i = 0; i < kRuns; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    run();
+    seconds.push_back(SecondsSince(start));
+  }
+  return Median(seconds);
+}
+
+// Keeps the raw reads from being optimised away.
+double g_rawChecksum = 0;
+
+// Steps `sql` to its end reading every column; the rows read.
+long StepAll(sqlite3* db, const std::string& sql, const std::vector<std::string>& binds) {
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    std::fprintf(stderr, "ranking bench: %s: %s\n", sql.c_str(), sqlite3_errmsg(db));
+    std::exit(1);
+  }
+  for (std::size_t i = 0; i < binds.size(); ++i) {
+    sqlite3_bind_text(stmt, static_cast<int>(i) + 1, binds[i].c_str(), static_cast<int>(binds[i].size()),
+                      SQLITE_TRANSIENT);
+  }
+  const int columns = sqlite3_column_count(stmt);
+  long rows = 0;
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    ++rows;
+    for (int c = 0; c < columns; ++c) {
+      if (sqlite3_column_type(stmt, c) == SQLITE_TEXT) {
+        g_rawChecksum += sqlite3_column_bytes(stmt, c);
+      } else {
+        g_rawChecksum += sqlite3_column_double(stmt, c);
+      }
+    }
+  }
+  sqlite3_finalize(stmt);
+  return rows;
+}
+
+const char* const kSeats[] = {"Buy1", "Buy2", "Buy3", "Buy4", "Buy5", "Sell1", "Sell2", "Sell3", "Sell4", "Sell5"};
+
+// Column lists of the raw reads.
+std::string Columns(bool names, bool buyAmounts, bool sellAmounts) {
+  std::string list = "StockName, StockCode";
+  for (int k = 0; k < 10; ++k) {
+    if (names) list += std::string(", ") + kSeats[k] + "_YYB_Name";
+    if ((k < 5 && buyAmounts) || (k >= 5 && sellAmounts)) {
+      list += std::string(", ") + kSeats[k] + "_YYB_BuyAmount, " + kSeats[k] + "_YYB_SellAmount";
+    }
+  }
+  return list;
+}
+
+void PrintRanking(const std::string& name, double f, double a, double b) {
+  PrintFigure(name + "_f", f * 1e3, "ms");
+  PrintFigure(name + "_a", a * 1e3, "ms");
+  PrintFigure(name + "_b", b * 1e3, "ms");
+  PrintFigure(name + "_ratio", f / b, "x");
+  PrintFigure(name + "_speedup", a / f, "x");
+}
+
+}  // namespace
+
+void RunRankingBench() {
+  TempProgramFolder::Options options;
+  options.withExportFolder = true;
+  TempProgramFolder folder(options);
+  DbBuilder builder(folder.Path());
+  const GeneratedMarket market = GenerateMarket(builder, TrackerMarket());
+  PrintFigure("ranking_listings", market.listings, "rows");
+  PrintFigure("ranking_trading_days", static_cast<double>(market.days.size()), "days");
+  builder.OpenGlobals();
+  const std::string today = market.days.back();
+
+  sqlite3* raw = nullptr;
+  sqlite3_open_v2(builder.MarketPath().c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+  // The same page cache and file mapping as the program's own connections.
+  sqlite3_exec(raw, "PRAGMA cache_size=-16384; PRAGMA mmap_size=268435456", nullptr, nullptr, nullptr);
+
+  const auto window = [&](int days) {
+    const TradingDayWalk walk = WalkTradingDays(g_ADODatabase, today, days, DayDataTest::Buy1);
+    return std::vector<std::string>{walk.days.back(), walk.days.front()};
+  };
+
+  // ---- Repeat-buy statistics: 60 days of buyers, then every row of every day ----
+  {
+    const std::vector<std::string> days = window(kRepeatBuyDays);
+    BranchFold totals;
+    RepeatBuyStatsResult fast;
+    const double f = MedianOf([&] { fast = RunRepeatBuyStats(g_ADODatabase, today, kRepeatBuyDays, totals); });
+    const double b = MedianOf([&] {
+      StepAll(raw, "SELECT " + Columns(true, true, false) + " FROM StockInfo WHERE SB_Date >= ? AND SB_Date <= ?",
+              days);
+      StepAll(raw, "SELECT " + Columns(true, false, false) + " FROM StockInfo", {});
+    });
+    ReferenceRepeatBuyOptions scan;
+    scan.indexed = false;
+    scan.sampleBranches = g_benchFull ? 0 : kRepeatBuySample;
+    scan.write = false;
+    const ReferenceRepeatBuyRun plain = ReferenceRepeatBuyStats(g_ADODatabase, today, kRepeatBuyDays, scan);
+    ReferenceRepeatBuyOptions indexed;
+    indexed.sampleBranches = scan.sampleBranches;
+    indexed.write = false;
+    const ReferenceRepeatBuyRun viaIndex = ReferenceRepeatBuyStats(g_ADODatabase, today, kRepeatBuyDays, indexed);
+    PrintFigure("repeatbuy_branches", plain.qualifyingBranches, "branches");
+    PrintFigure("repeatbuy_sample", plain.examinedBranches, "branches");
+    PrintFigure("repeatbuy_saved_rows", static_cast<double>(fast.saved.size()), "rows");
+    PrintFigure("repeatbuy_list_rows", static_cast<double>(fast.rows.size()), "rows");
+    PrintRanking("repeatbuy", f, plain.EstimatedSeconds(), b);
+    PrintFigure("repeatbuy_indexed_a", viaIndex.EstimatedSeconds() * 1e3, "ms");
+    PrintFigure("repeatbuy_indexed_speedup", viaIndex.EstimatedSeconds() / f, "x");
+  }
+
+  sqlite3_close(raw);
+  g_ADODatabase.Close();
+  g_ADODatabase_Custom.Close();
+}
