@@ -11,12 +11,12 @@ namespace {
 
 double SortKey(const CBranchTotalsRow& row, int mode) {
   switch (mode) {
-    case kSortByTotalBuy: return row.TotalBuy;
-    case kSortByTotalSell: return row.TotalSell;
-    case kSortByNet: return row.NetBuy;
-    case kSortByBuySell: return row.TotalBuySell;
-    case kSortByTimes: return row.nCount;
-    case kSortByAverageFunds: return row.AverageFunds;
+    case kBranchSortByTotalBuy: return row.TotalBuy;
+    case kBranchSortByTotalSell: return row.TotalSell;
+    case kBranchSortByNet: return row.NetBuy;
+    case kBranchSortByBuySell: return row.TotalBuySell;
+    case kBranchSortByTimes: return row.nCount;
+    case kBranchSortByAverageFunds: return row.AverageFunds;
     default: return 0;
   }
 }
@@ -105,7 +105,7 @@ const CBranchTotalsRow* BranchFold::Find(const std::string& branch) const {
 }
 
 void BranchFold::SortBranches(int mode) {
-  if (mode < kSortByTotalBuy || mode > kSortByAverageFunds) return;
+  if (mode < kBranchSortByTotalBuy || mode > kBranchSortByAverageFunds) return;
   Settle();
   std::stable_sort(rows_.begin(), rows_.end(), [mode](const CBranchTotalsRow& a, const CBranchTotalsRow& b) {
     return SortKey(a, mode) > SortKey(b, mode);

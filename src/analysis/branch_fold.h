@@ -20,12 +20,12 @@ inline constexpr double kBigListingAmount = 200.0;
 
 // The sort keys, numbered like the ranking's list columns.
 enum BranchSortMode {
-  kSortByTotalBuy = 2,
-  kSortByTotalSell = 3,
-  kSortByNet = 4,
-  kSortByBuySell = 5,
-  kSortByTimes = 6,
-  kSortByAverageFunds = 7,
+  kBranchSortByTotalBuy = 2,
+  kBranchSortByTotalSell = 3,
+  kBranchSortByNet = 4,
+  kBranchSortByBuySell = 5,
+  kBranchSortByTimes = 6,
+  kBranchSortByAverageFunds = 7,
 };
 
 class BranchFold {

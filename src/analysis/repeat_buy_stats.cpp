@@ -279,7 +279,7 @@ RepeatBuyStatsResult RunRepeatBuyStats(CADODataBase& market, const std::string& 
     FailQuery(result, totals, std::move(error));
     return result;
   }
-  totals.SortBranches(kSortByTimes);
+  totals.SortBranches(kBranchSortByTimes);
 
   // The branches examined: by times listed, up to the first listed fewer than twice.
   std::vector<std::string> branches;

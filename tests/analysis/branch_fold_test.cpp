@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -82,15 +84,15 @@ TEST(BranchFoldTest, SortsAreStableOverTheOrderOfLastUpdate) {
   fold.AddSeat("B", "s", "1", 20, 0);
   fold.AddSeat("C", "s", "1", 10, 0);
   fold.AddSeat("A", "t", "2", 0, 5);  // A: buy 10, times 2, moves behind C
-  fold.SortBranches(kSortByTotalBuy);
+  fold.SortBranches(kBranchSortByTotalBuy);
   EXPECT_EQ(Names(fold), (std::vector<std::string>{"B", "C", "A"}));
   // The sorted order is the order the next sort starts from.
-  fold.SortBranches(kSortByTimes);
+  fold.SortBranches(kBranchSortByTimes);
   EXPECT_EQ(Names(fold), (std::vector<std::string>{"A", "B", "C"}));
   // A fold after a sort moves its branch behind the sorted rows.
   fold.AddSeat("B", "u", "3", 1, 1);
   EXPECT_EQ(Names(fold), (std::vector<std::string>{"A", "C", "B"}));
-  fold.SortBranches(kSortByNet);
+  fold.SortBranches(kBranchSortByNet);
   EXPECT_EQ(Names(fold), (std::vector<std::string>{"B", "C", "A"}));
   fold.SortBranches(99);  // no such key: nothing moves
   EXPECT_EQ(Names(fold), (std::vector<std::string>{"B", "C", "A"}));
@@ -98,6 +100,61 @@ TEST(BranchFoldTest, SortsAreStableOverTheOrderOfLastUpdate) {
   EXPECT_TRUE(fold.empty());
   fold.AddSeat("A", "s", "1", 1, 0);
   EXPECT_EQ(fold.Find("A")->nCount, 1);
+}
+
+// The stamps must give the order a vector gives when a growing row is taken out and
+// appended, through any mix of folds and sorts.
+TEST(BranchFoldTest, StampsKeepTheOrderOfEraseAndAppend) {
+  std::mt19937 random(7);
+  BranchFold fold;
+  std::vector<CBranchTotalsRow> plain;
+  auto plainAdd = [&plain](const std::string& name, const std::string& stock, double buy, double sell) {
+    auto it = std::find_if(plain.begin(), plain.end(), [&](const CBranchTotalsRow& r) { return r.YYBName == name; });
+    if (it == plain.end()) {
+      CBranchTotalsRow& row = plain.emplace_back();
+      row.YYBName = name;
+      row.nCount = 1;
+      row.TotalBuy = buy;
+      row.LastBuy = buy;
+      row.LastSell = sell;
+      row.StockNames = {stock};
+      return;
+    }
+    if (it->LastBuy == buy && it->LastSell == sell) return;
+    CBranchTotalsRow row = *it;
+    plain.erase(it);
+    row.nCount += 1;
+    row.TotalBuy += buy;
+    row.LastBuy = buy;
+    row.LastSell = sell;
+    if (row.StockNames.back() != stock) row.StockNames.push_back(stock);
+    plain.push_back(row);
+  };
+  for (int step = 0; step < 3000; ++step) {
+    if (step % 500 == 499) {
+      const int mode = step % 1000 == 999 ? kBranchSortByTimes : kBranchSortByTotalBuy;
+      fold.SortBranches(mode);
+      std::stable_sort(plain.begin(), plain.end(), [mode](const CBranchTotalsRow& a, const CBranchTotalsRow& b) {
+        return mode == kBranchSortByTimes ? a.nCount > b.nCount : a.TotalBuy > b.TotalBuy;
+      });
+    }
+    const std::string name = "b" + std::to_string(random() % 25);
+    const std::string stock = "s" + std::to_string(random() % 4);
+    const double buy = static_cast<double>(random() % 3);  // equal pairs come often
+    const double sell = static_cast<double>(random() % 2);
+    fold.AddSeat(name, stock, "c", buy, sell);
+    plainAdd(name, stock, buy, sell);
+    if (step % 97 == 0) {
+      ASSERT_EQ(Names(fold).size(), plain.size());
+    }
+  }
+  ASSERT_EQ(fold.size(), plain.size());
+  for (std::size_t i = 0; i < plain.size(); ++i) {
+    EXPECT_EQ(fold.Rows()[i].YYBName, plain[i].YYBName) << i;
+    EXPECT_EQ(fold.Rows()[i].nCount, plain[i].nCount) << i;
+    EXPECT_EQ(fold.Rows()[i].TotalBuy, plain[i].TotalBuy) << i;
+    EXPECT_EQ(fold.Rows()[i].StockNames, plain[i].StockNames) << i;
+  }
 }
 
 }  // namespace

@@ -1,12 +1,105 @@
 #pragma once
-// The branch ranking page ("买卖排行榜").
+// The branch ranking page ("买卖排行榜"): branches ranked over today, the previous
+// weekday, a picked day or the last N trading days merged, the big buyers over every
+// stored day, the regional views of the current ranking and the repeat-buy
+// statistics. The computations are the analysis library's and run in one step under
+// the wait cursor; this page shows their results and writes the ranking's file.
 
+#include <string>
+#include <vector>
+
+#include "analysis/branch_ranking.h"
+#include "app/page_services.h"
 #include "platform/ui/page.h"
+
+class CColorListCtrl;
+class CEditEx;
+class CTipWnd;
+class QDateEdit;
+class QTimer;
+struct RepeatBuyListRow;
+
+using TopBranchServices = PageServices;
 
 class CTopBranchDlg : public CPage {
   Q_OBJECT
 
  public:
   enum { IDD = 206 };
+  static constexpr int kListId = 1115;
+  static constexpr int kDaysEditId = 1000;
+  static constexpr int kAmountEditId = 1006;
+  static constexpr int kPickerId = 1015;
+  // The single-shot first showing, 5 s after initialisation.
+  static constexpr int kFirstShowingMs = 5000;
+
   explicit CTopBranchDlg(QWidget* parent = nullptr);
+  explicit CTopBranchDlg(const TopBranchServices& services, QWidget* parent = nullptr);
+  ~CTopBranchDlg() override;
+
+  // Replaces the services; only before the page is initialised (false afterwards).
+  bool SetServices(const TopBranchServices& services);
+
+  BOOL OnInitDialog() override;
+
+  // The buttons.
+  void OnToday();
+  void OnYesterday();
+  void StartMerge(int days);
+  void OnMergeTyped();  // edit 1000's number of days
+  void OnQueryBigBuyers();
+  void OnDateChange();
+  void OnRepeatBuyStats();
+  void StartRepeatBuyStats(int days);
+  // A region button (1017 … 1031 but 1021).
+  void OnRegion(int buttonId);
+  void ShowRegionCity(const std::string& key);
+  void ShowRegionProvince(const std::vector<std::string>& cities);
+
+  // The list: a double click on a row, a double click on header column `column`.
+  void OnListDblClk(int row);
+  void OnHeaderDblClk(int column);
+
+  // The list and the file from g_BranchTotals in its current order.
+  void ShowRanking();
+  // The single-shot timer's work: today, then re-sorted by total buy and shown.
+  void OnFirstShowing();
+
+  bool IsBusy() const { return m_bBusy != 0; }
+  int SortMode() const { return m_nSortMode; }
+  const std::string& ShownDay() const { return m_strShownDay; }
+  // The first showing is still to come.
+  bool IsFirstShowingPending() const;
+  const QTimer* FirstShowingTimer() const { return m_firstShowing; }
+
+ protected:
+  // Tips, and Enter and Escape swallowed in every control.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  IClock& Clock() const;
+  CADODataBase& Market() const;
+  CADODataBase& Custom() const;
+  std::string Today() const;
+  void SetEditText(CEditEx* edit, const std::string& text);
+  void ClearList();
+  void FillRows(const std::vector<BranchRankingRow>& rows);
+  void FillRepeatBuyRows(const std::vector<RepeatBuyListRow>& rows);
+  void ShowLongWait(int days);
+  // Shows a single-day or query ranking's result: the ranking, or for a failed read
+  // the message and an empty list.
+  void ShowResult(const BranchRankingResult& result);
+
+  TopBranchServices services_;
+  CColorListCtrl* m_list = nullptr;  // 1115
+  CEditEx* m_DaysEdit = nullptr;     // 1000
+  CEditEx* m_AmountEdit = nullptr;   // 1006
+  QDateEdit* m_Picker = nullptr;     // 1015
+  CTipWnd* m_TipWnd = nullptr;
+  QTimer* m_firstShowing = nullptr;  // timer 3
+
+  int m_bBusy = 0;
+  int m_nSortMode = kBranchSortByTotalBuy;
+  std::string m_strShownDay;
 };

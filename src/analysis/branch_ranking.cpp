@@ -1,0 +1,263 @@
+#include "analysis/branch_ranking.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "platform/app_paths.h"
+#include "platform/clock.h"
+#include "platform/message_box.h"
+#include "storage/ado_database.h"
+#include "storage/day_range.h"
+#include "storage/file_io.h"
+#include "storage/gbk_format.h"
+#include "storage/row_cursor.h"
+#include "views/branch_marks.h"
+
+namespace {
+
+// The ten seats of one day: name and code, then name/buy/sell per seat, Buy1..Sell5.
+constexpr const char* kDaySeatsQuery =
+    "SELECT StockName, StockCode, "
+    "Buy1_YYB_Name, Buy1_YYB_BuyAmount, Buy1_YYB_SellAmount, "
+    "Buy2_YYB_Name, Buy2_YYB_BuyAmount, Buy2_YYB_SellAmount, "
+    "Buy3_YYB_Name, Buy3_YYB_BuyAmount, Buy3_YYB_SellAmount, "
+    "Buy4_YYB_Name, Buy4_YYB_BuyAmount, Buy4_YYB_SellAmount, "
+    "Buy5_YYB_Name, Buy5_YYB_BuyAmount, Buy5_YYB_SellAmount, "
+    "Sell1_YYB_Name, Sell1_YYB_BuyAmount, Sell1_YYB_SellAmount, "
+    "Sell2_YYB_Name, Sell2_YYB_BuyAmount, Sell2_YYB_SellAmount, "
+    "Sell3_YYB_Name, Sell3_YYB_BuyAmount, Sell3_YYB_SellAmount, "
+    "Sell4_YYB_Name, Sell4_YYB_BuyAmount, Sell4_YYB_SellAmount, "
+    "Sell5_YYB_Name, Sell5_YYB_BuyAmount, Sell5_YYB_SellAmount "
+    "FROM StockInfo WHERE SB_Date = ? ORDER BY rowid";
+
+// The buy seats of every listing with one of them above the threshold.
+constexpr const char* kBigBuyersQuery =
+    "SELECT StockName, StockCode, "
+    "Buy1_YYB_Name, Buy1_YYB_BuyAmount, Buy1_YYB_SellAmount, "
+    "Buy2_YYB_Name, Buy2_YYB_BuyAmount, Buy2_YYB_SellAmount, "
+    "Buy3_YYB_Name, Buy3_YYB_BuyAmount, Buy3_YYB_SellAmount, "
+    "Buy4_YYB_Name, Buy4_YYB_BuyAmount, Buy4_YYB_SellAmount, "
+    "Buy5_YYB_Name, Buy5_YYB_BuyAmount, Buy5_YYB_SellAmount "
+    "FROM StockInfo WHERE Buy1_YYB_BuyAmount>? OR Buy2_YYB_BuyAmount>? OR Buy3_YYB_BuyAmount>? "
+    "OR Buy4_YYB_BuyAmount>? OR Buy5_YYB_BuyAmount>? ORDER BY SB_Date DESC, rowid";
+
+constexpr const char* kCaption = "系统提示";
+
+bool IsWeekend(std::int64_t dayNumber) {
+  const int weekday = CivilFromDays(dayNumber).dayOfWeek;
+  return weekday == 0 || weekday == 6;
+}
+
+std::string DayOf(std::int64_t dayNumber) {
+  const LocalTime civil = CivilFromDays(dayNumber);
+  return DayText(civil.year, civil.month, civil.day);
+}
+
+void Sort(BranchFold& totals, int mode, BranchRankingResult& result) {
+  result.branchesBeforeSort = static_cast<int>(totals.size());
+  totals.SortBranches(mode);
+}
+
+BranchRankingResult Failed(BranchFold& totals, BranchRankingResult result, std::string error) {
+  totals.Clear();
+  result.status = RankingStatus::QueryFailed;
+  result.error = std::move(error);
+  return result;
+}
+
+BranchRankingResult RankOneDay(CADODataBase& db, const std::string& day, int mode, BranchFold& totals) {
+  BranchRankingResult result;
+  totals.Clear();
+  result.walk.days.push_back(day);
+  result.walk.complete = true;
+  std::string error;
+  if (!LoadDaySeats(db, day, totals, error)) return Failed(totals, std::move(result), std::move(error));
+  Sort(totals, mode, result);
+  return result;
+}
+
+}  // namespace
+
+std::string TruncatedText(double value) {
+  double truncated = std::trunc(value);
+  if (std::isnan(truncated)) truncated = 0;
+  truncated = std::fmax(truncated, static_cast<double>(std::numeric_limits<int>::min()));
+  truncated = std::fmin(truncated, static_cast<double>(std::numeric_limits<int>::max()));
+  return std::to_string(static_cast<int>(truncated));
+}
+
+BranchRankingRow MakeRankingRow(int number, const CBranchTotalsRow& row, const BranchMarks& marks) {
+  BranchRankingRow out;
+  out.cells[0] = std::to_string(number + 1);
+  out.cells[1] = row.YYBName;
+  out.cells[2] = TruncatedText(row.TotalBuy);
+  out.cells[3] = TruncatedText(row.TotalSell);
+  out.cells[4] = TruncatedText(row.NetBuy);
+  out.cells[5] = TruncatedText(row.TotalBuySell);
+  out.cells[6] = std::to_string(row.nCount);
+  const double average = row.LargeTradeSum / (row.LargeTradeCount == 0 ? 1 : row.LargeTradeCount);
+  out.cells[7] = TruncatedText(average);
+  out.cells[8] = std::to_string(row.StockNames.size());
+  out.nameColour = marks.Colour(row.YYBName);
+  out.netColour = row.NetBuy > 0.0000001 ? kNetBuyColour : kNetSellColour;
+  out.averageColour = AmountColourClass(average);
+  return out;
+}
+
+std::string RankingFileHeader() {
+  return FormatGbkBytes(" %-3s  %-60s %-10s  %-10s  %-10s  %-10s  %-10s  %-10s \n", "序号", "敢死队 营业部名称",
+                        "总买入", "总卖出", "总净买", "总买卖", "上榜次数", "买卖股票数量");
+}
+
+std::string RankingFileLine(const BranchRankingRow& row) {
+  std::string line = FormatGbkBytes(" %-3s ", row.cells[0]);
+  line += FormatGbkBytes(" %-60s ", row.cells[1]);
+  for (int c = 2; c <= 6; ++c) line += FormatGbkBytes(" %-10s ", row.cells[static_cast<std::size_t>(c)]);
+  line += FormatGbkBytes(" %-10s \n", row.cells[8]);
+  return line;
+}
+
+BranchRankingView BuildRankingView(const std::vector<CBranchTotalsRow>& rows, const BranchMarks& marks) {
+  BranchRankingView view;
+  view.fileBytes = RankingFileHeader();
+  const std::size_t shown = std::min(rows.size(), static_cast<std::size_t>(kRankingRowLimit));
+  view.rows.reserve(shown);
+  for (std::size_t i = 0; i < shown; ++i) {
+    view.rows.push_back(MakeRankingRow(static_cast<int>(i), rows[i], marks));
+    view.fileBytes += RankingFileLine(view.rows.back());
+  }
+  return view;
+}
+
+std::string RankingFilePath() { return AppPath(kRankingFileName); }
+
+bool WriteRankingFile(const std::string& bytes) {
+  if (ReplaceFileContents(RankingFilePath(), bytes)) return true;
+  MessageBox(kRankingFileFailedText, kCaption, MB_OK | MB_ICONWARNING);
+  return false;
+}
+
+bool LoadDaySeats(CADODataBase& db, const std::string& day, BranchFold& totals, std::string& error) {
+  RowCursor cursor(db);
+  if (!cursor.Open(kDaySeatsQuery, {day})) {
+    error = cursor.ErrorText();
+    return false;
+  }
+  std::string name, code, branch;
+  while (cursor.Next()) {
+    name.assign(cursor.Text(0));
+    code.assign(cursor.Text(1));
+    for (int seat = 0; seat < 10; ++seat) {
+      const int column = 2 + seat * 3;
+      branch.assign(cursor.Text(column));
+      totals.AddSeat(branch, name, code, cursor.Double(column + 1), cursor.Double(column + 2));
+    }
+  }
+  if (cursor.Failed()) {
+    error = cursor.ErrorText();
+    return false;
+  }
+  return true;
+}
+
+BranchRankingResult RankToday(CADODataBase& db, const std::string& today, BranchFold& totals) {
+  const std::optional<std::int64_t> number = DayNumberOf(today);
+  if (!number || IsWeekend(*number)) {
+    totals.Clear();
+    BranchRankingResult result;
+    result.status = RankingStatus::NothingToRank;
+    return result;
+  }
+  return RankOneDay(db, DayOf(*number), kBranchSortByTimes, totals);
+}
+
+BranchRankingResult RankYesterday(CADODataBase& db, const std::string& today, BranchFold& totals) {
+  const std::optional<std::int64_t> number = DayNumberOf(today);
+  if (!number) {
+    totals.Clear();
+    BranchRankingResult result;
+    result.status = RankingStatus::NothingToRank;
+    return result;
+  }
+  std::int64_t day = *number - 1;
+  while (IsWeekend(day)) --day;
+  return RankOneDay(db, DayOf(day), kBranchSortByTotalBuy, totals);
+}
+
+BranchRankingResult RankDay(CADODataBase& db, const std::string& day, BranchFold& totals) {
+  return RankOneDay(db, day, kBranchSortByTotalBuy, totals);
+}
+
+float BigBuyerThreshold(const std::string& text) {
+  // atof: leading blanks, an optional sign, then as much of a number as there is.
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) return 0.0f;  // a second sign: no number
+  double value = 0;
+  const char* begin = text.data() + i;
+  const auto parsed = std::from_chars(begin, text.data() + text.size(), value, std::chars_format::general);
+  if (parsed.ec != std::errc{} && parsed.ec != std::errc::result_out_of_range) value = 0;
+  return static_cast<float>(negative ? -value : value);
+}
+
+BranchRankingResult QueryBigBuyers(CADODataBase& db, const std::string& thresholdText, BranchFold& totals) {
+  BranchRankingResult result;
+  result.walk.complete = true;
+  totals.Clear();
+  const float threshold = BigBuyerThreshold(thresholdText);
+  // The query compares with the threshold as its "%0.3f" text gives it.
+  char text[64];
+  std::snprintf(text, sizeof text, "%0.3f", static_cast<double>(threshold));
+  double bound = 0;
+  std::from_chars(text, text + std::char_traits<char>::length(text), bound);
+  RowCursor cursor(db);
+  if (!cursor.Open(kBigBuyersQuery, {bound, bound, bound, bound, bound}))
+    return Failed(totals, std::move(result), cursor.ErrorText());
+  std::string name, code, branch;
+  while (cursor.Next()) {
+    name.assign(cursor.Text(0));
+    code.assign(cursor.Text(1));
+    for (int seat = 0; seat < 5; ++seat) {
+      const int column = 2 + seat * 3;
+      const double buy = cursor.Double(column + 1);
+      if (!(buy > threshold)) continue;
+      branch.assign(cursor.Text(column));
+      totals.AddSeat(branch, name, code, buy, cursor.Double(column + 2));
+    }
+  }
+  if (cursor.Failed()) return Failed(totals, std::move(result), cursor.ErrorText());
+  Sort(totals, kBranchSortByTimes, result);
+  return result;
+}
+
+BranchRankingResult MergeDays(CADODataBase& db, const std::string& today, int days, int sortMode,
+                              BranchFold& totals) {
+  BranchRankingResult result;
+  totals.Clear();
+  result.walk = WalkTradingDays(db, today, days, DayDataTest::Buy1);
+  if (result.walk.queryFailed) {
+    std::string error = result.walk.error;
+    return Failed(totals, std::move(result), std::move(error));
+  }
+  if (!result.walk.complete) {
+    result.status = RankingStatus::NotEnoughDays;
+    return result;
+  }
+  std::string error;
+  for (const std::string& day : result.walk.days) {
+    if (!LoadDaySeats(db, day, totals, error)) return Failed(totals, std::move(result), std::move(error));
+  }
+  Sort(totals, sortMode, result);
+  return result;
+}
+
+std::string SortingText(int mode, int branches) {
+  return "Mode=" + std::to_string(mode) + " ,Size=" + std::to_string(branches) + ",正在排序..... ";
+}
+
+std::string NotEnoughDaysText(int daysFound) { return "数据不足：只找到" + std::to_string(daysFound) + "个交易日"; }
