@@ -1,12 +1,89 @@
 #pragma once
-// The stock activity ranking page ("个股活跃榜").
+// The stock activity ranking page ("个股活跃榜"): the stocks listed most often over the
+// last N trading days (combo 1131) with the money their seats moved, and the day totals
+// of one day and of the latest 20 days. The ranking and the totals are the analysis
+// library's; this page puts them into its widgets and routes the user's clicks.
 
+#include <string>
+
+#include "analysis/stock_active_page_iface.h"
+#include "analysis/stock_activity.h"
+#include "app/page_services.h"
 #include "platform/ui/page.h"
 
-class CStockActiveDlg : public CPage {
+class CADODataBase;
+class CColorListCtrl;
+class CEditEx;
+class QComboBox;
+class QDateEdit;
+class QLineEdit;
+
+using StockActiveServices = PageServices;
+
+class CStockActiveDlg : public CPage, public IStockActivePage {
   Q_OBJECT
 
  public:
   enum { IDD = 212 };
+  static constexpr int kStockListId = 1115;
+  static constexpr int kDayListId = 1116;
+  static constexpr int kDaysComboId = 1131;
+  static constexpr int kDayPickerId = 1111;
+
   explicit CStockActiveDlg(QWidget* parent = nullptr);
+  explicit CStockActiveDlg(const StockActiveServices& services, QWidget* parent = nullptr);
+  // Leaves its registry slot.
+  ~CStockActiveDlg() override;
+
+  // Replaces the services; only before the page is initialised (false afterwards).
+  bool SetServices(const StockActiveServices& services);
+
+  BOOL OnInitDialog() override;
+
+  // IStockActivePage.
+  void OnTodayDataDownloaded() override;
+  void OnRankRequest(int days) override;
+
+  // The user's actions, as the controls call them.
+  void OnSelChangeDays(int index);   // combo 1131 activated
+  void OnHeaderDblClk(int column);   // list 1115's header, columns 3-7
+  void OnStockDblClk(int row);       // list 1115: the row's code to the tracker
+  void OnStockRClick(int row);       // list 1115: the charting program on the row's code
+  void OnDayDblClk(int row);         // list 1116: the day totals of the row's date
+  void OnDatePicked(const std::string& day);  // picker 1111 (weekends ignored)
+
+  // The ranking's day count of the last walk (0 before the first).
+  int RankedDays() const { return m_nDays; }
+  // Walks run since construction.
+  int WalkCount() const { return m_nWalks; }
+  // The day whose totals the edits show ("" before the first).
+  const std::string& TotalsDay() const { return m_strTotalsDay; }
+
+ private:
+  void BuildControls();
+  IClock& Clock() const;
+  CADODataBase& Market() const;
+  std::string Today() const;
+
+  // The whole N-day ranking in one step; `notify`: answer the continuous-buying page.
+  void StartStockWalk(int days, bool notify);
+  void ShowStockRanking();
+  void ShowDayTotals(const std::string& day);
+  void ShowRecentDays(int count);
+  void ShowLatestWeekday();
+  void SaveTimeSel(int index);
+
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+  StockActiveServices services_;
+  CColorListCtrl* m_StockList = nullptr;  // 1115
+  CColorListCtrl* m_DayList = nullptr;    // 1116
+  QComboBox* m_DaysCombo = nullptr;       // 1131
+  QDateEdit* m_DayPicker = nullptr;       // 1111
+  QLineEdit* m_GroupEdits[3][5] = {};     // 1000.. / 1013.. / 1019.., nets are CEditEx
+
+  int m_nDays = 0;
+  int m_nWalks = 0;
+  bool m_bBusy = false;
+  std::string m_strTotalsDay;
 };
