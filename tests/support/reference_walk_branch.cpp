@@ -8,6 +8,7 @@
 #include "storage/ado_database.h"
 #include "storage/ado_recordset.h"
 #include "storage/day_range.h"
+#include "reference_walk_fold.h"
 
 namespace {
 
@@ -16,47 +17,6 @@ constexpr int kBound = 1000;
 
 const char* const kSeats[10] = {"Buy1", "Buy2", "Buy3", "Buy4", "Buy5", "Sell1", "Sell2", "Sell3", "Sell4", "Sell5"};
 
-void AddSeat(std::vector<CBranchTotalsRow>& totals, const std::string& branch, const std::string& stockName,
-             double buy, double sell) {
-  if (branch.empty()) return;
-  for (auto it = totals.begin(); it != totals.end(); ++it) {
-    if (it->YYBName != branch) continue;
-    if (it->LastBuy == buy && it->LastSell == sell) return;
-    CBranchTotalsRow row = *it;
-    totals.erase(it);
-    row.TotalBuy += buy;
-    row.TotalSell += sell;
-    row.LastBuy = buy;
-    row.LastSell = sell;
-    if (buy + sell >= 200) {
-      row.LargeTradeSum += buy + sell;
-      row.LargeTradeCount += 1;
-    }
-    row.AverageFunds = row.LargeTradeSum / (row.LargeTradeCount == 0 ? 1 : row.LargeTradeCount);
-    row.TotalBuySell = row.TotalBuy + row.TotalSell;
-    row.NetBuy = row.TotalBuy - row.TotalSell;
-    row.nCount += 1;
-    if (row.StockNames.back() != stockName) row.StockNames.push_back(stockName);
-    totals.push_back(std::move(row));
-    return;
-  }
-  CBranchTotalsRow row;
-  row.YYBName = branch;
-  row.nCount = 1;
-  row.TotalBuy = buy;
-  row.TotalSell = sell;
-  row.LastBuy = buy;
-  row.LastSell = sell;
-  if (buy + sell >= 200) {
-    row.LargeTradeSum = buy + sell;
-    row.LargeTradeCount = 1;
-  }
-  row.AverageFunds = row.LargeTradeSum / (row.LargeTradeCount == 0 ? 1 : row.LargeTradeCount);
-  row.TotalBuySell = buy + sell;
-  row.NetBuy = buy - sell;
-  row.StockNames.push_back(stockName);
-  totals.push_back(std::move(row));
-}
 
 double Key(const CBranchTotalsRow& row, int mode) {
   switch (mode) {
@@ -86,7 +46,7 @@ void FoldRows(CADORecordset& rs, std::vector<CBranchTotalsRow>& totals, bool big
       rs.GetFieldValue(prefix + "_YYB_SellAmount", sell);
       if (bigBuyers && !(buy > threshold)) continue;
       rs.GetFieldValue(prefix + "_YYB_Name", branch);
-      AddSeat(totals, branch, name, buy, sell);
+      ReferenceAddSeat(totals, branch, name, buy, sell);
     }
   }
 }

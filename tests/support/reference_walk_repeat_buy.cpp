@@ -11,6 +11,7 @@
 #include "storage/ado_recordset.h"
 #include "storage/day_range.h"
 #include "storage/gbk_format.h"
+#include "reference_walk_fold.h"
 
 namespace {
 
@@ -22,48 +23,6 @@ double SecondsSince(Clock::time_point start) {
 
 constexpr const char* kDayQuery = "SELECT * FROM StockInfo WHERE SB_Date=? ORDER BY rowid";
 
-// The fold of one seat into the vector, searched from the front.
-void AddSeat(std::vector<CBranchTotalsRow>& totals, const std::string& branch, const std::string& stockName,
-             double buy, double sell) {
-  if (branch.empty()) return;
-  for (auto it = totals.begin(); it != totals.end(); ++it) {
-    if (it->YYBName != branch) continue;
-    if (it->LastBuy == buy && it->LastSell == sell) return;
-    CBranchTotalsRow row = *it;
-    totals.erase(it);
-    row.TotalBuy += buy;
-    row.TotalSell += sell;
-    row.LastBuy = buy;
-    row.LastSell = sell;
-    if (buy + sell >= 200) {
-      row.LargeTradeSum += buy + sell;
-      row.LargeTradeCount += 1;
-    }
-    row.AverageFunds = row.LargeTradeSum / (row.LargeTradeCount == 0 ? 1 : row.LargeTradeCount);
-    row.TotalBuySell = row.TotalBuy + row.TotalSell;
-    row.NetBuy = row.TotalBuy - row.TotalSell;
-    row.nCount += 1;
-    if (row.StockNames.back() != stockName) row.StockNames.push_back(stockName);
-    totals.push_back(std::move(row));
-    return;
-  }
-  CBranchTotalsRow row;
-  row.YYBName = branch;
-  row.nCount = 1;
-  row.TotalBuy = buy;
-  row.TotalSell = sell;
-  row.LastBuy = buy;
-  row.LastSell = sell;
-  if (buy + sell >= 200) {
-    row.LargeTradeSum = buy + sell;
-    row.LargeTradeCount = 1;
-  }
-  row.AverageFunds = row.LargeTradeSum / (row.LargeTradeCount == 0 ? 1 : row.LargeTradeCount);
-  row.TotalBuySell = buy + sell;
-  row.NetBuy = buy - sell;
-  row.StockNames.push_back(stockName);
-  totals.push_back(std::move(row));
-}
 
 // The day's data test on the first row; when it passes, the day's buy seats are
 // folded from the same rows. False when the day has no data (or no query).
@@ -84,7 +43,7 @@ bool TestAndLoadDay(CADODataBase& db, const std::string& day, std::vector<CBranc
       rs.GetFieldValue(prefix + "Name", branch);
       rs.GetFieldValue(prefix + "BuyAmount", buy);
       rs.GetFieldValue(prefix + "SellAmount", sell);
-      AddSeat(totals, branch, name, buy, sell);
+      ReferenceAddSeat(totals, branch, name, buy, sell);
     }
   }
   return true;
