@@ -19,14 +19,21 @@
 #include <vector>
 
 #include "../tests/support/db_builder.h"
+#include "../tests/support/reference_walk_branch.h"
 #include "../tests/support/reference_walk_repeat_buy.h"
+#include "../tests/support/reference_walk_stock_activity.h"
+#include "../tests/support/reference_walk_sustained_buy.h"
 #include "../tests/support/temp_program_folder.h"
 #include "analysis/branch_fold.h"
+#include "analysis/branch_ranking.h"
 #include "analysis/repeat_buy_stats.h"
+#include "analysis/stock_activity.h"
+#include "analysis/sustained_buy.h"
 #include "analysis/trading_day_walk.h"
 #include "bench.h"
 #include "bench_markets.h"
 #include "storage/ado_database.h"
+#include "views/branch_marks.h"
 
 bool g_benchFull = false;
 
@@ -125,6 +132,86 @@ void RunRankingBench() {
     const TradingDayWalk walk = WalkTradingDays(g_ADODatabase, today, days, DayDataTest::Buy1);
     return std::vector<std::string>{walk.days.back(), walk.days.front()};
   };
+
+  // ---- Branch ranking: N trading days merged, sorted, shown and written ----
+  for (const int days : {60, 90}) {
+    const std::vector<std::string> range = window(days);
+    BranchFold totals;
+    std::size_t rows = 0;
+    const double f = MedianOf([&] {
+      const BranchRankingResult result = MergeDays(g_ADODatabase, today, days, kBranchSortByTotalBuy, totals);
+      if (result.status != RankingStatus::Ranked) std::exit(1);
+      BranchMarks marks;
+      marks.Load(g_ADODatabase_Custom);
+      const BranchRankingView view = BuildRankingView(totals.Rows(), marks);
+      WriteRankingFile(view.fileBytes);
+      rows = view.rows.size();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const ReferenceBranchRanking plain = ReferenceMergeDays(g_ADODatabase, today, days, kBranchSortByTotalBuy);
+    const double a = SecondsSince(start);
+    const double b = MedianOf([&] {
+      StepAll(raw, "SELECT " + Columns(true, true, true) + " FROM StockInfo WHERE SB_Date >= ? AND SB_Date <= ?",
+              range);
+    });
+    const std::string name = "rank" + std::to_string(days);
+    PrintFigure(name + "_branches", static_cast<double>(plain.totals.size()), "branches");
+    PrintFigure(name + "_shown", static_cast<double>(rows), "rows");
+    PrintRanking(name, f, a, b);
+  }
+
+  // ---- Stock activity over 360 trading days ----
+  {
+    const std::vector<std::string> range = window(360);
+    const double f = MedianOf([&] {
+      const StockRankingResult result = RankStockActivity(g_ADODatabase, today, 360);
+      if (result.status != StockRankingStatus::Ranked) std::exit(1);
+      WriteStockRankingFile(BuildStockRankingView(result.rows).fileBytes);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    ReferenceRankStockActivity(g_ADODatabase, today, 360);
+    const double a = SecondsSince(start);
+    const double b = MedianOf([&] {
+      StepAll(raw, "SELECT " + Columns(false, true, true) + " FROM StockInfo WHERE SB_Date >= ? AND SB_Date <= ?",
+              range);
+    });
+    PrintRanking("activity360", f, a, b);
+  }
+
+  // ---- Continuous buying over 20 days: the scan that fills 1119 and button 1007 ----
+  {
+    const StockRankingResult count = RankStockActivity(g_ADODatabase, today, 20);
+    const std::vector<CStockDayRow> counted = count.rows;
+    const std::string windowStart = CountedWindowStart(today, count.walk.dayOffset);
+    std::size_t stocks = 0, listings = 0;
+    const double scan = MedianOf([&] {
+      std::vector<CStockDayRow> rows = counted;
+      stocks = ScanSustainedStocks(g_ADODatabase, rows, windowStart).rows.size();
+    });
+    const double fill = MedianOf([&] {
+      std::vector<CStockDayRow> rows = counted;
+      listings = FillSustainedBranchList(g_ADODatabase, g_ADODatabase_Custom, rows, windowStart, std::nullopt, today)
+                     .rows.size();
+    });
+    auto start = std::chrono::steady_clock::now();
+    std::vector<CStockDayRow> plainRows = counted;
+    ReferenceScanSustainedStocks(g_ADODatabase, plainRows);
+    const double scanPlain = SecondsSince(start);
+    start = std::chrono::steady_clock::now();
+    ReferenceFillSustainedBranchList(g_ADODatabase, g_ADODatabase_Custom, plainRows, std::nullopt, today);
+    const double fillPlain = SecondsSince(start);
+    // The counted stocks' listings from the window's oldest day on, once for each list.
+    const double b = MedianOf([&] {
+      StepAll(raw, "SELECT SB_Date, " + Columns(true, true, true) + " FROM StockInfo WHERE SB_Date >= ?",
+              {windowStart});
+    });
+    PrintFigure("continuous20_counted", static_cast<double>(counted.size()), "stocks");
+    PrintFigure("continuous20_qualified", static_cast<double>(stocks), "stocks");
+    PrintFigure("continuous20_1007_rows", static_cast<double>(listings), "rows");
+    PrintRanking("continuous20_scan", scan, scanPlain, b);
+    PrintRanking("continuous20_1007", fill, fillPlain, b);
+    PrintRanking("continuous20", scan + fill, scanPlain + fillPlain, 2 * b);
+  }
 
   // ---- Repeat-buy statistics: 60 days of buyers, then every row of every day ----
   {

@@ -133,7 +133,9 @@ bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches,
   branchIndex.reserve(branches.size() * 2);
   for (std::size_t i = 0; i < branches.size(); ++i) branchIndex.emplace(branches[i], static_cast<int>(i));
   NameIndex codeIndex;
-  std::unordered_map<std::uint64_t, int> tallyIndex;  // branch << 32 | code
+  // Per code met, the tally of each branch (-1: none yet). A table rather than a hash
+  // of (branch, code): there are hundreds of thousands of pairs.
+  std::vector<std::vector<int>> tallyOf;
 
   RowCursor cursor(market);
   if (!cursor.Open(kAllSeatsQuery)) {
@@ -174,11 +176,13 @@ bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches,
     if (code == codeIndex.end()) {
       code = codeIndex.emplace(std::string(codeText), static_cast<int>(out.codes.size())).first;
       out.codes.emplace_back(codeText);
+      tallyOf.emplace_back(branches.size(), -1);
     }
+    std::vector<int>& tallyOfCode = tallyOf[static_cast<std::size_t>(code->second)];
     for (int i = 0; i < metCount; ++i) {
-      const std::uint64_t key = (static_cast<std::uint64_t>(met[i]) << 32) | static_cast<std::uint32_t>(code->second);
-      const auto [slot, inserted] = tallyIndex.try_emplace(key, static_cast<int>(out.tallies.size()));
-      if (inserted) {
+      int& slot = tallyOfCode[static_cast<std::size_t>(met[i])];
+      if (slot < 0) {
+        slot = static_cast<int>(out.tallies.size());
         StockTally& fresh = out.tallies.emplace_back();
         fresh.branch = met[i];
         fresh.code = code->second;
@@ -187,7 +191,7 @@ bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches,
         fresh.first = fresh.last = place;
         continue;
       }
-      StockTally& stock = out.tallies[slot->second];
+      StockTally& stock = out.tallies[static_cast<std::size_t>(slot)];
       ++stock.count;
       if (ComesBefore(place, stock.first)) {
         stock.first = place;

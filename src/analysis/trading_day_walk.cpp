@@ -1,7 +1,6 @@
 #include "analysis/trading_day_walk.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 #include "platform/clock.h"
 #include "storage/ado_database.h"
@@ -33,18 +32,35 @@ TradingDayWalk WalkTradingDays(CADODataBase& db, const std::string& today, int n
   const std::optional<std::int64_t> start = DayNumberOf(today);
   if (!start) return walk;
 
-  // Days holding rows, up to today. Only these can pass the data test.
-  std::unordered_set<std::string> stored;
-  {
-    const LocalTime first = CivilFromDays(*start);
-    RowCursor days(db, kStoredDaysQuery, {DayText(first.year, first.month, first.day)});
-    while (days.Next()) stored.emplace(days.Text(0));
-    if (days.Failed()) {
-      walk.queryFailed = true;
-      walk.error = days.ErrorText();
-      return walk;
+  // Days holding rows, newest first from today: only these can pass the data test.
+  // They are read as the calendar reaches them, so a short walk reads few of them.
+  const LocalTime first = CivilFromDays(*start);
+  RowCursor stored(db, kStoredDaysQuery, {DayText(first.year, first.month, first.day)});
+  std::string nextStored;  // the newest stored day not yet passed; "" when none is left
+  bool storedLeft = true;
+  const auto advance = [&] {
+    storedLeft = stored.Next();
+    if (storedLeft) {
+      nextStored.assign(stored.Text(0));
+    } else {
+      nextStored.clear();
     }
-  }
+  };
+  const auto failed = [&] {
+    walk.queryFailed = true;
+    walk.error = stored.ErrorText();
+    walk.days.clear();
+    return walk;
+  };
+  advance();
+  if (stored.Failed()) return failed();
+
+  RowCursor firstRow(db, kFirstRowQuery, {std::string()});
+  const auto passes = [&](const std::string& day) {
+    if (!firstRow.Rerun({day}) || !firstRow.Next()) return false;
+    if (firstRow.Double(0) >= 1.0) return true;
+    return test == DayDataTest::Buy1OrSell1 && firstRow.Double(1) >= 1.0;
+  };
 
   int offset = 0;
   while (true) {
@@ -54,17 +70,18 @@ TradingDayWalk WalkTradingDays(CADODataBase& db, const std::string& today, int n
       continue;
     }
     std::string day = DayText(civil.year, civil.month, civil.day);
-    if (!stored.contains(day) || !PassesDayDataTest(db, day, test)) {
+    while (storedLeft && nextStored > day) advance();
+    if (stored.Failed()) return failed();
+    if (!storedLeft || nextStored != day || !passes(day)) {
       ++offset;
       if (offset >= kDayWalkBound) break;
       // Nothing older is stored: every further weekday fails as well.
-      if (stored.empty()) {
+      if (!storedLeft) {
         offset = std::max(offset, kDayWalkBound);
         break;
       }
       continue;
     }
-    stored.erase(day);
     ++offset;
     walk.days.push_back(std::move(day));
     if (static_cast<int>(walk.days.size()) == n) {

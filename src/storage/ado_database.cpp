@@ -152,6 +152,37 @@ std::string DataSourceOf(std::string_view cs) {
 
 void StatementFinalizer::operator()(sqlite3_stmt* statement) const noexcept { sqlite3_finalize(statement); }
 
+bool BindValues(sqlite3_stmt* statement, const std::vector<DbValue>& params, int& code, std::string& message) {
+  sqlite3* handle = sqlite3_db_handle(statement);
+  const int expected = sqlite3_bind_parameter_count(statement);
+  if (static_cast<std::size_t>(expected) != params.size()) {
+    code = SQLITE_RANGE;
+    message = "the statement takes " + std::to_string(expected) + " values, " + std::to_string(params.size()) +
+              " were given";
+    return false;
+  }
+  for (std::size_t i = 0; i < params.size(); ++i) {
+    const int index = static_cast<int>(i) + 1;
+    const DbValue& value = params[i];
+    int bound = SQLITE_OK;
+    switch (value.kind()) {
+      case DbValue::Kind::Null: bound = sqlite3_bind_null(statement, index); break;
+      case DbValue::Kind::Integer: bound = sqlite3_bind_int64(statement, index, value.AsInteger()); break;
+      case DbValue::Kind::Real: bound = sqlite3_bind_double(statement, index, value.AsReal()); break;
+      case DbValue::Kind::Text:
+        bound = sqlite3_bind_text64(statement, index, value.AsText().data(), value.AsText().size(),
+                                    SQLITE_TRANSIENT, SQLITE_UTF8);
+        break;
+    }
+    if (bound != SQLITE_OK) {
+      code = bound;
+      message = sqlite3_errmsg(handle);
+      return false;
+    }
+  }
+  return true;
+}
+
 StatementPtr PrepareBound(sqlite3* handle, std::string_view sql, const std::vector<DbValue>& params, int& code,
                           std::string& message) {
   sqlite3_stmt* raw = nullptr;
@@ -180,32 +211,7 @@ StatementPtr PrepareBound(sqlite3* handle, std::string_view sql, const std::vect
       return nullptr;
     }
   }
-  const int expected = sqlite3_bind_parameter_count(statement.get());
-  if (static_cast<std::size_t>(expected) != params.size()) {
-    code = SQLITE_RANGE;
-    message = "the statement takes " + std::to_string(expected) + " values, " + std::to_string(params.size()) +
-              " were given";
-    return nullptr;
-  }
-  for (std::size_t i = 0; i < params.size(); ++i) {
-    const int index = static_cast<int>(i) + 1;
-    const DbValue& value = params[i];
-    int bound = SQLITE_OK;
-    switch (value.kind()) {
-      case DbValue::Kind::Null: bound = sqlite3_bind_null(statement.get(), index); break;
-      case DbValue::Kind::Integer: bound = sqlite3_bind_int64(statement.get(), index, value.AsInteger()); break;
-      case DbValue::Kind::Real: bound = sqlite3_bind_double(statement.get(), index, value.AsReal()); break;
-      case DbValue::Kind::Text:
-        bound = sqlite3_bind_text64(statement.get(), index, value.AsText().data(), value.AsText().size(),
-                                    SQLITE_TRANSIENT, SQLITE_UTF8);
-        break;
-    }
-    if (bound != SQLITE_OK) {
-      code = bound;
-      message = sqlite3_errmsg(handle);
-      return nullptr;
-    }
-  }
+  if (!BindValues(statement.get(), params, code, message)) return nullptr;
   return statement;
 }
 

@@ -68,6 +68,9 @@ using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 // count of values that does not match the statement's parameters.
 StatementPtr PrepareBound(sqlite3* handle, std::string_view sql, const std::vector<DbValue>& params,
                           int& code, std::string& message);
+// Binds `params` to the `?` of a prepared (or reset) statement, in order; the same
+// failures as PrepareBound's for a wrong count or a value that cannot be bound.
+bool BindValues(sqlite3_stmt* statement, const std::vector<DbValue>& params, int& code, std::string& message);
 
 class CADODataBase {
  public:

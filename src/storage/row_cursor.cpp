@@ -18,6 +18,8 @@ void RowCursor::Fail(int code, std::string message) {
 
 bool RowCursor::Open(std::string_view sql, const std::vector<DbValue>& params) {
   statement_.reset();
+  onRow_ = false;
+  atEnd_ = false;
   failed_ = false;
   error_.clear();
   if (handle_.handle == nullptr) {
@@ -38,31 +40,58 @@ bool RowCursor::Open(std::string_view sql, const std::vector<DbValue>& params) {
   return true;
 }
 
+bool RowCursor::Rerun(const std::vector<DbValue>& params) {
+  onRow_ = false;
+  atEnd_ = false;
+  failed_ = false;
+  error_.clear();
+  if (!statement_) {
+    Fail(SQLITE_MISUSE, "no statement to run again");
+    return false;
+  }
+  sqlite3_reset(statement_.get());
+  sqlite3_clear_bindings(statement_.get());
+  int code = 0;
+  std::string message;
+  if (!BindValues(statement_.get(), params, code, message)) {
+    Fail(code, std::move(message));
+    return false;
+  }
+  return true;
+}
+
 bool RowCursor::Next() {
-  if (!statement_) return false;
+  if (!statement_ || atEnd_) return false;
   const int rc = sqlite3_step(statement_.get());
-  if (rc == SQLITE_ROW) return true;
-  if (rc != SQLITE_DONE) Fail(sqlite3_extended_errcode(handle_.handle), sqlite3_errmsg(handle_.handle));
-  statement_.reset();
+  onRow_ = rc == SQLITE_ROW;
+  if (onRow_) return true;
+  if (rc != SQLITE_DONE) {
+    Fail(sqlite3_extended_errcode(handle_.handle), sqlite3_errmsg(handle_.handle));
+    statement_.reset();
+    return false;
+  }
+  // Kept for Rerun; the reset ends the read.
+  sqlite3_reset(statement_.get());
+  atEnd_ = true;
   return false;
 }
 
 std::string_view RowCursor::Text(int column) const {
   sqlite3_stmt* st = statement_.get();
-  if (st == nullptr) return {};
+  if (st == nullptr || !onRow_) return {};
   const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
   if (p == nullptr) return {};
   return {p, static_cast<std::size_t>(sqlite3_column_bytes(st, column))};
 }
 
 double RowCursor::Double(int column) const {
-  return statement_ ? sqlite3_column_double(statement_.get(), column) : 0.0;
+  return statement_ && onRow_ ? sqlite3_column_double(statement_.get(), column) : 0.0;
 }
 
 std::int64_t RowCursor::Int(int column) const {
-  return statement_ ? sqlite3_column_int64(statement_.get(), column) : 0;
+  return statement_ && onRow_ ? sqlite3_column_int64(statement_.get(), column) : 0;
 }
 
 bool RowCursor::IsNull(int column) const {
-  return !statement_ || sqlite3_column_type(statement_.get(), column) == SQLITE_NULL;
+  return !statement_ || !onRow_ || sqlite3_column_type(statement_.get(), column) == SQLITE_NULL;
 }

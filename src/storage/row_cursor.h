@@ -24,6 +24,10 @@ class RowCursor {
   // Prepares `sql` with `params` (replacing any statement held). False, with the
   // error record of the database filled, when it cannot be prepared.
   bool Open(std::string_view sql, const std::vector<DbValue>& params = {});
+  // Runs the statement of the last Open again with `params`, without preparing it
+  // anew: for one query repeated with other values. False, with the error record
+  // filled, when no statement is held or the values cannot be bound.
+  bool Rerun(const std::vector<DbValue>& params);
   // Steps to the next row: true on a row; false at the end and on an error, told
   // apart by Failed().
   bool Next();
@@ -43,6 +47,8 @@ class RowCursor {
   CADODataBase& db_;
   CADODataBase::ThreadHandle handle_;
   StatementPtr statement_;
+  bool onRow_ = false;  // the last step gave a row
+  bool atEnd_ = false;  // the rows are all read (until Rerun)
   bool failed_ = false;
   std::string error_;
 };

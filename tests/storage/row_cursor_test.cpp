@@ -4,7 +4,9 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "storage/ado_database.h"
 #include "storage/schema.h"
@@ -57,6 +59,37 @@ TEST_F(RowCursorTest, ReopenReplacesTheStatementOnTheSameHandle) {
     EXPECT_FALSE(cursor.Next());
   }
   EXPECT_EQ(db_.OpenHandleCount(), 1u);
+}
+
+TEST_F(RowCursorTest, RerunStepsTheSameStatementWithNewValues) {
+  RowCursor cursor(db_, "SELECT id FROM T WHERE id >= ? ORDER BY id", {3});
+  ASSERT_TRUE(cursor.Next());
+  EXPECT_EQ(cursor.Int(0), 3);
+  EXPECT_FALSE(cursor.Next());
+  EXPECT_EQ(cursor.Int(0), 0);  // past the end no cell is read
+  EXPECT_EQ(cursor.Text(0), "");
+  // Again from the start with another value, and again half way through a read.
+  ASSERT_TRUE(cursor.Rerun({1}));
+  ASSERT_TRUE(cursor.Next());
+  EXPECT_EQ(cursor.Int(0), 1);
+  ASSERT_TRUE(cursor.Rerun({2}));
+  std::vector<std::int64_t> ids;
+  while (cursor.Next()) ids.push_back(cursor.Int(0));
+  EXPECT_EQ(ids, (std::vector<std::int64_t>{2, 3}));
+  EXPECT_FALSE(cursor.Failed());
+  // A wrong count of values fails and reads nothing.
+  EXPECT_FALSE(cursor.Rerun({}));
+  EXPECT_TRUE(cursor.Failed());
+  EXPECT_FALSE(cursor.Next());
+  ASSERT_TRUE(cursor.Rerun({3}));
+  EXPECT_TRUE(cursor.Next());
+  EXPECT_FALSE(cursor.Next());
+
+  RowCursor none(db_);
+  EXPECT_FALSE(none.Rerun({1}));
+  EXPECT_TRUE(none.Failed());
+  RowCursor broken(db_, "SELECT missing FROM Nowhere");
+  EXPECT_FALSE(broken.Rerun({}));
 }
 
 TEST_F(RowCursorTest, BadStatementOrValueCountFailsApartFromAnEmptyResult) {
