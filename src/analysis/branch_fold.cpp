@@ -31,8 +31,8 @@ void BranchFold::Clear() {
   nextStamp_ = 0;
 }
 
-void BranchFold::AddSeat(const std::string& branch, const std::string& stockName, const std::string& stockCode,
-                         double buy, double sell) {
+void BranchFold::AddSeat(std::string_view branch, std::string_view stockName, std::string_view stockCode, double buy,
+                         double sell) {
   (void)stockCode;  // the same pair on another stock is still the same seat here
   if (branch.empty()) return;
   const double both = buy + sell;
@@ -52,9 +52,9 @@ void BranchFold::AddSeat(const std::string& branch, const std::string& stockName
     row.AverageFunds = row.LargeTradeSum / (row.LargeTradeCount == 0 ? 1 : row.LargeTradeCount);
     row.TotalBuySell = buy + sell;
     row.NetBuy = buy - sell;
-    row.StockNames.push_back(stockName);
+    row.StockNames.emplace_back(stockName);
     stamps_.push_back(nextStamp_++);
-    index_.emplace(branch, rows_.size() - 1);
+    index_.emplace(row.YYBName, rows_.size() - 1);
     return;
   }
   CBranchTotalsRow& row = rows_[found->second];
@@ -71,7 +71,7 @@ void BranchFold::AddSeat(const std::string& branch, const std::string& stockName
   row.TotalBuySell = row.TotalBuy + row.TotalSell;
   row.NetBuy = row.TotalBuy - row.TotalSell;
   row.nCount += 1;
-  if (row.StockNames.empty() || row.StockNames.back() != stockName) row.StockNames.push_back(stockName);
+  if (row.StockNames.empty() || row.StockNames.back() != stockName) row.StockNames.emplace_back(stockName);
   // Moving the row to the end: only the last stamp needs to be the largest.
   if (stamps_[found->second] + 1 != nextStamp_) settled_ = false;
   stamps_[found->second] = nextStamp_++;

@@ -10,10 +10,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "storage/row_records.h"
+#include "storage/text_hash.h"
 
 // buy + sell from which a seat counts as a big listing (in 10,000 yuan).
 inline constexpr double kBigListingAmount = 200.0;
@@ -36,7 +37,7 @@ class BranchFold {
   // exactly this buy and sell pair ignores the seat: a branch standing in both
   // halves of one listing carries the same pair twice and counts once (a pair met
   // again on the next stock counts once as well).
-  void AddSeat(const std::string& branch, const std::string& stockName, const std::string& stockCode, double buy,
+  void AddSeat(std::string_view branch, std::string_view stockName, std::string_view stockCode, double buy,
                double sell);
 
   // The rows in the order of last update (after a sort, in the sorted order, later
@@ -55,7 +56,7 @@ class BranchFold {
 
   mutable std::vector<CBranchTotalsRow> rows_;
   mutable std::vector<std::uint64_t> stamps_;
-  mutable std::unordered_map<std::string, std::size_t> index_;
+  mutable TextMap<std::size_t> index_;
   mutable bool settled_ = true;
   std::uint64_t nextStamp_ = 0;
 };

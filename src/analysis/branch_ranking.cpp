@@ -140,27 +140,36 @@ bool WriteRankingFile(const std::string& bytes) {
   return false;
 }
 
-bool LoadDaySeats(CADODataBase& db, const std::string& day, BranchFold& totals, std::string& error) {
-  RowCursor cursor(db);
-  if (!cursor.Open(kDaySeatsQuery, {day})) {
-    error = cursor.ErrorText();
-    return false;
-  }
-  std::string name, code, branch;
+namespace {
+
+// Folds the rows of an opened day query (name, code, then name/buy/sell per seat).
+bool FoldDaySeats(RowCursor& cursor, BranchFold& totals, std::string& error) {
   while (cursor.Next()) {
-    name.assign(cursor.Text(0));
-    code.assign(cursor.Text(1));
+    const std::string_view name = cursor.Text(0), code = cursor.Text(1);
     for (int seat = 0; seat < 10; ++seat) {
       const int column = 2 + seat * 3;
-      branch.assign(cursor.Text(column));
-      totals.AddSeat(branch, name, code, cursor.Double(column + 1), cursor.Double(column + 2));
+      totals.AddSeat(cursor.Text(column), name, code, cursor.Double(column + 1), cursor.Double(column + 2));
     }
   }
-  if (cursor.Failed()) {
-    error = cursor.ErrorText();
-    return false;
-  }
-  return true;
+  if (!cursor.Failed()) return true;
+  error = cursor.ErrorText();
+  return false;
+}
+
+// Runs the day query for `day` on `cursor`, preparing it on the first day only.
+bool OpenDay(RowCursor& cursor, bool& prepared, const std::string& day, std::string& error) {
+  const bool opened = prepared ? cursor.Rerun({day}) : cursor.Open(kDaySeatsQuery, {day});
+  prepared = prepared || opened;
+  if (!opened) error = cursor.ErrorText();
+  return opened;
+}
+
+}  // namespace
+
+bool LoadDaySeats(CADODataBase& db, const std::string& day, BranchFold& totals, std::string& error) {
+  RowCursor cursor(db);
+  bool prepared = false;
+  return OpenDay(cursor, prepared, day, error) && FoldDaySeats(cursor, totals, error);
 }
 
 BranchRankingResult RankToday(CADODataBase& db, const std::string& today, BranchFold& totals) {
@@ -218,16 +227,13 @@ BranchRankingResult QueryBigBuyers(CADODataBase& db, const std::string& threshol
   RowCursor cursor(db);
   if (!cursor.Open(kBigBuyersQuery, {bound, bound, bound, bound, bound}))
     return Failed(totals, std::move(result), cursor.ErrorText());
-  std::string name, code, branch;
   while (cursor.Next()) {
-    name.assign(cursor.Text(0));
-    code.assign(cursor.Text(1));
+    const std::string_view name = cursor.Text(0), code = cursor.Text(1);
     for (int seat = 0; seat < 5; ++seat) {
       const int column = 2 + seat * 3;
       const double buy = cursor.Double(column + 1);
       if (!(buy > threshold)) continue;
-      branch.assign(cursor.Text(column));
-      totals.AddSeat(branch, name, code, buy, cursor.Double(column + 2));
+      totals.AddSeat(cursor.Text(column), name, code, buy, cursor.Double(column + 2));
     }
   }
   if (cursor.Failed()) return Failed(totals, std::move(result), cursor.ErrorText());
@@ -249,8 +255,11 @@ BranchRankingResult MergeDays(CADODataBase& db, const std::string& today, int da
     return result;
   }
   std::string error;
+  RowCursor cursor(db);
+  bool prepared = false;
   for (const std::string& day : result.walk.days) {
-    if (!LoadDaySeats(db, day, totals, error)) return Failed(totals, std::move(result), std::move(error));
+    if (!OpenDay(cursor, prepared, day, error) || !FoldDaySeats(cursor, totals, error))
+      return Failed(totals, std::move(result), std::move(error));
   }
   Sort(totals, sortMode, result);
   return result;

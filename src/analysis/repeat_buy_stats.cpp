@@ -15,6 +15,7 @@
 #include "storage/ado_database.h"
 #include "storage/gbk_format.h"
 #include "storage/row_cursor.h"
+#include "storage/text_hash.h"
 
 namespace {
 
@@ -69,11 +70,7 @@ struct StockTally {
   ListingPlace last;   // its last listing: where the count left the stock
 };
 
-struct NameHash {
-  using is_transparent = void;
-  std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
-};
-using NameIndex = std::unordered_map<std::string, int, NameHash, std::equal_to<>>;
+using NameIndex = TextMap<int>;
 
 struct StockTallies {
   std::vector<std::string> codes;
@@ -94,19 +91,16 @@ void FailQuery(RepeatBuyStatsResult& result, BranchFold& totals, std::string err
 bool FoldBuyers(CADODataBase& market, const std::vector<std::string>& days, BranchFold& totals,
                 std::string& error) {
   RowCursor cursor(market);
-  std::string name, code, branch;
-  for (const std::string& day : days) {
-    if (!cursor.Open(kDayBuyersQuery, {day})) {
+  for (std::size_t d = 0; d < days.size(); ++d) {
+    if (!(d == 0 ? cursor.Open(kDayBuyersQuery, {days[d]}) : cursor.Rerun({days[d]}))) {
       error = cursor.ErrorText();
       return false;
     }
     while (cursor.Next()) {
-      name.assign(cursor.Text(0));
-      code.assign(cursor.Text(1));
+      const std::string_view name = cursor.Text(0), code = cursor.Text(1);
       for (int seat = 0; seat < 5; ++seat) {
         const int column = 2 + seat * 3;
-        branch.assign(cursor.Text(column));
-        totals.AddSeat(branch, name, code, cursor.Double(column + 1), cursor.Double(column + 2));
+        totals.AddSeat(cursor.Text(column), name, code, cursor.Double(column + 1), cursor.Double(column + 2));
       }
     }
     if (cursor.Failed()) {

@@ -68,10 +68,11 @@ void StockActivityFold::Clear() {
   nextStamp_ = 0;
 }
 
-void StockActivityFold::AddStockListing(const std::string& stockName, const std::string& stockCode, double buy,
+void StockActivityFold::AddStockListing(std::string_view stockName, std::string_view stockCode, double buy,
                                         double sell) {
-  const auto [it, inserted] = index_.try_emplace(stockCode, rows_.size());
-  if (inserted) {
+  const auto it = index_.find(stockCode);
+  if (it == index_.end()) {
+    index_.emplace(std::string(stockCode), rows_.size());
     CStockDayRow row;
     row.StockName = stockName;
     row.StockCode = stockCode;
@@ -110,27 +111,31 @@ void SortStockActivity(std::vector<CStockDayRow>& rows, int column) {
                    [column](const CStockDayRow& a, const CStockDayRow& b) { return Key(a, column) > Key(b, column); });
 }
 
+namespace {
+
+// Folds the rows of an opened day query (name, code, ten buy amounts, ten sell amounts).
+bool FoldDayStocks(RowCursor& cursor, StockActivityFold& fold, std::string& error) {
+  while (cursor.Next()) {
+    double buy = cursor.Double(2);
+    for (int c = 3; c < 12; ++c) buy += cursor.Double(c);
+    double sell = cursor.Double(12);
+    for (int c = 13; c < 22; ++c) sell += cursor.Double(c);
+    fold.AddStockListing(cursor.Text(0), cursor.Text(1), buy, sell);
+  }
+  if (!cursor.Failed()) return true;
+  error = cursor.ErrorText();
+  return false;
+}
+
+}  // namespace
+
 bool LoadDayStocks(CADODataBase& db, const std::string& day, StockActivityFold& fold, std::string& error) {
   RowCursor cursor(db);
   if (!cursor.Open(kDayStocksQuery, {day})) {
     error = cursor.ErrorText();
     return false;
   }
-  std::string name, code;
-  while (cursor.Next()) {
-    name.assign(cursor.Text(0));
-    code.assign(cursor.Text(1));
-    double buy = cursor.Double(2);
-    for (int c = 3; c < 12; ++c) buy += cursor.Double(c);
-    double sell = cursor.Double(12);
-    for (int c = 13; c < 22; ++c) sell += cursor.Double(c);
-    fold.AddStockListing(name, code, buy, sell);
-  }
-  if (cursor.Failed()) {
-    error = cursor.ErrorText();
-    return false;
-  }
-  return true;
+  return FoldDayStocks(cursor, fold, error);
 }
 
 StockRankingResult RankStockActivity(CADODataBase& db, const std::string& today, int days) {
@@ -146,8 +151,12 @@ StockRankingResult RankStockActivity(CADODataBase& db, const std::string& today,
     return result;
   }
   StockActivityFold fold;
-  for (const std::string& day : result.walk.days) {
-    if (!LoadDayStocks(db, day, fold, result.error)) {
+  RowCursor cursor(db);
+  for (std::size_t d = 0; d < result.walk.days.size(); ++d) {
+    const std::string& day = result.walk.days[d];
+    const bool opened = d == 0 ? cursor.Open(kDayStocksQuery, {day}) : cursor.Rerun({day});
+    if (!opened) result.error = cursor.ErrorText();
+    if (!opened || !FoldDayStocks(cursor, fold, result.error)) {
       result.status = StockRankingStatus::QueryFailed;
       return result;
     }

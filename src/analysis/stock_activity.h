@@ -14,13 +14,14 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "analysis/trading_day_walk.h"
 #include "platform/gdi_types.h"
 #include "platform/win_types.h"
 #include "storage/row_records.h"
+#include "storage/text_hash.h"
 
 class CADODataBase;
 
@@ -69,7 +70,7 @@ class StockActivityFold {
   void Clear();
   // One listing: buy and sell are its ten seats' sums. The code's row gains the
   // amounts and one listing and moves to the end; a new code is appended.
-  void AddStockListing(const std::string& stockName, const std::string& stockCode, double buy, double sell);
+  void AddStockListing(std::string_view stockName, std::string_view stockCode, double buy, double sell);
   // The rows in the order of last update.
   std::vector<CStockDayRow> Rows() const;
   std::size_t size() const { return rows_.size(); }
@@ -77,7 +78,7 @@ class StockActivityFold {
  private:
   std::vector<CStockDayRow> rows_;
   std::vector<std::uint64_t> stamps_;
-  std::unordered_map<std::string, std::size_t> index_;
+  TextMap<std::size_t> index_;
   std::uint64_t nextStamp_ = 0;
 };
 

@@ -13,6 +13,7 @@
 #include "storage/day_range.h"
 #include "storage/gbk_format.h"
 #include "storage/row_cursor.h"
+#include "storage/text_hash.h"
 #include "views/branch_marks.h"
 
 const std::array<const char*, kSustainedChoiceCount> kSustainedChoiceTexts = {"2 日", "3 日", "4 日", "5 日",
@@ -45,13 +46,6 @@ std::string OlderListingsQuery(bool limited) {
   return sql;
 }
 
-struct StringHash {
-  using is_transparent = void;
-  std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-};
-template <typename Value>
-using StringMap = std::unordered_map<std::string, Value, StringHash, std::equal_to<>>;
-
 // Branch names, each kept once and known by a number.
 class NameTable {
  public:
@@ -68,7 +62,7 @@ class NameTable {
   std::size_t size() const { return names_.size(); }
 
  private:
-  StringMap<int> ids_;
+  TextMap<int> ids_;
   std::vector<std::string> names_;
 };
 
@@ -109,7 +103,7 @@ class WindowListings {
 
   // Reads the window for the stocks counted at least twice (only `onlyCode` if given).
   bool Read(const std::optional<std::string>& onlyCode) {
-    StringMap<std::size_t> wanted;
+    TextMap<std::size_t> wanted;
     for (std::size_t i = 0; i < stocks_.size(); ++i) {
       const CStockDayRow& stock = stocks_[i];
       if (stock.nCount < 2 || (onlyCode && stock.StockCode != *onlyCode)) continue;

@@ -28,6 +28,7 @@
 #include "charting/data_cfg.h"
 #include "platform/win_types.h"
 #include "storage/row_records.h"
+#include "storage/text_hash.h"
 
 class CADODataBase;
 class CSeriesWriter;
@@ -103,11 +104,7 @@ class SeatNameTable {
   std::size_t Size() const { return names_.size(); }
 
  private:
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-  };
-  std::unordered_map<std::string, std::int32_t, Hash, std::equal_to<>> ids_;
+  TextMap<std::int32_t> ids_;
   std::vector<std::string> names_;
 };
 
