@@ -26,7 +26,7 @@ double SortKey(const CBranchTotalsRow& row, int mode) {
 void BranchFold::Clear() {
   rows_.clear();
   stamps_.clear();
-  index_.clear();
+  index_.Clear();
   settled_ = true;
   nextStamp_ = 0;
 }
@@ -36,8 +36,8 @@ void BranchFold::AddSeat(std::string_view branch, std::string_view stockName, st
   (void)stockCode;  // the same pair on another stock is still the same seat here
   if (branch.empty()) return;
   const double both = buy + sell;
-  const auto found = index_.find(branch);
-  if (found == index_.end()) {
+  const auto [found, added] = index_.Emplace(branch, static_cast<std::uint32_t>(rows_.size()));
+  if (added) {
     CBranchTotalsRow& row = rows_.emplace_back();
     row.YYBName = branch;
     row.nCount = 1;
@@ -54,10 +54,9 @@ void BranchFold::AddSeat(std::string_view branch, std::string_view stockName, st
     row.NetBuy = buy - sell;
     row.StockNames.emplace_back(stockName);
     stamps_.push_back(nextStamp_++);
-    index_.emplace(row.YYBName, rows_.size() - 1);
     return;
   }
-  CBranchTotalsRow& row = rows_[found->second];
+  CBranchTotalsRow& row = rows_[*found];
   if (row.LastBuy == buy && row.LastSell == sell) return;
   row.TotalBuy += buy;
   row.TotalSell += sell;
@@ -73,8 +72,8 @@ void BranchFold::AddSeat(std::string_view branch, std::string_view stockName, st
   row.nCount += 1;
   if (row.StockNames.empty() || row.StockNames.back() != stockName) row.StockNames.emplace_back(stockName);
   // Moving the row to the end: only the last stamp needs to be the largest.
-  if (stamps_[found->second] + 1 != nextStamp_) settled_ = false;
-  stamps_[found->second] = nextStamp_++;
+  if (stamps_[*found] + 1 != nextStamp_) settled_ = false;
+  stamps_[*found] = nextStamp_++;
 }
 
 void BranchFold::Settle() const {
@@ -90,7 +89,7 @@ void BranchFold::Settle() const {
   stamps.reserve(order.size());
   for (std::size_t i : order) stamps.push_back(stamps_[i]);
   stamps_ = std::move(stamps);
-  for (std::size_t i = 0; i < rows_.size(); ++i) index_[rows_[i].YYBName] = i;
+  for (std::size_t i = 0; i < rows_.size(); ++i) *index_.Find(rows_[i].YYBName) = static_cast<std::uint32_t>(i);
   settled_ = true;
 }
 
@@ -100,8 +99,8 @@ const std::vector<CBranchTotalsRow>& BranchFold::Rows() const {
 }
 
 const CBranchTotalsRow* BranchFold::Find(const std::string& branch) const {
-  const auto found = index_.find(branch);
-  return found == index_.end() ? nullptr : &rows_[found->second];
+  const std::uint32_t* found = index_.Find(branch);
+  return found == nullptr ? nullptr : &rows_[*found];
 }
 
 void BranchFold::SortBranches(int mode) {
@@ -113,7 +112,7 @@ void BranchFold::SortBranches(int mode) {
   // The sorted order is the new order of last update.
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     stamps_[i] = i;
-    index_[rows_[i].YYBName] = i;
+    *index_.Find(rows_[i].YYBName) = static_cast<std::uint32_t>(i);
   }
   nextStamp_ = rows_.size();
 }

@@ -56,7 +56,7 @@ class BranchFold {
 
   mutable std::vector<CBranchTotalsRow> rows_;
   mutable std::vector<std::uint64_t> stamps_;
-  mutable TextMap<std::size_t> index_;
+  mutable TextIndex index_;  // name -> row
   mutable bool settled_ = true;
   std::uint64_t nextStamp_ = 0;
 };
