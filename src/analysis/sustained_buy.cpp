@@ -99,7 +99,7 @@ SustainedList<Row> Failed(std::string error) {
 class WindowListings {
  public:
   WindowListings(CADODataBase& db, const std::vector<CStockDayRow>& stocks, std::string windowStart)
-      : db_(db), stocks_(stocks), windowStart_(std::move(windowStart)) {}
+      : db_(db), stocks_(stocks), windowStart_(std::move(windowStart)), newestOlder_(db), older_(db) {}
 
   // Reads the window for the stocks counted at least twice (only `onlyCode` if given).
   bool Read(const std::optional<std::string>& onlyCode) {
@@ -134,11 +134,12 @@ class WindowListings {
     }
     const int missing = k - static_cast<int>(out.size());
     if (missing <= 0) return true;
-    older_.clear();
-    RowCursor cursor(db_, OlderListingsQuery(true), {stocks_[stock].StockCode, windowStart_, missing});
-    while (cursor.Next()) older_.push_back(ReadListing(cursor, names_));
+    olderListings_.clear();
+    RowCursor& cursor = newestOlder_;
+    if (!Run(cursor, OlderListingsQuery(true), {stocks_[stock].StockCode, windowStart_, missing})) return false;
+    while (cursor.Next()) olderListings_.push_back(ReadListing(cursor, names_));
     if (!Check(cursor)) return false;
-    for (const Listing& listing : older_) out.push_back(&listing);
+    for (const Listing& listing : olderListings_) out.push_back(&listing);
     return true;
   }
 
@@ -155,11 +156,14 @@ class WindowListings {
       }
     }
     if (taken >= m) return true;
-    RowCursor cursor(db_, OlderListingsQuery(false), {stocks_[stock].StockCode, windowStart_});
+    RowCursor& cursor = older_;
+    if (!Run(cursor, OlderListingsQuery(false), {stocks_[stock].StockCode, windowStart_})) return false;
+    const std::string& name = names_.Name(branch);
     while (taken < m && cursor.Next()) {
-      const Listing listing = ReadListing(cursor, names_);
-      if (!HoldsSeat(listing, branch)) continue;
-      take(listing);
+      bool holds = false;
+      for (int s = 0; s < kSeatCount && !holds; ++s) holds = cursor.Text(kNameColumn + s) == name;
+      if (!holds) continue;
+      take(ReadListing(cursor, names_));
       ++taken;
     }
     return Check(cursor);
@@ -168,6 +172,13 @@ class WindowListings {
  private:
   static bool HoldsSeat(const Listing& listing, int branch) {
     return std::find(listing.seats.begin(), listing.seats.end(), branch) != listing.seats.end();
+  }
+  // Runs `sql` on `cursor`, prepared on its first use only.
+  bool Run(RowCursor& cursor, const std::string& sql, const std::vector<DbValue>& params) {
+    bool& prepared = &cursor == &older_ ? olderPrepared_ : newestOlderPrepared_;
+    const bool opened = prepared ? cursor.Rerun(params) : cursor.Open(sql, params);
+    prepared = prepared || opened;
+    return Check(cursor) && opened;
   }
   bool Check(const RowCursor& cursor) {
     if (!cursor.Failed()) return true;
@@ -180,7 +191,12 @@ class WindowListings {
   std::string windowStart_;
   NameTable names_;
   std::vector<std::vector<Listing>> listings_;
-  std::vector<Listing> older_;
+  // The reads past the window: the newest listings missing, and a branch's listings.
+  RowCursor newestOlder_;
+  RowCursor older_;
+  bool newestOlderPrepared_ = false;
+  bool olderPrepared_ = false;
+  std::vector<Listing> olderListings_;
   std::string error_;
 };
 
