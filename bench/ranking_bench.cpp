@@ -184,6 +184,7 @@ void RunRankingBench() {
     const std::vector<CStockDayRow> counted = count.rows;
     const std::string windowStart = CountedWindowStart(today, count.walk.dayOffset);
     std::size_t stocks = 0, listings = 0;
+    if (std::getenv("FILL_ONLY")) { std::fprintf(stderr, "go\n"); for (int i = 0; i < 2000; ++i) { std::vector<CStockDayRow> rows = counted; FillSustainedBranchList(g_ADODatabase, g_ADODatabase_Custom, rows, windowStart, std::nullopt, today); } std::exit(0); }
     const double scan = MedianOf([&] {
       std::vector<CStockDayRow> rows = counted;
       stocks = ScanSustainedStocks(g_ADODatabase, rows, windowStart).rows.size();

@@ -38,7 +38,12 @@ constexpr int kNameColumn = 3;
 constexpr int kBuyColumn = kNameColumn + kSeatCount;
 constexpr int kSellColumn = kBuyColumn + kSeatCount;
 
-std::string WindowQuery() { return std::string(kListingColumns) + "WHERE SB_Date >= ? ORDER BY SB_Date DESC, rowid"; }
+// The index's own order, newest day first and the rows of a day backwards: the rows of
+// each day are turned round after the read (a sort by rowid within the day would copy
+// every row through a sorter).
+std::string WindowQuery() {
+  return std::string(kListingColumns) + "WHERE SB_Date >= ? ORDER BY SB_Date DESC, rowid DESC";
+}
 // A stock's listings older than the window, through the code's index.
 std::string OlderListingsQuery(bool limited) {
   std::string sql = std::string(kListingColumns) + "WHERE StockCode = ? AND SB_Date < ? ORDER BY SB_Date DESC, rowid";
@@ -52,17 +57,15 @@ class NameTable {
   static constexpr int kNone = -1;  // an empty seat
   int Id(std::string_view name) {
     if (name.empty()) return kNone;
-    if (const auto it = ids_.find(name); it != ids_.end()) return it->second;
-    const int id = static_cast<int>(names_.size());
-    names_.emplace_back(name);
-    ids_.emplace(names_.back(), id);
-    return id;
+    const auto [id, added] = ids_.Emplace(name, static_cast<std::uint32_t>(names_.size()));
+    if (added) names_.emplace_back(name);
+    return static_cast<int>(*id);
   }
   const std::string& Name(int id) const { return names_[static_cast<std::size_t>(id)]; }
   std::size_t size() const { return names_.size(); }
 
  private:
-  TextMap<int> ids_;
+  TextIndex ids_;
   std::vector<std::string> names_;
 };
 
@@ -111,13 +114,24 @@ class WindowListings {
     }
     listings_.assign(stocks_.size(), {});
     if (wanted.empty()) return true;
+    // A stock's listings in the window are about its count.
+    for (const auto& [code, i] : wanted) listings_[i].reserve(static_cast<std::size_t>(stocks_[i].nCount));
     RowCursor cursor(db_, WindowQuery(), {windowStart_});
     while (cursor.Next()) {
       const auto it = wanted.find(cursor.Text(0));
       if (it == wanted.end()) continue;
       listings_[it->second].push_back(ReadListing(cursor, names_));
     }
-    return Check(cursor);
+    if (!Check(cursor)) return false;
+    // Each stock's listings of one day, newest day first, into rowid order.
+    for (std::vector<Listing>& listings : listings_) {
+      for (auto day = listings.begin(); day != listings.end();) {
+        const auto next = std::find_if(day, listings.end(), [&](const Listing& l) { return l.date != day->date; });
+        std::reverse(day, next);
+        day = next;
+      }
+    }
+    return true;
   }
 
   const std::vector<Listing>& Of(std::size_t stock) const { return listings_[stock]; }
