@@ -65,15 +65,14 @@ struct StockTally {
   int branch = 0;
   int code = 0;        // into the codes met
   int count = 0;
-  std::string name;    // the name of its first listing in the search's order
+  int name = 0;        // into the names met: its first listing's in the search's order
   ListingPlace first;  // its first listing in that order
   ListingPlace last;   // its last listing: where the count left the stock
 };
 
-using NameIndex = TextMap<int>;
-
 struct StockTallies {
   std::vector<std::string> codes;
+  std::vector<std::string> names;
   std::vector<StockTally> tallies;  // in no particular order
 };
 
@@ -114,19 +113,19 @@ bool FoldBuyers(CADODataBase& market, const std::vector<std::string>& days, Bran
 // Counts, in one pass over every listing, the stocks of each of `branches`.
 bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches, StockTallies& out,
                  std::string& error) {
-  NameIndex dayRanks;
+  TextIndex dayRanks;
   {
     RowCursor days(market, kStoredDaysQuery);
-    while (days.Next()) dayRanks.emplace(std::string(days.Text(0)), static_cast<int>(dayRanks.size()));
+    while (days.Next()) dayRanks.Emplace(days.Text(0), static_cast<std::uint32_t>(dayRanks.size()));
     if (days.Failed()) {
       error = days.ErrorText();
       return false;
     }
   }
-  NameIndex branchIndex;
-  branchIndex.reserve(branches.size() * 2);
-  for (std::size_t i = 0; i < branches.size(); ++i) branchIndex.emplace(branches[i], static_cast<int>(i));
-  NameIndex codeIndex;
+  TextIndex branchIndex;
+  for (std::size_t i = 0; i < branches.size(); ++i) branchIndex.Emplace(branches[i], static_cast<std::uint32_t>(i));
+  TextIndex codeIndex;
+  TextIndex nameIndex;
   // Per code met, the tally of each branch (-1: none yet). A table rather than a hash
   // of (branch, code): there are hundreds of thousands of pairs.
   std::vector<std::vector<int>> tallyOf;
@@ -145,11 +144,12 @@ bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches,
     for (int seat = 0; seat < 10; ++seat) {
       const std::string_view seatName = cursor.Text(kFirstSeatColumn + seat);
       if (seatName.empty()) continue;
-      const auto found = branchIndex.find(seatName);
-      if (found == branchIndex.end()) continue;
+      const std::uint32_t* found = branchIndex.Find(seatName);
+      if (found == nullptr) continue;
+      const int branch = static_cast<int>(*found);
       // A listing counts once for a branch however many of its seats the branch holds.
-      if (std::find(met.begin(), met.begin() + metCount, found->second) != met.begin() + metCount) continue;
-      met[metCount++] = found->second;
+      if (std::find(met.begin(), met.begin() + metCount, branch) != met.begin() + metCount) continue;
+      met[metCount++] = branch;
     }
     if (metCount == 0) continue;
 
@@ -158,30 +158,38 @@ bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches,
     if (!cursor.IsNull(1)) {
       const std::string_view day = cursor.Text(1);
       if (!lastDayKnown || day != lastDay) {
-        const auto rank = dayRanks.find(day);
+        const std::uint32_t* rank = dayRanks.Find(day);
         lastDay.assign(day);
-        lastDayRank = rank == dayRanks.end() ? kNoDayRank : rank->second;
+        lastDayRank = rank == nullptr ? kNoDayRank : static_cast<int>(*rank);
         lastDayKnown = true;
       }
       place.dayRank = lastDayRank;
     }
-    const std::string_view codeText = cursor.Text(2);
-    auto code = codeIndex.find(codeText);
-    if (code == codeIndex.end()) {
-      code = codeIndex.emplace(std::string(codeText), static_cast<int>(out.codes.size())).first;
-      out.codes.emplace_back(codeText);
+    const auto [code, newCode] = codeIndex.Emplace(cursor.Text(2), static_cast<std::uint32_t>(out.codes.size()));
+    if (newCode) {
+      out.codes.emplace_back(cursor.Text(2));
       tallyOf.emplace_back(branches.size(), -1);
     }
-    std::vector<int>& tallyOfCode = tallyOf[static_cast<std::size_t>(code->second)];
+    std::vector<int>& tallyOfCode = tallyOf[*code];
+    // The row's name, looked up only when a tally takes it.
+    int rowName = -1;
+    const auto nameOfRow = [&] {
+      if (rowName < 0) {
+        const auto [id, added] = nameIndex.Emplace(cursor.Text(3), static_cast<std::uint32_t>(out.names.size()));
+        if (added) out.names.emplace_back(cursor.Text(3));
+        rowName = static_cast<int>(*id);
+      }
+      return rowName;
+    };
     for (int i = 0; i < metCount; ++i) {
       int& slot = tallyOfCode[static_cast<std::size_t>(met[i])];
       if (slot < 0) {
         slot = static_cast<int>(out.tallies.size());
         StockTally& fresh = out.tallies.emplace_back();
         fresh.branch = met[i];
-        fresh.code = code->second;
+        fresh.code = static_cast<int>(*code);
         fresh.count = 1;
-        fresh.name.assign(cursor.Text(3));
+        fresh.name = nameOfRow();
         fresh.first = fresh.last = place;
         continue;
       }
@@ -189,7 +197,7 @@ bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches,
       ++stock.count;
       if (ComesBefore(place, stock.first)) {
         stock.first = place;
-        stock.name.assign(cursor.Text(3));
+        stock.name = nameOfRow();
       } else if (ComesBefore(stock.last, place)) {
         stock.last = place;
       }
@@ -305,7 +313,8 @@ RepeatBuyStatsResult RunRepeatBuyStats(CADODataBase& market, const std::string& 
       if (tally.count < 2) break;
       ++repeats;
       if (tally.count >= kRepeatBuyListCount) {
-        RepeatBuyListRow row{++number, branches[b], tally.name, tallies.codes[tally.code], tally.count};
+        RepeatBuyListRow row{++number, branches[b], tallies.names[static_cast<std::size_t>(tally.name)],
+                             tallies.codes[static_cast<std::size_t>(tally.code)], tally.count};
         result.trace += FormatRepeatBuyTraceLine(row);
         result.rows.push_back(std::move(row));
       }
