@@ -4,7 +4,7 @@
 //  (a) the plain day-by-day computation the pages once spread over timer ticks;
 //  (b) one raw statement over the rows the ranking needs, every row stepped and every
 //      column read, nothing folded.
-// f and b are medians of five; the slow plain forms run once. Each ranking prints f,
+// f and b are medians of at least five runs; the slow plain forms run once. Each ranking prints f,
 // a, b, f/b and a/f. `--full` runs the repeat-buy statistics' full-scan form for
 // every branch instead of scaling a sample.
 
@@ -47,13 +47,17 @@ double Median(std::vector<double> values) {
   return values.empty() ? 0 : values[values.size() / 2];
 }
 
+// The median of at least kRuns timed runs after a warm one; quick rankings run for a
+// quarter of a second at least, so that a single slow run moves nothing.
 double MedianOf(const std::function<void()>& run) {
   run();  // warm
   std::vector<double> seconds;
-  for (int i = 0; i < kRuns; ++i) {
+  double spent = 0;
+  while (seconds.size() < static_cast<std::size_t>(kRuns) || (spent < 0.25 && seconds.size() < 101)) {
     const auto start = std::chrono::steady_clock::now();
     run();
     seconds.push_back(SecondsSince(start));
+    spent += seconds.back();
   }
   return Median(seconds);
 }
@@ -184,7 +188,6 @@ void RunRankingBench() {
     const std::vector<CStockDayRow> counted = count.rows;
     const std::string windowStart = CountedWindowStart(today, count.walk.dayOffset);
     std::size_t stocks = 0, listings = 0;
-    if (std::getenv("FILL_ONLY")) { std::fprintf(stderr, "go\n"); for (int i = 0; i < 2000; ++i) { std::vector<CStockDayRow> rows = counted; FillSustainedBranchList(g_ADODatabase, g_ADODatabase_Custom, rows, windowStart, std::nullopt, today); } std::exit(0); }
     const double scan = MedianOf([&] {
       std::vector<CStockDayRow> rows = counted;
       stocks = ScanSustainedStocks(g_ADODatabase, rows, windowStart).rows.size();

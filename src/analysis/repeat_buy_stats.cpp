@@ -73,7 +73,9 @@ struct StockTally {
 struct StockTallies {
   std::vector<std::string> codes;
   std::vector<std::string> names;
-  std::vector<StockTally> tallies;  // in no particular order
+  // Grouped by branch: branch b's are tallies[starts[b]] .. tallies[starts[b + 1]).
+  std::vector<StockTally> tallies;
+  std::vector<std::size_t> starts;
 };
 
 void FailQuery(RepeatBuyStatsResult& result, BranchFold& totals, std::string error) {
@@ -126,9 +128,15 @@ bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches,
   for (std::size_t i = 0; i < branches.size(); ++i) branchIndex.Emplace(branches[i], static_cast<std::uint32_t>(i));
   TextIndex codeIndex;
   TextIndex nameIndex;
-  // Per code met, the tally of each branch (-1: none yet). A table rather than a hash
-  // of (branch, code): there are hundreds of thousands of pairs.
-  std::vector<std::vector<int>> tallyOf;
+  // The rows that hold a branch examined, in pass order, and per branch the rows it
+  // holds as (code << 32 | row). Appending to a few thousand lists keeps the pass in
+  // cache; the pairs are put together per branch afterwards.
+  struct RowMet {
+    ListingPlace place;
+    int name = 0;
+  };
+  std::vector<RowMet> rowsMet;
+  std::vector<std::vector<std::uint64_t>> rowsOf(branches.size());
 
   RowCursor cursor(market);
   if (!cursor.Open(kAllSeatsQuery)) {
@@ -153,8 +161,8 @@ bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches,
     }
     if (metCount == 0) continue;
 
-    ListingPlace place;
-    place.rowid = cursor.Int(0);
+    RowMet& row = rowsMet.emplace_back();
+    row.place.rowid = cursor.Int(0);
     if (!cursor.IsNull(1)) {
       const std::string_view day = cursor.Text(1);
       if (!lastDayKnown || day != lastDay) {
@@ -163,71 +171,62 @@ bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches,
         lastDayRank = rank == nullptr ? kNoDayRank : static_cast<int>(*rank);
         lastDayKnown = true;
       }
-      place.dayRank = lastDayRank;
+      row.place.dayRank = lastDayRank;
     }
     const auto [code, newCode] = codeIndex.Emplace(cursor.Text(2), static_cast<std::uint32_t>(out.codes.size()));
-    if (newCode) {
-      out.codes.emplace_back(cursor.Text(2));
-      tallyOf.emplace_back(branches.size(), -1);
-    }
-    std::vector<int>& tallyOfCode = tallyOf[*code];
-    // The row's name, looked up only when a tally takes it.
-    int rowName = -1;
-    const auto nameOfRow = [&] {
-      if (rowName < 0) {
-        const auto [id, added] = nameIndex.Emplace(cursor.Text(3), static_cast<std::uint32_t>(out.names.size()));
-        if (added) out.names.emplace_back(cursor.Text(3));
-        rowName = static_cast<int>(*id);
-      }
-      return rowName;
-    };
-    for (int i = 0; i < metCount; ++i) {
-      int& slot = tallyOfCode[static_cast<std::size_t>(met[i])];
-      if (slot < 0) {
-        slot = static_cast<int>(out.tallies.size());
-        StockTally& fresh = out.tallies.emplace_back();
-        fresh.branch = met[i];
-        fresh.code = static_cast<int>(*code);
-        fresh.count = 1;
-        fresh.name = nameOfRow();
-        fresh.first = fresh.last = place;
-        continue;
-      }
-      StockTally& stock = out.tallies[static_cast<std::size_t>(slot)];
-      ++stock.count;
-      if (ComesBefore(place, stock.first)) {
-        stock.first = place;
-        stock.name = nameOfRow();
-      } else if (ComesBefore(stock.last, place)) {
-        stock.last = place;
-      }
-    }
+    if (newCode) out.codes.emplace_back(cursor.Text(2));
+    const auto [name, newName] = nameIndex.Emplace(cursor.Text(3), static_cast<std::uint32_t>(out.names.size()));
+    if (newName) out.names.emplace_back(cursor.Text(3));
+    row.name = static_cast<int>(*name);
+    const std::uint64_t pair = (static_cast<std::uint64_t>(*code) << 32) | (rowsMet.size() - 1);
+    for (int i = 0; i < metCount; ++i) rowsOf[static_cast<std::size_t>(met[i])].push_back(pair);
   }
   if (cursor.Failed()) {
     error = cursor.ErrorText();
     return false;
   }
+
+  // Per branch, its rows by code: each run of one code is one stock's tally.
+  out.starts.assign(branches.size() + 1, 0);
+  for (std::size_t b = 0; b < branches.size(); ++b) {
+    std::vector<std::uint64_t>& pairs = rowsOf[b];
+    std::sort(pairs.begin(), pairs.end());
+    for (std::size_t i = 0; i < pairs.size();) {
+      const std::uint64_t code = pairs[i] >> 32;
+      StockTally& tally = out.tallies.emplace_back();
+      tally.branch = static_cast<int>(b);
+      tally.code = static_cast<int>(code);
+      const RowMet& firstRow = rowsMet[static_cast<std::uint32_t>(pairs[i])];
+      tally.first = tally.last = firstRow.place;
+      tally.name = firstRow.name;
+      for (; i < pairs.size() && pairs[i] >> 32 == code; ++i) {
+        const RowMet& row = rowsMet[static_cast<std::uint32_t>(pairs[i])];
+        ++tally.count;
+        if (ComesBefore(row.place, tally.first)) {
+          tally.first = row.place;
+          tally.name = row.name;
+        } else if (ComesBefore(tally.last, row.place)) {
+          tally.last = row.place;
+        }
+      }
+    }
+    out.starts[b + 1] = out.tallies.size();
+    std::vector<std::uint64_t>().swap(pairs);
+  }
   return true;
 }
 
-// The tallies grouped by branch, each branch's stocks in the order the count list has
-// after the search and the sort: descending by count, equal counts in the order their
-// last listings were counted. `starts[b]` .. `starts[b + 1]` are branch b's.
-std::vector<const StockTally*> SortedStocks(const StockTallies& tallies, std::size_t branchCount,
-                                            std::vector<std::size_t>& starts) {
-  starts.assign(branchCount + 1, 0);
-  for (const StockTally& t : tallies.tallies) ++starts[t.branch + 1];
-  for (std::size_t b = 0; b < branchCount; ++b) starts[b + 1] += starts[b];
-  std::vector<const StockTally*> sorted(tallies.tallies.size());
-  std::vector<std::size_t> next(starts.begin(), starts.end() - 1);
-  for (const StockTally& t : tallies.tallies) sorted[next[t.branch]++] = &t;
-  for (std::size_t b = 0; b < branchCount; ++b) {
-    std::sort(sorted.begin() + starts[b], sorted.begin() + starts[b + 1], [](const StockTally* x, const StockTally* y) {
-      if (x->count != y->count) return x->count > y->count;
-      return ComesBefore(x->last, y->last);
-    });
+// Each branch's stocks in the order the count list has after the search and the sort:
+// descending by count, equal counts in the order their last listings were counted.
+void SortStocks(StockTallies& tallies) {
+  for (std::size_t b = 0; b + 1 < tallies.starts.size(); ++b) {
+    std::sort(tallies.tallies.begin() + static_cast<std::ptrdiff_t>(tallies.starts[b]),
+              tallies.tallies.begin() + static_cast<std::ptrdiff_t>(tallies.starts[b + 1]),
+              [](const StockTally& x, const StockTally& y) {
+                if (x.count != y.count) return x.count > y.count;
+                return ComesBefore(x.last, y.last);
+              });
   }
-  return sorted;
 }
 
 }  // namespace
@@ -301,15 +300,15 @@ RepeatBuyStatsResult RunRepeatBuyStats(CADODataBase& market, const std::string& 
     FailQuery(result, totals, std::move(error));
     return result;
   }
-  std::vector<std::size_t> starts;
-  const std::vector<const StockTally*> sorted = SortedStocks(tallies, branches.size(), starts);
+  SortStocks(tallies);
+  const std::vector<std::size_t>& starts = tallies.starts;
 
   int number = 0;
   result.saved.reserve(branches.size());
   for (std::size_t b = 0; b < branches.size(); ++b) {
     int repeats = 0;
     for (std::size_t i = starts[b]; i < starts[b + 1]; ++i) {
-      const StockTally& tally = *sorted[i];
+      const StockTally& tally = tallies.tallies[i];
       if (tally.count < 2) break;
       ++repeats;
       if (tally.count >= kRepeatBuyListCount) {

@@ -79,7 +79,9 @@ bool RowCursor::Next() {
 std::string_view RowCursor::Text(int column) const {
   sqlite3_stmt* st = statement_.get();
   if (st == nullptr || !onRow_) return {};
-  const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
+  // The bytes as stored (the files are UTF-8): sqlite3_column_text would copy each
+  // text to end it with a NUL, which a view does not need.
+  const auto* p = static_cast<const char*>(sqlite3_column_blob(st, column));
   if (p == nullptr) return {};
   return {p, static_cast<std::size_t>(sqlite3_column_bytes(st, column))};
 }
