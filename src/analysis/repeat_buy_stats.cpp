@@ -186,46 +186,55 @@ bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches,
     return false;
   }
 
-  // Per branch, its rows by code: each run of one code is one stock's tally.
+  // Per branch, one tally per code it was met on, in the order first met. The table
+  // from code to tally is reused from branch to branch and stays in cache.
   out.starts.assign(branches.size() + 1, 0);
+  std::vector<int> tallyOfCode(out.codes.size(), -1);
   for (std::size_t b = 0; b < branches.size(); ++b) {
-    std::vector<std::uint64_t>& pairs = rowsOf[b];
-    std::sort(pairs.begin(), pairs.end());
-    for (std::size_t i = 0; i < pairs.size();) {
-      const std::uint64_t code = pairs[i] >> 32;
-      StockTally& tally = out.tallies.emplace_back();
-      tally.branch = static_cast<int>(b);
-      tally.code = static_cast<int>(code);
-      const RowMet& firstRow = rowsMet[static_cast<std::uint32_t>(pairs[i])];
-      tally.first = tally.last = firstRow.place;
-      tally.name = firstRow.name;
-      for (; i < pairs.size() && pairs[i] >> 32 == code; ++i) {
-        const RowMet& row = rowsMet[static_cast<std::uint32_t>(pairs[i])];
-        ++tally.count;
-        if (ComesBefore(row.place, tally.first)) {
-          tally.first = row.place;
-          tally.name = row.name;
-        } else if (ComesBefore(tally.last, row.place)) {
-          tally.last = row.place;
-        }
+    const std::size_t begin = out.tallies.size();
+    for (const std::uint64_t pair : rowsOf[b]) {
+      const std::size_t code = static_cast<std::size_t>(pair >> 32);
+      const RowMet& row = rowsMet[static_cast<std::uint32_t>(pair)];
+      int& slot = tallyOfCode[code];
+      if (slot < 0) {
+        slot = static_cast<int>(out.tallies.size());
+        StockTally& fresh = out.tallies.emplace_back();
+        fresh.branch = static_cast<int>(b);
+        fresh.code = static_cast<int>(code);
+        fresh.count = 1;
+        fresh.first = fresh.last = row.place;
+        fresh.name = row.name;
+        continue;
+      }
+      StockTally& tally = out.tallies[static_cast<std::size_t>(slot)];
+      ++tally.count;
+      if (ComesBefore(row.place, tally.first)) {
+        tally.first = row.place;
+        tally.name = row.name;
+      } else if (ComesBefore(tally.last, row.place)) {
+        tally.last = row.place;
       }
     }
+    for (std::size_t i = begin; i < out.tallies.size(); ++i) tallyOfCode[static_cast<std::size_t>(out.tallies[i].code)] = -1;
     out.starts[b + 1] = out.tallies.size();
-    std::vector<std::uint64_t>().swap(pairs);
+    std::vector<std::uint64_t>().swap(rowsOf[b]);
   }
   return true;
 }
 
-// Each branch's stocks in the order the count list has after the search and the sort:
-// descending by count, equal counts in the order their last listings were counted.
+// Each branch's stocks met more than once, first, in the order the count list has
+// after the search and the sort: descending by count, equal counts in the order their
+// last listings were counted. The stocks met once follow in no order; they are only
+// counted.
 void SortStocks(StockTallies& tallies) {
   for (std::size_t b = 0; b + 1 < tallies.starts.size(); ++b) {
-    std::sort(tallies.tallies.begin() + static_cast<std::ptrdiff_t>(tallies.starts[b]),
-              tallies.tallies.begin() + static_cast<std::ptrdiff_t>(tallies.starts[b + 1]),
-              [](const StockTally& x, const StockTally& y) {
-                if (x.count != y.count) return x.count > y.count;
-                return ComesBefore(x.last, y.last);
-              });
+    const auto begin = tallies.tallies.begin() + static_cast<std::ptrdiff_t>(tallies.starts[b]);
+    const auto end = tallies.tallies.begin() + static_cast<std::ptrdiff_t>(tallies.starts[b + 1]);
+    const auto repeated = std::partition(begin, end, [](const StockTally& t) { return t.count >= 2; });
+    std::sort(begin, repeated, [](const StockTally& x, const StockTally& y) {
+      if (x.count != y.count) return x.count > y.count;
+      return ComesBefore(x.last, y.last);
+    });
   }
 }
 
@@ -251,12 +260,18 @@ bool WriteRepeatBuyRows(CADODataBase& db, const std::vector<RepeatBuySavedRow>& 
     CADOTransaction transaction(db);
     if (transaction.IsActive()) {
       ok = true;
-      for (const RepeatBuySavedRow& row : saved) {
-        if (!db.Execute(kDeleteRowStatement, {row.branch}) ||
-            !db.Execute(kInsertRowStatement, {row.branch, row.stocks, row.repeats, row.percentage})) {
-          ok = false;
-          break;
-        }
+      // Each statement is prepared once and run again per branch, stepped to its end.
+      RowCursor remove(db), insert(db);
+      for (std::size_t i = 0; ok && i < saved.size(); ++i) {
+        const RepeatBuySavedRow& row = saved[i];
+        const std::vector<DbValue> key{row.branch};
+        const std::vector<DbValue> values{row.branch, row.stocks, row.repeats, row.percentage};
+        ok = i == 0 ? remove.Open(kDeleteRowStatement, key) : remove.Rerun(key);
+        if (ok) remove.Next();
+        ok = ok && !remove.Failed();
+        if (ok) ok = i == 0 ? insert.Open(kInsertRowStatement, values) : insert.Rerun(values);
+        if (ok) insert.Next();
+        ok = ok && !insert.Failed();
       }
       if (ok) ok = transaction.Commit();
     }
