@@ -4,7 +4,7 @@
 //  (a) the plain day-by-day computation the pages once spread over timer ticks;
 //  (b) one raw statement over the rows the ranking needs, every row stepped and every
 //      column read, nothing folded.
-// f and b are medians of at least five runs; the slow plain forms run once. Each ranking prints f,
+// f and b are medians of at least five runs taken in turn; the slow plain forms run once. Each ranking prints f,
 // a, b, f/b and a/f. `--full` runs the repeat-buy statistics' full-scan form for
 // every branch instead of scaling a sample.
 
@@ -47,19 +47,24 @@ double Median(std::vector<double> values) {
   return values.empty() ? 0 : values[values.size() / 2];
 }
 
-// The median of at least kRuns timed runs after a warm one; quick rankings run for a
-// quarter of a second at least, so that a single slow run moves nothing.
-double MedianOf(const std::function<void()>& run) {
-  run();  // warm
-  std::vector<double> seconds;
+// The medians of timed runs of each of `runs`, taken in turn after one warm run each,
+// so that a slower spell of the machine falls on all of them alike: at least kRuns of
+// each, and for quick rankings a quarter of a second of runs at least.
+std::vector<double> MediansOf(const std::vector<std::function<void()>>& runs) {
+  for (const auto& run : runs) run();  // warm
+  std::vector<std::vector<double>> seconds(runs.size());
   double spent = 0;
-  while (seconds.size() < static_cast<std::size_t>(kRuns) || (spent < 0.25 && seconds.size() < 101)) {
-    const auto start = std::chrono::steady_clock::now();
-    run();
-    seconds.push_back(SecondsSince(start));
-    spent += seconds.back();
+  for (int round = 0; round < kRuns || (spent < 0.25 && round < 101); ++round) {
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+      const auto start = std::chrono::steady_clock::now();
+      runs[i]();
+      seconds[i].push_back(SecondsSince(start));
+      spent += seconds[i].back();
+    }
   }
-  return Median(seconds);
+  std::vector<double> medians;
+  for (auto& s : seconds) medians.push_back(Median(std::move(s)));
+  return medians;
 }
 
 // Keeps the raw reads from being optimised away.
@@ -142,22 +147,26 @@ void RunRankingBench() {
     const std::vector<std::string> range = window(days);
     BranchFold totals;
     std::size_t rows = 0;
-    const double f = MedianOf([&] {
-      const BranchRankingResult result = MergeDays(g_ADODatabase, today, days, kBranchSortByTotalBuy, totals);
-      if (result.status != RankingStatus::Ranked) std::exit(1);
-      BranchMarks marks;
-      marks.Load(g_ADODatabase_Custom);
-      const BranchRankingView view = BuildRankingView(totals.Rows(), marks);
-      WriteRankingFile(view.fileBytes);
-      rows = view.rows.size();
-    });
+    const std::vector<double> fb = MediansOf({[&] {
+                                                const BranchRankingResult result = MergeDays(
+                                                    g_ADODatabase, today, days, kBranchSortByTotalBuy, totals);
+                                                if (result.status != RankingStatus::Ranked) std::exit(1);
+                                                BranchMarks marks;
+                                                marks.Load(g_ADODatabase_Custom);
+                                                const BranchRankingView view = BuildRankingView(totals.Rows(), marks);
+                                                WriteRankingFile(view.fileBytes);
+                                                rows = view.rows.size();
+                                              },
+                                              [&] {
+                                                StepAll(raw,
+                                                        "SELECT " + Columns(true, true, true) +
+                                                            " FROM StockInfo WHERE SB_Date >= ? AND SB_Date <= ?",
+                                                        range);
+                                              }});
+    const double f = fb[0], b = fb[1];
     const auto start = std::chrono::steady_clock::now();
     const ReferenceBranchRanking plain = ReferenceMergeDays(g_ADODatabase, today, days, kBranchSortByTotalBuy);
     const double a = SecondsSince(start);
-    const double b = MedianOf([&] {
-      StepAll(raw, "SELECT " + Columns(true, true, true) + " FROM StockInfo WHERE SB_Date >= ? AND SB_Date <= ?",
-              range);
-    });
     const std::string name = "rank" + std::to_string(days);
     PrintFigure(name + "_branches", static_cast<double>(plain.totals.size()), "branches");
     PrintFigure(name + "_shown", static_cast<double>(rows), "rows");
@@ -167,18 +176,20 @@ void RunRankingBench() {
   // ---- Stock activity over 360 trading days ----
   {
     const std::vector<std::string> range = window(360);
-    const double f = MedianOf([&] {
-      const StockRankingResult result = RankStockActivity(g_ADODatabase, today, 360);
-      if (result.status != StockRankingStatus::Ranked) std::exit(1);
-      WriteStockRankingFile(BuildStockRankingView(result.rows).fileBytes);
-    });
+    const std::vector<double> fb = MediansOf(
+        {[&] {
+           const StockRankingResult result = RankStockActivity(g_ADODatabase, today, 360);
+           if (result.status != StockRankingStatus::Ranked) std::exit(1);
+           WriteStockRankingFile(BuildStockRankingView(result.rows).fileBytes);
+         },
+         [&] {
+           StepAll(raw, "SELECT " + Columns(false, true, true) + " FROM StockInfo WHERE SB_Date >= ? AND SB_Date <= ?",
+                   range);
+         }});
+    const double f = fb[0], b = fb[1];
     const auto start = std::chrono::steady_clock::now();
     ReferenceRankStockActivity(g_ADODatabase, today, 360);
     const double a = SecondsSince(start);
-    const double b = MedianOf([&] {
-      StepAll(raw, "SELECT " + Columns(false, true, true) + " FROM StockInfo WHERE SB_Date >= ? AND SB_Date <= ?",
-              range);
-    });
     PrintRanking("activity360", f, a, b);
   }
 
@@ -188,15 +199,23 @@ void RunRankingBench() {
     const std::vector<CStockDayRow> counted = count.rows;
     const std::string windowStart = CountedWindowStart(today, count.walk.dayOffset);
     std::size_t stocks = 0, listings = 0;
-    const double scan = MedianOf([&] {
-      std::vector<CStockDayRow> rows = counted;
-      stocks = ScanSustainedStocks(g_ADODatabase, rows, windowStart).rows.size();
-    });
-    const double fill = MedianOf([&] {
-      std::vector<CStockDayRow> rows = counted;
-      listings = FillSustainedBranchList(g_ADODatabase, g_ADODatabase_Custom, rows, windowStart, std::nullopt, today)
-                     .rows.size();
-    });
+    // The counted stocks' listings from the window's oldest day on, once for each list.
+    const std::vector<double> times = MediansOf(
+        {[&] {
+           std::vector<CStockDayRow> rows = counted;
+           stocks = ScanSustainedStocks(g_ADODatabase, rows, windowStart).rows.size();
+         },
+         [&] {
+           std::vector<CStockDayRow> rows = counted;
+           listings = FillSustainedBranchList(g_ADODatabase, g_ADODatabase_Custom, rows, windowStart, std::nullopt,
+                                              today)
+                          .rows.size();
+         },
+         [&] {
+           StepAll(raw, "SELECT SB_Date, " + Columns(true, true, true) + " FROM StockInfo WHERE SB_Date >= ?",
+                   {windowStart});
+         }});
+    const double scan = times[0], fill = times[1], b = times[2];
     auto start = std::chrono::steady_clock::now();
     std::vector<CStockDayRow> plainRows = counted;
     ReferenceScanSustainedStocks(g_ADODatabase, plainRows);
@@ -204,11 +223,6 @@ void RunRankingBench() {
     start = std::chrono::steady_clock::now();
     ReferenceFillSustainedBranchList(g_ADODatabase, g_ADODatabase_Custom, plainRows, std::nullopt, today);
     const double fillPlain = SecondsSince(start);
-    // The counted stocks' listings from the window's oldest day on, once for each list.
-    const double b = MedianOf([&] {
-      StepAll(raw, "SELECT SB_Date, " + Columns(true, true, true) + " FROM StockInfo WHERE SB_Date >= ?",
-              {windowStart});
-    });
     PrintFigure("continuous20_counted", static_cast<double>(counted.size()), "stocks");
     PrintFigure("continuous20_qualified", static_cast<double>(stocks), "stocks");
     PrintFigure("continuous20_1007_rows", static_cast<double>(listings), "rows");
@@ -222,12 +236,14 @@ void RunRankingBench() {
     const std::vector<std::string> days = window(kRepeatBuyDays);
     BranchFold totals;
     RepeatBuyStatsResult fast;
-    const double f = MedianOf([&] { fast = RunRepeatBuyStats(g_ADODatabase, today, kRepeatBuyDays, totals); });
-    const double b = MedianOf([&] {
-      StepAll(raw, "SELECT " + Columns(true, true, false) + " FROM StockInfo WHERE SB_Date >= ? AND SB_Date <= ?",
-              days);
-      StepAll(raw, "SELECT " + Columns(true, false, false) + " FROM StockInfo", {});
-    });
+    const std::vector<double> fb = MediansOf(
+        {[&] { fast = RunRepeatBuyStats(g_ADODatabase, today, kRepeatBuyDays, totals); },
+         [&] {
+           StepAll(raw, "SELECT " + Columns(true, true, false) + " FROM StockInfo WHERE SB_Date >= ? AND SB_Date <= ?",
+                   days);
+           StepAll(raw, "SELECT " + Columns(true, false, false) + " FROM StockInfo", {});
+         }});
+    const double f = fb[0], b = fb[1];
     ReferenceRepeatBuyOptions scan;
     scan.indexed = false;
     scan.sampleBranches = g_benchFull ? 0 : kRepeatBuySample;
