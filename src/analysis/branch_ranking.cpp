@@ -135,7 +135,8 @@ BranchRankingView BuildRankingView(const std::vector<CBranchTotalsRow>& rows, co
 std::string RankingFilePath() { return AppPath(kRankingFileName); }
 
 bool WriteRankingFile(const std::string& bytes) {
-  if (ReplaceFileContents(RankingFilePath(), bytes)) return true;
+  // Written again by every ranking: renamed into place whole, without waiting for the disk.
+  if (ReplaceFileContents(RankingFilePath(), bytes, FileSync::Deferred)) return true;
   MessageBox(kRankingFileFailedText, kCaption, MB_OK | MB_ICONWARNING);
   return false;
 }

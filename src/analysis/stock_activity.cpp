@@ -209,7 +209,8 @@ StockRankingView BuildStockRankingView(const std::vector<CStockDayRow>& rows) {
 std::string StockRankingFilePath() { return AppPath(kStockRankingFileName); }
 
 bool WriteStockRankingFile(const std::string& bytes) {
-  if (ReplaceFileContents(StockRankingFilePath(), bytes)) return true;
+  // Written again by every ranking: renamed into place whole, without waiting for the disk.
+  if (ReplaceFileContents(StockRankingFilePath(), bytes, FileSync::Deferred)) return true;
   MessageBox(kStockRankingFileFailedText, kCaption, MB_OK | MB_ICONWARNING);
   return false;
 }
