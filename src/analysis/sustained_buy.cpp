@@ -44,11 +44,14 @@ constexpr int kSellColumn = kBuyColumn + kSeatCount;
 std::string WindowQuery() {
   return std::string(kListingColumns) + "WHERE SB_Date >= ? ORDER BY SB_Date DESC, rowid DESC";
 }
-// A stock's listings older than the window, through the code's index.
-std::string OlderListingsQuery(bool limited) {
-  std::string sql = std::string(kListingColumns) + "WHERE StockCode = ? AND SB_Date < ? ORDER BY SB_Date DESC, rowid";
-  if (limited) sql += " LIMIT ?";
-  return sql;
+// A stock's newest listings older than the window, through the code's index.
+std::string NewestOlderQuery() {
+  return std::string(kListingColumns) + "WHERE StockCode = ? AND SB_Date < ? ORDER BY SB_Date DESC, rowid LIMIT ?";
+}
+// All of them, in the index's own order (the rows of a day backwards), read only as far
+// as needed: no sorter is set up for each of these short reads.
+std::string OlderQuery() {
+  return std::string(kListingColumns) + "WHERE StockCode = ? AND SB_Date < ? ORDER BY SB_Date DESC, rowid DESC";
 }
 
 // Branch names, each kept once and known by a number.
@@ -150,7 +153,7 @@ class WindowListings {
     if (missing <= 0) return true;
     olderListings_.clear();
     RowCursor& cursor = newestOlder_;
-    if (!Run(cursor, OlderListingsQuery(true), {stocks_[stock].StockCode, windowStart_, missing})) return false;
+    if (!Run(cursor, NewestOlderQuery(), {stocks_[stock].StockCode, windowStart_, missing})) return false;
     while (cursor.Next()) olderListings_.push_back(ReadListing(cursor, names_));
     if (!Check(cursor)) return false;
     for (const Listing& listing : olderListings_) out.push_back(&listing);
@@ -171,16 +174,29 @@ class WindowListings {
     }
     if (taken >= m) return true;
     RowCursor& cursor = older_;
-    if (!Run(cursor, OlderListingsQuery(false), {stocks_[stock].StockCode, windowStart_})) return false;
+    if (!Run(cursor, OlderQuery(), {stocks_[stock].StockCode, windowStart_})) return false;
     const std::string& name = names_.Name(branch);
+    // The branch's listings of one day, taken in rowid order once the day is read.
+    std::vector<Listing>& day = olderDay_;
+    day.clear();
+    std::string dayText;
+    const auto takeDay = [&] {
+      for (auto it = day.rbegin(); it != day.rend() && taken < m; ++it, ++taken) take(*it);
+      day.clear();
+    };
     while (taken < m && cursor.Next()) {
+      if (cursor.Text(1) != dayText) {
+        takeDay();
+        dayText.assign(cursor.Text(1));
+        if (taken >= m) break;
+      }
       bool holds = false;
       for (int s = 0; s < kSeatCount && !holds; ++s) holds = cursor.Text(kNameColumn + s) == name;
-      if (!holds) continue;
-      take(ReadListing(cursor, names_));
-      ++taken;
+      if (holds) day.push_back(ReadListing(cursor, names_));
     }
-    return Check(cursor);
+    if (!Check(cursor)) return false;
+    takeDay();
+    return true;
   }
 
  private:
@@ -211,6 +227,7 @@ class WindowListings {
   bool newestOlderPrepared_ = false;
   bool olderPrepared_ = false;
   std::vector<Listing> olderListings_;
+  std::vector<Listing> olderDay_;
   std::string error_;
 };
 

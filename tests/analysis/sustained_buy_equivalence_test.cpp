@@ -133,6 +133,9 @@ TEST(SustainedBuyEquivalenceTest, HostileDatabase) {
        {Seat(b, 0, 30), Seat(a, 0, 40), Seat("", 0, 0), Seat("", 0, 0), Seat("", 0, 0)});
   list("2024-06-11", "600002", {Seat(c, 11, 0), Seat(a, 12, 0), Seat("", 0, 0), Seat("", 0, 0), Seat("", 0, 0)}, quiet);
   list("2024-05-02", "600002", {Seat(b, 50, 0), Seat("", 0, 0), Seat("", 0, 0), Seat("", 0, 0), Seat("", 0, 0)}, quiet);
+  // ... and listed twice that day, the institutions on both: taken in rowid order.
+  list("2024-05-02", "600002y", {Seat(b, 51, 0), Seat("", 0, 0), Seat("", 0, 0), Seat("", 0, 0), Seat("", 0, 0)}, quiet);
+  ASSERT_TRUE(db.Market().Execute("UPDATE StockInfo SET StockCode=? WHERE StockCode=?", {"600002", "600002y"}));
   list("2024-04-02", "600002", {Seat(d, 5, 0), Seat("", 0, 0), Seat("", 0, 0), Seat("", 0, 0), Seat("", 0, 0)},
        {Seat(b, 0, 9), Seat("", 0, 0), Seat("", 0, 0), Seat("", 0, 0), Seat("", 0, 0)});
   list("2023-04-03", "600002", {Seat(b, 8, 0), Seat("", 0, 0), Seat("", 0, 0), Seat("", 0, 0), Seat("", 0, 0)}, quiet);
@@ -166,6 +169,9 @@ TEST(SustainedBuyEquivalenceTest, HostileDatabase) {
   std::vector<std::string> institutionDays;
   for (const SustainedBranchRow& row : one.rows)
     if (row.cells[4] == b) institutionDays.push_back(row.cells[1]);
-  EXPECT_EQ(institutionDays, (std::vector<std::string>{"2024-06-12", "2024-05-02", "2024-04-02"}));
+  EXPECT_EQ(institutionDays, (std::vector<std::string>{"2024-06-12", "2024-05-02", "2024-05-02"}));
+  ASSERT_EQ(one.rows.size(), 5u);
+  EXPECT_EQ(one.rows[1].cells[5], "50");  // the first listing of the day first
+  EXPECT_EQ(one.rows[2].cells[5], "51");
   EXPECT_TRUE(MessageBoxHook::Instance().TakeRecorded().empty());
 }
