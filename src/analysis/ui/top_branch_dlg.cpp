@@ -423,18 +423,6 @@ void CTopBranchDlg::OnFirstShowing() {
 }
 
 bool CTopBranchDlg::eventFilter(QObject* watched, QEvent* event) {
-  switch (event->type()) {
-    case QEvent::MouseMove:
-      if (m_TipWnd != nullptr && watched->isWidgetType()) {
-        auto* widget = static_cast<QWidget*>(watched);
-        m_TipWnd->RelayMouseMove(widget->mapTo(this, static_cast<QMouseEvent*>(event)->position().toPoint()));
-      }
-      break;
-    case QEvent::KeyPress:
-      if (IsPageSwallowedKey(static_cast<QKeyEvent*>(event)->key())) return true;
-      break;
-    default:
-      break;
-  }
+  if (FilterPageControlEvent(m_TipWnd, this, watched, event)) return true;
   return CPage::eventFilter(watched, event);
 }

@@ -684,18 +684,10 @@ void CTrackerPage::OnResultRightPress(const QPoint& viewportPos) {
 }
 
 bool CTrackerPage::eventFilter(QObject* watched, QEvent* event) {
+  // Escape never closes the page; Enter is the relay's (see OnInitDialog).
+  if (FilterPageControlEvent(m_TipWnd, this, watched, event)) return true;
   const int id = watched->isWidgetType() ? GetDlgCtrlID(static_cast<QWidget*>(watched)) : 0;
   switch (event->type()) {
-    case QEvent::MouseMove:
-      if (m_TipWnd != nullptr && watched->isWidgetType()) {
-        auto* widget = static_cast<QWidget*>(watched);
-        m_TipWnd->RelayMouseMove(widget->mapTo(this, static_cast<QMouseEvent*>(event)->position().toPoint()));
-      }
-      break;
-    case QEvent::KeyPress:
-      // Escape never closes the page; Enter is the relay's (see OnInitDialog).
-      if (IsPageSwallowedKey(static_cast<QKeyEvent*>(event)->key())) return true;
-      break;
     case QEvent::MouseButtonDblClick:
       if (watched == m_SeatList->viewport()) {
         m_bSeatPressIsDoubleClick = true;

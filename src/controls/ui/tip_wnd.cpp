@@ -2,6 +2,8 @@
 
 #include <QEnterEvent>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
 
@@ -175,5 +177,20 @@ void CTipWnd::paintEvent(QPaintEvent* /*event*/) {
 
   for (size_t i = 0; i < m_shown.lines.size(); ++i) {
     dc.TextOut(rect.left + 8, rect.top + 5 + static_cast<int>(i) * (row - 1), m_shown.lines[i]);
+  }
+}
+
+bool FilterPageControlEvent(CTipWnd* tip, QWidget* page, QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseMove:
+      if (tip != nullptr && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        tip->RelayMouseMove(widget->mapTo(page, static_cast<QMouseEvent*>(event)->position().toPoint()));
+      }
+      return false;
+    case QEvent::KeyPress:
+      return IsPageSwallowedKey(static_cast<QKeyEvent*>(event)->key());
+    default:
+      return false;
   }
 }

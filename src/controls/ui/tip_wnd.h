@@ -82,3 +82,8 @@ class CTipWnd : public QWidget {
   ToolItem m_shown;  // a copy of the item painted now
   CRect m_rcDrawn;
 };
+
+// What a page with tips does with the events of its controls: a mouse move goes to
+// `tip` (if any) in `page`'s coordinates, and Enter and Escape are swallowed (true:
+// the page's filter stops the event).
+bool FilterPageControlEvent(CTipWnd* tip, QWidget* page, QObject* watched, QEvent* event);

@@ -676,16 +676,8 @@ void CDataDisplayDlg::OnListRightPress(CColorListBox* list, const QPoint& viewpo
 }
 
 bool CDataDisplayDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (FilterPageControlEvent(m_TipWnd, this, watched, event)) return true;
   switch (event->type()) {
-    case QEvent::MouseMove:
-      if (m_TipWnd != nullptr && watched->isWidgetType()) {
-        auto* widget = static_cast<QWidget*>(watched);
-        m_TipWnd->RelayMouseMove(widget->mapTo(this, static_cast<QMouseEvent*>(event)->position().toPoint()));
-      }
-      break;
-    case QEvent::KeyPress:
-      if (IsPageSwallowedKey(static_cast<QKeyEvent*>(event)->key())) return true;
-      break;
     case QEvent::MouseButtonDblClick: {
       const int id = watched->isWidgetType() ? GetDlgCtrlID(static_cast<QWidget*>(watched)) : 0;
       if (id == kIdName || id == kIdCode || id == kIdBlockCount || id == kIdBlockVolume || id == kIdBlockAmount) {

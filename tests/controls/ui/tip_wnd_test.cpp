@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <gtest/gtest.h>
@@ -244,3 +246,22 @@ TEST_F(TipWndTest, WithoutAParentNothingShows) {
 }
 
 }  // namespace
+
+TEST_F(TipWndTest, APagesFilterRelaysMovesInPageCoordinatesAndSwallowsEnterAndEscape) {
+  ShowPage();
+  tip->SetParentWnd(page.get());
+  tip->AddTool(1002, {"right"}, kTipBack, kTipText);
+  // A move inside the button, in the button's own coordinates.
+  QMouseEvent move(QEvent::MouseMove, QPointF(3, 3), right->mapToGlobal(QPointF(3, 3)), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
+  EXPECT_FALSE(FilterPageControlEvent(tip, page.get(), right, &move));
+  EXPECT_EQ(tip->GetCurrentKey(), 1002);
+  EXPECT_FALSE(FilterPageControlEvent(nullptr, page.get(), right, &move));  // a page without tips
+
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QKeyEvent letter(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
+  EXPECT_TRUE(FilterPageControlEvent(tip, page.get(), right, &escape));
+  EXPECT_TRUE(FilterPageControlEvent(tip, page.get(), right, &enter));
+  EXPECT_FALSE(FilterPageControlEvent(tip, page.get(), right, &letter));
+}
