@@ -115,18 +115,9 @@ TEST_F(BranchRankingEquivalenceTest, SeededMarketsRankAlike) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     TempProgramFolder folder;
     DbBuilder db(folder.Path());
-    MarketShape shape;
-    shape.tradingDays = 60;
-    shape.listingsPerDay = 20;
-    shape.stockCount = 20;
-    shape.branchCount = 40;
-    shape.tradesPerDay = 0;
+    MarketShape shape = CrowdedMarketShape(seed, 20);
     shape.markedBranches = 8;
-    shape.teams = 0;
-    shape.seed = seed;
-    shape.holidayShare = 0.1;
     shape.institutionListingShare = 0.3;
-    shape.bothHalvesShare = 0.2;
     shape.maxAmount = 3000;  // many listings around the 200 line and near-equal keys
     const GeneratedMarket market = GenerateMarket(db, shape);
     ASSERT_GE(market.days.size(), 40u);

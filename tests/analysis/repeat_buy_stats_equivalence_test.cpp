@@ -104,18 +104,7 @@ TEST_F(RepeatBuyStatsEquivalenceTest, SeededRandomMarkets) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     TempProgramFolder folder;
     DbBuilder db(folder.Path());
-    MarketShape shape;
-    shape.tradingDays = 60;
-    shape.listingsPerDay = 20;
-    shape.stockCount = 20;
-    shape.branchCount = 40;
-    shape.tradesPerDay = 0;
-    shape.markedBranches = 0;
-    shape.teams = 0;
-    shape.seed = seed;
-    shape.holidayShare = 0.1;
-    shape.institutionListingShare = 0.2;
-    shape.bothHalvesShare = 0.2;
+    MarketShape shape = CrowdedMarketShape(seed, 20);
     const GeneratedMarket market = GenerateMarket(db, shape);
     ASSERT_FALSE(market.days.empty());
 

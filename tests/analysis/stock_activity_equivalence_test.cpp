@@ -56,18 +56,7 @@ TEST(StockActivityEquivalenceTest, SeededRandomMarkets) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     TempProgramFolder folder;
     DbBuilder db(folder.Path());
-    MarketShape shape;
-    shape.tradingDays = 60;
-    shape.listingsPerDay = 12;
-    shape.stockCount = 20;
-    shape.branchCount = 40;
-    shape.tradesPerDay = 0;
-    shape.markedBranches = 0;
-    shape.teams = 0;
-    shape.seed = seed;
-    shape.holidayShare = 0.1;
-    shape.institutionListingShare = 0.2;
-    shape.bothHalvesShare = 0.2;
+    MarketShape shape = CrowdedMarketShape(seed, 12);
     shape.maxAmount = 40;  // small amounts: some first rows fail the data test, nets tie
     const GeneratedMarket market = GenerateMarket(db, shape);
     ASSERT_GE(market.days.size(), 40u);

@@ -73,18 +73,9 @@ TEST(SustainedBuyEquivalenceTest, SeededRandomMarkets) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     TempProgramFolder folder;
     DbBuilder db(folder.Path());
-    MarketShape shape;
-    shape.tradingDays = 60;
-    shape.listingsPerDay = 12;
-    shape.stockCount = 20;
-    shape.branchCount = 40;
-    shape.tradesPerDay = 0;
+    MarketShape shape = CrowdedMarketShape(seed, 12);
     shape.markedBranches = 8;
-    shape.teams = 0;
-    shape.seed = seed;
-    shape.holidayShare = 0.1;
     shape.institutionListingShare = 0.3;
-    shape.bothHalvesShare = 0.2;
     shape.maxAmount = 40;  // amounts on both sides of the 10 floor
     const GeneratedMarket market = GenerateMarket(db, shape);
     ASSERT_GE(market.days.size(), 40u);

@@ -168,3 +168,19 @@ GeneratedMarket GenerateMarket(DbBuilder& db, const MarketShape& shape) {
   }
   return out;
 }
+
+MarketShape CrowdedMarketShape(std::uint32_t seed, int listingsPerDay) {
+  MarketShape shape;
+  shape.tradingDays = 60;
+  shape.listingsPerDay = listingsPerDay;
+  shape.stockCount = 20;
+  shape.branchCount = 40;
+  shape.tradesPerDay = 0;
+  shape.markedBranches = 0;
+  shape.teams = 0;
+  shape.seed = seed;
+  shape.holidayShare = 0.1;
+  shape.institutionListingShare = 0.2;
+  shape.bothHalvesShare = 0.2;
+  return shape;
+}

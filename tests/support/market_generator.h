@@ -60,3 +60,9 @@ struct GeneratedMarket {
 };
 
 GeneratedMarket GenerateMarket(DbBuilder& db, const MarketShape& shape);
+
+// A small crowded market for comparing rankings with their plain computations: 60
+// weekdays (a tenth of them holidays) of 20 stocks and 40 branch names, so that ties
+// and collisions abound, institutions on a fifth of the listings and a branch on both
+// halves of another fifth; no block trades, marks or teams.
+MarketShape CrowdedMarketShape(std::uint32_t seed, int listingsPerDay);
