@@ -118,3 +118,14 @@ COLORREF GuiDriver::PixelAt(QWidget* widget, int x, int y) {
 }
 
 std::vector<RecordedMessageBox> GuiDriver::TakeBoxes() { return MessageBoxHook::Instance().TakeRecorded(); }
+
+void GuiDriver::UserDoubleClick(QWidget* widget, QPoint pos) {
+  if (pos.isNull()) pos = widget->rect().center();
+  Click(widget, Qt::LeftButton, pos);
+  DoubleClick(widget, pos);
+  QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, pos);
+}
+
+QPoint GuiDriver::CellCentre(const QAbstractItemView* view, int row, int column) {
+  return view->visualRect(view->model()->index(row, column)).center();
+}

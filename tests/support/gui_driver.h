@@ -4,6 +4,7 @@
 // window to be exposed or for a condition, reads pixels, and collects the message
 // boxes the hook recorded.
 
+#include <QAbstractItemView>
 #include <QImage>
 #include <QPoint>
 #include <QWidget>
@@ -29,6 +30,11 @@ class GuiDriver {
   static bool Click(QWidget* widget, Qt::MouseButton button = Qt::LeftButton, QPoint pos = QPoint());
   static bool Click(QWidget* root, int id) { return Click(Find(root, id)); }
   static bool DoubleClick(QWidget* widget, QPoint pos = QPoint());
+  // A double click as a user makes it: a click, then the double click and its release
+  // (at the centre when `pos` is null).
+  static void UserDoubleClick(QWidget* widget, QPoint pos = QPoint());
+  // The centre of a cell of a list, in its viewport's coordinates.
+  static QPoint CellCentre(const QAbstractItemView* view, int row, int column);
   // Types UTF-8 text into the widget, key by key.
   static bool TypeText(QWidget* widget, const std::string& text);
   static bool PressKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);

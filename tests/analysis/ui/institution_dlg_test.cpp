@@ -32,12 +32,6 @@ const std::string kToday = "2024-06-07";
 const std::string kOther = "中信证券股份有限公司上海溧阳路证券营业部";
 
 // As a user double-clicks: press and release, then the double-click and its release.
-void UserDoubleClick(QWidget* widget, QPoint pos) {
-  GuiDriver::Click(widget, Qt::LeftButton, pos);
-  GuiDriver::DoubleClick(widget, pos);
-  QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, pos);
-}
-
 SeatFixture None() { return {"", 0, 0}; }
 SeatFixture Inst(double buy, double sell) { return {kSeat, buy, sell}; }
 SeatFixture Other(double buy) { return {kOther, buy, 0}; }
@@ -93,7 +87,7 @@ class InstitutionDlgTest : public testing::Test {
     return List()->Colours().Lookup(row, column, List()->GetBkColor()).background;
   }
   QPoint CellCentre(int row, int column) {
-    return List()->visualRect(List()->model()->index(row, column)).center();
+    return GuiDriver::CellCentre(List(), row, column);
   }
 
   QtUiDispatcher dispatcher_;
@@ -188,7 +182,7 @@ TEST_F(InstitutionDlgTest, ClicksGoToTheTrackerAndTheChartLinkAndCodesToTheClipb
   // Neither feature published: each click only says so.
   ASSERT_TRUE(GuiDriver::Click(&page, 1006));
   ASSERT_EQ(List()->GetItemCount(), 61);
-  UserDoubleClick(List()->viewport(), CellCentre(1, 2));
+  GuiDriver::UserDoubleClick(List()->viewport(), CellCentre(1, 2));
   GuiDriver::Click(List()->viewport(), Qt::RightButton, CellCentre(1, 2));
   const auto boxes = GuiDriver::TakeBoxes();
   ASSERT_EQ(boxes.size(), 2u);
@@ -197,7 +191,7 @@ TEST_F(InstitutionDlgTest, ClicksGoToTheTrackerAndTheChartLinkAndCodesToTheClipb
 
   PageRegistry::Instance().Publish<ITrackerPage>(PageSlot::Tracker, &tracker_);
   PageRegistry::Instance().Publish<ChartLink>(PageSlot::ChartLink, &link_);
-  UserDoubleClick(List()->viewport(), CellCentre(1, 2));
+  GuiDriver::UserDoubleClick(List()->viewport(), CellCentre(1, 2));
   EXPECT_EQ(tracker_.codes, (std::vector<std::string>{"600101"}));
   GuiDriver::Click(List()->viewport(), Qt::RightButton, CellCentre(2, 5));
   EXPECT_EQ(link_.codes, (std::vector<std::string>{"600102"}));

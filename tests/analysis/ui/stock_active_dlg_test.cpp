@@ -40,12 +40,6 @@ class RecordingSustainedBuy final : public ISustainedBuyPage {
   std::vector<std::size_t> counts;
 };
 
-void UserDoubleClick(QWidget* widget, QPoint pos) {
-  GuiDriver::Click(widget, Qt::LeftButton, pos);
-  GuiDriver::DoubleClick(widget, pos);
-  QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, pos);
-}
-
 SeatFixture Seat(const std::string& name, double buy, double sell) { return {name, buy, sell}; }
 
 class StockActiveDlgTest : public testing::Test {
@@ -127,10 +121,6 @@ class StockActiveDlgTest : public testing::Test {
   COLORREF CellColour(CColorListCtrl* list, int row, int column) {
     return list->Colours().Lookup(row, column, list->GetBkColor()).background;
   }
-  QPoint CellCentre(CColorListCtrl* list, int row, int column) {
-    return list->visualRect(list->model()->index(row, column)).center();
-  }
-
   QtUiDispatcher dispatcher_;
   FakeClock clock_{2024, 6, 9};  // a Sunday
   TempProgramFolder folder_;
@@ -310,7 +300,7 @@ TEST_F(StockActiveDlgTest, PicksOfWeekdaysShowTheirTotalsAndWeekendsOrCodeDoNoth
   Combo()->setCurrentIndex(3);
   EXPECT_EQ(page.WalkCount(), 0);
   // A double click on a recent day shows that day.
-  UserDoubleClick(Days()->viewport(), CellCentre(Days(), 2, 1));
+  GuiDriver::UserDoubleClick(Days()->viewport(), GuiDriver::CellCentre(Days(), 2, 1));
   EXPECT_EQ(page.TotalsDay(), "2024-06-05");
   EXPECT_EQ(Edit(1000), "50");
   EXPECT_EQ(Get<CEditEx>(1003)->GetTextColor(), RGB(0, 255, 0));
@@ -324,7 +314,7 @@ TEST_F(StockActiveDlgTest, HeaderDoubleClicksSortAndRewriteTheFile) {
   auto* header = Stocks()->horizontalHeader();
   const auto headerDoubleClick = [&](int section) {
     const QPoint pos(header->sectionViewportPosition(section) + header->sectionSize(section) / 2, header->height() / 2);
-    UserDoubleClick(header->viewport(), pos);
+    GuiDriver::UserDoubleClick(header->viewport(), pos);
   };
   headerDoubleClick(4);
   EXPECT_EQ(Codes(), (std::vector<std::string>{"600002", "600001", "000003", "600004"}));
@@ -341,11 +331,11 @@ TEST_F(StockActiveDlgTest, ClicksHandTheCodeToTheTrackerAndTheChartLink) {
   MakePage();
   Choose(0);
   PageRegistry::Instance().Publish<ITrackerPage>(PageSlot::Tracker, &tracker_);
-  UserDoubleClick(Stocks()->viewport(), CellCentre(Stocks(), 1, 2));
+  GuiDriver::UserDoubleClick(Stocks()->viewport(), GuiDriver::CellCentre(Stocks(), 1, 2));
   EXPECT_EQ(tracker_.codes, (std::vector<std::string>{"600001"}));
 
   // The right button: the chart link, once published; before that the seam's message.
-  const QPoint cell = CellCentre(Stocks(), 2, 0);
+  const QPoint cell = GuiDriver::CellCentre(Stocks(), 2, 0);
   QContextMenuEvent press(QContextMenuEvent::Mouse, cell, Stocks()->viewport()->mapToGlobal(cell));
   QApplication::sendEvent(Stocks()->viewport(), &press);
   std::vector<RecordedMessageBox> boxes = MessageBoxHook::Instance().TakeRecorded();
@@ -386,6 +376,6 @@ TEST_F(StockActiveDlgTest, ScreenshotShowsBothHalvesWithRealGlyphs) {
   const QImage shot = GuiDriver::Grab(page_.get());
   EXPECT_FALSE(shot.isNull());
   EXPECT_TRUE(shot.save(QDir::current().absoluteFilePath("stock_active_page.png")));
-  const QPoint net = CellCentre(Stocks(), 0, 6);
+  const QPoint net = GuiDriver::CellCentre(Stocks(), 0, 6);
   EXPECT_EQ(GuiDriver::PixelAt(Stocks()->viewport(), net.x() + 25, net.y()), RGB(200, 0, 0));
 }

@@ -33,12 +33,6 @@ constexpr const char* kC = "中信证券上海溧阳路营业部";
 
 SeatFixture Seat(const std::string& name, double buy, double sell) { return {name, buy, sell}; }
 
-void UserDoubleClick(QWidget* widget, QPoint pos) {
-  GuiDriver::Click(widget, Qt::LeftButton, pos);
-  GuiDriver::DoubleClick(widget, pos);
-  QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, pos);
-}
-
 void RightClick(QWidget* viewport, QPoint pos) {
   QContextMenuEvent event(QContextMenuEvent::Mouse, pos, viewport->mapToGlobal(pos));
   QApplication::sendEvent(viewport, &event);
@@ -117,10 +111,6 @@ class SustainedBuyDlgTest : public testing::Test {
   COLORREF CellColour(CColorListCtrl* list, int row, int column) {
     return list->Colours().Lookup(row, column, list->GetBkColor()).background;
   }
-  QPoint CellCentre(CColorListCtrl* list, int row, int column) {
-    return list->visualRect(list->model()->index(row, column)).center();
-  }
-
   QtUiDispatcher dispatcher_;
   FakeClock clock_{2024, 6, 7};  // a Friday
   TempProgramFolder folder_;
@@ -197,7 +187,7 @@ TEST_F(SustainedBuyDlgTest, ADoubleClickListsOneStockAndShowAllListsThemAll) {
   CSustainedBuyDlg& page = MakePages();
   Choose(1);
   ASSERT_EQ(Stocks()->GetItemCount(), 2);
-  UserDoubleClick(Stocks()->viewport(), CellCentre(Stocks(), 1, 2));
+  GuiDriver::UserDoubleClick(Stocks()->viewport(), GuiDriver::CellCentre(Stocks(), 1, 2));
   EXPECT_EQ(page.SelectedCode(), "600002");
   EXPECT_FALSE(page.ShowsAllStocks());
   EXPECT_EQ(Column(Branches(), 3), (std::vector<std::string>{"600002", "600002"}));
@@ -219,7 +209,7 @@ TEST_F(SustainedBuyDlgTest, ADoubleClickListsOneStockAndShowAllListsThemAll) {
   EXPECT_EQ(CellColour(Branches(), 0, 7), RGB(200, 0, 0));
   EXPECT_EQ(CellColour(Branches(), 0, 4), RGB(255, 255, 0));  // A's mark
   // A double click below the rows changes nothing.
-  UserDoubleClick(Stocks()->viewport(), QPoint(10, Stocks()->viewport()->height() - 3));
+  GuiDriver::UserDoubleClick(Stocks()->viewport(), QPoint(10, Stocks()->viewport()->height() - 3));
   EXPECT_TRUE(page.ShowsAllStocks());
   EXPECT_EQ(Branches()->GetItemCount(), 5);
   EXPECT_TRUE(MessageBoxHook::Instance().TakeRecorded().empty());
@@ -249,13 +239,13 @@ TEST_F(SustainedBuyDlgTest, RightClicksHandTheCodeToTheChartLink) {
   MakePages();
   Choose(0);
   GuiDriver::Click(page_.get(), CSustainedBuyDlg::kShowAllId);
-  RightClick(Stocks()->viewport(), CellCentre(Stocks(), 1, 0));
+  RightClick(Stocks()->viewport(), GuiDriver::CellCentre(Stocks(), 1, 0));
   std::vector<RecordedMessageBox> boxes = MessageBoxHook::Instance().TakeRecorded();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "“通达信联动”功能尚未完成，本次操作未执行。");
   PageRegistry::Instance().Publish<ChartLink>(PageSlot::ChartLink, &link_);
-  RightClick(Stocks()->viewport(), CellCentre(Stocks(), 1, 0));
-  RightClick(Branches()->viewport(), CellCentre(Branches(), 0, 5));
+  RightClick(Stocks()->viewport(), GuiDriver::CellCentre(Stocks(), 1, 0));
+  RightClick(Branches()->viewport(), GuiDriver::CellCentre(Branches(), 0, 5));
   RightClick(Branches()->viewport(), QPoint(10, Branches()->viewport()->height() - 3));
   EXPECT_EQ(link_.codes, (std::vector<std::string>{"600002", "600001"}));
   EXPECT_TRUE(MessageBoxHook::Instance().TakeRecorded().empty());
@@ -299,6 +289,6 @@ TEST_F(SustainedBuyDlgTest, SwallowsEnterAndEscapeAndShowsRealGlyphs) {
   const QImage shot = GuiDriver::Grab(page_.get());
   ASSERT_FALSE(shot.isNull());
   EXPECT_TRUE(shot.save(QDir::current().absoluteFilePath("sustained_buy_page.png")));
-  const QPoint net = CellCentre(Branches(), 0, 7);
+  const QPoint net = GuiDriver::CellCentre(Branches(), 0, 7);
   EXPECT_EQ(GuiDriver::PixelAt(Branches()->viewport(), net.x() + 25, net.y()), RGB(200, 0, 0));
 }

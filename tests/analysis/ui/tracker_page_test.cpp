@@ -74,18 +74,7 @@ QStringList Lines(CColorListBox* list) {
 QString Role(CColorListBox* list, int line, int role) { return list->item(line)->data(role).toString(); }
 
 // As a user double-clicks: press and release, then the double-click and its release.
-void UserDoubleClick(QWidget* widget, QPoint pos = QPoint()) {
-  if (pos.isNull()) pos = widget->rect().center();
-  GuiDriver::Click(widget, Qt::LeftButton, pos);
-  GuiDriver::DoubleClick(widget, pos);
-  QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, pos);
-}
-
 QPoint LineCentre(CColorListBox* list, int line) { return list->visualItemRect(list->item(line)).center(); }
-
-QPoint CellCentre(CColorListCtrl* table, int row, int column) {
-  return table->visualRect(table->model()->index(row, column)).center();
-}
 
 class TrackerPageTest : public testing::Test {
  protected:
@@ -316,29 +305,29 @@ TEST_F(TrackerPageTest, EscapeAndEnterNeverReachTheDialogAround) {
 TEST_F(TrackerPageTest, DoubleClicksInTheEditsRunTheirSearches) {
   MakePage();
   Get<QLineEdit>(1006)->setText(QStringLiteral("平安银行"));
-  UserDoubleClick(Get<QLineEdit>(1006));
+  GuiDriver::UserDoubleClick(Get<QLineEdit>(1006));
   EXPECT_EQ(Text(1017), QStringLiteral("平安银行"));
   EXPECT_EQ(Results()->GetCount(), 1);
 
   Get<QLineEdit>(1009)->setText(QStringLiteral("300750"));
-  UserDoubleClick(Get<QLineEdit>(1009));
+  GuiDriver::UserDoubleClick(Get<QLineEdit>(1009));
   EXPECT_EQ(Text(1017), QStringLiteral("300750"));
   EXPECT_EQ(Role(Results(), 0, CTrackerPage::kLineCodeRole), QStringLiteral("300750"));
 
   // Team 1 and team 2: the exact branch search, then the first line's stock-day.
   SetText(1017, kGuotai);
-  UserDoubleClick(Get<QLineEdit>(1017));
+  GuiDriver::UserDoubleClick(Get<QLineEdit>(1017));
   EXPECT_EQ(Results()->GetCount(), 4);
   EXPECT_EQ(Text(1006), QStringLiteral("浦发银行"));
   SetText(1016, kZhongxin);
-  UserDoubleClick(Get<QLineEdit>(1016));
+  GuiDriver::UserDoubleClick(Get<QLineEdit>(1016));
   ASSERT_EQ(Results()->GetCount(), 2);
   EXPECT_EQ(Role(Results(), 1, CTrackerPage::kLineNameRole), QStringLiteral("平安银行"));
   EXPECT_EQ(TrackerFile().rfind(" 追踪敢死队：" + kZhongxin + " \n", 0), 0u);
   EXPECT_EQ(FromQString(Text(1017)), kGuotai);  // team 1 is left as it was
 
   // A double click on the close searches nothing.
-  UserDoubleClick(Get<QLineEdit>(1012));
+  GuiDriver::UserDoubleClick(Get<QLineEdit>(1012));
   EXPECT_EQ(Results()->GetCount(), 2);
 }
 
@@ -378,12 +367,12 @@ TEST_F(TrackerPageTest, AClickThenADoubleClickOnTheSeatsRunTheClickOncePerGestur
   MakePage();
   page_->OnTrackBranch(kGuotai);
   auto* seats = Seats();
-  GuiDriver::Click(seats->viewport(), Qt::LeftButton, CellCentre(seats, 1, 2));
+  GuiDriver::Click(seats->viewport(), Qt::LeftButton, GuiDriver::CellCentre(seats, 1, 2));
   EXPECT_EQ(FromQString(Text(1016)), kGuotai);
   EXPECT_EQ(FromQString(Text(1017)), kHuatai);
   // The double click on 卖1: one click (team 1 → team 2, the seat → team 1), then the
   // exact search of the seat's branch.
-  UserDoubleClick(seats->viewport(), CellCentre(seats, 6, 1));
+  GuiDriver::UserDoubleClick(seats->viewport(), GuiDriver::CellCentre(seats, 6, 1));
   EXPECT_EQ(FromQString(Text(1016)), kHuatai);
   EXPECT_EQ(FromQString(Text(1017)), kZhongxin);
   ASSERT_EQ(Results()->GetCount(), 2);
@@ -392,7 +381,7 @@ TEST_F(TrackerPageTest, AClickThenADoubleClickOnTheSeatsRunTheClickOncePerGestur
   // The seat list keeps the stock-day it showed.
   EXPECT_EQ(seats->GetItemText(0, 1), kGuotai);
   // A click on the totals row puts its label into team 1.
-  GuiDriver::Click(seats->viewport(), Qt::LeftButton, CellCentre(seats, 12, 3));
+  GuiDriver::Click(seats->viewport(), Qt::LeftButton, GuiDriver::CellCentre(seats, 12, 3));
   EXPECT_EQ(Text(1017), QStringLiteral("总买入  总卖出  总净买入  总买卖比(单位: 万元)"));
 }
 
@@ -537,7 +526,7 @@ TEST_F(TrackerPageTest, TheTeamSearchFillsTheListAndItsEndEnablesTheControls) {
   EXPECT_EQ(Role(list, 1, CTrackerPage::kLineTeamRole), QStringLiteral("温州系"));
 
   // A double click on a team line: "温州系" becomes team 1, the line's stock-day shows.
-  UserDoubleClick(list->viewport(), LineCentre(list, 1));
+  GuiDriver::UserDoubleClick(list->viewport(), LineCentre(list, 1));
   EXPECT_EQ(Text(1017), QStringLiteral("温州系"));
   EXPECT_EQ(Text(1006), QStringLiteral("宁德时代"));
   EXPECT_TRUE(Text(1000).isEmpty());  // no search has counted lines yet

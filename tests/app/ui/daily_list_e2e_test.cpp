@@ -114,12 +114,6 @@ class DailyListEndToEnd : public testing::Test {
   }
 
   // Press and release, then the double-click and its release, as a user does.
-  static void UserDoubleClick(QWidget* viewport, QPoint pos) {
-    GuiDriver::Click(viewport, Qt::LeftButton, pos);
-    GuiDriver::DoubleClick(viewport, pos);
-    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, pos);
-  }
-
   // Sends today's download from a worker thread, as the download engine does, while
   // this thread runs the event loop. The call's result.
   bool SendTodayDownloaded() {
@@ -168,13 +162,13 @@ TEST_F(DailyListEndToEnd, PickShowSearchTheSeatAndAddTheDayToTheBlock) {
   EXPECT_EQ(shown, expected);
 
   // 2. The third line, then seat "买2".
-  UserDoubleClick(day->viewport(), day->visualItemRect(day->item(2)).center());
+  GuiDriver::UserDoubleClick(day->viewport(), day->visualItemRect(day->item(2)).center());
   EXPECT_EQ(Page().Record().StockCode, "002594");
   EXPECT_EQ(FromQString(Control<QLineEdit>(1006)->text()), "比亚迪");
   auto* seats = Control<CColorListCtrl>(1113);
   ASSERT_EQ(seats->GetItemText(1, 0), "买2");
   const QPoint seat2 = seats->visualRect(seats->model()->index(1, 1)).center();
-  UserDoubleClick(seats->viewport(), seat2);
+  GuiDriver::UserDoubleClick(seats->viewport(), seat2);
   EXPECT_EQ(tracker_.branches, std::vector<std::string>{kSecondBuyer});
   EXPECT_EQ(ClipboardHook::Instance().Last(), kSecondBuyer);  // the click before it
 

@@ -77,14 +77,6 @@ class DzjyEndToEnd : public testing::Test {
   CDzjyListDlg& List() { return window_->m_dlgDzjy.m_dlgList; }
   CDzjyRankDlg& Rank() { return window_->m_dlgDzjy.m_dlgRank; }
   CColorListCtrl* Table(QWidget* page) { return GuiDriver::FindAs<CColorListCtrl>(page, 1136); }
-  static QPoint CellCentre(CColorListCtrl* table, int row, int column) {
-    return table->visualRect(table->model()->index(row, column)).center();
-  }
-  static void UserDoubleClick(QWidget* viewport, QPoint pos) {
-    GuiDriver::Click(viewport, Qt::LeftButton, pos);
-    GuiDriver::DoubleClick(viewport, pos);
-    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, pos);
-  }
   // Column `column` of every line.
   static std::vector<std::string> ColumnTexts(CColorListCtrl* table, int column) {
     std::vector<std::string> texts;
@@ -130,7 +122,7 @@ TEST_F(DzjyEndToEnd, RankingLineBringsTheBuyersLastSixtyDaysForward) {
   Shoot(window_.get(), "dzjy_rank_e2e.png");
   window_->m_ctrlTab.SetCurSel(0);  // the user is elsewhere when the call arrives
 
-  UserDoubleClick(ranking->viewport(), CellCentre(ranking, 0, 9));
+  GuiDriver::UserDoubleClick(ranking->viewport(), GuiDriver::CellCentre(ranking, 0, 9));
   EXPECT_EQ(window_->m_ctrlTab.GetCurSel(), 3);
   EXPECT_EQ(window_->m_dlgDzjy.m_ctrlTab.GetCurSel(), 0);
   EXPECT_TRUE(List().isVisible());
@@ -152,7 +144,7 @@ TEST_F(DzjyEndToEnd, DailyListBlockTradeCountReachesTheListPage) {
   auto* day = GuiDriver::FindAs<CColorListBox>(&daily, 1112);
   ASSERT_NE(day, nullptr);
   ASSERT_EQ(day->GetCount(), 1);
-  UserDoubleClick(day->viewport(), day->visualItemRect(day->item(0)).center());
+  GuiDriver::UserDoubleClick(day->viewport(), day->visualItemRect(day->item(0)).center());
   ASSERT_EQ(daily.Record().StockCode, "600000");
 
   auto* count = GuiDriver::FindAs<QLineEdit>(&daily, 1015);

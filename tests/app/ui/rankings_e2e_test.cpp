@@ -109,11 +109,6 @@ class RankingsEndToEnd : public testing::Test {
     for (const Row& row : rows) out.emplace_back(row.cells.begin(), row.cells.end());
     return out;
   }
-  static void UserDoubleClick(QWidget* viewport, QPoint pos) {
-    GuiDriver::Click(viewport, Qt::LeftButton, pos);
-    GuiDriver::DoubleClick(viewport, pos);
-    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, pos);
-  }
   static void Choose(QComboBox* combo, int index) {
     combo->setCurrentIndex(index);
     emit combo->activated(index);
@@ -158,7 +153,7 @@ TEST_F(RankingsEndToEnd, BranchStockAndContinuousBuyingRankingsFromTheWindow) {
 
   // 2. A double click on the third branch opens the tracker on it.
   const std::string branch = branches->GetItemText(2, 1);
-  UserDoubleClick(branches->viewport(), branches->visualRect(branches->model()->index(2, 1)).center());
+  GuiDriver::UserDoubleClick(branches->viewport(), branches->visualRect(branches->model()->index(2, 1)).center());
   EXPECT_EQ(window_->GetCurSel(), 2);
   EXPECT_EQ(FromQString(GuiDriver::FindAs<QLineEdit>(&window_->m_dlgTracker, 1017)->text()), branch);
 

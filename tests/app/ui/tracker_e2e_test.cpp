@@ -88,12 +88,6 @@ class TrackerEndToEnd : public testing::Test {
     return GuiDriver::FindAs<W>(&Tracker(), id);
   }
 
-  static void UserDoubleClick(QWidget* viewport, QPoint pos) {
-    GuiDriver::Click(viewport, Qt::LeftButton, pos);
-    GuiDriver::DoubleClick(viewport, pos);
-    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, pos);
-  }
-
   QtUiDispatcher dispatcher_;
   FakeClock clock_{2024, 5, 15, 18, 30};
   ZeroSleeper sleeper_;
@@ -113,7 +107,7 @@ TEST_F(TrackerEndToEnd, ASeatOfTheDailyListOpensTheTrackerAndTheMergeShowsTotals
   ASSERT_EQ(Daily().Record().StockCode, "002594");
   auto* dailySeats = GuiDriver::FindAs<CColorListCtrl>(&Daily(), 1113);
   ASSERT_EQ(dailySeats->GetItemText(1, 1), kBranch);
-  UserDoubleClick(dailySeats->viewport(), dailySeats->visualRect(dailySeats->model()->index(1, 1)).center());
+  GuiDriver::UserDoubleClick(dailySeats->viewport(), dailySeats->visualRect(dailySeats->model()->index(1, 1)).center());
 
   // 2. The tracker is in front with the branch's three listings, newest first, and the
   // first one's seats.

@@ -64,18 +64,7 @@ QString CodeOf(CColorListBox* list, int line) {
 
 // As a user double-clicks: press and release, then the double-click and its release
 // (an item view takes a double-click only on the item it saw pressed).
-void UserDoubleClick(QWidget* widget, QPoint pos = QPoint()) {
-  if (pos.isNull()) pos = widget->rect().center();
-  GuiDriver::Click(widget, Qt::LeftButton, pos);
-  GuiDriver::DoubleClick(widget, pos);
-  QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, pos);
-}
-
 QPoint LineCentre(CColorListBox* list, int line) { return list->visualItemRect(list->item(line)).center(); }
-
-QPoint CellCentre(CColorListCtrl* table, int row, int column) {
-  return table->visualRect(table->model()->index(row, column)).center();
-}
 
 class DataDisplayTest : public testing::Test {
  protected:
@@ -403,25 +392,25 @@ TEST_F(DataDisplayTest, DoubleClicksShowTheLoadedDaysStockEvenAfterAWeekendPick)
   EXPECT_EQ(watched->GetItemData(0), RGB(0, 128, 255));  // the branch's mark colour
   EXPECT_EQ(watched->GetItemData(1), 0u);                // unmarked white: the default colour
   Pick(*page, 2024, 5, 11);
-  UserDoubleClick(watched->viewport(), LineCentre(watched, 1));
+  GuiDriver::UserDoubleClick(watched->viewport(), LineCentre(watched, 1));
   EXPECT_EQ(page->Record().StockCode, "300750");
   EXPECT_FLOAT_EQ(page->Record().ZhangFu, 3.2f);  // today's row, not 2024-05-10's or another day's
   EXPECT_EQ(Get<CColorListCtrl>(*page, 1113)->GetItemText(0, 1), kZhaoshang);
 
   auto* day = List(*page, 1112);
-  UserDoubleClick(day->viewport(), LineCentre(day, 3));  // the weekend line: nothing
+  GuiDriver::UserDoubleClick(day->viewport(), LineCentre(day, 3));  // the weekend line: nothing
   EXPECT_EQ(page->Record().StockCode, "300750");
-  UserDoubleClick(day->viewport(), LineCentre(day, 2));
+  GuiDriver::UserDoubleClick(day->viewport(), LineCentre(day, 2));
   EXPECT_EQ(page->Record().StockCode, "000001");
   EXPECT_FLOAT_EQ(page->Record().ZhangFu, -7.5f);
   EXPECT_EQ(Get<CEditEx>(*page, 1006)->GetTextColor(), RGB(0, 255, 0));
   EXPECT_TRUE(Text(*page, 1015).isEmpty());  // no block trade
 
   auto* teams = List(*page, 1116);
-  UserDoubleClick(teams->viewport(), LineCentre(teams, 0));
+  GuiDriver::UserDoubleClick(teams->viewport(), LineCentre(teams, 0));
   EXPECT_EQ(page->Record().StockCode, "600000");
   auto* suggest = List(*page, 1115);
-  UserDoubleClick(suggest->viewport(), LineCentre(suggest, 0));
+  GuiDriver::UserDoubleClick(suggest->viewport(), LineCentre(suggest, 0));
   EXPECT_EQ(page->Record().StockCode, "300750");
   EXPECT_EQ(Get<CEditEx>(*page, 1014)->GetTextColor(), RGB(255, 0, 255));
 }
@@ -457,9 +446,9 @@ TEST_F(DataDisplayTest, ASeatClickCopiesTheBranchAndADoubleClickSearchesIt) {
   Publish();
   auto page = MakePage();
   auto* seats = Get<CColorListCtrl>(*page, 1113);
-  GuiDriver::Click(seats->viewport(), Qt::LeftButton, CellCentre(seats, 1, 3));
+  GuiDriver::Click(seats->viewport(), Qt::LeftButton, GuiDriver::CellCentre(seats, 1, 3));
   EXPECT_EQ(ClipboardHook::Instance().Texts(), std::vector<std::string>{kHuatai});  // exactly the name
-  UserDoubleClick(seats->viewport(), CellCentre(seats, 1, 1));
+  GuiDriver::UserDoubleClick(seats->viewport(), GuiDriver::CellCentre(seats, 1, 1));
   EXPECT_EQ(tracker_.branches, std::vector<std::string>{kHuatai});
   for (int row : {5, 11, 12, 13, 8}) page->OnSeatListDblClk(row);  // labels, and an empty seat
   page->OnSeatListDblClk(6);
@@ -480,10 +469,10 @@ TEST_F(DataDisplayTest, WithoutTheTrackerADoubleClickOnlyTellsSo) {
 TEST_F(DataDisplayTest, EditDoubleClicksGoToTheTrackerAndTheBlockTradeList) {
   Publish();
   auto page = MakePage();
-  UserDoubleClick(GuiDriver::Find(page.get(), 1006));
-  UserDoubleClick(GuiDriver::Find(page.get(), 1009));
-  for (int id : {1015, 1008, 1010}) UserDoubleClick(GuiDriver::Find(page.get(), id));
-  UserDoubleClick(GuiDriver::Find(page.get(), 1012));  // no jump from the close
+  GuiDriver::UserDoubleClick(GuiDriver::Find(page.get(), 1006));
+  GuiDriver::UserDoubleClick(GuiDriver::Find(page.get(), 1009));
+  for (int id : {1015, 1008, 1010}) GuiDriver::UserDoubleClick(GuiDriver::Find(page.get(), id));
+  GuiDriver::UserDoubleClick(GuiDriver::Find(page.get(), 1012));  // no jump from the close
   EXPECT_EQ(tracker_.names, std::vector<std::string>{"浦发银行"});
   EXPECT_EQ(tracker_.codes, std::vector<std::string>{"600000"});
   EXPECT_EQ(dzjy_.codes, (std::vector<std::string>{"600000", "600000", "600000"}));

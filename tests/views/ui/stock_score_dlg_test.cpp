@@ -32,16 +32,6 @@ TempProgramFolder::Options WithExportFolder() {
 }
 
 // As a user double-clicks: press and release, then the double-click and its release.
-void UserDoubleClick(QWidget* widget, QPoint pos) {
-  GuiDriver::Click(widget, Qt::LeftButton, pos);
-  GuiDriver::DoubleClick(widget, pos);
-  QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, pos);
-}
-
-QPoint CellCentre(CColorListCtrl* table, int row, int column) {
-  return table->visualRect(table->model()->index(row, column)).center();
-}
-
 class StockScoreDlgTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -191,16 +181,16 @@ TEST_F(StockScoreDlgTest, DoubleAndRightClicksSendTheRowsCode) {
   auto page = MakePage();
   Pick(*page, 2024, 5, 14);
   CColorListCtrl* list = List(*page);
-  const QPoint cell = CellCentre(list, 1, 4);
-  UserDoubleClick(list->viewport(), cell);  // no tracker yet: its message
+  const QPoint cell = GuiDriver::CellCentre(list, 1, 4);
+  GuiDriver::UserDoubleClick(list->viewport(), cell);  // no tracker yet: its message
   const auto boxes = GuiDriver::TakeBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "“搜索&查询”功能尚未完成，本次操作未执行。");
   PageRegistry::Instance().Publish<ITrackerPage>(PageSlot::Tracker, &tracker_);
   PageRegistry::Instance().Publish<ChartLink>(PageSlot::ChartLink, &link_);
-  UserDoubleClick(list->viewport(), cell);
+  GuiDriver::UserDoubleClick(list->viewport(), cell);
   EXPECT_EQ(tracker_.codes, std::vector<std::string>{"000001"});
-  GuiDriver::Click(list->viewport(), Qt::RightButton, CellCentre(list, 0, 2));
+  GuiDriver::Click(list->viewport(), Qt::RightButton, GuiDriver::CellCentre(list, 0, 2));
   EXPECT_EQ(link_.codes, std::vector<std::string>{"600000"});
   // Below the last row: nothing is sent.
   GuiDriver::Click(list->viewport(), Qt::RightButton, QPoint(cell.x(), list->viewport()->height() - 2));
