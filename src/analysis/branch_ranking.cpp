@@ -157,10 +157,9 @@ bool FoldDaySeats(RowCursor& cursor, BranchFold& totals, std::string& error) {
   return false;
 }
 
-// Runs the day query for `day` on `cursor`, preparing it on the first day only.
-bool OpenDay(RowCursor& cursor, bool& prepared, const std::string& day, std::string& error) {
-  const bool opened = prepared ? cursor.Rerun({day}) : cursor.Open(kDaySeatsQuery, {day});
-  prepared = prepared || opened;
+// Runs the day query for `day` on `cursor` (prepared on the first day only).
+bool OpenDay(RowCursor& cursor, const std::string& day, std::string& error) {
+  const bool opened = cursor.Run(kDaySeatsQuery, {day});
   if (!opened) error = cursor.ErrorText();
   return opened;
 }
@@ -169,8 +168,7 @@ bool OpenDay(RowCursor& cursor, bool& prepared, const std::string& day, std::str
 
 bool LoadDaySeats(CADODataBase& db, const std::string& day, BranchFold& totals, std::string& error) {
   RowCursor cursor(db);
-  bool prepared = false;
-  return OpenDay(cursor, prepared, day, error) && FoldDaySeats(cursor, totals, error);
+  return OpenDay(cursor, day, error) && FoldDaySeats(cursor, totals, error);
 }
 
 BranchRankingResult RankToday(CADODataBase& db, const std::string& today, BranchFold& totals) {
@@ -257,9 +255,8 @@ BranchRankingResult MergeDays(CADODataBase& db, const std::string& today, int da
   }
   std::string error;
   RowCursor cursor(db);
-  bool prepared = false;
   for (const std::string& day : result.walk.days) {
-    if (!OpenDay(cursor, prepared, day, error) || !FoldDaySeats(cursor, totals, error))
+    if (!OpenDay(cursor, day, error) || !FoldDaySeats(cursor, totals, error))
       return Failed(totals, std::move(result), std::move(error));
   }
   Sort(totals, sortMode, result);

@@ -92,8 +92,8 @@ void FailQuery(RepeatBuyStatsResult& result, BranchFold& totals, std::string err
 bool FoldBuyers(CADODataBase& market, const std::vector<std::string>& days, BranchFold& totals,
                 std::string& error) {
   RowCursor cursor(market);
-  for (std::size_t d = 0; d < days.size(); ++d) {
-    if (!(d == 0 ? cursor.Open(kDayBuyersQuery, {days[d]}) : cursor.Rerun({days[d]}))) {
+  for (const std::string& day : days) {
+    if (!cursor.Run(kDayBuyersQuery, {day})) {
       error = cursor.ErrorText();
       return false;
     }
@@ -264,12 +264,10 @@ bool WriteRepeatBuyRows(CADODataBase& db, const std::vector<RepeatBuySavedRow>& 
       RowCursor remove(db), insert(db);
       for (std::size_t i = 0; ok && i < saved.size(); ++i) {
         const RepeatBuySavedRow& row = saved[i];
-        const std::vector<DbValue> key{row.branch};
-        const std::vector<DbValue> values{row.branch, row.stocks, row.repeats, row.percentage};
-        ok = i == 0 ? remove.Open(kDeleteRowStatement, key) : remove.Rerun(key);
+        ok = remove.Run(kDeleteRowStatement, {row.branch});
         if (ok) remove.Next();
         ok = ok && !remove.Failed();
-        if (ok) ok = i == 0 ? insert.Open(kInsertRowStatement, values) : insert.Rerun(values);
+        if (ok) ok = insert.Run(kInsertRowStatement, {row.branch, row.stocks, row.repeats, row.percentage});
         if (ok) insert.Next();
         ok = ok && !insert.Failed();
       }

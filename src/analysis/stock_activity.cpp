@@ -152,9 +152,8 @@ StockRankingResult RankStockActivity(CADODataBase& db, const std::string& today,
   }
   StockActivityFold fold;
   RowCursor cursor(db);
-  for (std::size_t d = 0; d < result.walk.days.size(); ++d) {
-    const std::string& day = result.walk.days[d];
-    const bool opened = d == 0 ? cursor.Open(kDayStocksQuery, {day}) : cursor.Rerun({day});
+  for (const std::string& day : result.walk.days) {
+    const bool opened = cursor.Run(kDayStocksQuery, {day});
     if (!opened) result.error = cursor.ErrorText();
     if (!opened || !FoldDayStocks(cursor, fold, result.error)) {
       result.status = StockRankingStatus::QueryFailed;

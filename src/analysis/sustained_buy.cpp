@@ -203,11 +203,8 @@ class WindowListings {
   static bool HoldsSeat(const Listing& listing, int branch) {
     return std::find(listing.seats.begin(), listing.seats.end(), branch) != listing.seats.end();
   }
-  // Runs `sql` on `cursor`, prepared on its first use only.
   bool Run(RowCursor& cursor, const std::string& sql, const std::vector<DbValue>& params) {
-    bool& prepared = &cursor == &older_ ? olderPrepared_ : newestOlderPrepared_;
-    const bool opened = prepared ? cursor.Rerun(params) : cursor.Open(sql, params);
-    prepared = prepared || opened;
+    const bool opened = cursor.Run(sql, params);
     return Check(cursor) && opened;
   }
   bool Check(const RowCursor& cursor) {
@@ -224,8 +221,6 @@ class WindowListings {
   // The reads past the window: the newest listings missing, and a branch's listings.
   RowCursor newestOlder_;
   RowCursor older_;
-  bool newestOlderPrepared_ = false;
-  bool olderPrepared_ = false;
   std::vector<Listing> olderListings_;
   std::vector<Listing> olderDay_;
   std::string error_;

@@ -55,9 +55,9 @@ TradingDayWalk WalkTradingDays(CADODataBase& db, const std::string& today, int n
   advance();
   if (stored.Failed()) return failed();
 
-  RowCursor firstRow(db, kFirstRowQuery, {std::string()});
+  RowCursor firstRow(db);
   const auto passes = [&](const std::string& day) {
-    if (!firstRow.Rerun({day}) || !firstRow.Next()) return false;
+    if (!firstRow.Run(kFirstRowQuery, {day}) || !firstRow.Next()) return false;
     if (firstRow.Double(0) >= 1.0) return true;
     return test == DayDataTest::Buy1OrSell1 && firstRow.Double(1) >= 1.0;
   };

@@ -37,7 +37,12 @@ bool RowCursor::Open(std::string_view sql, const std::vector<DbValue>& params) {
     Fail(code, std::move(message));
     return false;
   }
+  sql_.assign(sql);
   return true;
+}
+
+bool RowCursor::Run(std::string_view sql, const std::vector<DbValue>& params) {
+  return statement_ && sql == sql_ ? Rerun(params) : Open(sql, params);
 }
 
 bool RowCursor::Rerun(const std::vector<DbValue>& params) {

@@ -28,6 +28,9 @@ class RowCursor {
   // anew: for one query repeated with other values. False, with the error record
   // filled, when no statement is held or the values cannot be bound.
   bool Rerun(const std::vector<DbValue>& params);
+  // Runs `sql` with `params`: prepared on the first call, and rerun on later calls
+  // with the same text. For one query repeated in a loop with other values.
+  bool Run(std::string_view sql, const std::vector<DbValue>& params);
   // Steps to the next row: true on a row; false at the end and on an error, told
   // apart by Failed().
   bool Next();
@@ -47,6 +50,7 @@ class RowCursor {
   CADODataBase& db_;
   CADODataBase::ThreadHandle handle_;
   StatementPtr statement_;
+  std::string sql_;     // the text of statement_
   bool onRow_ = false;  // the last step gave a row
   bool atEnd_ = false;  // the rows are all read (until Rerun)
   bool failed_ = false;

@@ -92,6 +92,30 @@ TEST_F(RowCursorTest, RerunStepsTheSameStatementWithNewValues) {
   EXPECT_FALSE(broken.Rerun({}));
 }
 
+TEST_F(RowCursorTest, RunPreparesOnceAndTakesANewTextAsANewStatement) {
+  RowCursor cursor(db_);
+  const std::string byId = "SELECT name FROM T WHERE id = ?";
+  std::vector<std::string> names;
+  for (int id : {1, 3, 1}) {
+    ASSERT_TRUE(cursor.Run(byId, {id}));
+    ASSERT_TRUE(cursor.Next());
+    names.emplace_back(cursor.Text(0));
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"甲", "it's", "甲"}));
+  // Another text is prepared in its place, and the first one again after it.
+  ASSERT_TRUE(cursor.Run("SELECT id FROM T WHERE amount < ?", {0}));
+  ASSERT_TRUE(cursor.Next());
+  EXPECT_EQ(cursor.Int(0), 3);
+  ASSERT_TRUE(cursor.Run(byId, {3}));
+  ASSERT_TRUE(cursor.Next());
+  EXPECT_EQ(cursor.Text(0), "it's");
+  // A text that cannot be prepared fails; a good one works again afterwards.
+  EXPECT_FALSE(cursor.Run("SELECT missing FROM Nowhere", {}));
+  EXPECT_TRUE(cursor.Failed());
+  ASSERT_TRUE(cursor.Run(byId, {1}));
+  EXPECT_TRUE(cursor.Next());
+}
+
 TEST_F(RowCursorTest, BadStatementOrValueCountFailsApartFromAnEmptyResult) {
   RowCursor empty(db_, "SELECT id FROM T WHERE id = ?", {99});
   EXPECT_FALSE(empty.Next());
