@@ -268,6 +268,7 @@ void FixtureHttpServer::Serve(Connection* connection) {
         const std::size_t bodyBytes = response.closeMidBody ? response.body.size() / 2 : response.body.size();
         if (SendAll(fd, out.data(), out.size())) SendAll(fd, response.body.data(), bodyBytes);
       }
+      if (response.holdOpen) WaitUntilReleased(std::chrono::milliseconds(0), true);
     }
   }
   // Half-close and let the client read to the end before the socket goes, so the

@@ -34,6 +34,8 @@ struct FixtureResponse {
   bool closeMidBody = false;        // send the head and half the body, then hang up
   long long contentLengthDelta = 0;  // declared length = body size + delta
   bool raw = false;                 // send `body` as the whole answer, bytes as they are
+  bool holdOpen = false;            // after the answer, keep the connection open (and counted
+                                    // as held) until Release() or Stop()
 
   static FixtureResponse Ok(std::string body, std::string contentType = "text/html");
   static FixtureResponse Status(int status, std::string body = {});

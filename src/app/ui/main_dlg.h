@@ -8,6 +8,7 @@
 #include <chrono>
 #include <memory>
 
+#include "acquisition/http_download.h"
 #include "acquisition/ui/download_data_dlg.h"
 #include "analysis/ui/top_branch_dlg.h"
 #include "analysis/ui/tracker_page.h"
@@ -73,6 +74,9 @@ class CMainDlg : public CPage, public IStatusBar, public IMainTabs {
   CDzjyDlg m_dlgDzjy;
   // An instance of its own that never gets a window.
   CTopBranchDlg m_dlgTopBranch;
+  // The HTTP download worker: built and destroyed with the window, idle all the while
+  // (nothing sets its address or starts it).
+  CHttpDownload m_HttpDownload;
 
  protected:
   void changeEvent(QEvent* event) override;
