@@ -4,7 +4,9 @@
 #include <chrono>
 #include <cstdio>
 
+#include "acquisition/day_end.h"
 #include "acquisition/day_list_parser.h"
+#include "acquisition/format_line.h"
 #include "acquisition/day_totals.h"
 #include "acquisition/page_text.h"
 #include "acquisition/seat_page_parser.h"
@@ -26,12 +28,6 @@ namespace {
 constexpr const char* kNetworkLine = "请保证网络连接正常!!!";
 constexpr const char* kDbClosedLine = "数据库没有打开，数据无法保存!!!";
 
-std::string Format(const char* fmt, auto... args) {
-  const int n = std::snprintf(nullptr, 0, fmt, args...);
-  std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
-  if (n > 0) std::snprintf(out.data(), out.size() + 1, fmt, args...);
-  return out;
-}
 
 bool Stopping(const std::stop_token& stop) { return stop.stop_requested() || g_bClosing.load(); }
 
@@ -192,7 +188,7 @@ void DownloadEngine::Step() {
   const LocalTime candidate = DayBefore(deps_.clock.Now(), m_nDayOffset);
   switch (CheckNonTradingDay(candidate)) {
     case 1:
-      deps_.sink.addLine(Format("%04d-%02d-%02d, 节假日无数据!!!!!", candidate.year, candidate.month, candidate.day),
+      deps_.sink.addLine(FormatC("%04d-%02d-%02d, 节假日无数据!!!!!", candidate.year, candidate.month, candidate.day),
                          kLineRed);
       return;
     case 2:
@@ -220,14 +216,17 @@ void DownloadEngine::EndRun() {
   const LocalTime now = deps_.clock.Now();
   if (m_nDaysFetched > 0 && deps_.blockTrades != nullptr && !HasBlockTrades(DayTextOf(now))) {
     std::weak_ptr<int> alive = alive_;
-    const std::string month = Format("%04d%02d", now.year, now.month);
-    deps_.blockTrades->StartMonth(month, [this, alive] {
+    const std::string month = FormatC("%04d%02d", now.year, now.month);
+    const auto ended = [this, alive] {
       if (!alive.lock()) return;
       if (!deps_.pages.Send<ISettingsPage>(PageSlot::Setting, [](ISettingsPage& p) { p.OnDownloadRunFinished(); })) {
         AppendDebugLog("download: the settings page is not there to regenerate the custom data");
       }
       deps_.sink.addLine("生成自定义数据..........", kLineBlue);
-    });
+    };
+    // A month that cannot be fetched leaves the run's days: their custom data are
+    // generated all the same, at once.
+    if (!deps_.blockTrades->StartMonth(month, ended) && !g_bClosing) ended();
   }
   StopTimer();
 }
@@ -243,7 +242,7 @@ void DownloadEngine::DownloadDay(const std::string& day) {
     m_bNextDay = 1;
     return;
   }
-  deps_.sink.addLine(Format("Velkor数据：第%d日（“%s”）开始下载: .", m_nDayCounter, day.c_str()), kLineBlue);
+  deps_.sink.addLine(FormatC("Velkor数据：第%d日（“%s”）开始下载: .", m_nDayCounter, day.c_str()), kLineBlue);
   m_strDownloadDate = day;
   dayJobRunning_ = true;
   if (deps_.dataSource() == 2) {
@@ -291,15 +290,7 @@ bool DownloadEngine::HasBlockTrades(const std::string& day) const {
 }
 
 std::vector<std::string> DownloadEngine::LoadStoredNames(const std::string& day) const {
-  std::vector<std::string> names;
-  CADORecordset rs(&deps_.db);
-  if (!rs.Open("SELECT StockName FROM StockInfo WHERE SB_Date=? ORDER BY rowid", {day}, 0)) return names;
-  for (; !rs.IsEof(); rs.MoveNext()) {
-    std::string name;
-    rs.GetFieldValue("StockName", name);
-    names.push_back(std::move(name));
-  }
-  return names;
+  return ::LoadStoredNames(deps_.db, day);
 }
 
 // ---- One day (worker) ------------------------------------------------------------
@@ -327,15 +318,6 @@ int DownloadEngine::FetchSeatPage(const std::string& url, StockRecord& record, i
   return ParseSeatPage(text, record);
 }
 
-void DownloadEngine::TellPagesTodayDownloaded() {
-  if (!deps_.pages.Send<IDailyListPage>(PageSlot::DataDisplay, [](IDailyListPage& p) { p.OnTodayDataDownloaded(); })) {
-    AppendDebugLog("download: the daily list page is not there to reload today");
-  }
-  if (!deps_.pages.Send<IStockActivePage>(PageSlot::StockActivePage,
-                                          [](IStockActivePage& p) { p.OnTodayDataDownloaded(); })) {
-    AppendDebugLog("download: the stock activity page is not there to reload today");
-  }
-}
 
 void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, std::stop_token stop) {
   bool fetched = false;
@@ -386,7 +368,7 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
     StockRecord record = entry.record;
     downloadedNames.push_back(record.StockName);
     ++downloadCounter;
-    deps_.sink.setProgress(Format("%03d. %s %s \n", entry.index, PadGbkRight(record.StockName, 10).c_str(),
+    deps_.sink.setProgress(FormatC("%03d. %s %s \n", entry.index, PadGbkRight(record.StockName, 10).c_str(),
                                   PadGbkRight(record.StockCode, 10).c_str()));
     const std::string url = SeatPageUrl(day, record.StockCode);
     int pageOpenCount = 0;
@@ -401,7 +383,7 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
       record.IsDownloadOK = 2;
       if (pageOpenCount > 2) {
         deps_.sink.addLine(record.StockName +
-                               Format(" ,nResult=%d, 第 %d 次访问,您访问的页面无法加载!\n", result, pageOpenCount),
+                               FormatC(" ,nResult=%d, 第 %d 次访问,您访问的页面无法加载!\n", result, pageOpenCount),
                            kLineBlue);
         break;
       }
@@ -410,38 +392,19 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
     if (record.IsDownloadOK != 1) record.IsDownloadOK = 2;
     const int written = TimedWrite(deps_.onDbWrite, [&] { return writer.InsertStockInfo(record); });
     if (written != kStockWriteOk) {
-      deps_.sink.addLine(record.StockCode + Format(", 插入数据库时错误，%d !", written), kLineRed);
+      deps_.sink.addLine(record.StockCode + FormatC(", 插入数据库时错误，%d !", written), kLineRed);
     }
     deps_.sleeper.Sleep(1);
     deps_.sleeper.Sleep(1);
   }
 
-  // The day's summary first, then its totals, then the pages: nothing reloads today
-  // before its totals exist.
-  const std::int64_t elapsed = deps_.clock.SteadyMs() - startTick;
-  const std::vector<std::string> stored = LoadStoredNames(day);
-  if (downloadCounter == counters.m_nInsertDB_StockCounter) {
-    deps_.sink.addLine(Format("下载 %d 只,入数据库 %d 只,下载正确。耗时：", downloadCounter,
-                              counters.m_nInsertDB_StockCounter) +
-                           FormatDayElapsed(elapsed),
-                       kLineBlue);
-  } else {
-    if (stored.size() < downloadedNames.size()) {
-      for (std::size_t i = 0; i < downloadedNames.size(); ++i) {
-        const std::string& name = downloadedNames[i];
-        if (name.empty() || std::find(stored.begin(), stored.end(), name) != stored.end()) continue;
-        deps_.sink.addLine(Format("i=%d, 无此股票: %s", static_cast<int>(i + 1), name.c_str()), kLineRed);
-      }
-    }
-    deps_.sink.addLine(Format("下载 %d 只,入数据库 %d 只,下载错误。耗时：", downloadCounter,
-                              counters.m_nInsertDB_StockCounter) +
-                           FormatDayElapsed(elapsed),
-                       kLineRed);
-    deps_.sink.addLine(day + "数据需要重新下载!!!!!!!", kLineRed);
-  }
-  const DayTotalsOutcome totals = TimedWrite(deps_.onDbWrite, [&] { return RecomputeDayTotals(deps_.db, day); });
-  if (!totals.errorLine.empty()) deps_.sink.addLine(totals.errorLine, totals.errorLineColour);
-  if (IsToday(day)) TellPagesTodayDownloaded();
+  FinishDownloadedDay(deps_.db, deps_.sink, deps_.pages, IsToday(day),
+                      DayEndCounts{.day = day,
+                                   .downloadedNames = std::move(downloadedNames),
+                                   .downloadCounter = downloadCounter,
+                                   .insertedComplete = counters.m_nInsertDB_StockCounter,
+                                   .elapsedMs = deps_.clock.SteadyMs() - startTick},
+                      deps_.onDbWrite);
   fetched = true;
 }
 
@@ -498,7 +461,7 @@ void DownloadEngine::RunFillMissing(std::stop_token stop) {
   for (StockRecord& row : rows) {
     if (Stopping(stop)) break;
     ++i;
-    deps_.sink.addLine(Format("\ni=%d, 正在补全: %s, %s %s, 数据....", i, row.SB_Date.c_str(), row.StockCode.c_str(),
+    deps_.sink.addLine(FormatC("\ni=%d, 正在补全: %s, %s %s, 数据....", i, row.SB_Date.c_str(), row.StockCode.c_str(),
                               row.StockName.c_str()),
                        kLineBlue);
     row.IsDownloadOK = 2;
@@ -509,18 +472,18 @@ void DownloadEngine::RunFillMissing(std::stop_token stop) {
       tried.IsDownloadOK = 1;
       const int written = TimedWrite(deps_.onDbWrite, [&] { return writer.UpdateStockInfo(tried); });
       if (written != kStockWriteOk) {
-        deps_.sink.addLine(row.StockCode + Format(", 插入数据库时错误，%d !", written), kLineRed);
+        deps_.sink.addLine(row.StockCode + FormatC(", 插入数据库时错误，%d !", written), kLineRed);
       }
       deps_.sleeper.Sleep(2);
       // The totals follow the filled row; the schedule's release is the day job's alone.
       const DayTotalsOutcome totals =
           TimedWrite(deps_.onDbWrite, [&] { return RecomputeDayTotals(deps_.db, row.SB_Date); });
       if (!totals.errorLine.empty()) deps_.sink.addLine(totals.errorLine, totals.errorLineColour);
-      deps_.sink.addLine(Format("补全数据成功：: %s, %s %s。 ", row.SB_Date.c_str(), row.StockCode.c_str(),
+      deps_.sink.addLine(FormatC("补全数据成功：: %s, %s %s。 ", row.SB_Date.c_str(), row.StockCode.c_str(),
                                 row.StockName.c_str()),
                          kLineBlue);
     } else {
-      deps_.sink.addLine(Format("补全数据失败：: %s, %s %s。 ", row.SB_Date.c_str(), row.StockCode.c_str(),
+      deps_.sink.addLine(FormatC("补全数据失败：: %s, %s %s。 ", row.SB_Date.c_str(), row.StockCode.c_str(),
                                 row.StockName.c_str()),
                          kLineRed);
     }

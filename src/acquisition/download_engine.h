@@ -34,11 +34,27 @@ inline constexpr COLORREF kLineBlue = 0xFF0000;
 inline constexpr COLORREF kLineDarkBlue = 0x780000;
 inline constexpr COLORREF kLinePlain = 0;
 
+// Further lines of one request: header lines ("Name: value") and the encodings to
+// offer (curl undoes them, so the body arrives decoded).
+struct RequestLines {
+  std::vector<std::string> headers;
+  std::string encodings;
+};
+
 // Reads one URL; the internet session in the program, a fake in tests.
 class HttpFetcher {
  public:
   virtual ~HttpFetcher() = default;
   virtual HttpResult Get(const std::string& url) = 0;
+  // The same read with further request lines. A fetcher that cannot send them fails
+  // the read rather than sending a request other than the one asked for.
+  virtual HttpResult GetWithLines(const std::string& url, const RequestLines& lines) {
+    (void)url;
+    (void)lines;
+    HttpResult result;
+    result.error = "this fetcher sends no further request lines";
+    return result;
+  }
 };
 
 // The internet session with the options the download road uses.
@@ -46,6 +62,14 @@ class SessionFetcher final : public HttpFetcher {
  public:
   SessionFetcher(InternetSession& session, HttpOptions options) : session_(session), options_(std::move(options)) {}
   HttpResult Get(const std::string& url) override { return session_.get(url, options_); }
+  HttpResult GetWithLines(const std::string& url, const RequestLines& lines) override {
+    HttpOptions options = options_;
+    options.noCache = false;
+    options.headers.insert(options.headers.end(), lines.headers.begin(), lines.headers.end());
+    options.acceptEncoding = true;
+    options.encodings = lines.encodings;
+    return session_.get(url, options);
+  }
 
  private:
   InternetSession& session_;
@@ -74,7 +98,7 @@ class MessageSink {
   virtual void stopTimer() = 0;
 };
 
-// The month's block trades, downloaded by their own job (not built yet). `ended` runs on the
+// The month's block trades, downloaded by their own job (BlockTradeJob). `ended` runs on the
 // UI thread once that download has ended.
 class BlockTradeJobs {
  public:
@@ -82,7 +106,7 @@ class BlockTradeJobs {
   virtual bool StartMonth(const std::string& yyyymm, std::function<void()> ended) = 0;
 };
 
-// The exchanges' bulletins as a day's source (not built yet). It runs
+// The exchanges' bulletins as a day's source (ExchangeDayJob). It runs
 // the day and calls `done(fetched)` on the UI thread when the day has ended.
 class ExchangeDayJobs {
  public:
@@ -100,8 +124,8 @@ struct DownloadEngineDeps {
   PageRegistry& pages;
   WorkerRegistry& workers;
   SourceHosts hosts;
-  BlockTradeJobs* blockTrades = nullptr;  // none yet: the end of a run skips that step
-  ExchangeDayJobs* exchangeDays = nullptr; // none yet: source 2 takes no day
+  BlockTradeJobs* blockTrades = nullptr;  // none: the end of a run skips that step
+  ExchangeDayJobs* exchangeDays = nullptr; // none: source 2 takes no day
   // The data source chosen now (1 = the data centre, 2 = the exchanges' bulletins).
   std::function<int()> dataSource = [] { return 1; };
   int startupPeriodMs = 100;
@@ -178,7 +202,6 @@ class DownloadEngine {
   std::string SeatPageUrl(const std::string& day, const std::string& code) const;
   std::string DayListUrl(const std::string& day) const;
   bool IsToday(const std::string& day) const;
-  void TellPagesTodayDownloaded();
   // Runs fn on the UI thread later, unless the engine is gone by then.
   void Post(std::function<void()> fn);
   bool StartJob(const std::string& what, std::function<void(std::stop_token)> fn);

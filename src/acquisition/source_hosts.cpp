@@ -27,7 +27,14 @@ std::string PacingKey(std::string_view key) { return std::string(key) + "PacingM
 
 }  // namespace
 
-SourceHosts::SourceHosts() { sources_[kDataCenter] = Source{kDataCenterDefault, 0}; }
+SourceHosts::SourceHosts() {
+  sources_[kDataCenter] = Source{kDataCenterDefault, 0};
+  sources_[kSzseFiles] = Source{"http://szse-files.example.invalid", 0};
+  sources_[kSseQuery] = Source{"http://sse-query.example.invalid", 0};
+  sources_[kSseWeb] = Source{"http://sse-web.example.invalid", 0};
+  sources_[kQuoteHistory] = Source{"http://quote-history.example.invalid", 0};
+  sources_[kQuotePage] = Source{"http://quote-page.example.invalid", 0};
+}
 
 SourceHosts SourceHosts::FromIni(const std::string& iniPath) {
   SourceHosts hosts;
@@ -36,7 +43,9 @@ SourceHosts SourceHosts::FromIni(const std::string& iniPath) {
   return hosts;
 }
 
-std::vector<std::string> SourceHosts::Keys() { return {kDataCenter}; }
+std::vector<std::string> SourceHosts::Keys() {
+  return {kDataCenter, kSzseFiles, kSseQuery, kSseWeb, kQuoteHistory, kQuotePage};
+}
 
 void SourceHosts::LoadIni(const std::string& iniPath) {
   for (auto& [key, source] : sources_) {

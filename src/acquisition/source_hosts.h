@@ -11,9 +11,16 @@
 // address of the data service in [SourceHosts], a download fails visibly with the
 // network line instead of fetching from an unknown host.
 //
-// Keys of this section:
-//   DataCenter          base URL of the first source (day lists, seat pages)
-//   DataCenterPacingMs  least time between two requests to its host, in ms (default 0)
+// The exchanges' and the quote portals' defaults are ".invalid" names too, for the
+// same reason.
+//
+// Keys of this section (each base key also takes "<key>PacingMs", default 0):
+//   DataCenter    the first source (day lists, seat pages) and the block-trade months
+//   SzseFiles     the Shenzhen exchange's bulletin files
+//   SseQuery      the Shanghai exchange's public-trade query
+//   SseWeb        the Shanghai exchange's main web site (named in the query's Referer)
+//   QuoteHistory  the first quote portal (a day's close from its history query)
+//   QuotePage     the second quote portal (its history pages)
 
 #include <map>
 #include <optional>
@@ -26,6 +33,11 @@ class SourceHosts {
   static constexpr const char* kSection = "SourceHosts";
   static constexpr const char* kDataCenter = "DataCenter";
   static constexpr const char* kDataCenterDefault = "http://datacenter.example.invalid";
+  static constexpr const char* kSzseFiles = "SzseFiles";
+  static constexpr const char* kSseQuery = "SseQuery";
+  static constexpr const char* kSseWeb = "SseWeb";
+  static constexpr const char* kQuoteHistory = "QuoteHistory";
+  static constexpr const char* kQuotePage = "QuotePage";
   // The data centre's own path of a stock's seat page, followed by "<day>,<code>.html".
   static constexpr const char* kSeatPagePath = "/stock/zuv,";
   static constexpr const char* kOverrideVariable = "VELKORDESK_SOURCE_BASE";

@@ -6,6 +6,10 @@
 // parser) and every seat name completed to "…营业部" where a source cut it short
 // (CompleteBranchName of the seat-page parser), whichever road filled the record.
 //
+// The volume (DRCJL) is stored in the unit its road gives it: 手 from the quote
+// portals, 万股 from a Shenzhen bulletin when no quote was found, and 0 from the
+// first source. ZhangFu stays the bulletin's deviation when no quote was found.
+//
 // Each call is one transaction: the row and its seats are written together or not at
 // all, and the counters move only after the commit. Every value is bound; amounts are
 // rounded the way the stored text forms always had them: seat amounts to 3 decimals,

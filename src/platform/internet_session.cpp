@@ -151,7 +151,7 @@ HttpResult InternetSession::get(const std::string& url, const Options& options) 
   curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, Milliseconds(options.totalTimeout));
   curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.bodyCap));
   curl_easy_setopt(h, CURLOPT_NOPROXY, noProxy.c_str());
-  if (options.acceptEncoding) curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "");
+  if (options.acceptEncoding) curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, options.encodings.c_str());
   if (headers) curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteBody);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);

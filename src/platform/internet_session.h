@@ -35,7 +35,8 @@ struct HttpOptions {
   std::size_t bodyCap = 16 * 1024 * 1024;    // bytes after decoding
   int pacingMs = 0;                          // least time between two requests to one host
   std::vector<std::string> headers;          // further request lines, "Name: value"
-  bool acceptEncoding = true;                // offer every encoding curl can undo
+  bool acceptEncoding = true;                // offer encodings curl undoes (the body arrives decoded)
+  std::string encodings;                     // the encodings offered; "" offers every one curl can undo
   bool noCache = true;                       // "Cache-Control: no-cache", "Pragma: no-cache"
   const std::atomic<bool>* abort = nullptr;  // set by another thread to end the transfer
 };

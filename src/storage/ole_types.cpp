@@ -422,3 +422,8 @@ bool VariantToCurrency(const CADOVariant& value, COleCurrency& out) {
   }
   return true;
 }
+
+double ParseFiniteNumberC(std::string_view text) {
+  const double value = ParseNumberC(text);
+  return std::isfinite(value) ? value : 0.0;
+}

@@ -174,6 +174,8 @@ std::string FormatGeneral(double value, int digits);
 // Text as a number in the C locale, strtod style: leading white space skipped, the
 // longest numeric prefix taken, no number at all → 0.
 double ParseNumberC(std::string_view text);
+// The same, with an infinite or NaN result read as 0: figures of outside pages.
+double ParseFiniteNumberC(std::string_view text);
 
 // The readers' conversions. Mismatched types convert numerically: text is parsed as
 // above (a non-number is 0), a date gives its OLE day number, a boolean is -1 or 0,

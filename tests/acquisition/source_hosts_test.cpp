@@ -44,7 +44,13 @@ TEST(SourceHosts, CompiledDefaultNeverResolves) {
   const SourceHosts hosts;
   EXPECT_EQ(hosts.DataCenter(), "http://datacenter.example.invalid");
   EXPECT_EQ(hosts.DataCenterPacingMs(), 0);
-  EXPECT_EQ(SourceHosts::Keys(), (std::vector<std::string>{"DataCenter"}));
+  EXPECT_EQ(SourceHosts::Keys(), (std::vector<std::string>{"DataCenter", "SzseFiles", "SseQuery", "SseWeb",
+                                                           "QuoteHistory", "QuotePage"}));
+  // No default reaches a real host before the user names one.
+  const SourceHosts defaults;
+  for (const std::string& key : SourceHosts::Keys()) {
+    EXPECT_TRUE(defaults.Base(key).ends_with(".invalid")) << key;
+  }
   EXPECT_EQ(hosts.Base("NoSuchSource"), "");
   EXPECT_EQ(hosts.PacingMs("NoSuchSource"), 0);
 }

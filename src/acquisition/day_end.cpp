@@ -1,0 +1,65 @@
+#include "acquisition/day_end.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "acquisition/day_totals.h"
+#include "acquisition/download_engine.h"
+#include "acquisition/format_line.h"
+#include "acquisition/trading_calendar.h"
+#include "analysis/stock_active_page_iface.h"
+#include "platform/debug_log.h"
+#include "platform/page_registry.h"
+#include "storage/ado_database.h"
+#include "storage/ado_recordset.h"
+#include "views/daily_list_page_iface.h"
+
+std::vector<std::string> LoadStoredNames(CADODataBase& db, const std::string& day) {
+  std::vector<std::string> names;
+  CADORecordset rs(&db);
+  if (!rs.Open("SELECT StockName FROM StockInfo WHERE SB_Date=? ORDER BY rowid", {day}, 0)) return names;
+  for (; !rs.IsEof(); rs.MoveNext()) {
+    std::string name;
+    rs.GetFieldValue("StockName", name);
+    names.push_back(std::move(name));
+  }
+  return names;
+}
+
+void TellPagesTodayDownloaded(PageRegistry& pages) {
+  if (!pages.Send<IDailyListPage>(PageSlot::DataDisplay, [](IDailyListPage& p) { p.OnTodayDataDownloaded(); })) {
+    AppendDebugLog("download: the daily list page is not there to reload today");
+  }
+  if (!pages.Send<IStockActivePage>(PageSlot::StockActivePage,
+                                    [](IStockActivePage& p) { p.OnTodayDataDownloaded(); })) {
+    AppendDebugLog("download: the stock activity page is not there to reload today");
+  }
+}
+
+void FinishDownloadedDay(CADODataBase& db, MessageSink& sink, PageRegistry& pages, bool isToday,
+                         const DayEndCounts& counts, const std::function<void(double)>& onDbWrite) {
+  const std::string elapsed = FormatDayElapsed(counts.elapsedMs);
+  if (counts.downloadCounter == counts.insertedComplete) {
+    sink.addLine(FormatC("下载 %d 只,入数据库 %d 只,下载正确。耗时：", counts.downloadCounter, counts.insertedComplete) +
+                     elapsed,
+                 kLineBlue);
+  } else {
+    const std::vector<std::string> stored = LoadStoredNames(db, counts.day);
+    if (stored.size() < counts.downloadedNames.size()) {
+      for (std::size_t i = 0; i < counts.downloadedNames.size(); ++i) {
+        const std::string& name = counts.downloadedNames[i];
+        if (name.empty() || std::find(stored.begin(), stored.end(), name) != stored.end()) continue;
+        sink.addLine(FormatC("i=%d, 无此股票: %s", static_cast<int>(i + 1), name.c_str()), kLineRed);
+      }
+    }
+    sink.addLine(FormatC("下载 %d 只,入数据库 %d 只,下载错误。耗时：", counts.downloadCounter, counts.insertedComplete) +
+                     elapsed,
+                 kLineRed);
+    sink.addLine(counts.day + "数据需要重新下载!!!!!!!", kLineRed);
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const DayTotalsOutcome totals = RecomputeDayTotals(db, counts.day);
+  if (onDbWrite) onDbWrite(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  if (!totals.errorLine.empty()) sink.addLine(totals.errorLine, totals.errorLineColour);
+  if (isToday) TellPagesTodayDownloaded(pages);
+}

@@ -1,0 +1,34 @@
+#pragma once
+// The end of one downloaded day, the same whichever source fetched it: the summary
+// lines, the day's totals, and, for today, the pages told. The summary comes first,
+// then the totals, then the pages: nothing reloads today before its totals exist.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class CADODataBase;
+class MessageSink;
+class PageRegistry;
+
+// What the day's job counted.
+struct DayEndCounts {
+  std::string day;
+  std::vector<std::string> downloadedNames;  // the names handed to the writer, in order
+  int downloadCounter = 0;                   // stocks requested (stored or not)
+  int insertedComplete = 0;                  // rows stored complete with their seats
+  std::int64_t elapsedMs = 0;
+};
+
+// The names stored for `day`, in storing order.
+std::vector<std::string> LoadStoredNames(CADODataBase& db, const std::string& day);
+
+// The summary line (and the missing names when rows are missing), the totals
+// recomputed, and for today the daily list and the stock activity pages told.
+// `onDbWrite`, when set, is told the seconds the totals took.
+void FinishDownloadedDay(CADODataBase& db, MessageSink& sink, PageRegistry& pages, bool isToday,
+                         const DayEndCounts& counts, const std::function<void(double)>& onDbWrite = {});
+
+// Tells the daily list and the stock activity pages that today's data is stored.
+void TellPagesTodayDownloaded(PageRegistry& pages);
