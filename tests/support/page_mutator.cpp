@@ -28,8 +28,10 @@ std::size_t SomeOccurrence(const std::string& page, const std::string& marker, M
 
 }  // namespace
 
-void MutatePage(std::string& page, MutationRandom& rng) {
-  const std::string& marker = PageMarkers()[rng.Below(PageMarkers().size())];
+void MutatePage(std::string& page, MutationRandom& rng) { MutatePage(page, rng, PageMarkers()); }
+
+void MutatePage(std::string& page, MutationRandom& rng, const std::vector<std::string>& markers) {
+  const std::string& marker = markers[rng.Below(markers.size())];
   switch (rng.Below(10)) {
     case 0:  // truncation
       page.resize(rng.Below(page.size() + 1));
@@ -45,7 +47,7 @@ void MutatePage(std::string& page, MutationRandom& rng) {
       break;
     }
     case 3: {  // two markers swapped
-      const std::string& other = PageMarkers()[rng.Below(PageMarkers().size())];
+      const std::string& other = markers[rng.Below(markers.size())];
       const std::size_t a = SomeOccurrence(page, marker, rng);
       if (a == std::string::npos) break;
       const std::size_t b = page.find(other, a + marker.size());
@@ -83,9 +85,14 @@ void MutatePage(std::string& page, MutationRandom& rng) {
 }
 
 std::string MutantOf(const std::vector<std::string>& seeds, MutationRandom& rng) {
+  return MutantOf(seeds, rng, PageMarkers());
+}
+
+std::string MutantOf(const std::vector<std::string>& seeds, MutationRandom& rng,
+                     const std::vector<std::string>& markers) {
   std::string page = seeds[rng.Below(seeds.size())];
   const std::size_t steps = 1 + rng.Below(4);
-  for (std::size_t i = 0; i < steps; ++i) MutatePage(page, rng);
+  for (std::size_t i = 0; i < steps; ++i) MutatePage(page, rng, markers);
   return page;
 }
 

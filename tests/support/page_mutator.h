@@ -25,9 +25,13 @@ const std::vector<std::string>& PageMarkers();
 
 // One mutation of `page` in place.
 void MutatePage(std::string& page, MutationRandom& rng);
+// The same with a parser's own marker list.
+void MutatePage(std::string& page, MutationRandom& rng, const std::vector<std::string>& markers);
 
 // One of `seeds`, mutated one to four times.
 std::string MutantOf(const std::vector<std::string>& seeds, MutationRandom& rng);
+std::string MutantOf(const std::vector<std::string>& seeds, MutationRandom& rng,
+                     const std::vector<std::string>& markers);
 
 // Up to five rows "<tr>...</tr>" (their inner text) of one seat table of a decoded
 // page (1 = buying, 2 = selling), found the plain way: the first "</tbody>" ends the
