@@ -8,7 +8,7 @@ runs=${1:-10000}
 "$root/scripts/install-deps.sh"
 dir="$root/build-fuzz"
 CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELKOR_FUZZ=ON >/dev/null
-targets=(fuzz_ini fuzz_charset fuzz_day_list fuzz_seat_page fuzz_chart_files)
+targets=(fuzz_ini fuzz_charset fuzz_day_list fuzz_seat_page fuzz_chart_files fuzz_block_trades fuzz_exchange_bulletins fuzz_quotes)
 cmake --build "$dir" --target "${targets[@]}"
 for t in "${targets[@]}"; do
   work=$(mktemp -d)

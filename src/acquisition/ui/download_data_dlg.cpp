@@ -1,5 +1,8 @@
 #include "acquisition/ui/download_data_dlg.h"
 
+#include "acquisition/block_trade_job.h"
+#include "acquisition/exchange_day_job.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDateEdit>
@@ -94,7 +97,11 @@ CDownloadDataDlg::CDownloadDataDlg(const DownloadPageServices& services, QWidget
   BuildControls();
 }
 
-CDownloadDataDlg::~CDownloadDataDlg() { engine_.reset(); }
+CDownloadDataDlg::~CDownloadDataDlg() {
+  engine_.reset();
+  ownBlockTrades_.reset();
+  ownExchangeDays_.reset();
+}
 
 void CDownloadDataDlg::BuildControls() {
   auto* grid = new QGridLayout(this);
@@ -140,7 +147,6 @@ void CDownloadDataDlg::BuildControls() {
   SetDlgCtrlID(source1_, 111);
   source2_ = new QRadioButton(QStringLiteral("交易所公告"), sourceBox);
   SetDlgCtrlID(source2_, 112);
-  source2_->setEnabled(false);  // the exchanges' road is not built yet
   sourceLayout->addWidget(source1_);
   sourceLayout->addWidget(source2_);
   auto* sourceButtons = new QButtonGroup(this);
@@ -184,7 +190,6 @@ void CDownloadDataDlg::BuildControls() {
   auto* dayButtons = new QHBoxLayout;
   auto* deleteDay = Button(storedBox, 1007, "删除某日数据");
   auto* blockTrades = Button(storedBox, 1048, "补全大宗交易");
-  blockTrades->setEnabled(false);  // the block-trade road is not built yet
   showAll_ = new QCheckBox(QStringLiteral("显示所有数据"), storedBox);
   SetDlgCtrlID(showAll_, 1002);
   dayButtons->addWidget(deleteDay);
@@ -201,6 +206,7 @@ void CDownloadDataDlg::BuildControls() {
   connect(startButton_, &QPushButton::clicked, this, [this] { OnStartDownload(); });
   connect(clearButton_, &QPushButton::clicked, this, [this] { OnClearData(); });
   connect(deleteDay, &QPushButton::clicked, this, [this] { OnDeleteDay(); });
+  connect(blockTrades, &QPushButton::clicked, this, [this] { OnFillBlockTrades(); });
   connect(clearLog, &QPushButton::clicked, this, [this] { OnClearLog(); });
   connect(fillMissing, &QPushButton::clicked, this, [this] { OnFillMissing(); });
   connect(showAll_, &QCheckBox::clicked, this, [this] { OnShowAll(); });
@@ -223,36 +229,65 @@ void CDownloadDataDlg::InitDayList() {
 }
 
 BOOL CDownloadDataDlg::OnInitDialog() {
+  // The services the tests bring, else the program's own.
+  IClock& clock = services_.clock ? *services_.clock : DefaultClock();
+  ISleeper& sleeper = services_.sleeper ? *services_.sleeper : DefaultSleeper();
+  CADODataBase& db = services_.db ? *services_.db : g_ADODatabase;
   if (services_.fetcher == nullptr) {
-    ownSession_ = std::make_unique<InternetSession>(services_.sleeper ? *services_.sleeper : DefaultSleeper(),
-                                                    services_.clock ? *services_.clock : DefaultClock());
+    ownSession_ = std::make_unique<InternetSession>(sleeper, clock);
     ownFetcher_ = std::make_unique<SessionFetcher>(*ownSession_, HttpOptions{});
   }
+  HttpFetcher& fetcher = services_.fetcher ? *services_.fetcher : *ownFetcher_;
   SourceHosts hosts = SourceHosts::FromIni(AppPath(kSettingsFileName));
   IUiDispatcher* ui = PageRegistry::Instance().Dispatcher();
   if (ui != nullptr) {
-    DownloadEngineDeps deps{
-        .clock = services_.clock ? *services_.clock : DefaultClock(),
-        .sleeper = services_.sleeper ? *services_.sleeper : DefaultSleeper(),
-        .fetcher = services_.fetcher ? *services_.fetcher : *ownFetcher_,
-        .db = services_.db ? *services_.db : g_ADODatabase,
+    if (services_.exchangeDays == nullptr) {
+      ownExchangeDays_ = std::make_unique<ExchangeDayJob>(ExchangeDayJobDeps{
+          .clock = clock,
+          .sleeper = sleeper,
+          .fetcher = fetcher,
+          .db = db,
+          .sink = *this,
+          .ui = *ui,
+          .pages = PageRegistry::Instance(),
+          .workers = WorkerRegistry::Instance(),
+          .hosts = hosts,
+          .onDbWrite = services_.onDbWrite,
+      });
+    }
+    if (services_.blockTrades == nullptr) {
+      ownBlockTrades_ = std::make_unique<BlockTradeJob>(BlockTradeJobDeps{
+          .sleeper = sleeper,
+          .fetcher = fetcher,
+          .db = db,
+          .sink = *this,
+          .ui = *ui,
+          .workers = WorkerRegistry::Instance(),
+          .hosts = hosts,
+      });
+    }
+    engine_ = std::make_unique<DownloadEngine>(DownloadEngineDeps{
+        .clock = clock,
+        .sleeper = sleeper,
+        .fetcher = fetcher,
+        .db = db,
         .sink = *this,
         .ui = *ui,
         .pages = PageRegistry::Instance(),
         .workers = WorkerRegistry::Instance(),
         .hosts = std::move(hosts),
-        .blockTrades = services_.blockTrades,
+        .blockTrades = services_.blockTrades ? services_.blockTrades : ownBlockTrades_.get(),
+        .exchangeDays = services_.exchangeDays ? services_.exchangeDays : ownExchangeDays_.get(),
         .dataSource = [] { return static_cast<int>(g_nDataSource); },
         .startupPeriodMs = services_.startupPeriodMs,
         .runPeriodMs = services_.runPeriodMs,
         .onDbWrite = services_.onDbWrite,
-    };
-    engine_ = std::make_unique<DownloadEngine>(std::move(deps));
+    });
   }
 
   GetDlgItemAs<QRadioButton>(105)->setChecked(true);
   datePicker_->setEnabled(false);
-  const LocalTime today = (services_.clock ? *services_.clock : DefaultClock()).Now();
+  const LocalTime today = clock.Now();
   datePicker_->setDate(QDate(today.year, today.month, today.day));
   if (g_nDataSource == 2) {
     source2_->setChecked(true);
@@ -356,6 +391,17 @@ void CDownloadDataDlg::OnDataSource(int source) {
     AppendDebugLog("cannot write DataSource=%d", source);
   }
   g_nDataSource = static_cast<std::uint8_t>(source);
+}
+
+void CDownloadDataDlg::OnFillBlockTrades() {
+  MessageBox("大宗交易“按月”下载，如果需要重新下载，请先在左边“指定日期”中设置月份，然后点击“补全大宗交易”按钮，下载数据",
+             g_strWindowTitle, MB_OK);
+  BlockTradeJobs* jobs = services_.blockTrades ? services_.blockTrades : ownBlockTrades_.get();
+  if (jobs == nullptr) return;
+  const QDate month = datePicker_->date();
+  char text[16];
+  std::snprintf(text, sizeof text, "%d%02d", month.year(), month.month());
+  jobs->StartMonth(text, {});
 }
 
 // ---- The sink: every call runs on the UI thread, in calling order. ----

@@ -28,6 +28,7 @@ struct DownloadPageServices {
   HttpFetcher* fetcher = nullptr; // default: the internet session
   CADODataBase* db = nullptr;     // default: g_ADODatabase
   BlockTradeJobs* blockTrades = nullptr;
+  ExchangeDayJobs* exchangeDays = nullptr;  // default: the exchanges' bulletins, built here
   int startupPeriodMs = 100;
   int runPeriodMs = 60;
   std::function<void(double seconds)> onDbWrite;  // DownloadEngineDeps::onDbWrite
@@ -55,6 +56,8 @@ class CDownloadDataDlg : public CPage, public MessageSink {
   void OnShowAll();
   void OnPickDate();
   void OnDataSource(int source);
+  // Button 1048: the block trades of the date picker's month.
+  void OnFillBlockTrades();
 
   DownloadEngine* Engine() const { return engine_.get(); }
 
@@ -76,6 +79,8 @@ class CDownloadDataDlg : public CPage, public MessageSink {
   DownloadPageServices services_;
   std::unique_ptr<HttpFetcher> ownFetcher_;
   std::unique_ptr<InternetSession> ownSession_;
+  std::unique_ptr<BlockTradeJobs> ownBlockTrades_;  // when the services bring none
+  std::unique_ptr<ExchangeDayJobs> ownExchangeDays_;
   std::unique_ptr<DownloadEngine> engine_;
 
   QButtonGroup* rangeGroup_ = nullptr;

@@ -111,8 +111,8 @@ TEST_F(DownloadPageTest, ControlsCaptionsColumnsAndTheFirstLines) {
   EXPECT_TRUE(GuiDriver::FindAs<QRadioButton>(page.get(), 105)->isChecked());
   EXPECT_TRUE(GuiDriver::FindAs<QRadioButton>(page.get(), 111)->isChecked());
   EXPECT_FALSE(GuiDriver::Find(page.get(), 1015)->isEnabled());
-  EXPECT_FALSE(GuiDriver::Find(page.get(), 1048)->isEnabled());
-  EXPECT_FALSE(GuiDriver::Find(page.get(), 112)->isEnabled());
+  EXPECT_TRUE(GuiDriver::Find(page.get(), 1048)->isEnabled());  // the month's block trades
+  EXPECT_TRUE(GuiDriver::Find(page.get(), 112)->isEnabled());  // the exchanges' bulletins
   for (int id : {1011, 1001, 1012, 1006, 1008, 1000, 1151, 1119, 1002, 1007, 1050, 1013}) {
     EXPECT_NE(GuiDriver::Find(page.get(), id), nullptr) << id;
   }

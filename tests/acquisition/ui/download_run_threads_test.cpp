@@ -12,6 +12,7 @@
 #include <map>
 
 #include "../../support/db_builder.h"
+#include "../../support/download_page_harness.h"
 #include "../../support/fake_clock.h"
 #include "../../support/fixture_http_server.h"
 #include "../../support/gui_driver.h"
@@ -77,17 +78,6 @@ class RecordingActivePage : public IStockActivePage {
   void OnTodayDataDownloaded() override { ++calls; }
   void OnRankRequest(int) override {}
   int calls = 0;
-};
-
-struct SessionFixture {
-  InternetSession session{};
-  std::unique_ptr<SessionFetcher> fetcher;
-  SessionFixture() {
-    HttpOptions options;
-    options.connectTimeout = std::chrono::milliseconds(2000);
-    options.totalTimeout = std::chrono::milliseconds(5000);
-    fetcher = std::make_unique<SessionFetcher>(session, options);
-  }
 };
 
 class DownloadRunTest : public testing::Test {
