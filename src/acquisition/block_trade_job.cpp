@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "acquisition/format_line.h"
 #include "acquisition/page_text.h"
 #include "platform/debug_log.h"
 #include "platform/page_registry.h"
@@ -17,13 +18,6 @@ namespace {
 
 constexpr const char* kNetworkLine = "请保证网络连接正常!!!";
 constexpr int kGroupPauseMs = 8;
-
-std::string Format(const char* fmt, auto... args) {
-  const int n = std::snprintf(nullptr, 0, fmt, args...);
-  std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
-  if (n > 0) std::snprintf(out.data(), out.size() + 1, fmt, args...);
-  return out;
-}
 
 bool IsMonthText(const std::string& text) {
   if (text.size() != 6) return false;
@@ -119,7 +113,7 @@ bool BlockTradeJob::StartBlockTradeDownload(const std::string& yyyymm, std::func
     AppendDebugLog("block trades: \"%s\" is no month", yyyymm.c_str());
     return false;
   }
-  deps_.sink.addLine(Format("大宗交易数据： %s 开始下载: .", yyyymm.c_str()), kLineBlue);
+  deps_.sink.addLine(FormatC("大宗交易数据： %s 开始下载: .", yyyymm.c_str()), kLineBlue);
   const std::string url = MonthUrl(yyyymm);
   const std::string name = namePrefix_ + std::to_string(++sequence_);
   // Marked running before the worker starts: its end may be posted at once.

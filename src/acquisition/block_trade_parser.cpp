@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "acquisition/format_line.h"
 #include "platform/clock.h"
 #include "storage/charset.h"
 #include "storage/day_range.h"
@@ -146,12 +147,6 @@ void ReadTrade(const Cell* cells, CBlockTradeRow& trade) {
   trade.SellName = CutGbk(BlockTradeParser::CellText(cells[4].inner), kBlockTradeBranchCap);
 }
 
-std::string Format(const char* fmt, auto... args) {
-  const int n = std::snprintf(nullptr, 0, fmt, args...);
-  std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
-  if (n > 0) std::snprintf(out.data(), out.size() + 1, fmt, args...);
-  return out;
-}
 
 }  // namespace
 
@@ -169,7 +164,7 @@ BlockTradeTable CutBlockTradeTable(std::string_view page) {
 }
 
 std::string BlockTradeDayLine(const BlockTradeDaySummary& summary) {
-  return Format("%s, 总行数=%d, 解析行数=%d,有效行=%d\n", summary.day.c_str(), summary.total, summary.parsed,
+  return FormatC("%s, 总行数=%d, 解析行数=%d,有效行=%d\n", summary.day.c_str(), summary.total, summary.parsed,
                 summary.stored);
 }
 

@@ -39,11 +39,6 @@ bool TakeValue(std::string_view record, std::string_view key, std::size_t& from,
   return true;
 }
 
-double Number(std::string_view text) {
-  const double value = ParseNumberC(text);
-  return std::isfinite(value) ? value : 0.0;
-}
-
 // The first `count` characters of a UTF-8 text.
 std::string_view FirstChars(std::string_view text, std::size_t count) {
   std::size_t pos = 0;
@@ -71,9 +66,9 @@ void ReadRecord(std::string_view record, std::string_view date, DayListEntry& en
   r.StockName = CleanStockName(CutGbk(values[kSName], kStockNameCap));
   r.SB_Date = CutGbk(date, kStockDayCap);
   r.SB_Reason = CutGbk(values[kCtypedes], kStockReasonCap);
-  r.JinShou = Number(values[kClosePrice]);
-  r.ZhangFu = Number(values[kChgradio]);
-  r.Amount = Number(values[kTurnover]) / 10000.0;
+  r.JinShou = ParseFiniteNumberC(values[kClosePrice]);
+  r.ZhangFu = ParseFiniteNumberC(values[kChgradio]);
+  r.Amount = ParseFiniteNumberC(values[kTurnover]) / 10000.0;
   entry.complete = true;
 }
 

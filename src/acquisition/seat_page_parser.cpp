@@ -21,16 +21,11 @@ constexpr std::string_view kLinkEnd = "</a></a>";
 
 constexpr auto npos = std::string_view::npos;
 
-double Number(std::string_view text) {
-  const double value = ParseNumberC(text);
-  return std::isfinite(value) ? value : 0.0;
-}
-
 // The text after the cell's first ">", or nothing when it has none.
 bool CellValue(std::string_view cell, double& value) {
   const std::size_t gt = cell.find('>');
   if (gt == npos) return false;
-  value = Number(cell.substr(gt + 1));
+  value = ParseFiniteNumberC(cell.substr(gt + 1));
   return true;
 }
 
