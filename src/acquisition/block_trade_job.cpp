@@ -68,7 +68,8 @@ class StoringListener final : public BlockTradeListener {
 BlockTradeJob::BlockTradeJob(BlockTradeJobDeps deps)
     : deps_(std::move(deps)),
       namePrefix_("blocktrades#" + std::to_string(NextJobId()) + "."),
-      alive_(std::make_shared<int>(0)) {}
+      alive_(std::make_shared<int>(0)),
+      aliveToken_(alive_) {}
 
 BlockTradeJob::~BlockTradeJob() {
   alive_.reset();  // the worker's last post finds nothing to call
@@ -87,7 +88,7 @@ std::string BlockTradeJob::MonthUrl(const std::string& yyyymm) const {
 }
 
 void BlockTradeJob::Post(std::function<void()> fn) {
-  std::weak_ptr<int> alive = alive_;
+  std::weak_ptr<int> alive = aliveToken_;
   const bool queued = deps_.ui.RunOnUi(
       [alive, fn = std::move(fn)] {
         if (alive.lock()) fn();

@@ -82,5 +82,8 @@ class BlockTradeJob final : public BlockTradeJobs {
   int sequence_ = 0;
   bool running_ = false;                        // UI thread
   std::vector<std::function<void()>> waiting_;  // UI thread: the `ended` of the running month
-  std::shared_ptr<int> alive_;
+  std::shared_ptr<int> alive_;  // reset first by the destructor
+  // What workers take their liveness from: a copy made here, never written again, so
+  // a worker reads it while the destructor resets alive_.
+  const std::weak_ptr<int> aliveToken_;
 };

@@ -51,7 +51,8 @@ int NextEngineId() {
 DownloadEngine::DownloadEngine(DownloadEngineDeps deps)
     : deps_(std::move(deps)),
       jobPrefix_("download#" + std::to_string(NextEngineId()) + "."),
-      alive_(std::make_shared<int>(0)) {}
+      alive_(std::make_shared<int>(0)),
+      aliveToken_(alive_) {}
 
 DownloadEngine::~DownloadEngine() {
   alive_.reset();  // posts still queued do nothing now
@@ -69,7 +70,7 @@ bool DownloadEngine::WaitForJobs(int boundMs) {
 }
 
 void DownloadEngine::Post(std::function<void()> fn) {
-  std::weak_ptr<int> alive = alive_;
+  std::weak_ptr<int> alive = aliveToken_;
   const bool queued = deps_.ui.RunOnUi(
       [alive, fn = std::move(fn)] {
         if (alive.lock()) fn();

@@ -212,7 +212,10 @@ class DownloadEngine {
   std::string jobPrefix_;
   std::vector<std::string> jobNames_;  // the jobs started and perhaps still running (UI thread)
   int jobSequence_ = 0;
-  std::shared_ptr<int> alive_;
+  std::shared_ptr<int> alive_;  // reset first by the destructor
+  // What workers take their liveness from: a copy made here, never written again, so
+  // a worker reads it while the destructor resets alive_.
+  const std::weak_ptr<int> aliveToken_;
   bool dayJobRunning_ = false;
   bool timerRunning_ = false;
   bool dbClosedReported_ = false;

@@ -193,7 +193,8 @@ void ExchangeDayJob::Day::Stock(StockRecord& record) {
 ExchangeDayJob::ExchangeDayJob(ExchangeDayJobDeps deps)
     : deps_(std::move(deps)),
       jobPrefix_("exchange#" + std::to_string(NextJobId()) + ".day."),
-      alive_(std::make_shared<int>(0)) {}
+      alive_(std::make_shared<int>(0)),
+      aliveToken_(alive_) {}
 
 ExchangeDayJob::~ExchangeDayJob() {
   alive_.reset();
@@ -231,7 +232,7 @@ void ExchangeDayJob::ExchangeFilesThread(const std::string& day, std::stop_token
     job.Run();
     fetched = !job.Stopped();
   }
-  std::weak_ptr<int> alive = alive_;
+  std::weak_ptr<int> alive = aliveToken_;
   const bool queued = deps_.ui.RunOnUi(
       [alive, done = std::move(done), fetched] {
         if (alive.lock() && done) done(fetched);

@@ -62,5 +62,8 @@ class ExchangeDayJob final : public ExchangeDayJobs {
   std::string jobPrefix_;
   int jobSequence_ = 0;
   std::vector<std::string> jobNames_;
-  std::shared_ptr<int> alive_;
+  std::shared_ptr<int> alive_;  // reset first by the destructor
+  // What workers take their liveness from: a copy made here, never written again, so
+  // a worker reads it while the destructor resets alive_.
+  const std::weak_ptr<int> aliveToken_;
 };
