@@ -1,8 +1,12 @@
 #include "storage/ado_database.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include "storage/ado_recordset.h"
@@ -101,6 +105,38 @@ std::string Hex8(std::uint32_t code) {
     code >>= 4;
   }
   return out;
+}
+
+// A database file in WAL mode (write version 2 at header offset 18) with no "-wal"
+// file beside it.
+bool IsQuietWalFile(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  unsigned char header[20] = {};
+  const std::size_t got = std::fread(header, 1, sizeof header, file);
+  std::fclose(file);
+  static constexpr char kMagic[] = "SQLite format 3";  // with its terminating zero: 16 bytes
+  if (got < sizeof header || std::memcmp(header, kMagic, sizeof kMagic) != 0) return false;
+  if (header[18] != 2 || header[19] != 2) return false;
+  struct stat st {};
+  return ::stat((path + "-wal").c_str(), &st) != 0 && errno == ENOENT;
+}
+
+// "file:" URI of a path, read-only and immutable; '%', '?' and '#' escaped.
+std::string ImmutableUri(const std::string& path) {
+  std::string uri = path.starts_with('/') ? "file://" : "file:";
+  for (const char c : path) {
+    if (c == '%') {
+      uri += "%25";
+    } else if (c == '?') {
+      uri += "%3F";
+    } else if (c == '#') {
+      uri += "%23";
+    } else {
+      uri += c;
+    }
+  }
+  return uri + "?mode=ro&immutable=1";
 }
 
 // Runs one settings statement (any rows it returns are ignored).
@@ -259,10 +295,21 @@ bool CADODataBase::Open(const std::string& connectionString, const std::string&,
 
 sqlite3* CADODataBase::OpenHandle(const std::string& path, int busyMs, int& code, std::string& message) {
   sqlite3* handle = nullptr;
-  // Read-write only: a missing file is an error, never a new empty database. The
+  // Never a create: a missing file is an error, never a new empty database. The
   // engine's own per-call locking is left out (no-mutex mode): a handle serves one
   // thread, and the slot mutex covers the rare close from another thread.
-  int rc = sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  const bool readOnly = readOnly_;
+  int rc;
+  if (readOnly && IsQuietWalFile(path)) {
+    // A read-only handle on a WAL file would leave "-shm" and "-wal" files beside it.
+    // With no "-wal" there, no connection has the file open and every change is in
+    // the file itself, so it is read as immutable: nothing is created beside it.
+    rc = sqlite3_open_v2(ImmutableUri(path).c_str(), &handle,
+                         SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+  } else {
+    const int access = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    rc = sqlite3_open_v2(path.c_str(), &handle, access | SQLITE_OPEN_NOMUTEX, nullptr);
+  }
   if (rc == SQLITE_OK) {
     sqlite3_extended_result_codes(handle, 1);
     sqlite3_busy_timeout(handle, busyMs);
@@ -270,13 +317,24 @@ sqlite3* CADODataBase::OpenHandle(const std::string& path, int busyMs, int& code
     // database fails here, before the journal mode could write anything into it.
     // Checkpoints (the only syncs under synchronous=NORMAL) come every 4,000 pages
     // rather than every 1,000: a day's one-transaction-per-stock writes stay cheap.
-    for (const char* setup : {"SELECT count(*) FROM sqlite_master", "PRAGMA journal_mode=WAL",
-                              "PRAGMA synchronous=NORMAL", "PRAGMA wal_autocheckpoint=4000",
-                              // Pages read by one view are read again by the next: keep
-                              // 16 MB of them, and map the file rather than copy each page.
-                              "PRAGMA cache_size=-16384", "PRAGMA mmap_size=268435456"}) {
-      rc = RunSetup(handle, setup);
-      if (rc != SQLITE_OK) break;
+    // A read-only handle keeps the file's journal mode and settings as they are.
+    static const char* const kWritableSetup[] = {"SELECT count(*) FROM sqlite_master", "PRAGMA journal_mode=WAL",
+                                                 "PRAGMA synchronous=NORMAL", "PRAGMA wal_autocheckpoint=4000",
+                                                 // Pages read by one view are read again by the next: keep
+                                                 // 16 MB of them, and map the file rather than copy each page.
+                                                 "PRAGMA cache_size=-16384", "PRAGMA mmap_size=268435456"};
+    static const char* const kReadOnlySetup[] = {"SELECT count(*) FROM sqlite_master", "PRAGMA query_only=1",
+                                                 "PRAGMA cache_size=-16384"};
+    const auto run = [&](const auto& statements) {
+      for (const char* setup : statements) {
+        rc = RunSetup(handle, setup);
+        if (rc != SQLITE_OK) break;
+      }
+    };
+    if (readOnly) {
+      run(kReadOnlySetup);
+    } else {
+      run(kWritableSetup);
     }
   }
   if (rc != SQLITE_OK) {
@@ -313,6 +371,10 @@ void CADODataBase::Close() noexcept {
 }
 
 void CADODataBase::SetConnectionTimeout(int seconds) noexcept { timeoutSeconds_ = seconds; }
+
+void CADODataBase::SetReadOnly(bool readOnly) noexcept { readOnly_ = readOnly; }
+
+bool CADODataBase::IsReadOnly() const noexcept { return readOnly_; }
 
 int CADODataBase::GetConnectionTimeout() const noexcept { return timeoutSeconds_; }
 

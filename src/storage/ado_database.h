@@ -94,6 +94,15 @@ class CADODataBase {
   int GetConnectionTimeout() const noexcept;
   int BusyTimeoutMs() const noexcept;
 
+  // Read-only handles (set before Open; it applies to every handle opened afterwards):
+  // the file is opened with SQLite's read-only flag, as a "mode=ro" URI would open it,
+  // and none of the settings statements that write to it run, so its bytes never
+  // change. A WAL file that no connection has open (no "-wal" beside it) is read as
+  // immutable, so no "-shm" or "-wal" file is created beside it either. Every write
+  // then fails with SQLITE_READONLY.
+  void SetReadOnly(bool readOnly) noexcept;
+  bool IsReadOnly() const noexcept;
+
   // Runs one statement to its end on the calling thread's handle; values are bound
   // to its `?` in order.
   bool Execute(const std::string& sql);
@@ -153,6 +162,7 @@ class CADODataBase {
   std::string path_;
   std::uint64_t session_ = 0;  // 0 = closed; a new number for every successful Open
   std::atomic<int> timeoutSeconds_{0};
+  std::atomic<bool> readOnly_{false};
   std::vector<std::shared_ptr<HandleSlot>> slots_;
 
   mutable std::mutex errorMutex_;

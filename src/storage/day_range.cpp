@@ -16,6 +16,37 @@ bool ReadPart(std::string_view text, std::size_t& pos, int maxDigits, int& out) 
   return digits > 0;
 }
 
+// A date text as CompareDateTexts reads it, in seconds from 1970-01-01 00:00:00 (no time
+// zone); nullopt for a text that is no valid date and time.
+std::optional<std::int64_t> DateTimeSeconds(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  std::size_t pos = 0;
+  int year = 0, month = 0, day = 0;
+  if (!ReadPart(text, pos, 4, year) || pos >= text.size()) return std::nullopt;
+  const char separator = text[pos++];
+  if (separator != '-' && separator != '/') return std::nullopt;
+  if (!ReadPart(text, pos, 2, month) || pos >= text.size() || text[pos++] != separator) return std::nullopt;
+  if (!ReadPart(text, pos, 2, day)) return std::nullopt;
+  if (month < 1 || month > 12 || day < 1) return std::nullopt;
+  const std::int64_t dayNumber = DaysFromCivil(year, month, day);
+  const LocalTime check = CivilFromDays(dayNumber);
+  if (check.year != year || check.month != month || check.day != day) return std::nullopt;
+
+  int hour = 0, minute = 0, second = 0;
+  if (pos < text.size()) {
+    if (text[pos] != ' ') return std::nullopt;
+    while (pos < text.size() && text[pos] == ' ') ++pos;
+    if (!ReadPart(text, pos, 2, hour) || pos >= text.size() || text[pos++] != ':') return std::nullopt;
+    if (!ReadPart(text, pos, 2, minute)) return std::nullopt;
+    if (pos < text.size()) {
+      if (text[pos++] != ':' || !ReadPart(text, pos, 2, second)) return std::nullopt;
+    }
+    if (pos != text.size() || hour > 23 || minute > 59 || second > 59) return std::nullopt;
+  }
+  return dayNumber * 86400 + hour * 3600 + minute * 60 + second;
+}
+
 void AppendPadded(std::string& out, int value) {
   if (value >= 0 && value < 10) out += '0';
   out += std::to_string(value);
@@ -65,4 +96,11 @@ std::string CutoffDay(const IClock& clock, int days) {
   const LocalTime now = clock.Now();
   const LocalTime cutoff = CivilFromDays(DaysFromCivil(now.year, now.month, now.day) - days);
   return DayText(cutoff.year, cutoff.month, cutoff.day);
+}
+
+int CompareDateTexts(std::string_view a, std::string_view b) {
+  const std::optional<std::int64_t> left = DateTimeSeconds(a);
+  const std::optional<std::int64_t> right = DateTimeSeconds(b);
+  if (!left || !right) return left ? 1 : (right ? -1 : 0);
+  return *left > *right ? 1 : (*left < *right ? -1 : 0);
 }

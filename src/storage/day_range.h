@@ -31,3 +31,12 @@ std::optional<std::int64_t> DayNumberOf(std::string_view day);
 // The day `days` calendar days before `day` (a negative count goes forward), as
 // DayText. "" for a text that is no valid day.
 std::string DayMinus(std::string_view day, int days);
+
+// 1 when a is later than b, -1 when earlier, 0 when equal. Accepts "Y-M-D" or "Y/M/D" (one- or
+// two-digit month and day) with an optional " H:M[:S]". An invalid text is earlier than any valid
+// one; two invalid texts compare 0. No time zone.
+//
+// The year has one to four digits, both date separators are the same, the day must exist in
+// its month, hours run 0..23 and minutes and seconds 0..59 (one or two digits each). Blanks
+// around the text are ignored; a missing time part is midnight.
+int CompareDateTexts(std::string_view a, std::string_view b);

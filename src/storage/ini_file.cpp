@@ -156,6 +156,11 @@ std::vector<std::string> GetPrivateProfileKeyNames(const std::string& section, c
   return doc ? doc->KeyNames(section) : std::vector<std::string>();
 }
 
+bool EditIniFile(const std::string& path, const std::function<bool(CIniDocument& doc, bool& changed)>& edit) {
+  if (!edit) return false;
+  return EditFile(path, edit);
+}
+
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::optional<std::string>& value, const std::string& path) {
   if (section.empty() || key.empty()) return false;

@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <optional>
 #include <string>
@@ -23,6 +24,7 @@
 
 #include "platform/gdi_types.h"
 #include "platform/win_types.h"
+#include "storage/ini_document.h"
 
 // The file's text as UTF-8 without a byte-order mark; nullopt when it is missing or
 // cannot be read.
@@ -44,6 +46,12 @@ std::vector<std::string> GetPrivateProfileKeyNames(const std::string& section, c
 // `value` is nullopt. Removing what is not there succeeds without touching the file.
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::optional<std::string>& value, const std::string& path);
+// Several keys changed in one load-edit-save: `edit` gets the file's document (empty
+// for a missing file) and sets `changed` when there is something to write; it returns
+// false when the edit cannot be made. False, with the file untouched, when the edit
+// fails or the file is read-only, not a regular file, unreadable or cannot be
+// replaced; nothing to write is success. Written as the writes above write.
+bool EditIniFile(const std::string& path, const std::function<bool(CIniDocument& doc, bool& changed)>& edit);
 // Removes a section with all its keys.
 bool DeletePrivateProfileSection(const std::string& section, const std::string& path);
 

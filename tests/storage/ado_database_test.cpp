@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <thread>
 
 #include "storage/ado_recordset.h"
 #include "storage/schema.h"
@@ -306,6 +307,116 @@ TEST_F(AdoDatabaseTest, ClosedObjectFailsEveryCallWithARecord) {
   CADORecordset rs(&db_);
   EXPECT_FALSE(rs.Open("SELECT * FROM T"));
   EXPECT_TRUE(rs.IsEof());
+}
+
+// The file's bytes, and which of its side files exist.
+struct FileState {
+  std::string bytes;
+  bool wal = false;
+  bool shm = false;
+  bool journal = false;
+  bool operator==(const FileState&) const = default;
+};
+FileState StateOf(const std::string& path) {
+  return {ReadBytes(path), std::filesystem::exists(path + "-wal"), std::filesystem::exists(path + "-shm"),
+          std::filesystem::exists(path + "-journal")};
+}
+
+TEST_F(AdoDatabaseTest, ReadOnlyReadsAndRefusesEveryWriteWithoutTouchingTheFile) {
+  ASSERT_TRUE(db_.Execute("INSERT INTO T (k, v) VALUES (?, ?)", {"a'b", 7}));
+  db_.Close();  // the last WAL connection folds its log into the file and removes it
+  const FileState before = StateOf(path_);
+  ASSERT_FALSE(before.wal);
+
+  CADODataBase ro;
+  EXPECT_FALSE(ro.IsReadOnly());
+  ro.SetReadOnly(true);
+  EXPECT_TRUE(ro.IsReadOnly());
+  ASSERT_TRUE(ro.Open(ConnectionString(path_))) << ro.GetLastErrorText();
+  {
+    CADORecordset rs(&ro);
+    ASSERT_TRUE(rs.Open("SELECT v FROM T WHERE k = ?", {"a'b"}));
+    int v = 0;
+    rs.GetFieldValue(0, v);
+    EXPECT_EQ(v, 7);
+  }
+  EXPECT_FALSE(ro.Execute("INSERT INTO T (k, v) VALUES ('x', 1)"));
+  EXPECT_FALSE(ro.Execute("DELETE FROM T"));
+  ro.Execute("PRAGMA journal_mode=DELETE");  // the engine may answer; the file must not change
+  EXPECT_FALSE(ro.Execute("PRAGMA user_version=5"));
+  EXPECT_FALSE(ro.BeginTrans() && ro.Execute("CREATE TABLE U (x)") && ro.CommitTrans());
+  ro.RollbackTrans();
+  // Another thread's handle is read-only as well.
+  bool otherThreadWrote = true;
+  std::thread([&] { otherThreadWrote = ro.Execute("INSERT INTO T (k, v) VALUES ('y', 2)"); }).join();
+  EXPECT_FALSE(otherThreadWrote);
+  ro.Close();
+  // Not a byte changed, and no log or shared-memory file was left beside it.
+  EXPECT_EQ(StateOf(path_), before);
+
+  ASSERT_TRUE(db_.Open(ConnectionString(path_)));
+  EXPECT_EQ(CountRows(db_, "T"), 1);
+}
+
+TEST_F(AdoDatabaseTest, ReadOnlySeesTheLogOfAFileThatIsStillOpen) {
+  // A connection holds the file open in WAL mode with a change still in its log.
+  ASSERT_TRUE(db_.Execute("INSERT INTO T (k, v) VALUES ('logged', 3)"));
+  ASSERT_TRUE(std::filesystem::exists(path_ + "-wal"));
+  const std::string fileBytes = ReadBytes(path_);
+
+  CADODataBase ro;
+  ro.SetReadOnly(true);
+  ASSERT_TRUE(ro.Open(ConnectionString(path_))) << ro.GetLastErrorText();
+  EXPECT_EQ(CountRows(ro, "T"), 1);
+  EXPECT_FALSE(ro.Execute("DELETE FROM T"));
+  ro.Close();
+  EXPECT_EQ(ReadBytes(path_), fileBytes);
+  EXPECT_EQ(CountRows(db_, "T"), 1);
+}
+
+TEST(AdoDatabaseReadOnlyTest, RollbackJournalFileAndOddPathsStayUntouched) {
+  TempDir dir;
+  // '%', '?' and '#' in the folder name must not be read as parts of a URI.
+  const std::string folder = dir.File("a%20b?c#d");
+  std::filesystem::create_directory(folder);
+  const std::string path = folder + "/Custom.mdb";
+  for (const bool wal : {false, true}) {
+    std::filesystem::remove(path);
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, wal ? "PRAGMA journal_mode=WAL" : "PRAGMA journal_mode=DELETE", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, "CREATE TABLE T (x); INSERT INTO T VALUES (1), (2);", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(raw);
+    const FileState before = StateOf(path);
+
+    CADODataBase ro;
+    ro.SetReadOnly(true);
+    ASSERT_TRUE(ro.Open("Data Source=" + path)) << ro.GetLastErrorText();
+    EXPECT_EQ(CountRows(ro, "T"), 2) << "wal " << wal;
+    EXPECT_FALSE(ro.Execute("INSERT INTO T VALUES (3)"));
+    ro.Close();
+    EXPECT_EQ(StateOf(path), before) << "wal " << wal;
+  }
+}
+
+TEST(AdoDatabaseReadOnlyTest, MissingAndForeignFilesFailWithoutBeingMade) {
+  TempDir dir;
+  CADODataBase ro;
+  ro.SetReadOnly(true);
+  const std::string missing = dir.File("missing.mdb");
+  EXPECT_FALSE(ro.Open("Data Source=" + missing));
+  EXPECT_FALSE(std::filesystem::exists(missing));
+  const std::string garbage = dir.File("garbage.mdb");
+  const std::string bytes = std::string("\x00\x01\x00\x00Standard Jet DB", 19) + std::string(2048, '\x5a');
+  std::ofstream(garbage, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  EXPECT_FALSE(ro.Open("Data Source=" + garbage));
+  EXPECT_EQ(ro.GetLastError(), static_cast<DWORD>(SQLITE_NOTADB));
+  EXPECT_EQ(ReadBytes(garbage), bytes);
+  EXPECT_FALSE(std::filesystem::exists(garbage + "-wal"));
+  EXPECT_FALSE(std::filesystem::exists(garbage + "-journal"));
 }
 
 TEST(AdoExceptionTest, CarriesCodeAndText) {

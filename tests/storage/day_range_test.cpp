@@ -116,3 +116,47 @@ TEST(DayMinusTest, InvalidDaysGiveEmptyText) {
   ASSERT_TRUE(DayNumberOf("1970-01-02").has_value());
   EXPECT_EQ(*DayNumberOf("1970-01-02"), 1);
 }
+
+TEST(CompareDateTextsTest, OrdersDaysWrittenWithOrWithoutPadding) {
+  EXPECT_EQ(CompareDateTexts("2015-07-01", "2015-7-2"), -1);
+  EXPECT_EQ(CompareDateTexts("2015-7-2", "2015-07-01"), 1);
+  EXPECT_EQ(CompareDateTexts("2015-07-01", "2015-7-1"), 0);
+  EXPECT_EQ(CompareDateTexts("2015-07-01", "2015-07-01"), 0);
+  EXPECT_EQ(CompareDateTexts("2016-01-01", "2015-12-31"), 1);
+  EXPECT_EQ(CompareDateTexts("2015-12-31", "2016-01-01"), -1);
+  // Numbers, not texts: "2015-10-1" is later than "2015-9-30" although '1' < '9'.
+  EXPECT_EQ(CompareDateTexts("2015-10-1", "2015-9-30"), 1);
+  EXPECT_EQ(CompareDateTexts("999-01-01", "2015-01-01"), -1);
+}
+
+TEST(CompareDateTextsTest, SlashesEqualDashes) {
+  EXPECT_EQ(CompareDateTexts("2015/07/01", "2015-07-01"), 0);
+  EXPECT_EQ(CompareDateTexts("2015/7/1", "2015-07-01"), 0);
+  EXPECT_EQ(CompareDateTexts("2015/07/02", "2015-07-01"), 1);
+  // The two separators of one text must agree.
+  EXPECT_EQ(CompareDateTexts("2015/07-01", "2000-01-01"), -1);
+}
+
+TEST(CompareDateTextsTest, TheTimePartCounts) {
+  EXPECT_EQ(CompareDateTexts("2015-07-01 10:30", "2015-07-01 10:29:59"), 1);
+  EXPECT_EQ(CompareDateTexts("2015-07-01 9:05", "2015-07-01 09:05:00"), 0);
+  EXPECT_EQ(CompareDateTexts("2015-07-01 00:00:00", "2015-07-01"), 0);
+  EXPECT_EQ(CompareDateTexts("2015-07-01 00:00:01", "2015-07-01"), 1);
+  EXPECT_EQ(CompareDateTexts("2015-07-01 23:59:59", "2015-07-02"), -1);
+  EXPECT_EQ(CompareDateTexts("2015/7/1 8:00", "2015-07-01 07:59:59"), 1);
+  EXPECT_EQ(CompareDateTexts(" 2015-07-01 ", "2015-07-01"), 0);
+}
+
+TEST(CompareDateTextsTest, InvalidTextsAreEarlierThanAnyValidOne) {
+  for (const char* bad : {"", "abc", "2015-13-01", "2015-02-29", "2015-00-10", "2015-01-00", "2015-1-32",
+                          "2015-07", "2015--07-01", "2015.07.01", "2015-07-01x", "2015-07-01 24:00",
+                          "2015-07-01 10:60", "2015-07-01 10:00:60", "2015-07-01 10", "2015-07-01 10:",
+                          "2015-07-01 10:00:", "20150-07-01", "2015-007-01", "2015-07-001"}) {
+    EXPECT_EQ(CompareDateTexts(bad, "1900-01-01"), -1) << bad;
+    EXPECT_EQ(CompareDateTexts("1900-01-01", bad), 1) << bad;
+    EXPECT_EQ(CompareDateTexts(bad, "xyz"), 0) << bad;
+    EXPECT_EQ(CompareDateTexts(bad, bad), 0) << bad;
+  }
+  EXPECT_EQ(CompareDateTexts("2016-02-29", "2016-02-28"), 1);  // a leap day is valid
+  EXPECT_EQ(CompareDateTexts("2000-02-29", "2000-03-01"), -1);
+}
