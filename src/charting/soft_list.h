@@ -19,3 +19,20 @@ extern std::vector<SoftListEntry> g_vecSoftList;
 std::vector<SoftListEntry> ReadSoftList(const std::string& iniPath);
 // Rebuilds g_vecSoftList from "sysinfo.ini" in the program folder.
 void LoadSoftList();
+
+// The message for a program the user wants to add (name and process trimmed first), or "" when it
+// may be added: "股票分析软件名称不能为空！", "股票分析软件进程名称不能为空！", "列表中已有该股票分析软件名称!"
+// (exact comparison of the name only).
+std::string CheckNewSoft(const std::vector<SoftListEntry>& list, const std::string& name, const std::string& processName);
+// Writes `list` into section SoftList of the file: the keys SoftName%d/SoftProcessName%d of 1..old
+// SoftCount deleted, SoftCount written, then keys 1..n; one load-edit-save with an atomic write
+// (temporary file + rename). False when the file could not be written (nothing changed then).
+bool SaveSoftList(const std::string& iniPath, const std::vector<SoftListEntry>& list);
+
+// The text without blanks at both ends: ASCII white space and the ideographic space
+// U+3000, which Chinese input methods type. What CheckNewSoft compares and what is stored.
+std::string TrimSoftText(const std::string& text);
+
+inline constexpr const char* kSoftNameEmptyText = "股票分析软件名称不能为空！";
+inline constexpr const char* kSoftProcessEmptyText = "股票分析软件进程名称不能为空！";
+inline constexpr const char* kSoftNameTakenText = "列表中已有该股票分析软件名称!";
