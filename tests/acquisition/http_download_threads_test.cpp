@@ -360,7 +360,8 @@ TEST_F(HttpDownloadTest, SuspendPausesBetweenBlocksAndTwiceLeavesItRunning) {
   EXPECT_TRUE(download.IsRunning());
 
   download.SuspendOrResume();
-  EXPECT_EQ(download.GetState(), CHttpDownload::State::Running);
+  // Running again: it may already have taken the whole body and ended.
+  EXPECT_NE(download.GetState(), CHttpDownload::State::Paused);
   ASSERT_TRUE(WaitUntilIdle(download));
   EXPECT_EQ(folder_.ReadFile("out.bin"), body);
 }
