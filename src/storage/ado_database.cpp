@@ -186,6 +186,17 @@ std::string DataSourceOf(std::string_view cs) {
   return {};
 }
 
+bool IsBareTableName(std::string_view text) {
+  if (text.empty()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+    const bool digit = c >= '0' && c <= '9';
+    if (!(letter || (digit && i > 0))) return false;
+  }
+  return true;
+}
+
 void StatementFinalizer::operator()(sqlite3_stmt* statement) const noexcept { sqlite3_finalize(statement); }
 
 bool BindValues(sqlite3_stmt* statement, const std::vector<DbValue>& params, int& code, std::string& message) {
@@ -221,6 +232,13 @@ bool BindValues(sqlite3_stmt* statement, const std::vector<DbValue>& params, int
 
 StatementPtr PrepareBound(sqlite3* handle, std::string_view sql, const std::vector<DbValue>& params, int& code,
                           std::string& message) {
+  StatementPtr statement = PrepareOne(handle, sql, code, message);
+  if (!statement) return nullptr;
+  if (!BindValues(statement.get(), params, code, message)) return nullptr;
+  return statement;
+}
+
+StatementPtr PrepareOne(sqlite3* handle, std::string_view sql, int& code, std::string& message) {
   sqlite3_stmt* raw = nullptr;
   const char* tail = nullptr;
   if (sql.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
@@ -247,7 +265,6 @@ StatementPtr PrepareBound(sqlite3* handle, std::string_view sql, const std::vect
       return nullptr;
     }
   }
-  if (!BindValues(statement.get(), params, code, message)) return nullptr;
   return statement;
 }
 

@@ -68,6 +68,11 @@ using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 // count of values that does not match the statement's parameters.
 StatementPtr PrepareBound(sqlite3* handle, std::string_view sql, const std::vector<DbValue>& params,
                           int& code, std::string& message);
+// ^[A-Za-z_][A-Za-z0-9_]*$: a bare table name, safe to put between double quotes.
+bool IsBareTableName(std::string_view text);
+// Prepares exactly one statement on `handle` without binding anything; the same
+// failures as PrepareBound's apart from the count of values.
+StatementPtr PrepareOne(sqlite3* handle, std::string_view sql, int& code, std::string& message);
 // Binds `params` to the `?` of a prepared (or reset) statement, in order; the same
 // failures as PrepareBound's for a wrong count or a value that cannot be bound.
 bool BindValues(sqlite3_stmt* statement, const std::vector<DbValue>& params, int& code, std::string& message);
