@@ -51,6 +51,7 @@ COLORREF GetSysColor(int index) {
       return RGB(172, 168, 153);
     case COLOR_BTNHIGHLIGHT:
     case COLOR_WINDOW:
+    case COLOR_MENU:
     case COLOR_HIGHLIGHTTEXT:
       return RGB(255, 255, 255);
     case COLOR_3DLIGHT:
@@ -59,6 +60,7 @@ COLORREF GetSysColor(int index) {
       return RGB(113, 111, 100);
     case COLOR_BTNTEXT:
     case COLOR_WINDOWTEXT:
+    case COLOR_MENUTEXT:
       return RGB(0, 0, 0);
     case COLOR_HIGHLIGHT:
       return RGB(49, 106, 197);

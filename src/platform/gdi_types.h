@@ -73,7 +73,9 @@ struct CRect {
 };
 
 // System colour indexes.
+constexpr int COLOR_MENU = 4;
 constexpr int COLOR_WINDOW = 5;
+constexpr int COLOR_MENUTEXT = 7;
 constexpr int COLOR_WINDOWTEXT = 8;
 constexpr int COLOR_HIGHLIGHT = 13;
 constexpr int COLOR_HIGHLIGHTTEXT = 14;

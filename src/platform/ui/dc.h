@@ -70,6 +70,11 @@ constexpr UINT DT_NOCLIP = 0x0100;
 constexpr UINT DT_CALCRECT = 0x0400;
 constexpr UINT DT_NOPREFIX = 0x0800;
 
+// GetDeviceCaps indexes and raster capabilities.
+constexpr int BITSPIXEL = 12;
+constexpr int RASTERCAPS = 38;
+constexpr int RC_PALETTE = 0x0100;
+
 // Region kinds returned by IntersectClipRect.
 constexpr int NULLREGION = 1;
 constexpr int SIMPLEREGION = 2;
@@ -142,11 +147,16 @@ class CDC {
   // text on an opaque white background. The painter's own state is restored when
   // the CDC goes away.
   explicit CDC(QPainter& painter);
-  ~CDC();
+  virtual ~CDC();
   CDC(const CDC&) = delete;
   CDC& operator=(const CDC&) = delete;
 
   QPainter& Painter() { return painter_; }
+
+  // A screen context never prints and has no palette; a test context may say otherwise.
+  virtual BOOL IsPrinting() const { return FALSE; }
+  // RASTERCAPS: 0 (no RC_PALETTE); BITSPIXEL: 32; anything else 0.
+  virtual int GetDeviceCaps(int index) const { return index == BITSPIXEL ? 32 : 0; }
 
   COLORREF SetTextColor(COLORREF color);  // each setter returns the previous value
   COLORREF GetTextColor() const { return state_.textColor; }
