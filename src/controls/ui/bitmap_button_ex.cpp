@@ -45,6 +45,21 @@ std::map<UINT, std::vector<ButtonMenuItem>>& MenuTable() {
   return table;
 }
 
+std::map<UINT, std::vector<MenuTemplateItem>>& MenuTemplateTable() {
+  static std::map<UINT, std::vector<MenuTemplateItem>> table;
+  return table;
+}
+
+std::map<std::string, std::vector<MenuTemplateItem>>& NamedMenuTemplateTable() {
+  static std::map<std::string, std::vector<MenuTemplateItem>> table;
+  return table;
+}
+
+std::map<UINT, ToolBarResource>& ToolBarTable() {
+  static std::map<UINT, ToolBarResource> table;
+  return table;
+}
+
 // ---- image copies ----
 
 enum class Derived { Grey, Darker };
@@ -136,10 +151,36 @@ std::string LoadButtonString(UINT id) {
 
 void RegisterButtonMenu(UINT id, std::vector<ButtonMenuItem> items) { MenuTable()[id] = std::move(items); }
 
+void RegisterMenuResource(UINT id, std::vector<MenuTemplateItem> items) { MenuTemplateTable()[id] = std::move(items); }
+
+void RegisterMenuResource(const std::string& name, std::vector<MenuTemplateItem> items) {
+  NamedMenuTemplateTable()[name] = std::move(items);
+}
+
+const std::vector<MenuTemplateItem>* FindMenuResource(UINT id) {
+  const auto it = MenuTemplateTable().find(id);
+  return it == MenuTemplateTable().end() ? nullptr : &it->second;
+}
+
+const std::vector<MenuTemplateItem>* FindMenuResource(const std::string& name) {
+  const auto it = NamedMenuTemplateTable().find(name);
+  return it == NamedMenuTemplateTable().end() ? nullptr : &it->second;
+}
+
+void RegisterToolBarResource(UINT id, ToolBarResource toolBar) { ToolBarTable()[id] = std::move(toolBar); }
+
+const ToolBarResource* FindToolBarResource(UINT id) {
+  const auto it = ToolBarTable().find(id);
+  return it == ToolBarTable().end() ? nullptr : &it->second;
+}
+
 void ClearButtonResources() {
   ImageTable().clear();
   StringTable().clear();
   MenuTable().clear();
+  MenuTemplateTable().clear();
+  NamedMenuTemplateTable().clear();
+  ToolBarTable().clear();
 }
 
 bool DesktopUrlOpener::OpenUrl(const std::string& url) {
@@ -480,6 +521,20 @@ int CBitmapButtonEx::SetMenu(UINT menuResourceId, QObject* owner, bool repaint) 
   menuOwner_ = owner;
   Repaint(repaint);
   return kButtonOk;
+}
+
+LRESULT CBitmapButtonEx::OnMenuChar(UINT ch, UINT flags, CMenu* menu) {
+  if (BCMenu::IsBCMenu(menu)) return BCMenu::FindMenuCharItem(ch, flags, menu);
+  return IMenuOwner::OnMenuChar(ch, flags, menu);
+}
+
+void CBitmapButtonEx::OnMeasureItem(int ctlId, LPMEASUREITEMSTRUCT mis) {
+  if (mis != nullptr && mis->CtlType == ODT_MENU && IsMenu(MenuFromValue(mis->itemID)) &&
+      BCMenu::IsBCMenu(MenuFromValue(mis->itemID))) {
+    m_menuBC.MeasureItem(mis);
+    return;
+  }
+  IMenuOwner::OnMeasureItem(ctlId, mis);
 }
 
 void CBitmapButtonEx::SetMenuCallback(QObject* target, UINT message, qintptr value) {

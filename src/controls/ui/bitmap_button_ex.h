@@ -21,7 +21,10 @@
 #include <vector>
 
 #include "controls/button_rules.h"
+#include "controls/ui/bc_menu.h"
+#include "platform/ui/track_popup_menu.h"
 #include "platform/gdi_types.h"
+#include "platform/menu.h"
 #include "platform/ui/dc.h"
 
 // ---- resources the buttons load by id ----
@@ -42,6 +45,22 @@ struct ButtonMenuItem {
   std::string text;
 };
 void RegisterButtonMenu(UINT id, std::vector<ButtonMenuItem> items);
+// Menu templates (nested, with flags) by id or by name, for the owner-drawn menus'
+// LoadMenu; nullptr when unknown.
+void RegisterMenuResource(UINT id, std::vector<MenuTemplateItem> items);
+void RegisterMenuResource(const std::string& name, std::vector<MenuTemplateItem> items);
+const std::vector<MenuTemplateItem>* FindMenuResource(UINT id);
+const std::vector<MenuTemplateItem>* FindMenuResource(const std::string& name);
+// A toolbar: the image id of its strip, the size of one button image, and the
+// command id of each button in order (0 = a separator, which has no image).
+struct ToolBarResource {
+  UINT bitmapId = 0;
+  int width = 16;
+  int height = 15;
+  std::vector<UINT> commands;
+};
+void RegisterToolBarResource(UINT id, ToolBarResource toolBar);
+const ToolBarResource* FindToolBarResource(UINT id);
 // Forgets every registration (tests).
 void ClearButtonResources();
 
@@ -103,7 +122,7 @@ enum class ButtonType {
   CheckBox,     // check-box mode: a click toggles the checked state
 };
 
-class CBitmapButtonEx : public QPushButton {
+class CBitmapButtonEx : public QPushButton, public IMenuOwner {
   Q_OBJECT
 
  public:
@@ -214,6 +233,12 @@ class CBitmapButtonEx : public QPushButton {
   const std::optional<ButtonSound>& Sound(bool hover) const { return hover ? hoverSound_ : clickSound_; }
 
   bool IsHovered() const { return hovered_; }
+
+  // The owner-drawn menu member: the menu-character and measuring messages of its
+  // items go to it while it is one of the registered menus, else to the default.
+  BCMenu m_menuBC;
+  LRESULT OnMenuChar(UINT ch, UINT flags, CMenu* menu) override;
+  void OnMeasureItem(int ctlId, LPMEASUREITEMSTRUCT mis) override;
   // The state the next paint draws.
   ButtonDrawState CurrentState() const;
 
