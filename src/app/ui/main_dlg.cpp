@@ -6,15 +6,21 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
+#include "app/remote_notice.h"
 #include "app/settings.h"
+#include "app/ui/about_dlg.h"
+#include "app/ui/new_version_dlg.h"
 #include "app/startup.h"
 #include "controls/ui/pending_page.h"
+#include "platform/app_paths.h"
 #include "platform/message_box.h"
 #include "platform/page_registry.h"
 #include "platform/ui/qt_convert.h"
+#include "platform/ui/ui_seams.h"
 #include "platform/worker_registry.h"
 
 namespace {
@@ -69,6 +75,10 @@ BOOL CMainDlg::InitStatusBar() {
     statusBar_->addWidget(panes_[i], i == 1 ? 1 : 0);  // pane 1 stretches
   }
   LayoutPanes();
+  statusBar_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(statusBar_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    if (ChooseStatusMenuCommand(statusBar_->mapToGlobal(at)) == kAboutCommandId) OnAbout();
+  });
   PageRegistry::Instance().Publish<IStatusBar>(PageSlot::StatusBar, this);
   return TRUE;
 }
@@ -96,6 +106,39 @@ void CMainDlg::OnTimer(UINT id) {
     setWindowTitle(ToQString(g_strWindowTitle));
     KillTimer(kTitleTimer);
   }
+}
+
+void CMainDlg::CheckRemoteConfig() {
+  const NoticeAddresses addresses = ReadNoticeAddresses(AppPath(kSettingsFileName));
+  g_strUpgradeUrl = addresses.upgrade;
+  QPointer<CMainDlg> self(this);
+  StartNoticeCheck(addresses, RemoteNoticeOptions(), [self](const NoticeFetchResult& result) {
+    if (self == nullptr || result.code != 0) return;  // a failed fetch changes nothing visible
+    g_strNoticeText = result.text;
+    self->ParseRemoteConfig();
+  });
+}
+
+void CMainDlg::ParseRemoteConfig() {
+  const RemoteConfig config = ::ParseRemoteConfig(g_strNoticeText);
+  if (config.newer) {
+    g_strNewVersionUrl = g_strUpgradeUrl;
+    CNewVersionDlg dialog(this);
+    RunModal(dialog);
+  }
+  AppendNoticePages(config);
+  KillTimer(kRemoteConfigTimer);
+}
+
+void CMainDlg::OnAbout() {
+  CAboutDlg dialog(this);
+  RunModal(dialog);
+}
+
+int CMainDlg::ChooseStatusMenuCommand(const QPoint& at) {
+  QMenu menu(this);
+  QAction* about = menu.addAction(QStringLiteral("关于 Velkor Desk..."));
+  return menu.exec(at) == about ? kAboutCommandId : 0;
 }
 
 void CMainDlg::AddTrayIcon() {
@@ -164,4 +207,14 @@ void CMainDlg::LayoutPanes() {
   for (QLabel* pane : panes_) {
     if (pane != nullptr) pane->setMinimumWidth(std::max(0, third - 8));
   }
+}
+
+void CMainDlg::OnMeasureItem(int ctlId, LPMEASUREITEMSTRUCT mis) {
+  IMenuOwner::OnMeasureItem(ctlId, mis);
+  CMenuEx::OnMeasureItem(mis);
+}
+
+void CMainDlg::OnInitMenuPopup(CMenu* popup, UINT index, BOOL sysMenu) {
+  IMenuOwner::OnInitMenuPopup(popup, index, sysMenu);
+  CMenuEx::OnInitMenuPopup(popup, index, sysMenu);
 }

@@ -17,13 +17,15 @@
 #include "app/ui/track_tabs_dlg.h"
 #include "app/ui/tray_icon.h"
 #include "charting/ui/setting_dlg.h"
+#include "controls/ui/menu_ex.h"
 #include "controls/ui/page_tab_ctrl.h"
 #include "platform/ui/page.h"
+#include "platform/ui/track_popup_menu.h"
 #include "views/ui/dzjy_dlg.h"
 
 class QLabel;
 
-class CMainDlg : public CPage, public IStatusBar, public IMainTabs {
+class CMainDlg : public CPage, public IStatusBar, public IMainTabs, public IMenuOwner {
   Q_OBJECT
 
  public:
@@ -45,10 +47,17 @@ class CMainDlg : public CPage, public IStatusBar, public IMainTabs {
   // 1 for another icon id (ignored), else 0.
   int OnTrayNotify(UINT iconId, UINT mouseMessage);
 
-  // The remote notice check of timer 1; empty until the notice is built.
-  virtual void CheckRemoteConfig() {}
-  // The About command's handler.
-  virtual void OnAbout() {}
+  // The remote notice check of timer 1: starts the fetch on a worker from the Notice
+  // addresses of "sysinfo.ini" (nothing when both are empty); the text comes back to
+  // ParseRemoteConfig on the UI thread.
+  virtual void CheckRemoteConfig();
+  // Acts on g_strNoticeText: the new-version dialog when the notice is newer, the
+  // announced pages for the web tab; then timer 1 is killed.
+  void ParseRemoteConfig();
+  // The About command's handler: the About box, modally. The status bar's context
+  // menu holds the command.
+  static constexpr int kAboutCommandId = 0x0010;
+  virtual void OnAbout();
 
   // IStatusBar, IMainTabs
   void SetPaneText(int pane, const std::string& text) override;
@@ -74,6 +83,11 @@ class CMainDlg : public CPage, public IStatusBar, public IMainTabs {
   CDzjyDlg m_dlgDzjy;
   // An instance of its own that never gets a window.
   CTopBranchDlg m_dlgTopBranch;
+  // The owner-drawn menu whose hooks the window's menus go through; nothing loads one.
+  CMenuEx m_menuEx;
+  // IMenuOwner: the default handling, then the owner-drawn menu's hook.
+  void OnMeasureItem(int ctlId, LPMEASUREITEMSTRUCT mis) override;
+  void OnInitMenuPopup(CMenu* popup, UINT index, BOOL sysMenu) override;
   // The HTTP download worker: built and destroyed with the window, idle all the while
   // (nothing sets its address or starts it).
   CHttpDownload m_HttpDownload;
@@ -84,6 +98,8 @@ class CMainDlg : public CPage, public IStatusBar, public IMainTabs {
   void resizeEvent(QResizeEvent* event) override;
   // Shows the tray menu ("退出") at `at`; the chosen command id (IDCANCEL) or 0.
   virtual int ChooseTrayMenuCommand(const QPoint& at);
+  // Shows the status bar's menu ("关于 Velkor Desk...") at `at`; kAboutCommandId or 0.
+  virtual int ChooseStatusMenuCommand(const QPoint& at);
 
  private:
   void LayoutPanes();
