@@ -110,3 +110,56 @@ std::vector<COLORREF> EmbossPixels(const std::vector<COLORREF>& pixels, int widt
   }
   return out;
 }
+
+std::vector<std::string> AlignAccelerators(const std::vector<std::string>& texts,
+                                           const std::function<int(const std::string&)>& width) {
+  int widest = 0;
+  for (const std::string& text : texts) {
+    const MenuTextParts parts = SplitMenuText(text);
+    if (parts.hasTab) widest = std::max(widest, width(parts.label));
+  }
+  std::vector<std::string> aligned;
+  aligned.reserve(texts.size());
+  for (const std::string& text : texts) {
+    const std::size_t tab = text.find('\t');
+    if (tab == std::string::npos) {
+      aligned.push_back(text);
+      continue;
+    }
+    std::string label = text.substr(0, tab);
+    for (int added = 0; added < 256 && width(label) < widest; ++added) label.push_back(' ');
+    aligned.push_back(label + text.substr(tab));
+  }
+  return aligned;
+}
+
+PixelImage SwatchImage(int width, int height, COLORREF menu, COLORREF pen, COLORREF brush, int hatch) {
+  width = std::max(width, 1);
+  height = std::max(height, 1);
+  PixelImage image(width, height, OpaquePixel(menu));
+  const int w = std::max(3, width - 4), h = std::max(3, height - 4);
+  const int left = (width - w) / 2, top = (height - h) / 2;
+  auto hatched = [hatch](int x, int y) {
+    switch (hatch) {
+      case HS_HORIZONTAL: return y % 4 == 0;
+      case HS_VERTICAL: return x % 4 == 0;
+      case HS_FDIAGONAL: return (x - y) % 4 == 0;
+      case HS_BDIAGONAL: return (x + y) % 4 == 0;
+      case HS_CROSS: return x % 4 == 0 || y % 4 == 0;
+      case HS_DIAGCROSS: return (x - y) % 4 == 0 || (x + y) % 4 == 0;
+      default: return true;  // a plain brush fills every pixel
+    }
+  };
+  for (int y = top; y < top + h; ++y) {
+    for (int x = left; x < left + w; ++x) {
+      if (x < 0 || y < 0 || x >= width || y >= height) continue;
+      const bool edge = x == left || y == top || x == left + w - 1 || y == top + h - 1;
+      if (edge) {
+        image.At(x, y) = OpaquePixel(pen);
+      } else if (hatched(x - left, y - top)) {
+        image.At(x, y) = OpaquePixel(brush);
+      }
+    }
+  }
+  return image;
+}

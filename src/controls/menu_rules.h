@@ -3,11 +3,13 @@
 // the menu-character search, colour lightening and darkening, the tab split of an
 // item text, the tick of a check box and the emboss of a disabled image.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/gdi_types.h"
+#include "platform/image_list.h"
 
 // ---- the menu with an icon band ----
 
@@ -66,3 +68,24 @@ std::vector<TickStroke> TickStrokes(int x, int y);
 // mask in the shadow colour in place.
 std::vector<COLORREF> EmbossPixels(const std::vector<COLORREF>& pixels, int width, int height, COLORREF face,
                                    COLORREF highlight, COLORREF shadow, COLORREF background);
+
+// Accelerator alignment: the label of every text with a tab gets blanks after it
+// until it is as wide as the widest such label (as `width` measures it, in the menu's
+// font), so the accelerators after the tabs line up. Texts without a tab stay.
+// At most 256 blanks are added to one label.
+std::vector<std::string> AlignAccelerators(const std::vector<std::string>& texts,
+                                           const std::function<int(const std::string&)>& width);
+
+// Hatch styles of a swatch brush; -1 is a plain brush.
+inline constexpr int HS_HORIZONTAL = 0;
+inline constexpr int HS_VERTICAL = 1;
+inline constexpr int HS_FDIAGONAL = 2;
+inline constexpr int HS_BDIAGONAL = 3;
+inline constexpr int HS_CROSS = 4;
+inline constexpr int HS_DIAGCROSS = 5;
+
+// A colour-swatch item's bitmap: the menu colour, and centred on it a rectangle two
+// pixels in from every edge (at least 3 x 3) outlined in the pen colour and filled
+// with the brush colour, plainly or as a hatch of brush-coloured lines every fourth
+// pixel over the menu colour. Opaque, `width` x `height` (each at least 1).
+PixelImage SwatchImage(int width, int height, COLORREF menu, COLORREF pen, COLORREF brush, int hatch);

@@ -83,3 +83,41 @@ TEST(MenuRules, EmbossHighlightOffsetShadowInPlace) {
   // A short pixel buffer gives the plain background.
   EXPECT_EQ(EmbossPixels({}, 2, 2, face, hi, sh, bg), std::vector<COLORREF>(4, bg));
 }
+
+TEST(MenuRules, AcceleratorsLineUpBehindPaddedLabels) {
+  const auto bytes = [](const std::string& text) { return static_cast<int>(text.size()); };
+  EXPECT_EQ(AlignAccelerators({"Open\tCtrl+O", "Save As\tCtrl+S", "Exit", ""}, bytes),
+            (std::vector<std::string>{"Open   \tCtrl+O", "Save As\tCtrl+S", "Exit", ""}));
+  // The widest label is measured among texts with a tab only.
+  EXPECT_EQ(AlignAccelerators({"A very long item", "B\tF1"}, bytes),
+            (std::vector<std::string>{"A very long item", "B\tF1"}));
+  // A width that never grows stops after 256 blanks.
+  const auto stuck = [](const std::string& text) { return text.starts_with("x") ? 0 : 5; };
+  const std::vector<std::string> capped = AlignAccelerators({"x\t1", "yy\t2"}, stuck);
+  EXPECT_EQ(capped[0].size(), std::string("x\t1").size() + 256);
+}
+
+TEST(MenuRules, SwatchesOutlineFillAndHatch) {
+  const COLORREF menu = RGB(240, 240, 240), pen = RGB(0, 0, 0), brush = RGB(255, 0, 0);
+  const PixelImage plain = SwatchImage(16, 15, menu, pen, brush, -1);
+  ASSERT_EQ(plain.width, 16);
+  ASSERT_EQ(plain.height, 15);
+  EXPECT_EQ(PixelColour(plain.At(0, 0)), menu);
+  EXPECT_EQ(PixelColour(plain.At(1, 7)), menu);
+  EXPECT_EQ(PixelColour(plain.At(2, 2)), pen);
+  EXPECT_EQ(PixelColour(plain.At(13, 12)), pen);
+  EXPECT_EQ(PixelColour(plain.At(14, 12)), menu);
+  EXPECT_EQ(PixelColour(plain.At(3, 3)), brush);
+  const PixelImage rows = SwatchImage(16, 15, menu, pen, brush, HS_HORIZONTAL);
+  EXPECT_EQ(PixelColour(rows.At(5, 2 + 4)), brush);
+  EXPECT_EQ(PixelColour(rows.At(5, 2 + 5)), menu);
+  // Tiny and empty sizes still give a whole image.
+  const PixelImage tiny = SwatchImage(0, -3, menu, pen, brush, -1);
+  EXPECT_EQ(tiny.width, 1);
+  EXPECT_EQ(tiny.height, 1);
+  // At 3 x 3 the rectangle takes the whole image: outline round one hatched pixel.
+  const PixelImage three = SwatchImage(3, 3, menu, pen, brush, HS_DIAGCROSS);
+  EXPECT_EQ(PixelColour(three.At(0, 0)), pen);
+  EXPECT_EQ(PixelColour(three.At(2, 1)), pen);
+  EXPECT_EQ(PixelColour(three.At(1, 1)), brush);
+}

@@ -1,5 +1,7 @@
 #include "controls/ui/bc_menu.h"
 
+#include <QApplication>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
@@ -429,8 +431,32 @@ BOOL BCMenu::LoadFromTemplate(const std::vector<MenuTemplateItem>* items) {
     CMenu::ModifyMenu(static_cast<UINT>(i), (record->m_nFlags & MF_SEPARATOR) != 0 ? MF_BYPOSITION | MF_SEPARATOR : flags,
                       record->m_nID, record->m_pszText.c_str());
   }
+  InsertSpaces();
   m_bLoadedFromResource = TRUE;
   return TRUE;
+}
+
+void BCMenu::InsertSpaces() {
+  const QFontMetrics metrics(QApplication::font("QMenu"));
+  std::vector<std::string> texts;
+  for (const BCMenuItemRecord* record : m_arrItemRecords) texts.push_back(record->m_pszText);
+  const std::vector<std::string> aligned = AlignAccelerators(
+      texts, [&metrics](const std::string& label) { return metrics.horizontalAdvance(QString::fromStdString(label)); });
+  for (std::size_t i = 0; i < m_arrItemRecords.size(); ++i) {
+    BCMenuItemRecord* record = m_arrItemRecords[i];
+    record->m_pszText = aligned[i];
+    if ((record->m_nFlags & MF_POPUP) == 0) continue;
+    if (auto* sub = dynamic_cast<BCMenu*>(CMenu::FromHandlePermanent(MenuFromValue(record->m_nID)))) sub->InsertSpaces();
+  }
+}
+
+BOOL BCMenu::AppendColorSwatch(const char* text, UINT_PTR id, COLORREF pen, COLORREF brush, int hatch) {
+  auto swatch = std::make_unique<CImageList>();
+  swatch->Create(m_nBitmapWidth, m_nBitmapHeight, ILC_COLOR32, 1, 0);
+  if (swatch->Add(SwatchImage(m_nBitmapWidth, m_nBitmapHeight, GetSysColor(COLOR_MENU), pen, brush, hatch)) < 0) {
+    return FALSE;
+  }
+  return InsertRecord(0xFFFFFFFFu, text, MF_OWNERDRAW, id, std::move(swatch));
 }
 
 BOOL BCMenu::LoadMenu(UINT resourceId) { return LoadFromTemplate(FindMenuResource(resourceId)); }

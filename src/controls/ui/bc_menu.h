@@ -55,6 +55,12 @@ class BCMenu : public CMenu {
   BOOL GetMenuText(UINT position, CString& text, UINT flags = MF_BYPOSITION) const;
   // A new owner-drawn pop-up at the end; the sub-menu belongs to this menu.
   BCMenu* AppendODPopupMenu(const char* text);
+  // A colour-swatch item: its bitmap, drawn here, is a rectangle outlined in `pen` and
+  // filled with `brush` (hatch -1 plain, else an HS_ style), centred on the menu colour.
+  BOOL AppendColorSwatch(const char* text, UINT_PTR id, COLORREF pen, COLORREF brush, int hatch = -1);
+  // Pads the labels before the tabs, in this menu and its sub-menus, with blanks
+  // measured in the menu font, so the accelerators line up (LoadMenu does it).
+  void InsertSpaces();
 
   // ---- removal (a sub-menu made here goes with its item) ----
   BOOL RemoveMenu(UINT position, UINT flags);

@@ -146,12 +146,22 @@ class ModelMenu : public QMenu {
   }
 
  private:
+  // Whether an item's "&" mnemonic is the typed character (case-insensitive; "&&" is
+  // a plain ampersand). The menu itself handles those keys.
   bool TakenByMnemonic(const QString& typed) const {
-    const QKeySequence key(typed);
+    const QChar key = typed.at(0).toLower();
     for (QAction* action : actions()) {
       if (!action->isVisible() || action->isSeparator()) continue;
-      if (!QKeySequence::mnemonic(action->text()).isEmpty() && QKeySequence::mnemonic(action->text()) == key)
-        return true;
+      const QString text = action->text();
+      for (int i = 0; i + 1 < text.size(); ++i) {
+        if (text.at(i) != QLatin1Char('&')) continue;
+        if (text.at(i + 1) == QLatin1Char('&')) {
+          ++i;
+          continue;
+        }
+        if (text.at(i + 1).toLower() == key) return true;
+        break;
+      }
     }
     return false;
   }

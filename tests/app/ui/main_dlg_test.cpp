@@ -251,3 +251,23 @@ TEST_F(MainDlgTest, ScreenshotShowsEveryTitleAndPaneWithRealGlyphs) {
   const QRect paneArea(pane0->mapTo(dlg.get(), QPoint(0, 0)), pane0->size());
   EXPECT_TRUE(HasInk(shot, paneArea.intersected(shot.rect())));
 }
+
+TEST_F(MainDlgTest, TheMenuHooksLeaveOtherMenusAlone) {
+  auto dlg = MakeWindow();
+  CMenu plain;
+  ASSERT_TRUE(plain.CreatePopupMenu());
+  ASSERT_TRUE(plain.AppendMenu(MF_STRING, 501, "One"));
+  ASSERT_TRUE(plain.AppendMenu(MF_STRING, 502, "Two"));
+  dlg->OnInitMenuPopup(&plain, 0, FALSE);
+  EXPECT_EQ(plain.GetMenuItemCount(), 2);
+  EXPECT_EQ(plain.GetMenuState(0, MF_BYPOSITION) & MF_OWNERDRAW, 0u);
+  EXPECT_EQ(plain.GetMenuState(1, MF_BYPOSITION) & MF_OWNERDRAW, 0u);
+  MEASUREITEMSTRUCT mis;
+  mis.itemID = 501;
+  mis.itemWidth = 7;
+  mis.itemHeight = 9;
+  dlg->OnMeasureItem(0, &mis);
+  EXPECT_EQ(mis.itemWidth, 7u);
+  EXPECT_EQ(mis.itemHeight, 9u);
+  plain.DestroyMenu();
+}

@@ -70,6 +70,10 @@ TEST_F(WebEngineTest, LoadsAFixturePage) {
   EXPECT_EQ(browser_->LocationURL(), server_.BaseUrl() + "/page");
   EXPECT_FALSE(browser_->Busy());
   EXPECT_EQ(server_.CountOf("/page"), 1);
+  // What the page looks like (kept as a test artefact; grab() of an engine view may be
+  // blank offscreen, so only a display server shows it).
+  GuiDriver::WaitUntil([] { return false; }, 300);
+  browser_->grab().save(QString::fromStdString(std::string(::testing::TempDir()) + "web_engine_page.png"));
 }
 
 TEST_F(WebEngineTest, ScriptDialogsAndConsoleStaySilent) {

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
+#include <QFontMetrics>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
 
+#include "controls/menu_rules.h"
 #include "controls/ui/bitmap_button_ex.h"
 #include "controls/ui/image_toolbar.h"
 #include "platform/ui/dc.h"
@@ -200,4 +203,46 @@ TEST(BCMenu, ButtonRoutesOnlyRegisteredMenus) {
   mis.itemData = button.m_menuBC.GetItemData(0, MF_BYPOSITION);
   button.OnMeasureItem(0, &mis);
   EXPECT_EQ(mis.itemHeight, 19u);
+}
+
+TEST(BCMenu, LoadMenuLinesUpTheAccelerators) {
+  RegisterMenuResource(7010, {{MF_POPUP, 0, "&Edit",
+                               {{MF_STRING, 401, "Cut\tCtrl+X"}, {MF_STRING, 402, "Select everything\tCtrl+A"},
+                                {MF_STRING, 403, "Plain"}}}});
+  BCMenu menu;
+  ASSERT_TRUE(menu.LoadMenu(7010u));
+  const QFontMetrics metrics(QApplication::font("QMenu"));
+  auto labelWidth = [&](UINT id) {
+    const std::string text = menu.FindRecordOfCommand(id)->m_pszText;
+    return metrics.horizontalAdvance(QString::fromStdString(text.substr(0, text.find('\t'))));
+  };
+  const std::string cut = menu.FindRecordOfCommand(401)->m_pszText;
+  EXPECT_TRUE(cut.starts_with("Cut ")) << cut;
+  EXPECT_TRUE(cut.ends_with("\tCtrl+X")) << cut;
+  EXPECT_GE(labelWidth(401), labelWidth(402));
+  EXPECT_LT(labelWidth(401) - metrics.horizontalAdvance(QStringLiteral(" ")), labelWidth(402));
+  EXPECT_EQ(menu.FindRecordOfCommand(402)->m_pszText, "Select everything\tCtrl+A");
+  EXPECT_EQ(menu.FindRecordOfCommand(403)->m_pszText, "Plain");  // no tab, no padding
+  ClearButtonResources();
+}
+
+TEST(BCMenu, AColourSwatchItemCarriesItsDrawnBitmap) {
+  BCMenu menu;
+  ASSERT_TRUE(menu.CreatePopupMenu());
+  ASSERT_TRUE(menu.AppendColorSwatch("红色", 501, RGB(0, 0, 0), RGB(255, 0, 0)));
+  ASSERT_TRUE(menu.AppendColorSwatch("网格", 502, RGB(0, 0, 255), RGB(0, 128, 0), HS_CROSS));
+  const BCMenuItemRecord* plain = menu.FindRecordOfCommand(501);
+  ASSERT_NE(plain, nullptr);
+  ASSERT_EQ(plain->m_nImage, 0);
+  const PixelImage* image = plain->m_pImageList->Image(0);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->width, menu.m_nBitmapWidth);
+  EXPECT_EQ(PixelColour(image->At(0, 0)), GetSysColor(COLOR_MENU));
+  EXPECT_EQ(PixelColour(image->At(2, 2)), RGB(0, 0, 0));                      // the outline
+  EXPECT_EQ(PixelColour(image->At(image->width / 2, image->height / 2)), RGB(255, 0, 0));
+  const PixelImage* hatched = menu.FindRecordOfCommand(502)->m_pImageList->Image(0);
+  ASSERT_NE(hatched, nullptr);
+  EXPECT_EQ(PixelColour(hatched->At(2, 2)), RGB(0, 0, 255));
+  EXPECT_EQ(PixelColour(hatched->At(2 + 4, 2 + 1)), RGB(0, 128, 0));          // on a hatch line
+  EXPECT_EQ(PixelColour(hatched->At(2 + 1, 2 + 1)), GetSysColor(COLOR_MENU));  // between the lines
 }

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QPainter>
 
 #include "controls/ui/bitmap_button_ex.h"
@@ -205,4 +206,48 @@ TEST(CMenuEx, ShownMenuPaintsBandHighlightSeparatorAndCheck) {
   EXPECT_EQ(px(normal, checkRect.left() + 1, checkRect.top() + 1), RGB(49, 106, 197));
   EXPECT_EQ(px(normal, checkRect.left() + 3, checkRect.top() + 19), RGB(200, 220, 253));
   ClearButtonResources();
+}
+
+namespace {
+
+// Answers the menu-character question for "x" with the item at position 1.
+class MenuCharOwner : public IMenuOwner {
+ public:
+  LRESULT OnMenuChar(UINT ch, UINT flags, CMenu*) override {
+    asked.push_back(ch);
+    EXPECT_NE(flags & MF_POPUP, 0u);
+    return ch == 'x' ? MAKELRESULT(1, MNC_EXECUTE) : 0;
+  }
+  std::vector<UINT> asked;
+};
+
+UINT ShowAndType(CMenu& menu, IMenuOwner& owner, Qt::Key key, const QString& text) {
+  SetTrackPopupMenuHook([key, text](QMenu* shown) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(shown, &press);
+    if (shown->isVisible()) shown->close();
+  });
+  const UINT chosen = TrackPopupMenu(&menu, TPM_RETURNCMD, 10, 10, &owner);
+  SetTrackPopupMenuHook({});
+  return chosen;
+}
+
+}  // namespace
+
+TEST(TrackPopupMenu, AKeyNoMnemonicTakesGoesToTheOwnersMenuCharacter) {
+  CMenu menu;
+  ASSERT_TRUE(menu.CreatePopupMenu());
+  ASSERT_TRUE(menu.AppendMenu(MF_STRING, 201, "&Open"));
+  ASSERT_TRUE(menu.AppendMenu(MF_STRING, 202, "Save"));
+  MenuCharOwner owner;
+  // "x" is no item's mnemonic: the owner runs position 1.
+  EXPECT_EQ(ShowAndType(menu, owner, Qt::Key_X, QStringLiteral("x")), 202u);
+  EXPECT_EQ(owner.asked, std::vector<UINT>{'x'});
+  // "q" is nobody's: the owner is asked, answers 0, and nothing is chosen.
+  EXPECT_EQ(ShowAndType(menu, owner, Qt::Key_Q, QStringLiteral("q")), 0u);
+  EXPECT_EQ(owner.asked.size(), 2u);
+  // "o" is the mnemonic of "&Open": the menu takes it and the owner is not asked.
+  EXPECT_EQ(ShowAndType(menu, owner, Qt::Key_O, QStringLiteral("o")), 201u);
+  EXPECT_EQ(owner.asked.size(), 2u);
+  menu.DestroyMenu();
 }
