@@ -1,7 +1,10 @@
 #include "app/startup.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "../support/db_builder.h"
@@ -150,4 +153,45 @@ TEST_F(StartupTest, AFailedIsExitWriteGoesToTheDebugLogWithoutABox) {
   EXPECT_TRUE(BoxTexts().empty());
   EXPECT_NE(folder.ReadFile("DebugLog.txt").find("IsExit=1"), std::string::npos);
   EXPECT_TRUE(fs::is_directory(folder.File("sysinfo.ini")));
+}
+
+TEST_F(StartupTest, AFolderNamedWithASemicolonOrAQuoteOpensItsOwnFilesAndNothingOutside) {
+  TempProgramFolder parent;
+  for (const std::string name : {"a;b", "q\"x"}) {
+    fs::create_directory(parent.File(name));
+    ASSERT_TRUE(PrepareDataFolder(parent.File(name)));
+    EXPECT_EQ(OpenCjhbDatabase(), 0) << name;
+    EXPECT_EQ(OpenCustomDatabase(), 0) << name;
+    EXPECT_EQ(SchemaVersionOf(g_ADODatabase), 1) << name;
+    EXPECT_EQ(DataSourceOf(g_ADODatabase.GetConnectionString()), parent.File(name) + "/CJHB.mdb");
+    g_ADODatabase.Close();
+    g_ADODatabase_Custom.Close();
+  }
+  EXPECT_TRUE(BoxTexts().empty());
+  std::vector<std::string> inParent;
+  for (const auto& entry : fs::directory_iterator(parent.Path())) inParent.push_back(entry.path().filename());
+  std::sort(inParent.begin(), inParent.end());
+  EXPECT_EQ(inParent, (std::vector<std::string>{"a;b", "q\"x"}));
+}
+
+TEST_F(StartupTest, TemporaryFilesOfDeadWritersAreRemovedAndOthersKept) {
+  const pid_t dead = fork();
+  if (dead == 0) _exit(0);
+  ASSERT_GT(dead, 0);
+  waitpid(dead, nullptr, 0);
+  const std::string deadTag = ".tmp" + std::to_string(dead);
+  const std::string liveTag = ".tmp" + std::to_string(getpid());
+  TempProgramFolder folder(TempProgramFolder::Options{.withExportFolder = true});
+  for (const std::string name : {"sysinfo.ini" + deadTag + ".0", "临时文件/x.txt" + deadTag + ".7",
+                                 "sysinfo.ini" + liveTag + ".1", "a" + deadTag + ".x", "a" + deadTag}) {
+    folder.WriteFile(name, "x");
+  }
+  fs::create_directory(folder.File("dir" + deadTag + ".2"));
+  ASSERT_TRUE(PrepareDataFolder(folder.Path()));
+  EXPECT_FALSE(folder.Exists("sysinfo.ini" + deadTag + ".0"));
+  EXPECT_FALSE(folder.Exists("临时文件/x.txt" + deadTag + ".7"));
+  EXPECT_TRUE(folder.Exists("sysinfo.ini" + liveTag + ".1"));  // its writer lives
+  EXPECT_TRUE(folder.Exists("a" + deadTag + ".x"));
+  EXPECT_TRUE(folder.Exists("a" + deadTag));
+  EXPECT_TRUE(folder.Exists("dir" + deadTag + ".2"));
 }

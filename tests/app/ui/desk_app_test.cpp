@@ -119,6 +119,41 @@ TEST(DeskApp, OrderlyRunOnAFreshFolderCreatesEverythingAndMarksTheExit) {
   EXPECT_EQ(SchemaVersionOfFile(folder.File("Custom.mdb")), 1);
   EXPECT_TRUE(std::filesystem::is_directory(folder.File("临时文件")));
   EXPECT_FALSE(g_ADODatabase.IsOpen());  // closed on the way out
+  // Checkpointed: the database files alone hold everything.
+  for (const char* log : {"CJHB.mdb-wal", "Custom.mdb-wal"}) {
+    EXPECT_TRUE(!folder.Exists(log) || std::filesystem::file_size(folder.File(log)) == 0) << log;
+  }
+}
+
+TEST(DeskApp, ASecondInstanceOnTheSameFolderSaysSoAndEndsWithStatus3WritingNothing) {
+  TempProgramFolder::Options o;
+  o.withIni = true;
+  o.iniText = "[system]\r\nIsExit=0\r\n";
+  TempProgramFolder folder(o);
+  DataFolderLock first;
+  ASSERT_EQ(first.Acquire(folder.Path()), DataFolderLock::Result::Held);
+  const auto before = std::distance(std::filesystem::directory_iterator(folder.Path()), {});
+  testing::internal::CaptureStderr();
+  const RunResult run = RunDeskAppOn(folder.Path());
+  const std::string err = testing::internal::GetCapturedStderr();
+  const std::string text = "数据目录正在被另一个Velkor Desk使用：" + folder.Path();
+  EXPECT_EQ(run.code, 3);
+  EXPECT_FALSE(run.windowShown);
+  EXPECT_EQ(err, text + "\n");
+  const auto boxes = MessageBoxHook::Instance().TakeRecorded();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, text);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), before);
+  EXPECT_EQ(folder.ReadFile("sysinfo.ini"), "[system]\r\nIsExit=0\r\n");
+}
+
+TEST(DeskApp, AnUnusableFolderEndsWithANonZeroStatusAfterItsBox) {
+  TempProgramFolder parent;
+  const RunResult run = RunDeskAppOn(parent.File("missing"));
+  EXPECT_NE(run.code, 0);
+  const auto boxes = MessageBoxHook::Instance().TakeRecorded();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "数据目录无法使用: " + parent.File("missing"));
 }
 
 TEST(DeskApp, ABrokenMarketFileShowsItsBoxAndTheWindowStillComes) {
