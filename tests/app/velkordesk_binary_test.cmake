@@ -15,18 +15,12 @@ if(MODE STREQUAL "nodisplay")
     message(FATAL_ERROR "unexpected message: '${err}'")
   endif()
   # The command line is answered before the display is looked for.
-  execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=QT_QPA_PLATFORM --unset=DISPLAY --unset=WAYLAND_DISPLAY
-                          "${BINARY}" --help
-                  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT status EQUAL 0 OR NOT out MATCHES "^Usage: velkordesk \\[--data-dir DIR\\]\n" OR NOT err STREQUAL "")
-    message(FATAL_ERROR "--help: status ${status}\n${out}\n${err}")
-  endif()
-  foreach(args "--data-dir" "--data-dir=")
-    execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=QT_QPA_PLATFORM --unset=DISPLAY --unset=WAYLAND_DISPLAY
-                            "${BINARY}" ${args}
+  foreach(args "--help" "--data-dir" "--data-dir=")
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=QT_QPA_PLATFORM --unset=DISPLAY "${BINARY}" ${args}
                     RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-    if(NOT status EQUAL 64 OR NOT err MATCHES "^velkordesk: --data-dir needs a folder\nUsage:")
-      message(FATAL_ERROR "${args} without a folder: status ${status}\n${out}\n${err}")
+    if(NOT "${args}:${status}:${out}${err}" MATCHES
+       "^(--help:0:Usage: velkordesk |--data-dir=?:64:velkordesk: --data-dir needs a folder\nUsage: velkordesk )")
+      message(FATAL_ERROR "${args}: status ${status}\n${out}\n${err}")
     endif()
   endforeach()
   file(GLOB left "${WORK}/*")
