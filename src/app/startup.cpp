@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
