@@ -14,7 +14,6 @@ if(MODE STREQUAL "nodisplay")
   if(NOT err STREQUAL "velkordesk: no display (set DISPLAY, or run it under xvfb-run)\n")
     message(FATAL_ERROR "unexpected message: '${err}'")
   endif()
-  # The command line is answered before the display is looked for.
   foreach(args "--help" "--data-dir" "--data-dir=")
     execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=QT_QPA_PLATFORM --unset=DISPLAY "${BINARY}" ${args}
                     RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
