@@ -105,8 +105,8 @@ bool CDeskApp::InitInstance() {
   InstallChartServices();
 
   mainWindow_ = mainWindowFactory_ ? mainWindowFactory_() : std::make_unique<CMainDlg>();
-  mainWindow_->resize(1024, 720);
   mainWindow_->InitDialog();
+  mainWindow_->PlaceOnScreen();  // measured from the pages, which InitDialog builds
   mainWindow_->show();
   return true;
 }

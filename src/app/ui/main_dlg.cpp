@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
@@ -44,6 +46,9 @@ CMainDlg::CMainDlg(std::unique_ptr<ITrayIcon> tray, QWidget* parent)
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(&m_ctrlTab, 1);
+  // The window's size is set from the pages' needs and the screen (PlaceOnScreen), not
+  // forced by the layout: on a small screen the window must still fit.
+  layout->setSizeConstraint(QLayout::SetNoConstraint);
   statusBar_ = new QStatusBar(this);
   statusBar_->setSizeGripEnabled(false);
   layout->addWidget(statusBar_);
@@ -93,6 +98,35 @@ void CMainDlg::InitTabs() {
   m_ctrlTab.SetCurSel(0);
   m_ctrlTab.Show();
   PageRegistry::Instance().Publish<IMainTabs>(PageSlot::MainTabCtrl, this);
+}
+
+QSize CMainDlg::StartSize() const {
+  const QSize tabs = m_ctrlTab.minimumSizeHint();
+  return {tabs.width(), tabs.height() + statusBar_->sizeHint().height()};
+}
+
+void CMainDlg::PlaceOnScreen() {
+  const QScreen* shownOn = screen();
+  if (shownOn == nullptr) shownOn = QGuiApplication::primaryScreen();
+  if (shownOn != nullptr) {
+    PlaceOnScreen(shownOn->availableGeometry());
+  } else {
+    resize(StartSize());
+  }
+}
+
+void CMainDlg::PlaceOnScreen(const QRect& available) {
+  const QSize need = StartSize();
+  setMinimumSize(need.boundedTo(available.size()));
+  if (need.width() > available.width() || need.height() > available.height()) {
+    resize(available.size());
+    move(available.topLeft());
+    setWindowState(windowState() | Qt::WindowMaximized);
+    return;
+  }
+  setWindowState(windowState() & ~Qt::WindowMaximized);
+  resize(need);
+  move(available.topLeft() + QPoint((available.width() - need.width()) / 2, (available.height() - need.height()) / 2));
 }
 
 void CMainDlg::OnTimer(UINT id) {

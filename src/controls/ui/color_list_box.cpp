@@ -172,6 +172,7 @@ int CColorListBox::ResetContent() {
     held_.clear();
     heldSelection_.reset();
     clear();
+    scrollToTop();  // the next lines show from the first, not at the old scroll position
     return 0;
   });
 }

@@ -193,6 +193,7 @@ BOOL CColorListCtrl::DeleteAllItems() {
   // left to move.
   colours_.OnAllItemsDeleted();
   setRowCount(0);
+  scrollToTop();  // the next rows show from the first, not at the old scroll position
   Redraw();
   return TRUE;
 }

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QTabBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "platform/ui/page.h"
 
@@ -90,6 +91,13 @@ void CPageTabCtrl::SwitchTo(int index) {
   page->setGeometry(pageArea_->rect());
   page->setVisible(true);
   page->setFocus(Qt::TabFocusReason);
+}
+
+QSize CPageTabCtrl::minimumSizeHint() const {
+  QSize pages(0, 0);
+  for (int i = 0; i < m_nCount; ++i) pages = pages.expandedTo(pages_[i]->minimumSizeHint());
+  const int spacing = std::max(0, layout()->spacing());
+  return {std::max(pages.width(), tabBar_->sizeHint().width()), tabBar_->sizeHint().height() + spacing + pages.height()};
 }
 
 void CPageTabCtrl::LayoutPages() {

@@ -42,6 +42,11 @@ class CPageTabCtrl : public QWidget {
   QTabBar* TabBar() const { return tabBar_; }
   bool IsShown() const { return shown_; }
 
+  // The strip with all its tabs over the room the largest page's layout needs (a page
+  // that hosts tabs asks its own strip). The pages are placed by hand, not by a
+  // layout, so nothing else would tell the window around how large they must be.
+  QSize minimumSizeHint() const override;
+
  protected:
   // Pages follow the size of the page area.
   bool eventFilter(QObject* watched, QEvent* event) override;

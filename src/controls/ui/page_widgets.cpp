@@ -34,3 +34,13 @@ void SetPickerDayQuietly(QDateEdit* picker, const std::string& day) {
   const QSignalBlocker blocker(picker);
   picker->setDate(d);
 }
+
+ButtonBusyScope::ButtonBusyScope(QAbstractButton* button)
+    : button_(button), hadFocus_(button->window()->focusWidget() == button) {
+  button_->setEnabled(false);
+}
+
+ButtonBusyScope::~ButtonBusyScope() {
+  button_->setEnabled(true);
+  if (hadFocus_) button_->setFocus(Qt::OtherFocusReason);
+}

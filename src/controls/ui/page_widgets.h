@@ -42,3 +42,18 @@ void SetPickerDayQuietly(QDateEdit* picker, const std::string& day);
 
 // Sets the text and shows it from its start, not from the cursor at its end.
 void SetEditTextFromStart(QLineEdit* edit, const std::string& text);
+
+// Keeps a button disabled while the page works for it, and enables it again when the
+// scope ends. Qt hands the focus of a button it disables on to the next control, so
+// Space would then press that one; a button that had the focus takes it back.
+class ButtonBusyScope {
+ public:
+  explicit ButtonBusyScope(QAbstractButton* button);
+  ~ButtonBusyScope();
+  ButtonBusyScope(const ButtonBusyScope&) = delete;
+  ButtonBusyScope& operator=(const ButtonBusyScope&) = delete;
+
+ private:
+  QAbstractButton* button_;
+  bool hadFocus_;
+};

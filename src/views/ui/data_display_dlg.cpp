@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "analysis/tracker_page_iface.h"
@@ -254,6 +255,14 @@ void CDataDisplayDlg::BuildControls() {
   SetDlgCtrlID(m_listSeats, kIdSeatList);
   m_listSeats->verticalHeader()->setVisible(false);
   m_listSeats->verticalHeader()->setDefaultSectionSize(QFontMetrics(m_listSeats->font()).height() + 4);
+  // Large enough for every seat column, the branch notes at the end too, and every row.
+  int seatColumns = 0;
+  for (const SeatListColumn& seatColumn : kSeatListColumns) seatColumns += seatColumn.width;
+  const int frame = 2 * m_listSeats->frameWidth();
+  m_listSeats->setMinimumSize(
+      seatColumns + frame + m_listSeats->style()->pixelMetric(QStyle::PM_ScrollBarExtent),
+      m_listSeats->horizontalHeader()->sizeHint().height() +
+          kSeatListRows * m_listSeats->verticalHeader()->defaultSectionSize() + frame);
   grid->addWidget(m_listSeats, 1, 1);
 
   // Lower right: the three side lists.
@@ -445,8 +454,7 @@ void CDataDisplayDlg::OnDateTimeChange() {
 }
 
 void CDataDisplayDlg::StepDay(int direction, QPushButton* button) {
-  button->setEnabled(false);
-  const auto enableAgain = qScopeGuard([button] { button->setEnabled(true); });
+  const ButtonBusyScope busy(button);
   const std::optional<std::string> bound = direction < 0 ? OldestStoredDay(Market()) : NewestStoredDay(Market());
   if (!bound) return;
   CADODataBase& db = Market();

@@ -209,8 +209,7 @@ std::string CDzjyListDlg::PickerDay() const { return PickerDayText(m_datePicker)
 void CDzjyListDlg::SetPickerDay(const std::string& day) { SetPickerDayQuietly(m_datePicker, day); }
 
 void CDzjyListDlg::StepDay(int direction, QPushButton* button) {
-  button->setEnabled(false);
-  const auto enableAgain = qScopeGuard([button] { button->setEnabled(true); });
+  const ButtonBusyScope busy(button);
   CADODataBase& db = Market();
   const std::optional<std::string> bound = direction < 0 ? OldestTradeDay(db) : NewestTradeDay(db);
   if (!bound) return;

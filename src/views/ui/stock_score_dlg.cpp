@@ -161,8 +161,7 @@ void CStockScoreDlg::OnDateChange() {
 }
 
 void CStockScoreDlg::StepDay(int direction, QPushButton* button) {
-  button->setEnabled(false);
-  const auto enableAgain = qScopeGuard([button] { button->setEnabled(true); });
+  const ButtonBusyScope busy(button);
   CADODataBase& db = Market();
   const std::optional<std::string> bound = direction < 0 ? OldestStoredDay(db) : NewestStoredDay(db);
   if (!bound) return;

@@ -1,6 +1,8 @@
 #include "app/ui/main_dlg.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QScrollArea>
 #include <QDir>
 #include <QLabel>
 #include <QTabBar>
@@ -8,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "../../support/db_builder.h"
@@ -104,7 +107,50 @@ class ProbeDailyPage : public IDailyListPage {
   std::atomic<bool> onUiThread{false};
 };
 
+// Shows every page that hosts no tabs of its own through its strips, as a user reaches it.
+void ForEachLeafPage(CPageTabCtrl& tabs, const std::function<void(CPage&, const QString&)>& check) {
+  for (int i = 0; i < tabs.PageCount(); ++i) {
+    tabs.SetCurSel(i);
+    QApplication::processEvents();
+    auto* nested = tabs.Page(i)->findChild<CPageTabCtrl*>(QString(), Qt::FindDirectChildrenOnly);
+    if (nested != nullptr) ForEachLeafPage(*nested, check);
+    if (nested == nullptr) check(*tabs.Page(i), QString::number(tabs.TemplateId(i)));
+  }
+}
+
 }  // namespace
+
+TEST_F(MainDlgTest, AtTheStartSizeEveryPageShowsEveryControlWhole) {
+  auto dlg = MakeWindow();
+  const QSize start = dlg->StartSize();
+  dlg->PlaceOnScreen(QRect(QPoint(0, 0), start + QSize(100, 60)));
+  EXPECT_EQ(dlg->geometry(), QRect(QPoint(50, 30), start));
+  EXPECT_EQ(dlg->minimumSize(), start);
+  dlg->show();
+  ASSERT_TRUE(GuiDriver::WaitForExposed(dlg.get()));
+  int pages = 0;
+  ForEachLeafPage(dlg->m_ctrlTab, [&](CPage& page, const QString& id) {
+    ++pages;
+    for (QWidget* c : page.findChildren<QWidget*>()) {
+      if (!c->isVisibleTo(&page)) continue;
+      const auto* label = qobject_cast<QLabel*>(c);
+      const auto* button = qobject_cast<QAbstractButton*>(c);
+      const QString text = label ? label->text() : button ? button->text().remove('&') : QString();
+      int textWidth = 0;
+      for (const QString& line : text.split('\n')) textWidth = std::max(textWidth, c->fontMetrics().horizontalAdvance(line));
+      EXPECT_GE(c->width(), textWidth) << id.toStdString() << " " << text.toStdString();
+      bool scrolls = false;  // what a page puts in a scroll area may lie beyond the page
+      for (QWidget* w = c->parentWidget(); w != &page; w = w->parentWidget()) scrolls |= qobject_cast<QScrollArea*>(w) != nullptr;
+      EXPECT_TRUE(scrolls || page.rect().contains(QRect(c->mapTo(&page, QPoint()), c->size())))
+          << id.toStdString() << " " << c->objectName().toStdString();
+    }
+    EXPECT_TRUE(GuiDriver::Grab(dlg.get()).save("start_size_" + id + ".png"));
+  });
+  EXPECT_EQ(pages, 12);
+  dlg->PlaceOnScreen(QRect(0, 0, start.width() - 100, start.height() + 50));  // a smaller screen
+  EXPECT_TRUE(dlg->windowState() & Qt::WindowMaximized);
+  EXPECT_EQ(dlg->minimumSize(), QSize(start.width() - 100, start.height()));
+}
 
 TEST_F(MainDlgTest, SixTabsAndTwoNestedHostsInOrderWithTheirPages) {
   auto dlg = MakeWindow();

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -368,6 +369,30 @@ TEST_F(DataDisplayTest, SteppingCrossesGapsAndStopsAtTheStoredBounds) {
   EXPECT_EQ(page->LoadCount(), loads);
   EXPECT_EQ(Get<QDateEdit>(*page, 1111)->date(), QDate(2024, 5, 15));
   EXPECT_TRUE(Get<QPushButton>(*page, 1004)->isEnabled());
+}
+
+TEST_F(DataDisplayTest, TheSteppingButtonKeepsTheFocusSoSpaceStepsOnTheSameWay) {
+  auto page = MakePage();
+  auto* prev = Get<QPushButton>(*page, 1003);
+  GuiDriver::Click(prev);
+  ASSERT_EQ(page->LoadedDate(), "2024-05-14");
+  EXPECT_EQ(page->focusWidget(), prev);
+  GuiDriver::PressKey(page->focusWidget(), Qt::Key_Space);
+  EXPECT_EQ(page->LoadedDate(), "2024-05-13");
+}
+
+TEST_F(DataDisplayTest, AnotherDayShowsFromItsFirstLine) {
+  for (int i = 0; i < 40; ++i) {
+    for (const std::string& day : {kToday, std::string("2024-05-14")}) {
+      builder_.AddListing(day, std::to_string(600100 + i), "股票", "r", 1, 10, 1000, FiveSeats{}, FiveSeats{});
+    }
+  }
+  auto page = MakePage();
+  QScrollBar* bar = List(*page, 1112)->verticalScrollBar();
+  bar->setValue(bar->maximum());
+  ASSERT_GT(bar->value(), 0);
+  GuiDriver::Click(page.get(), 1003);
+  EXPECT_EQ(bar->value(), 0);
 }
 
 TEST_F(DataDisplayTest, ADayWithoutRowsShowsNoStock) {

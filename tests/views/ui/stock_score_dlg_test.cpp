@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
@@ -165,6 +166,22 @@ TEST_F(StockScoreDlgTest, SteppingSkipsWeekendsAndStopsAtTheStoredDays) {
   EXPECT_EQ(page->ShownDay(), "2024-05-14");
   EXPECT_EQ(Picker(*page)->date(), QDate(2024, 5, 14));
   EXPECT_TRUE(next->isEnabled());
+}
+
+TEST_F(StockScoreDlgTest, AnotherDayShowsFromItsFirstRow) {
+  for (int i = 0; i < 40; ++i) {
+    for (const char* day : {"2024-05-13", "2024-05-14"}) {
+      builder_.AddListing(day, std::to_string(600100 + i), "股票", "r", 5, 10, 1e6, FiveSeats{}, FiveSeats{});
+    }
+  }
+  auto page = MakePage();
+  Pick(*page, 2024, 5, 14);
+  QApplication::processEvents();
+  QScrollBar* bar = List(*page)->verticalScrollBar();
+  bar->setValue(bar->maximum());
+  ASSERT_GT(bar->value(), 0);
+  GuiDriver::Click(page.get(), 1003);
+  EXPECT_EQ(bar->value(), 0);
 }
 
 TEST_F(StockScoreDlgTest, PickingBackTheDayBeforeAStepScoresIt) {
