@@ -97,7 +97,8 @@ QSize CPageTabCtrl::minimumSizeHint() const {
   QSize pages(0, 0);
   for (int i = 0; i < m_nCount; ++i) pages = pages.expandedTo(pages_[i]->minimumSizeHint());
   const int spacing = std::max(0, layout()->spacing());
-  return {std::max(pages.width(), tabBar_->sizeHint().width()), tabBar_->sizeHint().height() + spacing + pages.height()};
+  return {std::max(pages.width(), tabBar_->sizeHint().width()),
+          tabBar_->sizeHint().height() + spacing + pages.height()};
 }
 
 void CPageTabCtrl::LayoutPages() {

@@ -169,10 +169,9 @@ TEST_F(StockScoreDlgTest, SteppingSkipsWeekendsAndStopsAtTheStoredDays) {
 }
 
 TEST_F(StockScoreDlgTest, AnotherDayShowsFromItsFirstRow) {
-  for (int i = 0; i < 40; ++i) {
-    for (const char* day : {"2024-05-13", "2024-05-14"}) {
-      builder_.AddListing(day, std::to_string(600100 + i), "股票", "r", 5, 10, 1e6, FiveSeats{}, FiveSeats{});
-    }
+  for (int i = 0; i < 80; ++i) {
+    builder_.AddListing(i % 2 ? "2024-05-13" : "2024-05-14", std::to_string(600100 + i / 2), "股", "r", 5, 10, 1e6, {},
+                        {});
   }
   auto page = MakePage();
   Pick(*page, 2024, 5, 14);
