@@ -164,7 +164,8 @@ void BlockTradeJob::BlockTradeThread(const std::string& url, std::stop_token sto
   std::string kept;  // the month page's table body, this worker's own
   const int fetched = FetchBlockTradePage(url, kept);
   if (fetched == kBlockTradePageNotOpened) {
-    deps_.sink.addLine(kNetworkLine, kLinePlain);
+    // An unset address is no network fault: the guard has said so once.
+    if (!deps_.hosts.IsUnset(SourceHosts::kDataCenter)) deps_.sink.addLine(kNetworkLine, kLinePlain);
     return;
   }
   if (fetched == kBlockTradePageNoTable) deps_.sink.addLine(kBlockTradeNoTableLine, kLinePlain);

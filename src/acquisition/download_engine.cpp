@@ -340,7 +340,8 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
   // The day's list.
   const HttpResult list = deps_.fetcher.Get(DayListUrl(day));
   if (!list.opened || list.body.empty()) {
-    deps_.sink.addLine(kNetworkLine, kLinePlain);
+    // An unset address is no network fault: the guard has said so once.
+    if (!deps_.hosts.IsUnset(SourceHosts::kDataCenter)) deps_.sink.addLine(kNetworkLine, kLinePlain);
     return;
   }
   const DayListPage page = ParseDayList(joinLines(decodePage(list.body, list.contentType, kDefaultPageCharset)), day);

@@ -86,6 +86,22 @@ bool SourceHosts::SetBase(std::string_view key, std::string_view base) {
   return true;
 }
 
+bool SourceHosts::IsUnset(std::string_view key) const {
+  static const SourceHosts compiled;
+  const auto it = sources_.find(key);
+  return it != sources_.end() && it->second.base == compiled.Base(key);
+}
+
+bool SourceHosts::IsUnsetUrl(std::string_view url) const {
+  for (const auto& [key, source] : sources_) {
+    const std::string& base = source.base;
+    if (!url.starts_with(base) || !IsUnset(key)) continue;
+    // The host must end where the base ends: "http://a.invalid" is not under "http://a.in".
+    if (url.size() == base.size() || url[base.size()] == '/' || url[base.size()] == '?') return true;
+  }
+  return false;
+}
+
 int SourceHosts::PacingMs(std::string_view key) const {
   auto it = sources_.find(key);
   return it == sources_.end() ? 0 : it->second.pacingMs;

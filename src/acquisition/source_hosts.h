@@ -68,6 +68,12 @@ class SourceHosts {
   // Clamped to 0..kMaxPacingMs; false for an unknown key.
   bool SetPacingMs(std::string_view key, int milliseconds);
 
+  // True while the source's base is still its compiled placeholder (false for an
+  // unknown key): nothing may be asked of it until the user sets its address.
+  bool IsUnset(std::string_view key) const;
+  // True when `url` lies under the base of an unset source.
+  bool IsUnsetUrl(std::string_view url) const;
+
   std::string DataCenter() const { return Base(kDataCenter); }
   int DataCenterPacingMs() const { return PacingMs(kDataCenter); }
 

@@ -61,6 +61,17 @@ int DaysOfChoice(int index) {
   return kDayChoiceDays[static_cast<std::size_t>(index)];
 }
 
+int ChoiceOfDays(int days) {
+  const auto found = std::find(kDayChoiceDays.begin(), kDayChoiceDays.end(), days);
+  return found == kDayChoiceDays.end() ? -1 : static_cast<int>(found - kDayChoiceDays.begin());
+}
+
+std::string DaysChoiceText(int days) {
+  const int index = ChoiceOfDays(days);
+  if (index >= 0) return kDayChoiceTexts[static_cast<std::size_t>(index)];
+  return " " + std::to_string(days) + "日";
+}
+
 void StockActivityFold::Clear() {
   rows_.clear();
   stamps_.clear();

@@ -63,6 +63,10 @@ extern const std::array<const char*, kDayChoiceCount> kDayChoiceTexts;
 extern const std::array<int, kDayChoiceCount> kDayChoiceDays;
 // N of combo index `index`; an index out of range gives the first item's.
 int DaysOfChoice(int index);
+// The combo index of N; -1 when the combo offers no such item.
+int ChoiceOfDays(int days);
+// How N reads in the combo: its item's text, or " N日" for a count it does not offer.
+std::string DaysChoiceText(int days);
 
 // One row per stock code, in the order of last update.
 class StockActivityFold {

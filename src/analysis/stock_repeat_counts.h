@@ -41,8 +41,21 @@ bool QueryStocksOfBranch(const std::string& branch);
 // Descending by count; equal counts keep their order.
 void SortStockRepeatCounts(std::vector<StockRepeatCount>& counts);
 
+// The seat list's titles while it shows the hot-stock ranking: its rows carry the
+// stock name and code in columns 2 and 3, where the seats carry their buy and sell.
+inline constexpr std::array<SeatListColumn, kStockDayColumnCount> kHotStockColumns = {{
+    {"序号", 41},
+    {"营业部", 265},
+    {"名称", 60},
+    {"代码", 60},
+    {"净买入", 60},
+    {"次数", 60},
+    {"介入度", 55},
+    {"游资简介", 600},
+}};
+
 struct HotStockResult {
-  std::vector<StockDayRow> rows;  // for the seat list, which keeps its column titles
+  std::vector<StockDayRow> rows;  // for the seat list, under kHotStockColumns
   bool refused = false;           // text too short (the message was shown)
   bool queryFailed = false;       // the query failed (the message was shown)
 };

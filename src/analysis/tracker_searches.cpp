@@ -132,6 +132,14 @@ void FailQuery(Outcome& outcome, std::string error) {
 
 std::string CountText(std::size_t count) { return std::to_string(count); }
 
+// A search that lists nothing empties the large-line figures, which it never writes
+// itself: no figure of an earlier search stays beside its "0".
+void ClearFiguresWhenEmpty(TrackerSearchResult& result) {
+  if (result.status != TrackerSearchResult::Status::Done || !result.lines || !result.lines->empty()) return;
+  result.largeCountText = "";
+  result.averageText = "";
+}
+
 // The buy/sell lines of the stock searches: the sums of all ten seats, so a branch
 // among both the buyers and the sellers counts on both sides.
 std::vector<TrackerLine> BuySellLines(const std::vector<SearchRow>& rows, const std::string& today) {
@@ -314,6 +322,7 @@ TrackerSearchResult SearchTwoBranches(CADODataBase& db, const IClock& /*clock*/,
   result.showFirstResult = true;
   result.fileBytes += TrackerFileBytes("", lines);
   result.lines = std::move(lines);
+  ClearFiguresWhenEmpty(result);
   return Commit(std::move(outcome));
 }
 
@@ -335,6 +344,7 @@ TrackerSearchResult SearchBranchKeyword(CADODataBase& db, const IClock& clock, c
   outcome.result.fileBytes = ToGbk(KeywordFileHeader(keyword));
   const std::string sql = SelectFrom() + " WHERE " + TenSeatCondition("LIKE ?1 ESCAPE '\\'") + kNewestFirst;
   FillBuySellOutcome(outcome, db, clock, sql, {pattern});
+  ClearFiguresWhenEmpty(outcome.result);
   return Commit(std::move(outcome));
 }
 

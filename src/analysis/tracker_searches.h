@@ -91,14 +91,16 @@ TrackerSearchResult BuildBranchSearch(CADODataBase& db, const IClock& clock, con
 
 // Button 1003: the listings (same stock name and day) of both branches, all blue, with
 // 0 bought and 0 sold. Refuses an empty name and a name under 8 bytes. Clears the list
-// before its queries; edit 1000 gets the line count. Writes the file.
+// before its queries; edit 1000 gets the line count, and edits 1001 and 1002 are
+// emptied when nothing is listed. Writes the file.
 TrackerSearchResult SearchTwoBranches(CADODataBase& db, const IClock& clock, const std::string& team1,
                                       const std::string& team2);
 
 // Button 1150: branches whose name holds the keyword (taken literally: '%', '_' and
 // '\' are no wildcards). Under 4 bytes refused; over 16 bytes the exact search runs
 // instead (and its result is returned). Lines: buy/sell layout with the sums of all
-// ten seats. Writes the file; shows the first line.
+// ten seats. Edits 1001 and 1002 are emptied when nothing is listed. Writes the file;
+// shows the first line.
 TrackerSearchResult SearchBranchKeyword(CADODataBase& db, const IClock& clock, const std::string& keyword);
 
 // A stock's listings by whole name or by code. `writeFile` false for the entries

@@ -90,12 +90,13 @@ std::optional<COLORREF> BlockTradeAmountColour(double amount) {
   return std::nullopt;  // exactly 2000 or 4000
 }
 
-PremiumCell BlockTradePremium(float spj, float cjj, PremiumColours mode) {
+PremiumCell BlockTradePremium(double spj, double cjj, PremiumColours mode) {
   // No close, no premium: the division would print "inf%" or "-nan%".
   if (!(spj > 0)) return {};
-  const float discount = (spj - cjj) / spj * 100;
+  const double discount = (spj - cjj) / spj * 100;
   PremiumCell cell;
-  cell.text = Fixed(-discount, 0) + "%";
+  // A deal at the close has no sign: negating 0 would print "-0%".
+  cell.text = Fixed(discount == 0 ? 0.0 : -discount, 0) + "%";
   const bool deepDiscount = discount > 6;
   const bool aboveClose = discount < 0;
   if (mode == PremiumColours::DayListing) {

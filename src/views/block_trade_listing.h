@@ -57,17 +57,18 @@ std::optional<COLORREF> BlockTradeAmountColour(double amount);
 enum class PremiumColours { DayListing, Search };
 
 struct PremiumCell {
-  std::string text;                // "-x%" with x = (SPJ - CJJ) / SPJ * 100, "%0.0f"
+  std::string text;                // "-x%" with x = (SPJ - CJJ) / SPJ * 100, "%0.0f"; "0%" at the close
   std::optional<COLORREF> colour;  // nullopt: no colour
 };
 // The premium cell. A close of 0 or less gives "" and no colour.
-PremiumCell BlockTradePremium(float spj, float cjj, PremiumColours mode);
+PremiumCell BlockTradePremium(double spj, double cjj, PremiumColours mode);
 
 // One DZJY row as read.
 struct BlockTradeRecord {
   std::string day;  // the first 10 characters of DZJY_Date
   std::string code, name, buyer, seller;
-  float spj = 0, cjj = 0;
+  // Read and compared in double: a float makes 10.00 -> 9.40 a discount above 6 %.
+  double spj = 0, cjj = 0;
   std::int64_t volume = 0;
   double amount = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "acquisition/block_trade_job.h"
 #include "acquisition/exchange_day_job.h"
+#include "acquisition/unset_source_guard.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -237,8 +238,11 @@ BOOL CDownloadDataDlg::OnInitDialog() {
     ownSession_ = std::make_unique<InternetSession>(sleeper, clock);
     ownFetcher_ = std::make_unique<SessionFetcher>(*ownSession_, HttpOptions{});
   }
-  HttpFetcher& fetcher = services_.fetcher ? *services_.fetcher : *ownFetcher_;
   SourceHosts hosts = SourceHosts::FromIni(AppPath(kSettingsFileName));
+  // A source still at its placeholder address is asked nothing; the page says so once.
+  sourceGuard_ =
+      std::make_unique<UnsetSourceGuard>(services_.fetcher ? *services_.fetcher : *ownFetcher_, hosts, *this);
+  HttpFetcher& fetcher = *sourceGuard_;
   IUiDispatcher* ui = PageRegistry::Instance().Dispatcher();
   if (ui != nullptr) {
     if (services_.exchangeDays == nullptr) {

@@ -79,6 +79,7 @@ class CDownloadDataDlg : public CPage, public MessageSink {
   DownloadPageServices services_;
   std::unique_ptr<HttpFetcher> ownFetcher_;
   std::unique_ptr<InternetSession> ownSession_;
+  std::unique_ptr<HttpFetcher> sourceGuard_;  // before the jobs: they read through it
   std::unique_ptr<BlockTradeJobs> ownBlockTrades_;  // when the services bring none
   std::unique_ptr<ExchangeDayJobs> ownExchangeDays_;
   std::unique_ptr<DownloadEngine> engine_;

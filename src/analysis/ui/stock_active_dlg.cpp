@@ -15,9 +15,11 @@
 #include <QVBoxLayout>
 #include <array>
 
+#include "analysis/branch_ranking.h"
 #include "analysis/stock_day_detail.h"
 #include "analysis/sustained_buy_page_iface.h"
 #include "analysis/tracker_page_iface.h"
+#include "app/main_window_iface.h"
 #include "app/settings.h"
 #include "charting/chart_link_iface.h"
 #include "controls/ui/color_list_ctrl.h"
@@ -166,6 +168,7 @@ BOOL CStockActiveDlg::OnInitDialog() {
     const QSignalBlocker blocker(m_DaysCombo);
     const int index = g_Settings.TimeSel < kDayChoiceCount ? g_Settings.TimeSel : 0;
     m_DaysCombo->setCurrentIndex(index);
+    choice_ = index;
   }
   for (QWidget* control : findChildren<QWidget*>()) control->installEventFilter(this);
   // The ranking is not computed at start: it waits for a choice or a request.
@@ -181,13 +184,15 @@ void CStockActiveDlg::ShowLatestWeekday() {
 }
 
 void CStockActiveDlg::OnTodayDataDownloaded() {
-  OnSelChangeDays(m_DaysCombo->currentIndex());
+  // The user's choice, even while the combo shows another page's request.
+  OnSelChangeDays(choice_);
   ShowLatestWeekday();
 }
 
 void CStockActiveDlg::OnRankRequest(int days) { StartStockWalk(days, true); }
 
 void CStockActiveDlg::OnSelChangeDays(int index) {
+  choice_ = index;
   StartStockWalk(DaysOfChoice(index), false);
   SaveTimeSel(index);
 }
@@ -212,6 +217,7 @@ void CStockActiveDlg::StartStockWalk(int days, bool notify) {
   g_bNotifySustainedPage = notify;
   g_StockActivity.clear();
   m_StockList->DeleteAllItems();
+  ShowDaysInCombo(days);
 
   StockRankingResult result;
   {
@@ -227,8 +233,12 @@ void CStockActiveDlg::StartStockWalk(int days, bool notify) {
     return;
   }
   if (result.status == StockRankingStatus::NotEnoughDays) {
-    // Fewer than N days within the bound: nothing is shown and nobody is told.
+    // Fewer than N days within the bound: no ranking, and the continuous-buying page
+    // is not answered; the user reads why in the status bar.
     g_bNotifySustainedPage = false;
+    if (auto* bar = PageRegistry::Instance().Get<IStatusBar>(PageSlot::StatusBar)) {
+      bar->SetPaneText(1, NotEnoughDaysText(result.walk.daysFound));
+    }
     return;
   }
   g_StockActivity = std::move(result.rows);
@@ -237,6 +247,14 @@ void CStockActiveDlg::StartStockWalk(int days, bool notify) {
     g_bNotifySustainedPage = false;
     if (auto* page = PageRegistry::Instance().Get<ISustainedBuyPage>(PageSlot::ContinuousBuy)) page->OnStocksReady();
   }
+}
+
+void CStockActiveDlg::ShowDaysInCombo(int days) {
+  // Set quietly: TimeSel is written by the user's pick only.
+  const QSignalBlocker blocker(m_DaysCombo);
+  const int index = ChoiceOfDays(days);
+  if (index < 0) m_DaysCombo->setPlaceholderText(ToQString(DaysChoiceText(days)));
+  m_DaysCombo->setCurrentIndex(index);
 }
 
 void CStockActiveDlg::ShowStockRanking() {

@@ -72,6 +72,9 @@ class CStockActiveDlg : public CPage, public IStockActivePage {
   void ShowRecentDays(int count);
   void ShowLatestWeekday();
   void SaveTimeSel(int index);
+  // The combo shows the period of the list: the user's choice, or a count another page
+  // asked for (an item, or the placeholder when the combo offers no such count).
+  void ShowDaysInCombo(int days);
 
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -85,5 +88,6 @@ class CStockActiveDlg : public CPage, public IStockActivePage {
   int m_nDays = 0;
   int m_nWalks = 0;
   bool m_bBusy = false;
+  int choice_ = 0;  // the user's combo index (TimeSel)
   std::string m_strTotalsDay;
 };

@@ -314,8 +314,13 @@ void CTopBranchDlg::OnQueryBigBuyers() {
 }
 
 void CTopBranchDlg::ShowLongWait(int days) {
-  if (days < kLongWaitDays) return;
-  if (auto* bar = PageRegistry::Instance().Get<IStatusBar>(PageSlot::StatusBar)) bar->SetPaneText(1, kLongWaitText);
+  if (days >= kLongWaitDays) ShowStatus(kLongWaitText);
+}
+
+// The merge's progress and shortage go to pane 1 of the status bar: edit 1006 keeps
+// the user's threshold for the next query.
+void CTopBranchDlg::ShowStatus(const std::string& text) {
+  if (auto* bar = PageRegistry::Instance().Get<IStatusBar>(PageSlot::StatusBar)) bar->SetPaneText(1, text);
 }
 
 void CTopBranchDlg::StartMerge(int days) {
@@ -332,12 +337,12 @@ void CTopBranchDlg::StartMerge(int days) {
   g_nDayOffset = result.walk.dayOffset;
   switch (result.status) {
     case RankingStatus::Ranked:
-      SetEditText(m_AmountEdit, SortingText(m_nSortMode, result.branchesBeforeSort));
-      SetEditText(m_AmountEdit, kSortDoneText);
+      ShowStatus(SortingText(m_nSortMode, result.branchesBeforeSort));
+      ShowStatus(kSortDoneText);
       ShowRanking();
       break;
     case RankingStatus::NotEnoughDays:
-      SetEditText(m_AmountEdit, NotEnoughDaysText(result.walk.daysFound));
+      ShowStatus(NotEnoughDaysText(result.walk.daysFound));
       break;
     case RankingStatus::QueryFailed:
       ShowQueryFailed(result.error);
@@ -364,7 +369,7 @@ void CTopBranchDlg::StartRepeatBuyStats(int days) {
   g_nDayOffset = result.walk.dayOffset;
   if (result.queryFailed) return;  // told already; nothing is listed
   if (!result.walk.complete) {
-    SetEditText(m_AmountEdit, NotEnoughDaysText(result.walk.daysFound));
+    ShowStatus(NotEnoughDaysText(result.walk.daysFound));
     return;
   }
   FillRepeatBuyRows(result.rows);

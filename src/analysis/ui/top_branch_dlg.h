@@ -87,6 +87,7 @@ class CTopBranchDlg : public CPage {
   void FillRows(const std::vector<BranchRankingRow>& rows);
   void FillRepeatBuyRows(const std::vector<RepeatBuyListRow>& rows);
   void ShowLongWait(int days);
+  void ShowStatus(const std::string& text);  // pane 1 of the main window's status bar
   // Shows a single-day or query ranking's result: the ranking, or for a failed read
   // the message and an empty list.
   void ShowResult(const BranchRankingResult& result);

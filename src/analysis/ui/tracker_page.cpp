@@ -505,7 +505,17 @@ void CTrackerPage::ShowStockDay(const StockDayDetail& detail) {
   FillSeatList(std::vector<StockDayRow>(view.rows.begin(), view.rows.end()));
 }
 
-void CTrackerPage::FillSeatList(const std::vector<StockDayRow>& rows) {
+void CTrackerPage::SetSeatListTitles(const std::array<SeatListColumn, kStockDayColumnCount>& columns) {
+  for (int c = 0; c < kStockDayColumnCount; ++c) {
+    if (QTableWidgetItem* header = m_SeatList->horizontalHeaderItem(c)) {
+      header->setText(ToQString(columns[static_cast<std::size_t>(c)].title));
+    }
+  }
+}
+
+void CTrackerPage::FillSeatList(const std::vector<StockDayRow>& rows,
+                                const std::array<SeatListColumn, kStockDayColumnCount>& columns) {
+  SetSeatListTitles(columns);
   m_SeatList->setUpdatesEnabled(false);
   m_SeatList->DeleteAllItems();
   for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
@@ -572,8 +582,9 @@ void CTrackerPage::OnSeatListHeaderClick(int column) {
 }
 
 void CTrackerPage::OnHotStockRanking() {
-  // The list keeps its column titles; a refused text leaves it empty.
-  FillSeatList(BuildHotStockRanking(Market(), EditText(m_Team1Edit)).rows);
+  // The titles name what the rows hold (stock name and code); a refused text leaves
+  // the list empty.
+  FillSeatList(BuildHotStockRanking(Market(), EditText(m_Team1Edit)).rows, kHotStockColumns);
 }
 
 void CTrackerPage::OnCopyCodesToClipboard() { CopyResultCodesToClipboard(ResultLines()); }
@@ -634,6 +645,10 @@ void CTrackerPage::OnTeamSearchFinished(std::uint64_t job, const TeamSearchSumma
   }
   if (!current) return;
   m_nJobId = 0;
+  // No line found: no figure of an earlier search stays beside the empty list.
+  if (m_ResultList->GetCount() == 0) {
+    for (QLineEdit* edit : {m_CountEdit, m_LargeEdit, m_AverageEdit}) edit->clear();
+  }
   // Days whose query failed were skipped; the search says so once, at its end.
   if (!summary.errorText.empty()) MessageBox(summary.errorText, kTrackerCaption, MB_OK | MB_ICONWARNING);
 }

@@ -6,6 +6,7 @@
 // detail rows, the totals and the team job are the analysis library's; this page maps
 // their results into widgets and routes the user's clicks to them.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -134,7 +135,10 @@ class CTrackerPage : public CPage, public ITrackerPage {
   // Loads and shows the stock-day of result line `line`.
   void ShowLineStockDay(int line);
   void ShowStockDay(const StockDayDetail& detail);
-  void FillSeatList(const std::vector<StockDayRow>& rows);
+  // Fills list 1113 under `columns` (the seat list's own titles unless told).
+  void FillSeatList(const std::vector<StockDayRow>& rows,
+                    const std::array<SeatListColumn, kStockDayColumnCount>& columns = kStockDayColumns);
+  void SetSeatListTitles(const std::array<SeatListColumn, kStockDayColumnCount>& columns);
   std::string LineRole(int line, int role) const;
 
   // A search replaces the result list: a running team search is asked to stop and its

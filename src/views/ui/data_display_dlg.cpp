@@ -592,8 +592,8 @@ void CDataDisplayDlg::ShowBlockTradeSummary(const std::string& code) {
 
 void CDataDisplayDlg::OnSeatListClick(int row) {
   if (row < 0 || row >= m_listSeats->GetItemCount()) return;
-  const std::string name = m_listSeats->GetItemText(row, 1);
-  if (!name.empty()) CopyTextToClipboard(name);
+  // An empty seat copies its empty name: the clipboard never keeps an older branch.
+  CopyTextToClipboard(m_listSeats->GetItemText(row, 1));
 }
 
 void CDataDisplayDlg::OnSeatListDblClk(int row) {

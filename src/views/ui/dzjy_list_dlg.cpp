@@ -269,7 +269,8 @@ void CDzjyListDlg::ShowLines() {
 
 void CDzjyListDlg::OnTotalRows() {
   m_listing.AppendTotals(FromQString(m_editRows->text()));
-  ShowLines();
+  // The count stays the user's: a second press totals the same rows again.
+  FillBlockTradeList(*m_list, m_listing.Lines());
 }
 
 // ---- searches ----

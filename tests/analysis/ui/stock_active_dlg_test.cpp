@@ -218,17 +218,21 @@ TEST_F(StockActiveDlgTest, TodayOnASundayRanksFridayByNetAndWritesTheFileAndTheC
   EXPECT_TRUE(MessageBoxHook::Instance().TakeRecorded().empty());
 }
 
-TEST_F(StockActiveDlgTest, FewerDaysThanChosenStaySilent) {
+TEST_F(StockActiveDlgTest, FewerDaysThanChosenAreToldInTheStatusBar) {
   BuildMarket();
+  RecordingStatusBar bar;
+  PageRegistry::Instance().Publish<IStatusBar>(PageSlot::StatusBar, &bar);
   CStockActiveDlg& page = MakePage();
   PageRegistry::Instance().Publish<ISustainedBuyPage>(PageSlot::ContinuousBuy, &sustained_);
   Choose(2);
   ASSERT_EQ(Stocks()->GetItemCount(), 4);
+  EXPECT_TRUE(bar.texts.empty());
   Choose(3);  // five days of three
   EXPECT_EQ(page.RankedDays(), 5);
   EXPECT_EQ(Stocks()->GetItemCount(), 0);
   EXPECT_TRUE(g_StockActivity.empty());
   EXPECT_EQ(g_nActiveDaysFound, 3);
+  EXPECT_EQ(bar.texts, (std::vector<std::pair<int, std::string>>{{1, "数据不足：只找到3个交易日"}}));
   EXPECT_TRUE(MessageBoxHook::Instance().TakeRecorded().empty());
   page.OnRankRequest(5);
   EXPECT_TRUE(sustained_.counts.empty());
@@ -248,10 +252,19 @@ TEST_F(StockActiveDlgTest, ARankRequestLeavesTheChoiceAloneAndAnswersOnce) {
   EXPECT_EQ(sustained_.counts, (std::vector<std::size_t>{3}));
   EXPECT_EQ(page.RankedDays(), 2);
   EXPECT_EQ(Stocks()->GetItemCount(), 3);
-  EXPECT_EQ(Combo()->currentIndex(), 4);
+  // The combo reads the period of the list shown; the choice is kept.
+  EXPECT_EQ(Combo()->currentText(), QStringLiteral(" 2日"));
   EXPECT_EQ(g_Settings.TimeSel, 4);
   EXPECT_EQ(SavedTimeSel(), "none");
   EXPECT_FALSE(g_bNotifySustainedPage);
+  page.OnRankRequest(4);  // a count the combo does not offer
+  EXPECT_EQ(Combo()->currentIndex(), -1);
+  EXPECT_EQ(Combo()->placeholderText(), QStringLiteral(" 4日"));
+  // Today's download ranks the user's choice again, and the combo says so.
+  page.OnTodayDataDownloaded();
+  EXPECT_EQ(page.RankedDays(), 10);
+  EXPECT_EQ(Combo()->currentIndex(), 4);
+  EXPECT_EQ(SavedTimeSel(), "4");
   // Without the page published the request still counts.
   PageRegistry::Instance().Unpublish(PageSlot::ContinuousBuy);
   page.OnRankRequest(3);

@@ -471,6 +471,8 @@ TEST_F(DataDisplayTest, ASeatClickCopiesTheBranchAndADoubleClickSearchesIt) {
   auto* seats = Get<CColorListCtrl>(*page, 1113);
   GuiDriver::Click(seats->viewport(), Qt::LeftButton, GuiDriver::CellCentre(seats, 1, 3));
   EXPECT_EQ(ClipboardHook::Instance().Texts(), std::vector<std::string>{kHuatai});  // exactly the name
+  GuiDriver::Click(seats->viewport(), Qt::LeftButton, GuiDriver::CellCentre(seats, 8, 1));  // an empty seat
+  EXPECT_EQ(ClipboardHook::Instance().Last(), std::optional<std::string>(""));
   GuiDriver::UserDoubleClick(seats->viewport(), GuiDriver::CellCentre(seats, 1, 1));
   EXPECT_EQ(tracker_.branches, std::vector<std::string>{kHuatai});
   for (int row : {5, 11, 12, 13, 8}) page->OnSeatListDblClk(row);  // labels, and an empty seat
