@@ -7,6 +7,7 @@
 
 #include "acquisition/format_line.h"
 #include "acquisition/page_text.h"
+#include "acquisition/unset_source_guard.h"
 #include "platform/debug_log.h"
 #include "platform/page_registry.h"
 #include "platform/worker_registry.h"
@@ -136,7 +137,7 @@ bool BlockTradeJob::StartBlockTradeDownload(const std::string& yyyymm, std::func
 int BlockTradeJob::FetchBlockTradePage(const std::string& url, std::string& kept) {
   kept.clear();
   const HttpResult page = deps_.fetcher.Get(url);
-  if (!page.opened) return kBlockTradePageNotOpened;
+  if (!page.opened) return IsHeldBack(page) ? kBlockTradePageNotSent : kBlockTradePageNotOpened;
   if (page.status != 200) {
     AppendDebugLog("block trades: %s answered %d", url.c_str(), page.status);
     return kBlockTradePageNotOpened;
@@ -163,9 +164,9 @@ void BlockTradeJob::BlockTradeThread(const std::string& url, std::stop_token sto
 
   std::string kept;  // the month page's table body, this worker's own
   const int fetched = FetchBlockTradePage(url, kept);
+  if (fetched == kBlockTradePageNotSent) return;  // the unset address was told once
   if (fetched == kBlockTradePageNotOpened) {
-    // An unset address is no network fault: the guard has said so once.
-    if (!deps_.hosts.IsUnset(SourceHosts::kDataCenter)) deps_.sink.addLine(kNetworkLine, kLinePlain);
+    deps_.sink.addLine(kNetworkLine, kLinePlain);
     return;
   }
   if (fetched == kBlockTradePageNoTable) deps_.sink.addLine(kBlockTradeNoTableLine, kLinePlain);

@@ -24,6 +24,7 @@
 inline constexpr int kBlockTradePageKept = 0;
 inline constexpr int kBlockTradePageNotOpened = 1;
 inline constexpr int kBlockTradePageNoTable = 2;
+inline constexpr int kBlockTradePageNotSent = 3;  // held back: the source's address is not set
 
 // Results of InsertBlockTrade.
 inline constexpr int kBlockTradeStored = 0;

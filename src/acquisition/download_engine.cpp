@@ -12,6 +12,7 @@
 #include "acquisition/seat_page_parser.h"
 #include "acquisition/stock_info_writer.h"
 #include "acquisition/trading_calendar.h"
+#include "acquisition/unset_source_guard.h"
 #include "analysis/stock_active_page_iface.h"
 #include "charting/settings_page_iface.h"
 #include "platform/debug_log.h"
@@ -340,8 +341,7 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
   // The day's list.
   const HttpResult list = deps_.fetcher.Get(DayListUrl(day));
   if (!list.opened || list.body.empty()) {
-    // An unset address is no network fault: the guard has said so once.
-    if (!deps_.hosts.IsUnset(SourceHosts::kDataCenter)) deps_.sink.addLine(kNetworkLine, kLinePlain);
+    if (!IsHeldBack(list)) deps_.sink.addLine(kNetworkLine, kLinePlain);
     return;
   }
   const DayListPage page = ParseDayList(joinLines(decodePage(list.body, list.contentType, kDefaultPageCharset)), day);

@@ -4,7 +4,7 @@ namespace {
 
 HttpResult NotSent() {
   HttpResult result;
-  result.error = "the source's address is not set";
+  result.error = kHeldBackError;
   return result;
 }
 

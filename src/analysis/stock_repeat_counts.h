@@ -43,16 +43,12 @@ void SortStockRepeatCounts(std::vector<StockRepeatCount>& counts);
 
 // The seat list's titles while it shows the hot-stock ranking: its rows carry the
 // stock name and code in columns 2 and 3, where the seats carry their buy and sell.
-inline constexpr std::array<SeatListColumn, kStockDayColumnCount> kHotStockColumns = {{
-    {"序号", 41},
-    {"营业部", 265},
-    {"名称", 60},
-    {"代码", 60},
-    {"净买入", 60},
-    {"次数", 60},
-    {"介入度", 55},
-    {"游资简介", 600},
-}};
+inline constexpr std::array<SeatListColumn, kStockDayColumnCount> kHotStockColumns = [] {
+  std::array<SeatListColumn, kStockDayColumnCount> columns = kStockDayColumns;
+  columns[2].title = "名称";
+  columns[3].title = "代码";
+  return columns;
+}();
 
 struct HotStockResult {
   std::vector<StockDayRow> rows;  // for the seat list, under kHotStockColumns
