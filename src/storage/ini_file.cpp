@@ -194,20 +194,12 @@ bool EditFile(const std::string& givenPath, Edit edit) {
   if (!exists && errno != ENOENT) return false;
   if (exists && (!S_ISREG(st.st_mode) || (st.st_mode & kAnyWriteBit) == 0)) return false;
 
-  IniFileImage image;
-  if (exists) {
-    std::string bytes;
-    if (ReadFileBytes(path, bytes) != FileReadResult::Ok) return false;
-    image = DecodeIniFile(bytes);
-    if (!image.text) return false;
-  }
+  std::string bytes;
+  if (exists && ReadFileBytes(path, bytes) != FileReadResult::Ok) return false;
   bool changed = false;
-  if (!edit(image.doc, changed)) return false;
-  if (!changed) return true;
-
-  const IniEncoding encoding = image.encoding;
-  return ReplaceFileContents(
-      path, image.mark + image.doc.Render([encoding](std::string_view text) { return EncodeIniText(text, encoding); }));
+  const std::optional<std::string> out = EditIniFileBytes(bytes, edit, changed);
+  if (!out) return false;
+  return !changed || ReplaceFileContents(path, *out);
 }
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
@@ -250,6 +242,19 @@ std::optional<std::vector<long>> BracedNumbers(const std::string& text, std::siz
 }
 
 }  // namespace
+
+CIniDocument ParseIniFileBytes(std::string_view bytes) { return DecodeIniFile(bytes).doc; }
+
+std::optional<std::string> EditIniFileBytes(std::string_view bytes,
+                                            const std::function<bool(CIniDocument& doc, bool& changed)>& edit,
+                                            bool& changed) {
+  changed = false;
+  IniFileImage image = DecodeIniFile(bytes);
+  if (!image.text || !edit(image.doc, changed)) return std::nullopt;
+  if (!changed) return std::string(bytes);
+  const IniEncoding encoding = image.encoding;
+  return image.mark + image.doc.Render([encoding](std::string_view text) { return EncodeIniText(text, encoding); });
+}
 
 std::optional<std::string> ReadIniFileText(const std::string& path) {
   const std::optional<CIniDocument> doc = LoadDocument(path);

@@ -25,12 +25,22 @@
 #include <list>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "platform/gdi_types.h"
 #include "platform/win_types.h"
 #include "storage/ini_document.h"
+
+// A file's bytes decoded as the functions below read them.
+CIniDocument ParseIniFileBytes(std::string_view bytes);
+// The bytes a file holding `bytes` is rewritten to after `edit`, as the writes below
+// write them (`changed` as for EditIniFile; nothing changed gives `bytes` back).
+// nullopt when the edit fails or the bytes are not text.
+std::optional<std::string> EditIniFileBytes(std::string_view bytes,
+                                            const std::function<bool(CIniDocument& doc, bool& changed)>& edit,
+                                            bool& changed);
 
 // The file's text as UTF-8 without a byte-order mark; nullopt when it is missing or
 // cannot be read.
