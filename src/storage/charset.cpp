@@ -206,7 +206,7 @@ char32_t Gb2312CharToUnicode(const char* gbk, std::size_t len, std::size_t* used
 }
 
 // ASCII is the same in UTF-8 and GBK, and most texts (codes, figures) are nothing else.
-static bool IsAscii(std::string_view text) {
+bool IsAscii(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 

@@ -46,6 +46,8 @@ std::string ToGbk(std::string_view utf8);
 std::string FromGbk(std::string_view gbk);
 
 bool IsValidUtf8(std::string_view text);
+// No byte above 0x7F: the same text in UTF-8, GBK and GB18030.
+bool IsAscii(std::string_view text);
 
 // GB18030, the superset of GBK whose four-byte sequences hold every other character.
 // Decoding follows FromGbk for bytes GB18030 rejects (U+FFFD for a bad one); encoding

@@ -43,10 +43,6 @@ struct IniFileImage {
   bool text = true;  // false for a file that is not text at all: it is never rewritten
 };
 
-bool IsAsciiText(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 // Splits `units` code units of `unitSize` bytes at CR, LF and CR LF. `decode` turns a
 // line's bytes into UTF-8 text.
 template <typename UnitAt, typename Decode>
@@ -100,7 +96,7 @@ IniFileImage DecodeIniFile(std::string_view bytes) {
   bool gbkSeen = false;
   const auto unitAt = [&](std::size_t i) { return static_cast<unsigned char>(body[i]); };
   image.doc = CIniDocument::FromLines(SplitLines(body, 1, unitAt, [&](std::string_view line) {
-    if (IsAsciiText(line)) return std::string(line);
+    if (IsAscii(line)) return std::string(line);
     if (IsValidUtf8(line)) {
       utf8Seen = true;
       return std::string(line);
