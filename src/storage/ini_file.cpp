@@ -148,9 +148,10 @@ class WriterLock {
       int rc = 0;
       while ((rc = ::flock(fd_, LOCK_EX)) != 0 && errno == EINTR) {
       }
+      if (rc != 0) return;  // not held: the destructor only closes
       struct stat locked {};
       struct stat named {};
-      held_ = rc == 0 && ::fstat(fd_, &locked) == 0 && ::stat(lockPath_.c_str(), &named) == 0 &&
+      held_ = ::fstat(fd_, &locked) == 0 && ::stat(lockPath_.c_str(), &named) == 0 &&
               locked.st_dev == named.st_dev && locked.st_ino == named.st_ino;
       if (!held_) {
         ::close(fd_);
@@ -160,7 +161,7 @@ class WriterLock {
   }
   ~WriterLock() {
     if (fd_ < 0) return;
-    ::unlink(lockPath_.c_str());
+    if (held_) ::unlink(lockPath_.c_str());
     ::close(fd_);  // closing releases the lock
   }
   WriterLock(const WriterLock&) = delete;
