@@ -43,8 +43,8 @@ struct IniFileImage {
   bool text = true;  // false for a file that is not text at all: it is never rewritten
 };
 
-// Splits `units` code units of `unitSize` bytes at CR, LF and CR LF. `decode` turns a
-// line's bytes into UTF-8 text.
+// Splits `body`, read in code units of `unitSize` bytes, at CR, LF and CR LF.
+// `decode` turns a line's bytes into UTF-8 text.
 template <typename UnitAt, typename Decode>
 std::vector<CIniDocument::SourceLine> SplitLines(std::string_view body, std::size_t unitSize, UnitAt unitAt,
                                                  Decode decode) {
