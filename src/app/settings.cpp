@@ -59,6 +59,21 @@ std::int32_t ParseLeadingInt(const std::string& text) {
   return static_cast<std::int32_t>(value);
 }
 
+bool SaveBandColours(const std::string& iniPath, const std::array<COLORREF, 5>& buy,
+                     const std::array<COLORREF, 5>& sell) {
+  return EditIniFile(iniPath, [&](CIniDocument& doc, bool& changed) {
+    for (int side = 0; side < 2; ++side) {
+      for (std::size_t band = 0; band < 5; ++band) {
+        const std::string key = (side == 0 ? "BuyMoney" : "SellMoney") + std::to_string(band + 1) + "_Color";
+        const COLORREF colour = (side == 0 ? buy : sell)[band];
+        if (!doc.SetValue("BuySellColor", key, std::to_string(static_cast<long>(colour)))) return false;
+      }
+    }
+    changed = true;
+    return true;
+  });
+}
+
 std::string TdxPathBesideParent(const std::string& folder) {
   std::string f = folder;
   while (!f.empty() && f.back() == '/') f.pop_back();

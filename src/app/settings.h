@@ -55,6 +55,11 @@ void LoadSettings(const std::string& folder);
 // The same with the file named apart from the folder (tests, migration).
 void LoadSettingsFrom(const std::string& iniPath, const std::string& folder);
 
+// Writes the ten band colours ("%ld" under BuyMoney1_Color ... SellMoney5_Color of
+// [BuySellColor]) in one rewrite of the file: all of them or, on failure, none.
+bool SaveBandColours(const std::string& iniPath, const std::array<COLORREF, 5>& buy,
+                     const std::array<COLORREF, 5>& sell);
+
 // The charting program's executable when the program sits in a sub-folder of the
 // charting program's folder: parent of `folder` + "/TdxW.exe".
 std::string TdxPathBesideParent(const std::string& folder);

@@ -33,6 +33,30 @@ IconvPair& ThreadConverters() {
   return pair;
 }
 
+// The GB18030 descriptors of one thread: to GB18030 first, from it second.
+class Gb18030Pair {
+ public:
+  Gb18030Pair() : to_(iconv_open("GB18030", "UTF-8")), from_(iconv_open("UTF-8", "GB18030")) {}
+  ~Gb18030Pair() {
+    if (IconvPair::Valid(to_)) iconv_close(to_);
+    if (IconvPair::Valid(from_)) iconv_close(from_);
+  }
+  Gb18030Pair(const Gb18030Pair&) = delete;
+  Gb18030Pair& operator=(const Gb18030Pair&) = delete;
+
+  iconv_t To() const { return to_; }
+  iconv_t From() const { return from_; }
+
+ private:
+  iconv_t to_;
+  iconv_t from_;
+};
+
+Gb18030Pair& ThreadGb18030() {
+  thread_local Gb18030Pair pair;
+  return pair;
+}
+
 // Converts as much of `in` as iconv accepts, appending to `out`. Returns the number of
 // input bytes consumed; it stops early at the first character iconv rejects (invalid,
 // unmapped or cut), which the caller then handles itself.
@@ -182,7 +206,7 @@ char32_t Gb2312CharToUnicode(const char* gbk, std::size_t len, std::size_t* used
 }
 
 // ASCII is the same in UTF-8 and GBK, and most texts (codes, figures) are nothing else.
-static bool IsAscii(std::string_view text) {
+bool IsAscii(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
@@ -248,6 +272,95 @@ void Utf8ToGb2312(std::string& out, const char* utf8, std::size_t len) {
 
 void Gb2312ToUtf8(std::string& out, const char* gbk, std::size_t len) {
   out = (gbk == nullptr) ? std::string() : FromGbk(std::string_view(gbk, len));
+}
+
+std::string FromGb18030(std::string_view gb18030) {
+  if (IsAscii(gb18030)) return std::string(gb18030);
+  std::string out;
+  out.reserve(gb18030.size() * 3 / 2 + 1);
+  const iconv_t cd = ThreadGb18030().From();
+  std::size_t i = 0;
+  while (i < gb18030.size()) {
+    i += ConvertRun(cd, gb18030.substr(i), out);
+    if (i < gb18030.size()) {
+      std::size_t n = 0;
+      const char32_t cp = Gb2312CharToUnicode(gb18030.data() + i, gb18030.size() - i, &n);
+      out += UnicodeCharToUtf8(cp);
+      i += n;
+    }
+  }
+  return out;
+}
+
+std::string ToGb18030(std::string_view utf8) {
+  if (IsAscii(utf8)) return std::string(utf8);
+  std::string out;
+  out.reserve(utf8.size());
+  const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+  const iconv_t cd = ThreadGb18030().To();
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    i += ConvertRun(cd, utf8.substr(i), out);
+    if (i < utf8.size()) {  // a bad sequence (or no descriptor): GBK's own handling of it
+      char32_t cp = 0;
+      std::size_t used = 0;
+      const bool valid = DecodeUtf8(bytes + i, utf8.size() - i, cp, used);
+      out += valid ? UnicodeCharToGb2312(cp) : std::string("?");
+      i += used;
+    }
+  }
+  return out;
+}
+
+std::string FromUtf16(std::string_view utf16, bool bigEndian) {
+  const auto unitAt = [&](std::size_t i) {
+    const auto a = static_cast<unsigned char>(utf16[i]);
+    const auto b = static_cast<unsigned char>(utf16[i + 1]);
+    return static_cast<char32_t>(bigEndian ? (a << 8) | b : (b << 8) | a);
+  };
+  std::string out;
+  out.reserve(utf16.size());
+  std::size_t i = 0;
+  for (; i + 1 < utf16.size(); i += 2) {
+    const char32_t unit = unitAt(i);
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < utf16.size()) {
+      const char32_t low = unitAt(i + 2);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        out += UnicodeCharToUtf8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        i += 2;
+        continue;
+      }
+    }
+    out += UnicodeCharToUtf8(unit);  // a lone surrogate becomes U+FFFD
+  }
+  if (i < utf16.size()) out += kUtf8Replacement;
+  return out;
+}
+
+std::string ToUtf16(std::string_view utf8, bool bigEndian) {
+  std::string out;
+  out.reserve(utf8.size() * 2);
+  const auto put = [&](char32_t unit) {
+    const char hi = static_cast<char>(unit >> 8);
+    const char lo = static_cast<char>(unit & 0xFF);
+    out += bigEndian ? hi : lo;
+    out += bigEndian ? lo : hi;
+  };
+  const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    char32_t cp = 0;
+    std::size_t used = 0;
+    DecodeUtf8(bytes + i, utf8.size() - i, cp, used);  // bad input gives U+FFFD
+    i += used;
+    if (cp >= 0x10000) {
+      put(0xD800 + ((cp - 0x10000) >> 10));
+      put(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+      put(cp);
+    }
+  }
+  return out;
 }
 
 bool IsValidUtf8(std::string_view text) {

@@ -46,6 +46,19 @@ std::string ToGbk(std::string_view utf8);
 std::string FromGbk(std::string_view gbk);
 
 bool IsValidUtf8(std::string_view text);
+// No byte above 0x7F: the same text in UTF-8, GBK and GB18030.
+bool IsAscii(std::string_view text);
+
+// GB18030, the superset of GBK whose four-byte sequences hold every other character.
+// Decoding follows FromGbk for bytes GB18030 rejects (U+FFFD for a bad one); encoding
+// writes every valid character, and '?' for an invalid UTF-8 sequence.
+std::string FromGb18030(std::string_view gb18030);
+std::string ToGb18030(std::string_view utf8);
+
+// UTF-16 without a byte-order mark, in the given byte order. A lone surrogate and a
+// last odd byte decode as U+FFFD; invalid UTF-8 encodes as U+FFFD.
+std::string FromUtf16(std::string_view utf16, bool bigEndian);
+std::string ToUtf16(std::string_view utf8, bool bigEndian);
 
 // The number of bytes the UTF-8 text takes in GBK ("中a" -> 3).
 std::size_t GbkByteLength(std::string_view utf8);

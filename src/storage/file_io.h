@@ -4,6 +4,9 @@
 #include <string>
 #include <string_view>
 
+// The folder part of a file path: "." for a bare name, "/" for a file in the root.
+std::string FolderOf(const std::string& path);
+
 enum class FileReadResult { Ok, Missing, Failed };
 
 // The whole regular file at `path` into `bytes` (emptied first).

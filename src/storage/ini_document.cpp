@@ -94,6 +94,29 @@ CIniDocument CIniDocument::Parse(std::string_view text) {
   return doc;
 }
 
+CIniDocument CIniDocument::FromLines(std::vector<SourceLine> lines) {
+  CIniDocument doc;
+  bool lineEndSeen = false;
+  doc.lines_.reserve(lines.size());
+  for (SourceLine& line : lines) {
+    if (!lineEndSeen && !line.end.empty()) {
+      doc.lineEnd_ = line.end;
+      lineEndSeen = true;
+    }
+    doc.lines_.push_back(Line{std::move(line.text), std::move(line.end), std::move(line.bytes)});
+  }
+  return doc;
+}
+
+std::string CIniDocument::Render(const std::function<std::string(std::string_view)>& encode) const {
+  std::string out;
+  for (const Line& line : lines_) {
+    out += line.bytes ? *line.bytes : encode(line.text);
+    out += encode(line.end);
+  }
+  return out;
+}
+
 std::string CIniDocument::Serialize() const {
   std::string out;
   for (const Line& line : lines_) {
@@ -187,6 +210,7 @@ bool CIniDocument::SetValue(std::string_view section, std::string_view key, std:
     } else if (inSection && parsed.kind == LineKind::Pair) {
       if (EqualsNoCase(parsed.name, key)) {
         lines_[i].text = std::string(parsed.name) + "=" + std::string(value);
+        lines_[i].bytes.reset();
         return true;
       }
       if (inFirstSection) insertAt = i + 1;
@@ -197,12 +221,12 @@ bool CIniDocument::SetValue(std::string_view section, std::string_view key, std:
   if (insertAt) {
     Line& before = lines_[*insertAt - 1];
     if (before.end.empty()) before.end = lineEnd_;
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(*insertAt), Line{keyLine, lineEnd_});
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(*insertAt), Line{keyLine, lineEnd_, std::nullopt});
     return true;
   }
   if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = lineEnd_;
-  lines_.push_back(Line{"[" + std::string(section) + "]", lineEnd_});
-  lines_.push_back(Line{keyLine, lineEnd_});
+  lines_.push_back(Line{"[" + std::string(section) + "]", lineEnd_, std::nullopt});
+  lines_.push_back(Line{keyLine, lineEnd_, std::nullopt});
   return true;
 }
 

@@ -12,6 +12,7 @@
 //  - lines without "=", lines before the first section and lines whose first
 //    non-blank character is ';' take no part in lookups.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,20 @@ class CIniDocument {
   // line end met is the one used for new lines ("\r\n" when the text has none).
   static CIniDocument Parse(std::string_view text);
   std::string Serialize() const;
+
+  // One line as a file held it: its text decoded to UTF-8, its line end, and the
+  // file's own bytes for the text.
+  struct SourceLine {
+    std::string text;
+    std::string end;
+    std::string bytes;
+  };
+  // A document over lines read from a file; each line keeps its bytes until an edit
+  // rewrites it.
+  static CIniDocument FromLines(std::vector<SourceLine> lines);
+  // The document in a file's encoding: an untouched line from a file gives its own
+  // bytes, every other line text and every line end go through `encode`.
+  std::string Render(const std::function<std::string(std::string_view)>& encode) const;
 
   std::optional<std::string> Find(std::string_view section, std::string_view key) const;
   // The value, or `defaultValue` when the key is missing (an empty value is returned
@@ -56,6 +71,7 @@ class CIniDocument {
   struct Line {
     std::string text;
     std::string end;  // "\r\n", "\n", "\r" or "" for a last line without one
+    std::optional<std::string> bytes;  // the file's bytes for `text` while it is untouched
   };
 
   std::vector<Line> lines_;

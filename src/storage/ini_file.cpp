@@ -1,6 +1,7 @@
 #include "storage/ini_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,56 +32,171 @@ std::mutex& WriteMutex() {
   return mutex;
 }
 
-// The file's bytes as UTF-8 text; `hadBom` tells whether a UTF-8 byte-order mark
-// was removed.
-std::string DecodeFileText(std::string_view bytes, bool& hadBom) {
-  hadBom = false;
-  if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
-    const std::string_view rest = bytes.substr(kUtf8Bom.size());
-    if (IsValidUtf8(rest)) {
-      hadBom = true;
-      return std::string(rest);
+enum class IniEncoding { Utf8, Gbk, Utf16Le, Utf16Be };
+
+// What a file held and how a write gives it back: its lines with their bytes, the
+// byte-order mark it began with and the encoding of lines a write changes or adds.
+struct IniFileImage {
+  CIniDocument doc;
+  IniEncoding encoding = IniEncoding::Utf8;
+  std::string mark;
+  bool text = true;  // false for a file that is not text at all: it is never rewritten
+};
+
+// Splits `body`, read in code units of `unitSize` bytes, at CR, LF and CR LF.
+// `decode` turns a line's bytes into UTF-8 text.
+template <typename UnitAt, typename Decode>
+std::vector<CIniDocument::SourceLine> SplitLines(std::string_view body, std::size_t unitSize, UnitAt unitAt,
+                                                 Decode decode) {
+  std::vector<CIniDocument::SourceLine> lines;
+  const std::size_t units = body.size() / unitSize;
+  std::size_t begin = 0;
+  while (begin < units) {
+    std::size_t pos = begin;
+    while (pos < units && unitAt(pos) != '\r' && unitAt(pos) != '\n') ++pos;
+    CIniDocument::SourceLine line;
+    line.bytes = std::string(body.substr(begin * unitSize, (pos - begin) * unitSize));
+    line.text = decode(line.bytes);
+    std::size_t next = pos;
+    if (pos < units) {
+      next = (unitAt(pos) == '\r' && pos + 1 < units && unitAt(pos + 1) == '\n') ? pos + 2 : pos + 1;
+      line.end = next - pos == 2 ? "\r\n" : std::string(1, static_cast<char>(unitAt(pos)));
     }
-    return FromGbk(rest);
+    lines.push_back(std::move(line));
+    begin = next;
   }
-  if (IsValidUtf8(bytes)) return std::string(bytes);
-  return FromGbk(bytes);
+  return lines;
+}
+
+// Each line is decoded on its own (valid UTF-8 as UTF-8, anything else as GB18030),
+// so a file edited in two encodings reads right line by line; a UTF-16 byte-order
+// mark makes the whole file UTF-16.
+IniFileImage DecodeIniFile(std::string_view bytes) {
+  IniFileImage image;
+  const bool littleEndian = bytes.substr(0, 2) == std::string_view("\xFF\xFE", 2);
+  const bool bigEndian = bytes.substr(0, 2) == std::string_view("\xFE\xFF", 2);
+  if (littleEndian || bigEndian) {
+    image.encoding = bigEndian ? IniEncoding::Utf16Be : IniEncoding::Utf16Le;
+    image.mark = std::string(bytes.substr(0, 2));
+    const std::string_view body = bytes.substr(2);
+    image.text = body.size() % 2 == 0;
+    const auto unitAt = [&](std::size_t i) {
+      const auto a = static_cast<unsigned char>(body[2 * i]);
+      const auto b = static_cast<unsigned char>(body[2 * i + 1]);
+      return bigEndian ? (a << 8) | b : (b << 8) | a;
+    };
+    image.doc = CIniDocument::FromLines(
+        SplitLines(body, 2, unitAt, [&](std::string_view line) { return FromUtf16(line, bigEndian); }));
+    return image;
+  }
+  if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) image.mark = std::string(kUtf8Bom);
+  const std::string_view body = bytes.substr(image.mark.size());
+  image.text = body.find('\0') == std::string_view::npos;
+  bool utf8Seen = !image.mark.empty();
+  bool gbkSeen = false;
+  const auto unitAt = [&](std::size_t i) { return static_cast<unsigned char>(body[i]); };
+  image.doc = CIniDocument::FromLines(SplitLines(body, 1, unitAt, [&](std::string_view line) {
+    if (IsAscii(line)) return std::string(line);
+    if (IsValidUtf8(line)) {
+      utf8Seen = true;
+      return std::string(line);
+    }
+    gbkSeen = true;
+    return FromGb18030(line);
+  }));
+  image.encoding = (gbkSeen && !utf8Seen) ? IniEncoding::Gbk : IniEncoding::Utf8;
+  return image;
+}
+
+std::string EncodeIniText(std::string_view utf8, IniEncoding encoding) {
+  switch (encoding) {
+    case IniEncoding::Gbk:
+      return ToGb18030(utf8);
+    case IniEncoding::Utf16Le:
+      return ToUtf16(utf8, false);
+    case IniEncoding::Utf16Be:
+      return ToUtf16(utf8, true);
+    case IniEncoding::Utf8:
+      break;
+  }
+  return std::string(utf8);
 }
 
 std::optional<CIniDocument> LoadDocument(const std::string& path) {
   std::string bytes;
   if (ReadFileBytes(path, bytes) != FileReadResult::Ok) return std::nullopt;
-  bool hadBom = false;
-  return CIniDocument::Parse(DecodeFileText(bytes, hadBom));
+  return DecodeIniFile(bytes).doc;
 }
+
+// The advisory lock that serialises writers of one file across processes: a flock on
+// "<file>.lock" beside it, held until the object goes. The holder removes the lock
+// file before it lets go, so none is left behind; a writer that locked a file some
+// other holder had already removed sees that the name no longer leads to it and
+// tries again. In a folder without any write bit nothing can be written, so no lock
+// is taken there.
+class WriterLock {
+ public:
+  explicit WriterLock(const std::string& path) : lockPath_(path + ".lock") {
+    struct stat folder {};
+    if (::stat(FolderOf(path).c_str(), &folder) == 0 && (folder.st_mode & kAnyWriteBit) == 0) {
+      held_ = true;
+      return;
+    }
+    for (int attempt = 0; attempt < 1000 && !held_; ++attempt) {
+      fd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+      if (fd_ < 0) return;
+      int rc = 0;
+      while ((rc = ::flock(fd_, LOCK_EX)) != 0 && errno == EINTR) {
+      }
+      if (rc != 0) return;  // not held: the destructor only closes
+      struct stat locked {};
+      struct stat named {};
+      held_ = ::fstat(fd_, &locked) == 0 && ::stat(lockPath_.c_str(), &named) == 0 &&
+              locked.st_dev == named.st_dev && locked.st_ino == named.st_ino;
+      if (!held_) {
+        ::close(fd_);
+        fd_ = -1;
+      }
+    }
+  }
+  ~WriterLock() {
+    if (fd_ < 0) return;
+    if (held_) ::unlink(lockPath_.c_str());
+    ::close(fd_);  // closing releases the lock
+  }
+  WriterLock(const WriterLock&) = delete;
+  WriterLock& operator=(const WriterLock&) = delete;
+
+  bool Held() const { return held_; }
+
+ private:
+  std::string lockPath_;
+  int fd_ = -1;
+  bool held_ = false;
+};
 
 // Reads the file again, applies `edit` and writes the result back. `edit` returns
 // false when the edit is impossible; `changed` tells whether there is anything to
-// write (a deletion of nothing writes nothing and succeeds).
+// write (a deletion of nothing writes nothing and succeeds). Lines the edit leaves
+// alone keep their bytes; a file that is not text is never rewritten.
 template <typename Edit>
 bool EditFile(const std::string& givenPath, Edit edit) {
   if (givenPath.empty()) return false;
   std::lock_guard<std::mutex> lock(WriteMutex());
   const std::string& path = givenPath;
+  const WriterLock processLock(path);
+  if (!processLock.Held()) return false;
   struct stat st {};
   const bool exists = ::stat(path.c_str(), &st) == 0;
   if (!exists && errno != ENOENT) return false;
   if (exists && (!S_ISREG(st.st_mode) || (st.st_mode & kAnyWriteBit) == 0)) return false;
 
   std::string bytes;
-  bool hadBom = false;
-  CIniDocument doc;
-  if (exists) {
-    if (ReadFileBytes(path, bytes) != FileReadResult::Ok) return false;
-    doc = CIniDocument::Parse(DecodeFileText(bytes, hadBom));
-  }
+  if (exists && ReadFileBytes(path, bytes) != FileReadResult::Ok) return false;
   bool changed = false;
-  if (!edit(doc, changed)) return false;
-  if (!changed) return true;
-
-  std::string out = hadBom ? std::string(kUtf8Bom) : std::string();
-  out += doc.Serialize();
-  return ReplaceFileContents(path, out);
+  const std::optional<std::string> out = EditIniFileBytes(bytes, edit, changed);
+  if (!out) return false;
+  return !changed || ReplaceFileContents(path, *out);
 }
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
@@ -124,11 +240,23 @@ std::optional<std::vector<long>> BracedNumbers(const std::string& text, std::siz
 
 }  // namespace
 
+CIniDocument ParseIniFileBytes(std::string_view bytes) { return DecodeIniFile(bytes).doc; }
+
+std::optional<std::string> EditIniFileBytes(std::string_view bytes,
+                                            const std::function<bool(CIniDocument& doc, bool& changed)>& edit,
+                                            bool& changed) {
+  changed = false;
+  IniFileImage image = DecodeIniFile(bytes);
+  if (!image.text || !edit(image.doc, changed)) return std::nullopt;
+  if (!changed) return std::string(bytes);
+  const IniEncoding encoding = image.encoding;
+  return image.mark + image.doc.Render([encoding](std::string_view text) { return EncodeIniText(text, encoding); });
+}
+
 std::optional<std::string> ReadIniFileText(const std::string& path) {
-  std::string bytes;
-  if (ReadFileBytes(path, bytes) != FileReadResult::Ok) return std::nullopt;
-  bool hadBom = false;
-  return DecodeFileText(bytes, hadBom);
+  const std::optional<CIniDocument> doc = LoadDocument(path);
+  if (!doc) return std::nullopt;
+  return doc->Serialize();
 }
 
 std::string GetPrivateProfileString(const std::string& section, const std::string& key,

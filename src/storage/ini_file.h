@@ -2,14 +2,20 @@
 // INI profile files on disk: private-profile style functions, the CIniFile class over
 // them, and the small text functions for values written in braces.
 //
-// Reading: a file is taken as UTF-8 when it is valid UTF-8 (a byte-order mark is
-// accepted), otherwise it is decoded from GBK. A missing or unreadable file reads as
-// empty.
+// Reading: each line is decoded on its own, as UTF-8 when it is valid UTF-8 and as
+// GB18030 otherwise (a UTF-8 byte-order mark is accepted); a file that begins with a
+// UTF-16 byte-order mark (either order) is read as UTF-16. A missing or unreadable
+// file reads as empty.
 // Writing: every write reads the file again, edits it and replaces it through a
 // temporary file in the same folder and a rename, so the file on disk is always
-// either the old or the new version. The new version is UTF-8 with the file's own
-// line ends ("\r\n" for a new file); a byte-order mark the file had is kept. A file
-// or folder without any write permission bit counts as read-only and is never
+// either the old or the new version. Writers in this process and in others take turns
+// (a mutex and a flock on "<file>.lock" beside it, held from the read to the rename).
+// Lines a write does not change keep their exact bytes; changed and new lines take
+// the file's own line end ("\r\n" for a new file) and its encoding: UTF-16 in its
+// byte order for a UTF-16 file, GBK (GB18030) for a file whose non-ASCII lines are
+// all GBK, UTF-8 otherwise; a byte-order mark the file had is kept. A file that is
+// not text (a NUL byte outside UTF-16, an odd UTF-16 length) is never rewritten. A
+// file or folder without any write permission bit counts as read-only and is never
 // written (even for root); a write that cannot happen returns false/0 and leaves the
 // file untouched.
 
@@ -19,12 +25,22 @@
 #include <list>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "platform/gdi_types.h"
 #include "platform/win_types.h"
 #include "storage/ini_document.h"
+
+// A file's bytes decoded as the functions below read them.
+CIniDocument ParseIniFileBytes(std::string_view bytes);
+// The bytes a file holding `bytes` is rewritten to after `edit`, as the writes below
+// write them (`changed` as for EditIniFile; nothing changed gives `bytes` back).
+// nullopt when the edit fails or the bytes are not text.
+std::optional<std::string> EditIniFileBytes(std::string_view bytes,
+                                            const std::function<bool(CIniDocument& doc, bool& changed)>& edit,
+                                            bool& changed);
 
 // The file's text as UTF-8 without a byte-order mark; nullopt when it is missing or
 // cannot be read.

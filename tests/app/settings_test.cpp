@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "../support/temp_program_folder.h"
+#include "storage/charset.h"
+#include "storage/ini_file.h"
 
 namespace {
 
@@ -114,6 +118,46 @@ TEST(LoadSettings, GbkFileLoadsTheSameValues) {
   ASSERT_NE(folder.ReadFile("sysinfo.ini"), kFullIni);  // really stored as GBK bytes
   LoadSettings(folder.Path());
   ExpectFullIniLoaded(folder.Path());
+}
+
+namespace {
+
+// The full file in some encoding goes through a start, then one key changes: the
+// start reads every value, and the write leaves every other line's bytes alone.
+void ExpectStartAndOneChangedKey(const std::function<std::string(const std::string&)>& encode) {
+  TempProgramFolder folder;
+  const std::string before = encode(kFullIni);
+  folder.WriteFile("sysinfo.ini", before);
+  LoadSettings(folder.Path());
+  ExpectFullIniLoaded(folder.Path());
+  ASSERT_EQ(CIniFile(folder.File("sysinfo.ini")).WriteString("system", "TitalName", "新的标题"), 1);
+  std::string changed = kFullIni;
+  changed.replace(changed.find("龙虎观察"), std::string("龙虎观察").size(), "新的标题");
+  EXPECT_EQ(folder.ReadFile("sysinfo.ini"), encode(changed));
+}
+
+}  // namespace
+
+TEST(LoadSettings, MixedUtf8AndGbkLinesEachReadAndKept) {
+  ExpectStartAndOneChangedKey([](const std::string& text) {
+    // The branch lines were added by a GBK editor; the rest is UTF-8.
+    std::string bytes;
+    for (std::size_t pos = 0; pos < text.size();) {
+      const std::size_t end = text.find('\n', pos) + 1;
+      const std::string line = text.substr(pos, end - pos);
+      bytes += line.rfind("YYB15_Name", 0) == 0 || line.rfind("YYBWaring4", 0) == 0 ? ToGbk(line) : line;
+      pos = end;
+    }
+    return bytes;
+  });
+}
+
+TEST(LoadSettings, Utf16LittleEndianFileReadAndKept) {
+  ExpectStartAndOneChangedKey([](const std::string& text) { return "\xFF\xFE" + ToUtf16(text, false); });
+}
+
+TEST(LoadSettings, GbkFileReadAndKeptAsGbk) {
+  ExpectStartAndOneChangedKey([](const std::string& text) { return ToGbk(text); });
 }
 
 TEST(LoadSettings, ValuesAreCutToTheirBuffers) {

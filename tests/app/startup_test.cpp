@@ -139,7 +139,7 @@ TEST_F(StartupTest, WriteIsExitChangesOnlyThatKeyOfAGbkFile) {
   EXPECT_EQ(g_Settings.IsExit, 0);
   EXPECT_TRUE(WriteIsExit(1));
   EXPECT_EQ(folder.ReadFile("sysinfo.ini"),
-            "[system]\r\nTitalName=龙虎观察\r\nIsExit=1\r\n[YYBInfo]\r\nYYB1_Name=机构专用\r\n");
+            ToGbk("[system]\r\nTitalName=龙虎观察\r\nIsExit=1\r\n[YYBInfo]\r\nYYB1_Name=机构专用\r\n"));
 }
 
 TEST_F(StartupTest, AFailedIsExitWriteGoesToTheDebugLogWithoutABox) {

@@ -135,8 +135,9 @@ TEST(SaveSoftListTest, AGbkFileIsReadAndTheOtherKeysKeepTheirText) {
   ASSERT_EQ(list[2].name, "样例看盘");
   list.pop_back();
   ASSERT_TRUE(SaveSoftList(path, list));
-  const std::string text = folder.ReadFile("sysinfo.ini");
-  ASSERT_TRUE(IsValidUtf8(text));
+  const std::string bytes = folder.ReadFile("sysinfo.ini");
+  const std::string text = FromGbk(bytes);
+  ASSERT_FALSE(IsValidUtf8(bytes));  // still GBK
   EXPECT_NE(text.find("SoftCount=2\r\nSoftName1=通达信\r\nSoftProcessName1=TdxW.exe\r\nSoftName2=示例行情\r\n"),
             std::string::npos)
       << text;

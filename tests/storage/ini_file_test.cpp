@@ -2,6 +2,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -229,14 +230,14 @@ TEST(IniFileProfile, LookupRulesHoldOnDisk) {
   EXPECT_EQ(GetPrivateProfileString("system", "TDX_DIR", "0", dir.File("none.ini")), "0");
 }
 
-TEST(IniFileProfile, GbkCrlfFileIsReadAndRewrittenAsUtf8KeepingCrlf) {
+TEST(IniFileProfile, GbkCrlfFileIsReadAndRewrittenAsGbkKeepingCrlf) {
   TempFolder dir;
   const std::string path = dir.File("sysinfo.ini");
   WriteBytes(path, "[YYBInfo]\r\nYYB1_Name=" + kBrokerGbk + "\r\n; " + kBrokerGbk + "\r\n[system]\r\nIsExit=0\r\n");
   EXPECT_EQ(GetPrivateProfileString("YYBInfo", "YYB1_Name", "XXX", path), kBrokerUtf8);
   ASSERT_TRUE(WritePrivateProfileString("system", "IsExit", std::string("1"), path));
   EXPECT_EQ(ReadBytes(path),
-            "[YYBInfo]\r\nYYB1_Name=" + kBrokerUtf8 + "\r\n; " + kBrokerUtf8 + "\r\n[system]\r\nIsExit=1\r\n");
+            "[YYBInfo]\r\nYYB1_Name=" + kBrokerGbk + "\r\n; " + kBrokerGbk + "\r\n[system]\r\nIsExit=1\r\n");
   EXPECT_EQ(GetPrivateProfileString("YYBInfo", "YYB1_Name", "XXX", path), kBrokerUtf8);
 }
 
@@ -294,7 +295,42 @@ TEST(IniFileProfile, ConcurrentWritersLoseNoKey) {
   EXPECT_EQ(GetPrivateProfileKeyNames("s", path).size(), 100u);
 }
 
+TEST(IniFileProfile, TwoProcessesWritingAtOnceLoseNoKey) {
+  TempFolder dir;
+  const std::string path = dir.File("sysinfo.ini");
+  std::vector<pid_t> children;
+  for (int p = 0; p < 2; ++p) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      bool ok = true;
+      for (int i = 0; i < 100; ++i)
+        ok = WritePrivateProfileString("s", "p" + std::to_string(p) + "_" + std::to_string(i), std::string("v"),
+                                       path) && ok;
+      ::_exit(ok ? 0 : 1);
+    }
+    children.push_back(pid);
+  }
+  for (const pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_EQ(GetPrivateProfileKeyNames("s", path).size(), 200u);
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"sysinfo.ini"});
+}
+
 // ---- writes that cannot happen ----
+
+TEST(IniFileNotText, IsNeverRewrittenAndTheWriteFails) {
+  TempFolder dir;
+  const std::string path = dir.File("sysinfo.ini");
+  const std::string bytes("[system]\r\nIsExit=0\r\n\0\x01\x02\xFF\r\n", 22);
+  WriteBytes(path, bytes);
+  EXPECT_FALSE(WritePrivateProfileString("system", "SortMode", std::string("1"), path));
+  EXPECT_EQ(CIniFile(path).WriteInt("system", "IsExit", 1), 0);
+  EXPECT_EQ(ReadBytes(path), bytes);
+}
 
 class IniFileFailedWrite : public testing::Test {
  protected:

@@ -10,13 +10,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <QMetaObject>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <cstdio>
 #include <mutex>
 
 #include "analysis/tracker_page_iface.h"
@@ -359,17 +359,11 @@ bool CSettingDlg::eventFilter(QObject* watched, QEvent* event) {
 
 BOOL CSettingDlg::OnInitDialog() {
   PageRegistry::Instance().Publish<ISettingsPage>(PageSlot::Setting, this);
-  m_strChartPath = TDX_DIR;
-  ShowChartPath();
-  for (std::size_t band = 0; band < 5; ++band) {
-    m_buyColours[band]->SetColor(g_Settings.BuyMoney_Color[band]);
-    m_sellColours[band]->SetColor(g_Settings.SellMoney_Color[band]);
-  }
+  ShowSettings();
   m_markColour->SetColor(g_Settings.SellMoney_Color[4]);
   m_days->setText(QStringLiteral("30"));
   m_progress->setRange(0, 100);
   m_progress->setValue(0);
-  m_systemType->setCurrentIndex(g_Settings.SystemType < 4 ? g_Settings.SystemType : 0);
   connect(m_systemType, &QComboBox::currentIndexChanged, this, [this](int index) { OnSystemTypeChange(index); });
   FillSoftList(ReadSoftList(AppPath(kSettingsFileName)));
   LoadSoftList();
@@ -378,6 +372,17 @@ BOOL CSettingDlg::OnInitDialog() {
   m_TipWnd->AddTool(1134, {"         请手动选择 通达信看盘 软件所在路径   "}, RGB(255, 255, 225), RGB(255, 0, 192));
   m_markRemark->setText(QString::fromUtf8(kRemarkDefault));
   return TRUE;
+}
+
+void CSettingDlg::ShowSettings() {
+  m_strChartPath = TDX_DIR;
+  ShowChartPath();
+  for (std::size_t band = 0; band < 5; ++band) {
+    m_buyColours[band]->SetColor(g_Settings.BuyMoney_Color[band]);
+    m_sellColours[band]->SetColor(g_Settings.SellMoney_Color[band]);
+  }
+  const QSignalBlocker quiet(m_systemType);  // showing the setting is no choice to write
+  m_systemType->setCurrentIndex(g_Settings.SystemType < 4 ? g_Settings.SystemType : 0);
 }
 
 void CSettingDlg::ShowChartPath() {
@@ -392,23 +397,22 @@ void CSettingDlg::IniWriteFailed() { MessageBox(kIniWriteFailedText, kSettingsCa
 // ---- Colours, path, system type ----------------------------------------------------
 
 void CSettingDlg::OnSaveColours() {
-  const std::string ini = AppPath(kSettingsFileName);
-  bool written = true;
-  for (int side = 0; side < 2; ++side) {
-    for (int band = 0; band < 5; ++band) {
-      const COLORREF colour = (side == 0 ? m_buyColours : m_sellColours)[static_cast<std::size_t>(band)]->GetColor();
-      char key[32];
-      std::snprintf(key, sizeof key, "%sMoney%d_Color", side == 0 ? "Buy" : "Sell", band + 1);
-      written = WritePrivateProfileString("BuySellColor", key, std::to_string(static_cast<long>(colour)), ini) && written;
-    }
+  std::array<COLORREF, 5> buy{};
+  std::array<COLORREF, 5> sell{};
+  for (std::size_t band = 0; band < 5; ++band) {
+    buy[band] = m_buyColours[band]->GetColor();
+    sell[band] = m_sellColours[band]->GetColor();
+  }
+  if (!SaveBandColours(AppPath(kSettingsFileName), buy, sell)) {
+    // The file keeps its colours, and so do this run and the page: nothing is reloaded
+    // behind the controls, and the buttons go back to the colours in use.
+    ShowSettings();
+    MessageBox(std::string(kIniWriteFailedText) + "\n" + kBandColoursWriteText, kSettingsCaption,
+               MB_OK | MB_ICONWARNING);
+    return;
   }
   LoadSettings(g_szAppFolder);
-  // This run follows the choice even when the file refused it.
-  for (std::size_t band = 0; band < 5; ++band) {
-    g_Settings.BuyMoney_Color[band] = m_buyColours[band]->GetColor();
-    g_Settings.SellMoney_Color[band] = m_sellColours[band]->GetColor();
-  }
-  if (!written) IniWriteFailed();
+  ShowSettings();  // the page shows what the file and this run now hold
 }
 
 void CSettingDlg::OnChooseChartPath() {

@@ -33,6 +33,8 @@ class WorkerRegistry;
 
 inline constexpr const char* kSettingsCaption = "系统提示";
 inline constexpr const char* kIniWriteFailedText = "sysinfo.ini 写入失败，设置未保存!";
+// The second line of that box when "保存配置" could not write: which keys were refused.
+inline constexpr const char* kBandColoursWriteText = "[BuySellColor] BuyMoney1_Color … SellMoney5_Color";
 inline constexpr const char* kChartPathPlaceholder = "请设置 通达信 目录。";
 
 // What the page works with; the program's own by default.
@@ -102,6 +104,8 @@ class CSettingDlg : public CPage, public ISettingsPage {
   QWidget* BuildSoftGroup(QWidget* parent);
   QWidget* BuildMarksGroup(QWidget* parent);
   QWidget* BuildCustomDataGroup(QWidget* parent);
+  // The path edit, the band colours and the system type from the settings in use.
+  void ShowSettings();
   void ShowChartPath();
   void FillSoftList(const std::vector<SoftListEntry>& list);
   std::vector<SoftListEntry> SoftListShown() const;

@@ -435,7 +435,9 @@ void CDataDisplayDlg::OnSortModeChange() {
   RefreshDayList();
   if (mode < 0) return;
   g_Settings.SortMode = static_cast<std::uint8_t>(mode);
-  CIniFile(AppPath(kSettingsFileName)).WriteInt("system", "SortMode", mode);
+  // Every load comes here: only a mode the file does not hold yet is written.
+  const std::string ini = AppPath(kSettingsFileName);
+  if (GetPrivateProfileInt("system", "SortMode", -1, ini) != mode) CIniFile(ini).WriteInt("system", "SortMode", mode);
 }
 
 void CDataDisplayDlg::OnDateTimeChange() {

@@ -152,6 +152,21 @@ TEST_F(SettingDlgTest, SavingTheColoursWritesTheTenKeysAndAppliesThemAtOnce) {
   EXPECT_TRUE(Boxes().empty());
 }
 
+TEST_F(SettingDlgTest, ARefusedColourSaveKeepsPageRunAndFileAlike) {
+  MakePage();
+  ASSERT_EQ(::chmod(folder_.File("sysinfo.ini").c_str(), 0444), 0);
+  const std::string before = folder_.ReadFile("sysinfo.ini");
+  Ctrl<QComboBox>(1005)->setCurrentIndex(0);  // refused too, and said so
+  Boxes();
+  Ctrl<CColorPickerButton>(1088)->SetColor(RGB(1, 2, 3));
+  ASSERT_TRUE(GuiDriver::Click(page_.get(), 1003));
+  EXPECT_EQ(OnlyBoxText(), std::string(kIniWriteFailedText) + "\n" + kBandColoursWriteText);
+  EXPECT_EQ(folder_.ReadFile("sysinfo.ini"), before);
+  EXPECT_EQ(g_Settings.BuyMoney_Color[2], 200u);  // what the file holds
+  EXPECT_EQ(Ctrl<CColorPickerButton>(1088)->GetColor(), g_Settings.BuyMoney_Color[2]);
+  EXPECT_EQ(Ctrl<QComboBox>(1005)->currentIndex(), g_Settings.SystemType);
+}
+
 TEST_F(SettingDlgTest, AnIniThatIsAFolderCannotBeWrittenEvenByRoot) {
   MakePage();
   // A folder where the file should be: no write can replace it.

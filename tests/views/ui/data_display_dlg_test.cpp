@@ -275,6 +275,15 @@ TEST_F(DataDisplayTest, AStoredModeOutsideTheItemsSelectsTheFirst) {
   EXPECT_NE(Ini().find("SortMode=0"), std::string::npos) << Ini();
 }
 
+TEST_F(DataDisplayTest, ALoadOfTheStoredModeLeavesTheFileAlone) {
+  const std::string stored = "[system]\r\nSortMode = 2\r\n";
+  folder_.WriteFile("sysinfo.ini", stored);
+  g_Settings.SortMode = 2;
+  auto page = MakePage();
+  EXPECT_EQ(page->LoadCount(), 1);
+  EXPECT_EQ(Ini(), stored);
+}
+
 TEST_F(DataDisplayTest, ChoosingAModeSortsRewritesAndSavesIt) {
   auto page = MakePage();
   auto* combo = Get<QComboBox>(*page, 1005);
