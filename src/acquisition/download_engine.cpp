@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <set>
 
 #include "acquisition/day_end.h"
 #include "acquisition/day_list_parser.h"
@@ -27,6 +28,7 @@ namespace {
 
 constexpr const char* kNetworkLine = "请保证网络连接正常!!!";
 constexpr const char* kDbClosedLine = "数据库没有打开，数据无法保存!!!";
+constexpr const char* kBusyLine = "正在下载数据，请稍后再下载指定日期数据!!!";
 
 
 bool Stopping(const std::stop_token& stop) { return stop.stop_requested() || g_bClosing.load(); }
@@ -115,6 +117,11 @@ void DownloadEngine::StartStartupRun() {
 }
 
 void DownloadEngine::OnStartDownload(const DownloadRequest& request) {
+  // One download at a time: a run or a day job going refuses every further start.
+  if (request.kind != DownloadRequest::Kind::ChosenDate && (timerRunning_ || dayJobRunning_)) {
+    deps_.sink.addLine(kBusyLine, kLineRed);
+    return;
+  }
   m_nDayCounter = 0;
   m_nDayOffset = 0;
   deps_.sink.setStartEnabled(false);
@@ -145,9 +152,9 @@ void DownloadEngine::OnStartDownload(const DownloadRequest& request) {
       const LocalTime day = CivilFromDays(DaysFromCivil(request.date.year, request.date.month, request.date.day));
       if (day.dayOfWeek == 0 || day.dayOfWeek == 6) {
         deps_.sink.addLine("今天是休息时间，不营业!!!", kLinePlain);
-      } else if (dayJobRunning_ || m_bBusy) {
+      } else if (timerRunning_ || dayJobRunning_ || m_bBusy) {
         // One day job at a time: a chosen date never overlaps a running download.
-        deps_.sink.addLine("正在下载数据，请稍后再下载指定日期数据!!!", kLineRed);
+        deps_.sink.addLine(kBusyLine, kLineRed);
       } else {
         DownloadDay(DayTextOf(day));
         StartDayScan();
@@ -177,7 +184,8 @@ int DownloadEngine::CheckNonTradingDay(const LocalTime& day) {
 }
 
 void DownloadEngine::Step() {
-  if (m_bBusy || !m_bNextDay) return;
+  // The run takes its next day, or ends, only once the last day job has ended.
+  if (m_bBusy || !m_bNextDay || dayJobRunning_) return;
   m_bNextDay = 0;
   if (!deps_.db.IsOpen()) {
     // Nothing could be stored: the run ends before anything is fetched.
@@ -215,21 +223,44 @@ void DownloadEngine::EndRun() {
   deps_.sink.setElapsed(FormatRunElapsed(m_dwEndTick - m_dwStartTick));
   StartDayScan();
   const LocalTime now = deps_.clock.Now();
-  if (m_nDaysFetched > 0 && deps_.blockTrades != nullptr && !HasBlockTrades(DayTextOf(now))) {
-    std::weak_ptr<int> alive = alive_;
-    const std::string month = FormatC("%04d%02d", now.year, now.month);
-    const auto ended = [this, alive] {
-      if (!alive.lock()) return;
-      if (!deps_.pages.Send<ISettingsPage>(PageSlot::Setting, [](ISettingsPage& p) { p.OnDownloadRunFinished(); })) {
-        AppendDebugLog("download: the settings page is not there to regenerate the custom data");
-      }
-      deps_.sink.addLine("生成自定义数据..........", kLineBlue);
-    };
-    // A month that cannot be fetched leaves the run's days: their custom data are
-    // generated all the same, at once.
-    if (!deps_.blockTrades->StartMonth(month, ended) && !g_bClosing) ended();
+  // The block trades of every month a day was stored in, oldest first, then the
+  // current month as before (when today holds none yet).
+  std::set<std::string> months = std::move(monthsStored_);
+  monthsStored_.clear();
+  const std::string current = FormatC("%04d%02d", now.year, now.month);
+  if (HasBlockTrades(DayTextOf(now))) {
+    months.erase(current);
+  } else {
+    months.insert(current);
+  }
+  if (m_nDaysFetched > 0 && deps_.blockTrades != nullptr && !months.empty()) {
+    StartBlockTradeMonths(std::vector<std::string>(months.begin(), months.end()), 0);
   }
   StopTimer();
+}
+
+void DownloadEngine::StartBlockTradeMonths(std::vector<std::string> months, std::size_t next) {
+  std::weak_ptr<int> alive = alive_;
+  const bool last = next + 1 >= months.size();
+  const std::string month = months[next];
+  const auto ended = [this, alive, months = std::move(months), next, last] {
+    if (!alive.lock()) return;
+    if (!last) {
+      if (!g_bClosing) StartBlockTradeMonths(months, next + 1);
+      return;
+    }
+    if (!deps_.pages.Send<ISettingsPage>(PageSlot::Setting, [](ISettingsPage& p) { p.OnDownloadRunFinished(); })) {
+      AppendDebugLog("download: the settings page is not there to regenerate the custom data");
+    }
+    deps_.sink.addLine("生成自定义数据..........", kLineBlue);
+  };
+  // A month that cannot be fetched leaves the run's days: the next month is asked at
+  // once, and after the last the custom data are generated all the same.
+  if (!deps_.blockTrades->StartMonth(month, ended) && !g_bClosing) ended();
+}
+
+void DownloadEngine::NoteDayStored(const std::string& day) {
+  if (day.size() >= 7) monthsStored_.insert(day.substr(0, 4) + day.substr(5, 2));
 }
 
 bool DownloadEngine::IsToday(const std::string& day) const { return day == DayTextOf(deps_.clock.Now()); }
@@ -248,9 +279,12 @@ void DownloadEngine::DownloadDay(const std::string& day) {
   dayJobRunning_ = true;
   if (deps_.dataSource() == 2) {
     std::weak_ptr<int> alive = alive_;
-    const auto done = [this, alive](bool fetched) {
+    const auto done = [this, alive, day](bool fetched) {
       if (!alive.lock()) return;
-      if (fetched) ++m_nDaysFetched;
+      if (fetched) {
+        ++m_nDaysFetched;
+        NoteDayStored(day);
+      }
       dayJobRunning_ = false;
       m_bNextDay = 1;
     };
@@ -325,17 +359,21 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
   // Every way out of the job releases the schedule.
   struct Release {
     DownloadEngine* engine;
+    const std::string& day;
     bool& fetched;
     ~Release() {
       const bool wasFetched = fetched;
-      engine->Post([e = engine, wasFetched] {
-        if (wasFetched) ++e->m_nDaysFetched;
+      engine->Post([e = engine, wasFetched, day = day] {
+        if (wasFetched) {
+          ++e->m_nDaysFetched;
+          e->NoteDayStored(day);
+        }
         e->dayJobRunning_ = false;
         e->m_bNextDay = 1;
         if (!wasFetched) e->deps_.sink.setStartEnabled(true);
       });
     }
-  } release{this, fetched};
+  } release{this, day, fetched};
 
   // The day's list.
   const HttpResult list = deps_.fetcher.Get(DayListUrl(day));

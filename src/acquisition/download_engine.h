@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -193,6 +194,9 @@ class DownloadEngine {
   struct DayJobResult;
   void Step();
   void EndRun();
+  // Asks the block trades of months[next], then of the later ones, one after another.
+  void StartBlockTradeMonths(std::vector<std::string> months, std::size_t next);
+  void NoteDayStored(const std::string& day);
   void DownloadDay(const std::string& day);
   int CheckNonTradingDay(const LocalTime& day);
   void RunDayJob(const std::string& day, std::int64_t startTick, std::stop_token stop);
@@ -216,6 +220,7 @@ class DownloadEngine {
   // What workers take their liveness from: a copy made here, never written again, so
   // a worker reads it while the destructor resets alive_.
   const std::weak_ptr<int> aliveToken_;
+  std::set<std::string> monthsStored_;  // "yyyymm" of the days stored since the last run ended
   bool dayJobRunning_ = false;
   bool timerRunning_ = false;
   bool dbClosedReported_ = false;

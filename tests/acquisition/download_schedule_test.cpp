@@ -389,18 +389,41 @@ TEST_F(DownloadScheduleTest, TodayAt1720StartsButTheDispatcherWaitsFor1721) {
 }
 
 TEST_F(DownloadScheduleTest, TodayFrom1800ReenablesTheButtonAtOnce) {
-  clock_.Set(2017, 2, 6, 17, 59);
+  clock_.Set(2017, 2, 6, 18, 5);
   auto& engine = Engine();
   engine.OnStartDownload(Today());
-  EXPECT_EQ(sink_.StartEnabled(), std::vector<bool>{false});
-
-  clock_.Set(2017, 2, 6, 18, 5);
-  engine.OnStartDownload(Today());
-  EXPECT_EQ(sink_.StartEnabled(), (std::vector<bool>{false, false, true}));  // before any tick
+  EXPECT_EQ(sink_.StartEnabled(), (std::vector<bool>{false, true}));  // before any tick
   EXPECT_TRUE(engine.IsTimerRunning());
   EXPECT_EQ(engine.m_nDaysWanted, 1);
   EXPECT_EQ(engine.m_bNextDay, 1);
   EXPECT_TRUE(fetcher_.Targets().empty());
+}
+
+TEST_F(DownloadScheduleTest, EveryFurtherStartIsRefusedWhileARunOrItsDayJobGoes) {
+  const std::string refused = "正在下载数据，请稍后再下载指定日期数据!!!";
+  const MarketDay model = Serve("2017-02-06");
+  fetcher_.Hold(DayListTarget("2017-02-06"));
+  auto& engine = Engine();
+  engine.StartStartupRun();
+  engine.OnStartDownload(Range(3));  // during the start-up run, before its first step
+  EXPECT_EQ(sink_.Count(refused), 1);
+  EXPECT_EQ(engine.m_nDaysWanted, 50);
+  engine.m_nTimerTicks = 100;
+  engine.OnTimer(1);
+  ASSERT_TRUE(fetcher_.WaitForHeld(1, 5s));
+  engine.OnStartDownload(Today());  // the button is enabled after 18:00
+  EXPECT_EQ(sink_.Count(refused), 2);
+  EXPECT_EQ(sink_.ColourOf(refused), static_cast<long long>(kLineRed));
+  EXPECT_EQ(engine.m_nDayCounter, 1);
+  engine.OnTimer(1);  // no second day while the first is being written
+  EXPECT_EQ(engine.m_nDayCounter, 1);
+  fetcher_.Release();
+  engine.m_nDaysWanted = 1;
+  RunToEnd();
+  EXPECT_EQ(ListRequests(), std::vector<std::string>{"2017-02-06"});
+  EXPECT_EQ(fetcher_.CountOf(SeatPageTarget("2017-02-06", model.stocks[0].code)), 1);
+  for (const Line& line : sink_.Lines()) EXPECT_EQ(line.text.find("插入数据库时错误"), std::string::npos) << line.text;
+  EXPECT_EQ(sink_.Count("2017-02-06数据需要重新下载!!!!!!!"), 0);
 }
 
 // ---- Walking back over the calendar ---------------------------------------------
@@ -582,6 +605,25 @@ TEST_F(DownloadScheduleTest, BlockTradesAreAskedOnceForTheMonthAndTheSettingsPag
   EXPECT_EQ(sink_.Count(kCustomData), 1);
   EXPECT_EQ(sink_.ColourOf(kCustomData), static_cast<long long>(kLineBlue));
   EXPECT_EQ(trades_.Months().size(), 1u);
+}
+
+TEST_F(DownloadScheduleTest, BlockTradesOfEveryMonthTheRunStoredADayInAreAskedOldestFirst) {
+  RecordingSettingsPage settings;
+  pages_.Publish<ISettingsPage>(PageSlot::Setting, &settings);
+  clock_.Set(2017, 3, 1, 18, 30);  // a Wednesday
+  for (const char* day : {"2017-03-01", "2017-02-28", "2017-02-27"}) Serve(day);
+  auto& engine = Engine(true);
+  engine.OnStartDownload(Range(3));
+  RunToEnd();
+  ASSERT_EQ(trades_.Months(), std::vector<std::string>{"201702"});  // one at a time
+  ASSERT_TRUE(trades_.End(0));
+  ui_.Drain();
+  ASSERT_EQ(trades_.Months(), (std::vector<std::string>{"201702", "201703"}));
+  EXPECT_EQ(settings.calls, 0);
+  ASSERT_TRUE(trades_.End(1));
+  ui_.Drain();
+  EXPECT_EQ(settings.calls, 1);
+  EXPECT_EQ(sink_.Count(kCustomData), 1);
 }
 
 TEST_F(DownloadScheduleTest, BlockTradesAreNotAskedWhenNothingWasFetched) {
