@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <set>
 
 #include "acquisition/day_end.h"
@@ -304,13 +305,7 @@ void DownloadEngine::DownloadDay(const std::string& day) {
 
 // ---- Reads -----------------------------------------------------------------------
 
-bool DownloadEngine::IsDayStored(const std::string& day) const {
-  CADORecordset rs(&deps_.db);
-  if (!rs.Open("SELECT COUNT(*) AS n FROM StockInfo WHERE SB_Date=?", {day}, 0) || rs.IsEof()) return false;
-  int n = 0;
-  rs.GetFieldValue("n", n);
-  return n >= 16;
-}
+bool DownloadEngine::IsDayStored(const std::string& day) const { return IsDayComplete(deps_.db, day); }
 
 bool DownloadEngine::HasBlockTrades(const std::string& day) const {
   const auto [from, to] = DayRange(day);
@@ -388,11 +383,28 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
     return;
   }
 
+  // The rows an earlier, unfinished job stored: complete ones are kept as they are,
+  // incomplete ones are completed in place.
+  const std::map<std::string, int> stored = LoadStoredRows(day);
+  const auto storedState = [&](const DayListEntry& entry) {
+    const auto it = stored.find(entry.record.StockCode);
+    return it == stored.end() ? 0 : it->second;
+  };
+  int listed = 0, kept = 0;
+  for (const DayListEntry& entry : page.entries) {
+    if (entry.repeated) continue;
+    ++listed;
+    if (entry.complete && storedState(entry) == 1) ++kept;
+  }
+  if (!MarkDayStarted(deps_.db, day, listed)) AppendDebugLog("download: %s cannot be marked as begun", day.c_str());
+  if (kept > 0) deps_.sink.addLine(FormatC("%s：已有%d只，补下载%d只", day.c_str(), kept, listed - kept), kLineBlue);
+
   // Each stock's seats.
   StockInsertCounters counters;
   CStockInfoWriter writer(deps_.db, deps_.sleeper, counters);
   std::vector<std::string> downloadedNames;
   int downloadCounter = 0;
+  int updatedComplete = 0;
   for (const DayListEntry& entry : page.entries) {
     if (Stopping(stop)) break;
     if (!entry.complete) {
@@ -404,6 +416,8 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
       deps_.sleeper.Sleep(1);
       continue;
     }
+    const int state = storedState(entry);
+    if (state == 1) continue;
     StockRecord record = entry.record;
     downloadedNames.push_back(record.StockName);
     ++downloadCounter;
@@ -429,7 +443,13 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
       deps_.sleeper.Sleep(100);
     }
     if (record.IsDownloadOK != 1) record.IsDownloadOK = 2;
-    const int written = TimedWrite(deps_.onDbWrite, [&] { return writer.InsertStockInfo(record); });
+    int written = kStockWriteOk;
+    if (state == 0) {
+      written = TimedWrite(deps_.onDbWrite, [&] { return writer.InsertStockInfo(record); });
+    } else if (record.IsDownloadOK == 1) {  // a stored incomplete row; left as it is unless completed
+      written = TimedWrite(deps_.onDbWrite, [&] { return writer.UpdateStockInfo(record); });
+      if (written == kStockWriteOk) ++updatedComplete;
+    }
     if (written != kStockWriteOk) {
       deps_.sink.addLine(record.StockCode + FormatC(", 插入数据库时错误，%d !", written), kLineRed);
     }
@@ -437,14 +457,33 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
     deps_.sleeper.Sleep(1);
   }
 
+  if (Stopping(stop)) {
+    // Stopped before its end: no totals, and the day stays incomplete for the next run.
+    deps_.sink.addLine(day + "数据需要重新下载!!!!!!!", kLineRed);
+    return;
+  }
   FinishDownloadedDay(deps_.db, deps_.sink, deps_.pages, IsToday(day),
                       DayEndCounts{.day = day,
                                    .downloadedNames = std::move(downloadedNames),
                                    .downloadCounter = downloadCounter,
-                                   .insertedComplete = counters.m_nInsertDB_StockCounter,
+                                   .insertedComplete = counters.m_nInsertDB_StockCounter + updatedComplete,
                                    .elapsedMs = deps_.clock.SteadyMs() - startTick},
                       deps_.onDbWrite);
   fetched = true;
+}
+
+std::map<std::string, int> DownloadEngine::LoadStoredRows(const std::string& day) const {
+  std::map<std::string, int> rows;
+  CADORecordset rs(&deps_.db);
+  if (!rs.Open("SELECT StockCode, IsDownloadOK FROM StockInfo WHERE SB_Date=? ORDER BY rowid", {day}, 0)) return rows;
+  for (; !rs.IsEof(); rs.MoveNext()) {
+    std::string code;
+    int ok = 0;
+    rs.GetFieldValue("StockCode", code);
+    rs.GetFieldValue("IsDownloadOK", ok);
+    rows[code] = ok == 1 ? 1 : 2;
+  }
+  return rows;
 }
 
 // ---- Fill-in (worker) ------------------------------------------------------------
@@ -553,13 +592,20 @@ void DownloadEngine::RunScan(bool showAll) {
     }
   } release{this};
   CADORecordset rs(&deps_.db);
-  if (!rs.Open("SELECT SB_Date, COUNT(*) AS n FROM StockInfo GROUP BY SB_Date ORDER BY SB_Date DESC", 0)) return;
+  if (!rs.Open("SELECT s.SB_Date AS SB_Date, COUNT(*) AS n, IFNULL(MAX(d.Complete), 0) AS complete FROM StockInfo s "
+               "LEFT JOIN DayStatus d ON d.SB_Date = s.SB_Date GROUP BY s.SB_Date ORDER BY s.SB_Date DESC",
+               0)) {
+    return;
+  }
   std::vector<StoredDay> rows;
   int counted = 0;
   for (; !rs.IsEof() && !g_bClosing; rs.MoveNext()) {
     StoredDay day;
     rs.GetFieldValue("SB_Date", day.day);
     rs.GetFieldValue("n", day.rows);
+    int complete = 0;
+    rs.GetFieldValue("complete", complete);
+    day.complete = complete == 1;
     day.number = counted + 1;
     if (showAll || counted <= 50) rows.push_back(std::move(day));
     ++counted;
@@ -574,7 +620,8 @@ bool DownloadEngine::DeleteDay(const std::string& day) {
   if (ok) {
     CADOTransaction tx(deps_.db);
     ok = tx.IsActive() && deps_.db.Execute("DELETE FROM StockInfo WHERE SB_Date=?", {day}) &&
-         deps_.db.Execute("DELETE FROM DZJY WHERE DZJY_Date >= ? AND DZJY_Date < ?", {from, to}) && tx.Commit();
+         deps_.db.Execute("DELETE FROM DZJY WHERE DZJY_Date >= ? AND DZJY_Date < ?", {from, to}) &&
+         deps_.db.Execute("DELETE FROM DayStatus WHERE SB_Date=?", {day}) && tx.Commit();
   }
   if (!ok) {
     deps_.sink.addLine(day + "，数据删除失败!", kLineRed);
@@ -585,4 +632,9 @@ bool DownloadEngine::DeleteDay(const std::string& day) {
   return true;
 }
 
-bool DownloadEngine::ClearData() { return deps_.db.IsOpen() && deps_.db.Execute("DELETE FROM StockInfo"); }
+bool DownloadEngine::ClearData() {
+  if (!deps_.db.IsOpen()) return false;
+  CADOTransaction tx(deps_.db);
+  return tx.IsActive() && deps_.db.Execute("DELETE FROM StockInfo") && deps_.db.Execute("DELETE FROM DayStatus") &&
+         tx.Commit();
+}

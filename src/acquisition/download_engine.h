@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <stop_token>
@@ -82,6 +83,7 @@ struct StoredDay {
   int number = 0;  // 序号, from 1
   std::string day;
   int rows = 0;
+  bool complete = true;  // false: its job never reached its end
   bool operator==(const StoredDay&) const = default;
 };
 
@@ -166,7 +168,7 @@ class DownloadEngine {
   // Deletes every StockInfo row. True when done.
   bool ClearData();
 
-  // Reads (any thread).
+  // Reads (any thread). A day is stored once it is complete (see MarkDayComplete).
   bool IsDayStored(const std::string& day) const;
   bool HasBlockTrades(const std::string& day) const;
   std::vector<std::string> LoadStoredNames(const std::string& day) const;
@@ -202,6 +204,8 @@ class DownloadEngine {
   void RunDayJob(const std::string& day, std::int64_t startTick, std::stop_token stop);
   void RunFillMissing(std::stop_token stop);
   void RunScan(bool showAll);
+  // StockCode → 1 (stored complete) or 2 (stored incomplete) for the day's rows.
+  std::map<std::string, int> LoadStoredRows(const std::string& day) const;
   int FetchSeatPage(const std::string& url, StockRecord& record, int& pageOpenCount);
   std::string SeatPageUrl(const std::string& day, const std::string& code) const;
   std::string DayListUrl(const std::string& day) const;

@@ -10,9 +10,9 @@
 
 class CADODataBase;
 
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 
-// "CJHB.mdb": StockInfo, TotalBuySell, DZJY, QLXWMA, Buy2Times.
+// "CJHB.mdb": StockInfo, TotalBuySell, DZJY, QLXWMA, Buy2Times, DayStatus.
 // A file whose version is newer than kSchemaVersion is refused: false, the error
 // record says so and nothing is changed. A file with the tables but no version row
 // gets the row.

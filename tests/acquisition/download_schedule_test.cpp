@@ -21,7 +21,9 @@
 #include "../support/recording_block_trades.h"
 #include "../support/temp_program_folder.h"
 #include "../support/zero_sleeper.h"
+#include "acquisition/day_end.h"
 #include "acquisition/download_engine.h"
+#include "acquisition/format_line.h"
 #include "acquisition/source_hosts.h"
 #include "charting/settings_page_iface.h"
 #include "platform/page_registry.h"
@@ -149,6 +151,10 @@ class RecordingSink final : public MessageSink {
   int StoredDayCalls() const {
     std::lock_guard lock(mutex_);
     return static_cast<int>(storedDays_.size());
+  }
+  std::vector<StoredDay> LastStoredDays() const {
+    std::lock_guard lock(mutex_);
+    return storedDays_.empty() ? std::vector<StoredDay>{} : storedDays_.back().first;
   }
 
  private:
@@ -326,6 +332,18 @@ class DownloadScheduleTest : public testing::Test {
     int n = -1;
     if (rs.Open(sql, params, 0) && !rs.IsEof()) rs.GetFieldValue(0, n);
     return n;
+  }
+
+  // Every stock of the day stored once and complete, one totals row over them, and the
+  // day marked complete; no stored row reported as an insert error.
+  void ExpectCompleteDay(const std::string& day, int stocks) {
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM StockInfo WHERE SB_Date=?", {day}), stocks);
+    EXPECT_EQ(Count("SELECT COUNT(DISTINCT StockCode) FROM StockInfo WHERE SB_Date=? AND IsDownloadOK=1", {day}),
+              stocks);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM TotalBuySell WHERE SB_Date=?", {day}), 1);
+    EXPECT_EQ(Count("SELECT Today_ShangBang FROM TotalBuySell WHERE SB_Date=?", {day}), stocks);
+    EXPECT_TRUE(IsDayComplete(builder_.Market(), day));
+    for (const Line& line : sink_.Lines()) EXPECT_EQ(line.text.find("插入数据库时错误"), std::string::npos) << line.text;
   }
 
   void StoreRows(const std::string& day, int n) {
@@ -535,8 +553,9 @@ TEST_F(DownloadScheduleTest, AChosenDateIsRefusedWhileTheFillInRuns) {
 
 // ---- Stored days ----------------------------------------------------------------
 
-TEST_F(DownloadScheduleTest, ADayWithSixteenStoredRowsIsSkippedWithoutARequest) {
-  StoreRows("2017-02-06", 16);
+TEST_F(DownloadScheduleTest, ADayMarkedCompleteIsSkippedWithoutARequest) {
+  StoreRows("2017-02-06", 3);
+  ASSERT_TRUE(MarkDayComplete(builder_.Market(), "2017-02-06"));
   Serve("2017-02-06");
   auto& engine = Engine(true);
   engine.OnStartDownload(Today());
@@ -546,28 +565,59 @@ TEST_F(DownloadScheduleTest, ADayWithSixteenStoredRowsIsSkippedWithoutARequest) 
   EXPECT_TRUE(trades_.Months().empty());
 }
 
-TEST_F(DownloadScheduleTest, ADayWithFifteenStoredRowsIsDownloadedAgainAndEachStoredRowReportsMinus2) {
-  const MarketDay model = Serve("2017-02-06", SmallDay(20));
-  for (int i = 0; i < 15; ++i) {
-    const MarketStock& stock = model.stocks[static_cast<std::size_t>(i)];
-    builder_.AddListing("2017-02-06", stock.code, stock.storedName, "原因", 1, 10, 100, {}, {});
+TEST_F(DownloadScheduleTest, AnUnfinishedDayIsCompletedWhateverItsRowCount) {
+  const std::string day = "2017-02-06";
+  const MarketDay model = Serve(day, SmallDay(60));
+  // What a killed job leaves: the day begun, half its stocks stored, no totals.
+  ASSERT_TRUE(MarkDayStarted(builder_.Market(), day, 60));
+  for (int i = 0; i < 30; ++i) {
+    const MarketStock& stock = model.stocks[static_cast<std::size_t>(model.records[static_cast<std::size_t>(i)].stock)];
+    builder_.AddListing(day, stock.code, stock.storedName, "原因", 1, 10, 100, {}, {});
   }
   auto& engine = Engine();
+  engine.StartDayScan();
+  Settle();
+  ASSERT_EQ(sink_.LastStoredDays().size(), 1u);
+  EXPECT_FALSE(sink_.LastStoredDays()[0].complete);
   engine.OnStartDownload(Today());
   RunToEnd();
-  EXPECT_EQ(ListRequests(), std::vector<std::string>{"2017-02-06"});
-  for (std::size_t i = 0; i < model.stocks.size(); ++i) {
-    const std::string line = model.stocks[i].code + ", 插入数据库时错误，-2 !";
-    EXPECT_EQ(sink_.Count(line), i < 15 ? 1 : 0) << model.stocks[i].code;
-    if (i < 15) {
-      EXPECT_EQ(sink_.ColourOf(line), static_cast<long long>(kLineRed));
-    }
+  ExpectCompleteDay(day, 60);
+  EXPECT_EQ(sink_.ColourOf(day + "：已有30只，补下载30只"), static_cast<long long>(kLineBlue));
+  EXPECT_GE(sink_.IndexOf("下载 30 只,入数据库 30 只,下载正确。耗时："), 0);
+  for (int i = 0; i < 60; ++i) {
+    const std::string& code = model.stocks[static_cast<std::size_t>(model.records[static_cast<std::size_t>(i)].stock)].code;
+    EXPECT_EQ(fetcher_.CountOf(SeatPageTarget(day, code)), i < 30 ? 0 : 1) << code;
   }
-  // The stored rows stay as they were; the other five are new.
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM StockInfo WHERE SB_Date=?", {std::string("2017-02-06")}), 20);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM StockInfo WHERE SB_Reason=?", {std::string("原因")}), 15);
-  EXPECT_GE(sink_.IndexOf("下载 20 只,入数据库 5 只,下载错误。耗时："), 0);
-  EXPECT_EQ(sink_.Count("2017-02-06数据需要重新下载!!!!!!!"), 1);
+  ASSERT_EQ(sink_.LastStoredDays().size(), 1u);
+  EXPECT_TRUE(sink_.LastStoredDays()[0].complete);
+}
+
+TEST_F(DownloadScheduleTest, ADayStoppedByTheCloseWritesNoTotalsAndTheNextRunCompletesIt) {
+  const std::string day = "2017-02-06";
+  const MarketDay model = Serve(day, SmallDay(60));
+  fetcher_.Hold(SeatPageTarget(day, model.stocks[static_cast<std::size_t>(model.records[30].stock)].code));
+  auto& engine = Engine();
+  engine.OnStartDownload(Today());
+  engine.m_nTimerTicks = 100;
+  engine.OnTimer(1);
+  ASSERT_TRUE(fetcher_.WaitForHeld(1, 5s));
+  g_bClosing = true;  // the close box
+  fetcher_.Release();
+  ASSERT_TRUE(ui_.DrainUntil([&] { return !engine.IsDayJobRunning(); }));
+  Settle();
+  const int stored = Count("SELECT COUNT(*) FROM StockInfo WHERE SB_Date=?", {day});
+  EXPECT_GE(stored, 30);
+  EXPECT_LT(stored, 60);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM TotalBuySell"), 0);
+  EXPECT_FALSE(IsDayComplete(builder_.Market(), day));
+  EXPECT_EQ(sink_.Count(day + "数据需要重新下载!!!!!!!"), 1);
+
+  g_bClosing = false;  // the next start
+  engine_.reset();
+  Engine().OnStartDownload(Today());
+  RunToEnd();
+  ExpectCompleteDay(day, 60);
+  EXPECT_EQ(sink_.Count(day + FormatC("：已有%d只，补下载%d只", stored, 60 - stored)), 1);
 }
 
 // ---- The end of a run ------------------------------------------------------------

@@ -1,6 +1,8 @@
 #include "app/ui/desk_app.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 
@@ -86,6 +88,16 @@ bool CDeskApp::InitInstance() {
   mainWindow_->resize(1024, 720);
   mainWindow_->InitDialog();
   mainWindow_->show();
+  // SIGTERM and SIGINT close the window as its close box does.
+  if (const int fd = CloseSignalFd(); fd >= 0) {
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, mainWindow_.get());
+    QObject::connect(notifier, &QSocketNotifier::activated, mainWindow_.get(), [this, fd] {
+      char bytes[16];
+      while (read(fd, bytes, sizeof bytes) > 0) {
+      }
+      if (mainWindow_) mainWindow_->close();
+    });
+  }
   return true;
 }
 

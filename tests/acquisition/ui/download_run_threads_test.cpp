@@ -129,6 +129,7 @@ class DownloadRunTest : public testing::Test {
     auto page = std::make_unique<CDownloadDataDlg>(services);
     page->resize(1000, 600);
     page->InitDialog();
+    EndStartupRun(*page);
     return page;
   }
 
@@ -283,14 +284,17 @@ TEST_F(DownloadRunTest, TenDayRunStoresTheModelInScheduleOrder) {
   EXPECT_EQ(daily.calls, 1);
   EXPECT_TRUE(daily.totalsExisted);
 
-  // The month's block trades are asked for once; the settings page hears of the run
-  // only when that download has ended.
+  // The block trades of each month the run stored days in are asked for once, oldest
+  // first; the settings page hears of the run only when the last download has ended.
   RecordingSettingsPage settings;
   PageRegistry::Instance().Publish<ISettingsPage>(PageSlot::Setting, &settings);
-  EXPECT_EQ(blockTrades_.months, std::vector<std::string>{"201702"});
+  EXPECT_EQ(blockTrades_.months, std::vector<std::string>{"201701"});
+  ASSERT_TRUE(blockTrades_.ended);
+  blockTrades_.ended();
+  QApplication::processEvents();
+  EXPECT_EQ(blockTrades_.months, (std::vector<std::string>{"201701", "201702"}));
   EXPECT_EQ(settings.calls, 0);
   EXPECT_FALSE(HasLine(Lines(*page), "生成自定义数据.........."));
-  ASSERT_TRUE(blockTrades_.ended);
   blockTrades_.ended();
   QApplication::processEvents();
   EXPECT_EQ(settings.calls, 1);
@@ -309,7 +313,7 @@ TEST_F(DownloadRunTest, TenDayRunStoresTheModelInScheduleOrder) {
   page->OnStartDownload();
   RunToEnd(*page);
   EXPECT_TRUE(ListRequests().empty());
-  EXPECT_EQ(blockTrades_.months.size(), 2u);  // days were fetched since start-up, still no trades stored
+  EXPECT_EQ(blockTrades_.months.size(), 3u);  // days were fetched since start-up, still no trades stored
 
   PageRegistry::Instance().Unpublish(PageSlot::DataDisplay);
   PageRegistry::Instance().Unpublish(PageSlot::StockActivePage);

@@ -6,6 +6,9 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -25,6 +28,7 @@
 #include "storage/ado_database.h"
 #include "storage/ado_recordset.h"
 #include "storage/ini_file.h"
+#include "storage/schema.h"
 
 namespace {
 
@@ -115,8 +119,8 @@ TEST(DeskApp, OrderlyRunOnAFreshFolderCreatesEverythingAndMarksTheExit) {
   EXPECT_EQ(run.title, "Velkor Desk");
   EXPECT_TRUE(run.boxesBeforeWindow.empty());
   EXPECT_EQ(ExitMarker(folder), "1");
-  EXPECT_EQ(SchemaVersionOfFile(folder.File("CJHB.mdb")), 1);
-  EXPECT_EQ(SchemaVersionOfFile(folder.File("Custom.mdb")), 1);
+  EXPECT_EQ(SchemaVersionOfFile(folder.File("CJHB.mdb")), kSchemaVersion);
+  EXPECT_EQ(SchemaVersionOfFile(folder.File("Custom.mdb")), kSchemaVersion);
   EXPECT_TRUE(std::filesystem::is_directory(folder.File("临时文件")));
   EXPECT_FALSE(g_ADODatabase.IsOpen());  // closed on the way out
 }
@@ -134,7 +138,7 @@ TEST(DeskApp, ABrokenMarketFileShowsItsBoxAndTheWindowStillComes) {
   ASSERT_EQ(run.boxesBeforeWindow.size(), 1u);
   EXPECT_EQ(run.boxesBeforeWindow[0].text, "打开数据库CJHB.mdb错误");
   EXPECT_EQ(folder.ReadFile("CJHB.mdb"), std::string(2048, '\x5a'));
-  EXPECT_EQ(SchemaVersionOfFile(folder.File("Custom.mdb")), 1);
+  EXPECT_EQ(SchemaVersionOfFile(folder.File("Custom.mdb")), kSchemaVersion);
   EXPECT_NE(folder.ReadFile("sysinfo.ini").find("IsExit=1"), std::string::npos);
 }
 
@@ -209,6 +213,23 @@ TEST(DeskApp, TheCloseBoxStopsAWorkerThatCallsTheUiAndSkipsTheExitMarker) {
   EXPECT_LT(run.afterScenario, std::chrono::milliseconds(2000));
   EXPECT_EQ(ExitMarker(folder), "0");
   EXPECT_FALSE(WorkerRegistry::Instance().IsRunning("probe"));
+}
+
+TEST(DeskApp, SigtermAndSigintTakeTheCloseBoxRoad) {
+  for (const int signal : {SIGTERM, SIGINT}) {
+    TempProgramFolder::Options o;
+    o.withIni = true;
+    o.iniText = "[system]\r\nIsExit=0\r\n";
+    TempProgramFolder folder(o);
+    bool closing = false;
+    const RunResult run = RunDeskAppOn(folder.Path(), [&](CMainDlg&) {
+      kill(getpid(), signal);
+      closing = GuiDriver::WaitUntil([] { return g_bClosing.load(); });
+    });
+    EXPECT_TRUE(closing) << signal;
+    EXPECT_EQ(run.code, 1) << signal;
+    EXPECT_EQ(ExitMarker(folder), "0") << signal;
+  }
 }
 
 TEST(DeskApp, AWorkerIgnoringItsStopDoesNotHoldTheProgramOpen) {
