@@ -149,6 +149,13 @@ std::vector<std::string> CreateStatements(const TableDef& table) {
   return statements;
 }
 
+bool TableExists(CADODataBase& db, const std::string& name) {
+  CADORecordset rs(&db);
+  long n = 0;
+  return rs.Open("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?", {name}) &&
+         rs.GetFieldValue(0, n) && n > 0;
+}
+
 bool HasTable(const std::vector<TableDef>& tables, std::string_view name) {
   return std::any_of(tables.begin(), tables.end(), [&](const TableDef& t) { return t.name == name; });
 }
@@ -158,6 +165,7 @@ bool EnsureSchema(CADODataBase& db, const std::vector<TableDef>& tables) {
   if (!transaction.IsActive()) return false;
   const int version = ReadSchemaVersion(db);
   if (version < 0) return false;
+  const bool hadDayStatus = HasTable(tables, "DayStatus") && TableExists(db, "DayStatus");
   if (version > kSchemaVersion) {
     db.RecordError(SQLITE_ERROR, "the file's schema version " + std::to_string(version) +
                                      " is newer than this program's " + std::to_string(kSchemaVersion));
@@ -169,9 +177,9 @@ bool EnsureSchema(CADODataBase& db, const std::vector<TableDef>& tables) {
     }
   }
   if (!db.Execute("CREATE TABLE IF NOT EXISTS SchemaVersion (Version INTEGER NOT NULL)")) return false;
-  // Version 2 stores which days are complete: a day stored before it counts as complete
-  // when it has its totals row.
-  if (version < 2 && HasTable(tables, "DayStatus") &&
+  // Which days are complete is stored since DayStatus came: a day stored before it
+  // counts as complete when it has its totals row.
+  if (HasTable(tables, "DayStatus") && !hadDayStatus &&
       !db.Execute("INSERT OR IGNORE INTO DayStatus (SB_Date, Listed, Complete) "
                   "SELECT t.SB_Date, (SELECT COUNT(*) FROM StockInfo s WHERE s.SB_Date = t.SB_Date), 1 "
                   "FROM TotalBuySell t")) {

@@ -10,7 +10,7 @@
 
 class CADODataBase;
 
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 1;
 
 // "CJHB.mdb": StockInfo, TotalBuySell, DZJY, QLXWMA, Buy2Times, DayStatus.
 // A file whose version is newer than kSchemaVersion is refused: false, the error

@@ -135,8 +135,8 @@ TEST_F(SchemaTest, EveryTableHasItsColumnsInOrder) {
   EXPECT_TRUE(TableInfo(custom_, "StockInfo").empty());  // the user file has only its own tables
   EXPECT_EQ(SchemaColumns("DZJY"), kDzjy);
   EXPECT_TRUE(SchemaColumns("Nothing").empty());
-  EXPECT_EQ(ReadSchemaVersion(db_), kSchemaVersion);
-  EXPECT_EQ(ReadSchemaVersion(custom_), kSchemaVersion);
+  EXPECT_EQ(ReadSchemaVersion(db_), 1);
+  EXPECT_EQ(ReadSchemaVersion(custom_), 1);
 }
 
 TEST_F(SchemaTest, UniqueKeysRejectDuplicates) {
@@ -200,50 +200,43 @@ TEST_F(SchemaTest, ReopeningIsIdempotent) {
   ASSERT_TRUE(rs.Open("SELECT count(*) AS n FROM DZJY"));
   rs.GetFieldValue("n", n);
   EXPECT_EQ(n, 1);
-  EXPECT_EQ(ReadSchemaVersion(db_), kSchemaVersion);
+  EXPECT_EQ(ReadSchemaVersion(db_), 1);
 }
 
-TEST_F(SchemaTest, TablesWithoutAVersionRowReachTheCurrentVersion) {
+TEST_F(SchemaTest, TablesWithoutAVersionRowReachVersionOne) {
   ASSERT_TRUE(EnsureMarketSchema(db_));
   ASSERT_TRUE(db_.Execute("DROP TABLE SchemaVersion"));
   EXPECT_EQ(ReadSchemaVersion(db_), 0);
   ASSERT_TRUE(EnsureMarketSchema(db_));
-  EXPECT_EQ(ReadSchemaVersion(db_), kSchemaVersion);
+  EXPECT_EQ(ReadSchemaVersion(db_), 1);
   ASSERT_TRUE(db_.Execute("DELETE FROM SchemaVersion"));  // the table, but no row
   ASSERT_TRUE(EnsureMarketSchema(db_));
-  EXPECT_EQ(ReadSchemaVersion(db_), kSchemaVersion);
+  EXPECT_EQ(ReadSchemaVersion(db_), 1);
 }
 
-TEST_F(SchemaTest, TheUpgradeMarksOnlyTheStoredDaysWithTotalsComplete) {
+TEST_F(SchemaTest, AFileFromBeforeDayStatusGetsItsDaysWithTotalsMarkedComplete) {
   ASSERT_TRUE(EnsureMarketSchema(db_));
-  ASSERT_TRUE(db_.Execute("DROP TABLE DayStatus"));  // a file of version 1
-  ASSERT_TRUE(db_.Execute("UPDATE SchemaVersion SET Version = 1"));
+  ASSERT_TRUE(db_.Execute("DROP TABLE DayStatus"));
   for (const char* id : {"2017-02-03,600001", "2017-02-03,600002", "2017-02-06,600001"}) {
     ASSERT_TRUE(db_.Execute("INSERT INTO StockInfo (StockInfo_ID, SB_Date) VALUES (?, ?)", {id, std::string(id, 10)}));
   }
   ASSERT_TRUE(db_.Execute("INSERT INTO TotalBuySell (SB_Date) VALUES (?)", {"2017-02-03"}));
   ASSERT_TRUE(EnsureMarketSchema(db_)) << db_.GetLastErrorText();
-  EXPECT_EQ(ReadSchemaVersion(db_), kSchemaVersion);
   CADORecordset rs(&db_);
-  ASSERT_TRUE(rs.Open("SELECT SB_Date || ':' || Listed || ':' || Complete FROM DayStatus"));
-  std::vector<std::string> rows;
-  for (; !rs.IsEof(); rs.MoveNext()) {
-    std::string row;
-    rs.GetFieldValue(0, row);
-    rows.push_back(row);
-  }
-  EXPECT_EQ(rows, std::vector<std::string>{"2017-02-03:2:1"});  // 2017-02-06 has no totals
+  std::string rows;  // 2017-02-06 has no totals: not complete
+  ASSERT_TRUE(rs.Open("SELECT group_concat(SB_Date || ':' || Listed || ':' || Complete) FROM DayStatus"));
+  rs.GetFieldValue(0, rows);
+  EXPECT_EQ(rows, "2017-02-03:2:1");
 }
 
 TEST_F(SchemaTest, NewerVersionIsRefusedAndNothingChanges) {
   ASSERT_TRUE(db_.Execute("CREATE TABLE SchemaVersion (Version INTEGER NOT NULL)"));
   ASSERT_TRUE(db_.Execute("INSERT INTO SchemaVersion (Version) VALUES (?)", {kSchemaVersion + 1}));
   EXPECT_FALSE(EnsureMarketSchema(db_));
-  const std::string newer = "schema version " + std::to_string(kSchemaVersion + 1) + " is newer than this program's " +
-                            std::to_string(kSchemaVersion);
-  EXPECT_NE(db_.GetLastErrorText().find(newer), std::string::npos) << db_.GetLastErrorText();
+  EXPECT_NE(db_.GetLastErrorText().find("schema version 2 is newer than this program's 1"), std::string::npos)
+      << db_.GetLastErrorText();
   EXPECT_TRUE(TableInfo(db_, "StockInfo").empty());
-  EXPECT_EQ(ReadSchemaVersion(db_), kSchemaVersion + 1);
+  EXPECT_EQ(ReadSchemaVersion(db_), 2);
   EXPECT_FALSE(db_.InTransaction());
 }
 
