@@ -48,14 +48,11 @@ struct SessionFixture {
   std::unique_ptr<SessionFetcher> fetcher = std::make_unique<SessionFetcher>(session, ShortTimeouts());
 };
 
-// Ends the page's start-up run at its next step, before it takes a day: a start
-// pressed while that run goes would be refused.
+// Ends the page's start-up run at its next step, before it takes a day.
 inline void EndStartupRun(CDownloadDataDlg& page) {
-  DownloadEngine* engine = page.Engine();
-  if (engine == nullptr) return;
-  engine->m_nDaysWanted = 0;
-  if (engine->m_nTimerTicks < 100) engine->m_nTimerTicks = 100;
-  for (int i = 0; i < 20 && engine->IsTimerRunning(); ++i) page.OnTimer(1);
+  page.Engine()->m_nDaysWanted = 0;
+  page.Engine()->m_nTimerTicks = 100;
+  for (int i = 0; i < 20 && page.Engine()->IsTimerRunning(); ++i) page.OnTimer(1);
 }
 
 struct MessageLine {
