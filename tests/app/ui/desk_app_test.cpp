@@ -6,10 +6,8 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <atomic>
+#include <csignal>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -217,7 +215,7 @@ TEST(DeskApp, TheCloseBoxStopsAWorkerThatCallsTheUiAndSkipsTheExitMarker) {
 TEST(DeskApp, SigtermAndSigintTakeTheCloseBoxRoad) {
   for (const int signal : {SIGTERM, SIGINT}) {  // uncaught, either ends the test program
     TempProgramFolder folder;
-    EXPECT_EQ(RunDeskAppOn(folder.Path(), [&](CMainDlg&) { kill(getpid(), signal); }).code, 1) << signal;
+    EXPECT_EQ(RunDeskAppOn(folder.Path(), [&](CMainDlg&) { std::raise(signal); }).code, 1) << signal;
   }
 }
 
