@@ -42,7 +42,9 @@ InstitutionList LoadInstitutionList(CADODataBase& db, const std::string& seat, i
   const std::int32_t minSellSeats = ParseLeadingInt(edits.sellSeats);
   const std::int32_t minNet = filtered ? ParseLeadingInt(edits.minNet) : kInstitutionNetBuyFloor;
 
-  RowCursor cursor(db, BranchSearchStatement(), {seat});
+  // Only the newest rows are shown: the cursor walks the days newest first and the
+  // loop stops as soon as the list is full.
+  RowCursor cursor(db, BranchSearchByDayStatement(), {seat});
   while (static_cast<int>(list.rows.size()) < kMaxInstitutionRows && cursor.Next()) {
     InstitutionSums sums;
     for (int k = 0; k < 10; ++k) {

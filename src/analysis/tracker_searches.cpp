@@ -258,6 +258,10 @@ std::string BranchSearchStatement(bool indexed) {
   return SelectFrom() + (indexed ? "" : " NOT INDEXED") + " WHERE " + TenSeatCondition("= ?1") + kNewestFirst;
 }
 
+std::string BranchSearchByDayStatement() {
+  return SelectFrom() + " INDEXED BY IX_StockInfo_SB_Date WHERE " + TenSeatCondition("= ?1") + kNewestFirst;
+}
+
 TrackerSearchResult BuildBranchSearch(CADODataBase& db, const IClock& clock, const std::string& branch) {
   return BranchOutcome(db, clock, branch).result;
 }

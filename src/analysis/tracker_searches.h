@@ -72,6 +72,10 @@ inline constexpr double kLargeLineAmount = 200.0;
 // StockInfo where any of the ten seat names equals ?1, newest first. `indexed` false
 // gives the same statement over "StockInfo NOT INDEXED" (a full scan, for comparison).
 std::string BranchSearchStatement(bool indexed = true);
+// The same rows in the same order, read day by day through the date index, newest day
+// first: a reader that needs only the newest rows stops early and never sorts all of
+// history (the seat-name indexes would fetch every match and then sort them).
+std::string BranchSearchByDayStatement();
 // The columns every search reads, in the order the readers expect, comma-separated.
 const std::string& TrackerSearchColumns();
 

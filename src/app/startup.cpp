@@ -1,6 +1,8 @@
 #include "app/startup.h"
 
 #include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,17 +17,67 @@
 #include "platform/internet_session.h"
 #include "platform/message_box.h"
 #include "storage/ado_database.h"
+#include "storage/file_io.h"
 #include "storage/ini_file.h"
 #include "storage/schema.h"
 
 namespace fs = std::filesystem;
 
+const char* const kUsageText =
+    "Usage: velkordesk [--data-dir DIR]\n"
+    "  --data-dir DIR  keep the program's files in DIR (default: $VELKORDESK_DATA_DIR,\n"
+    "                  else the program's own folder)\n"
+    "  --help          print this text and exit\n";
+
+CommandLineCheck CheckCommandLine(int argc, char** argv) {
+  constexpr std::string_view kOption = "--data-dir";
+  CommandLineCheck check;
+  for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help") {
+      check.help = true;
+    } else if (arg == kOption) {
+      if (i + 1 >= argc || argv[i + 1] == nullptr || argv[i + 1][0] == '\0') {
+        check.error = "--data-dir needs a folder";
+      } else {
+        ++i;  // the folder, whatever it looks like
+      }
+    } else if (arg.size() == kOption.size() + 1 && arg.substr(0, kOption.size()) == kOption && arg.back() == '=') {
+      check.error = "--data-dir needs a folder";
+    }
+  }
+  return check;
+}
+
+DataFolderLock::~DataFolderLock() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+DataFolderLock::Result DataFolderLock::Acquire(const std::string& folder) {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = ::open(JoinPath(folder, kFolderLockFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd_ < 0) return Result::Failed;
+  int rc;
+  while ((rc = ::flock(fd_, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+  }
+  if (rc == 0) return Result::Held;
+  const Result result = errno == EWOULDBLOCK ? Result::Busy : Result::Failed;
+  ::close(fd_);
+  fd_ = -1;
+  return result;
+}
+
 bool PrepareDataFolder(const std::string& folder) {
   SetAppFolder(folder);
   std::error_code ec;
   if (!fs::is_directory(g_szAppFolderSlash, ec)) return false;
-  LoadSettings(g_szAppFolder);
   const fs::path exportFolder = AppPath(kExportFolder);
+  for (const std::string& dir : {g_szAppFolderSlash, exportFolder.string()}) {
+    if (const int removed = RemoveStaleTemporaryFiles(dir)) {
+      AppendDebugLog("removed %d temporary files of killed writes from %s", removed, dir.c_str());
+    }
+  }
+  LoadSettings(g_szAppFolder);
   if (!fs::is_directory(exportFolder, ec)) {
     fs::create_directory(exportFolder, ec);
     if (ec) AppendDebugLog("cannot create %s: %s", exportFolder.c_str(), ec.message().c_str());
@@ -36,7 +88,7 @@ bool PrepareDataFolder(const std::string& folder) {
 bool OpenDatabaseWithSchema(CADODataBase& db, const std::string& path, bool (*ensureSchema)(CADODataBase&)) {
   std::error_code ec;
   if (!fs::exists(path, ec) && !CreateDatabaseFile(path)) return false;
-  if (!db.Open("Data Source=" + path + ";", "", "")) return false;
+  if (!db.Open(ConnectionStringFor(path), "", "")) return false;
   if (!ensureSchema(db)) {
     db.Close();
     return false;
@@ -58,6 +110,19 @@ int OpenOne(CADODataBase& db, const char* fileName, bool (*ensureSchema)(CADODat
 int OpenCjhbDatabase() { return OpenOne(g_ADODatabase, kMarketDatabaseFile, &EnsureMarketSchema); }
 
 int OpenCustomDatabase() { return OpenOne(g_ADODatabase_Custom, kUserDatabaseFile, &EnsureUserSchema); }
+
+void CheckpointDatabase(CADODataBase& db) {
+  if (!db.IsOpen()) return;
+  const CADODataBase::ThreadHandle th = db.AcquireHandle();
+  // wal_checkpoint(TRUNCATE); busy when a reader or writer of another handle is left
+  const int rc = th.handle == nullptr ? th.code
+                                      : sqlite3_wal_checkpoint_v2(th.handle, nullptr, SQLITE_CHECKPOINT_TRUNCATE,
+                                                                  nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    AppendDebugLog("checkpoint of %s failed: %s", DataSourceOf(db.GetConnectionString()).c_str(),
+                   sqlite3_errstr(rc));
+  }
+}
 
 bool WriteIsExit(int value) {
   const std::string path = AppPath(kSettingsFileName);

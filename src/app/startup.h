@@ -9,9 +9,44 @@ class CADODataBase;
 inline constexpr const char* kMarketDatabaseFile = "CJHB.mdb";
 inline constexpr const char* kUserDatabaseFile = "Custom.mdb";
 inline constexpr const char* kExportFolder = "临时文件";
+inline constexpr const char* kFolderLockFile = "velkordesk.lock";
 
-// Fixes the program folder globals, loads "sysinfo.ini", creates "临时文件" when it
-// is missing. Returns false only when the folder itself cannot be used.
+// Exit statuses besides 0 (an orderly end) and 1 (the close box).
+inline constexpr int kExitNoDisplay = 2;
+inline constexpr int kExitFolderInUse = 3;
+inline constexpr int kExitFolderUnusable = 4;
+inline constexpr int kExitUsage = 64;
+
+// What the command line asks before anything starts: --help, or a mistake (an
+// "--data-dir" without a folder) described in `error`.
+struct CommandLineCheck {
+  bool help = false;
+  std::string error;
+};
+CommandLineCheck CheckCommandLine(int argc, char** argv);
+extern const char* const kUsageText;
+
+// One program per data folder: an exclusive flock on "velkordesk.lock" in the folder,
+// held while the object lives (the system lets it go on any exit). The descriptor is
+// not inherited by programs started from here.
+class DataFolderLock {
+ public:
+  enum class Result { Held, Busy, Failed };
+  DataFolderLock() = default;
+  ~DataFolderLock();
+  DataFolderLock(const DataFolderLock&) = delete;
+  DataFolderLock& operator=(const DataFolderLock&) = delete;
+  // Busy when another open lock file holds it; Failed when the lock file cannot be
+  // opened (a missing or read-only folder) or locked.
+  Result Acquire(const std::string& folder);
+
+ private:
+  int fd_ = -1;
+};
+
+// Fixes the program folder globals, removes the temporary files of killed writes from
+// the folder and "临时文件", loads "sysinfo.ini", creates "临时文件" when it is
+// missing. Returns false only when the folder itself cannot be used.
 bool PrepareDataFolder(const std::string& folder);
 
 // Open "CJHB.mdb" / "Custom.mdb" of the program folder on the global connections,
@@ -23,6 +58,10 @@ int OpenCustomDatabase();
 // Opens `path` on `db` and brings its schema up to date (creating a missing file).
 // Leaves `db` closed on failure. Used by the two functions above.
 bool OpenDatabaseWithSchema(CADODataBase& db, const std::string& path, bool (*ensureSchema)(CADODataBase&));
+
+// Moves every change of the write-ahead log into the database file and empties the
+// log, so that the file alone holds every stored row. A failure goes to the debug log.
+void CheckpointDatabase(CADODataBase& db);
 
 // Writes IsExit under [system] of "sysinfo.ini" and into g_Settings. A failed write
 // goes to the debug log; no box.

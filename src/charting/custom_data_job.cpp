@@ -14,8 +14,6 @@ namespace {
 
 std::atomic<unsigned> g_jobSequence{0};
 
-std::string ConnectionString(const std::string& path) { return "Data Source=\"" + path + "\";"; }
-
 // The T0002 folder below a resolved charting folder, or "" after reporting why not.
 std::string CheckT0002(const ChartFolder& folder, CustomDataSink& sink, const char* notSetText) {
   if (folder.state == ChartFolderState::NotSet) {
@@ -165,11 +163,11 @@ void CCustomDataJob::GenerateCustomDataThread(const CustomDataParams& params, Cu
 
     CADODataBase market;
     CADODataBase user;
-    if (!market.Open(ConnectionString(params.marketDbPath))) {
+    if (!market.Open(ConnectionStringFor(params.marketDbPath))) {
       sink.Message("打开数据库CJHB.mdb错误");
       return;
     }
-    if (!user.Open(ConnectionString(params.userDbPath))) {
+    if (!user.Open(ConnectionStringFor(params.userDbPath))) {
       sink.Message("打开数据库Custom.mdb错误");
       return;
     }

@@ -42,12 +42,6 @@ FileKind KindOfFile(const std::string& path) {
                                                                                  : FileKind::Foreign;
 }
 
-// "Data Source=<path>" with the path quoted, so that a ';' in it is no separator.
-std::string ConnectionStringFor(const std::string& path) {
-  const char quote = path.find('"') == std::string::npos ? '"' : '\'';
-  return std::string("Data Source=") + quote + path + quote + ";";
-}
-
 struct OldRow {
   BranchMark mark;
   std::string number1Text;

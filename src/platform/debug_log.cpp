@@ -1,6 +1,9 @@
 #include "platform/debug_log.h"
 
+#include <sys/stat.h>
+
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -38,6 +41,15 @@ void CutAtCharacter(std::string& text, size_t maxBytes) {
   text.resize(end);
 }
 
+// A trace file that an append would take past its cap becomes the one older file
+// (replacing the previous one), and the append starts a new file.
+void RotateIfFull(const std::string& path, std::size_t len) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || st.st_size <= 0) return;
+  if (static_cast<std::uint64_t>(st.st_size) + len <= kTraceFileMaxBytes) return;
+  std::rename(path.c_str(), AppPath("TraceFile.old.txt").c_str());
+}
+
 }  // namespace
 
 int AppendDebugLog(const char* fmt, ...) {
@@ -60,7 +72,9 @@ int AppendDebugLog(const char* fmt, ...) {
 
 void AppendTraceFile(const void* bytes, std::size_t len) {
   std::lock_guard lock(g_logMutex);
-  FilePtr file(std::fopen(AppPath("TraceFile.txt").c_str(), "a+"));
+  const std::string path = AppPath("TraceFile.txt");
+  if (bytes != nullptr && len > 0) RotateIfFull(path, len);
+  FilePtr file(std::fopen(path.c_str(), "a+"));
   if (!file || bytes == nullptr || len == 0) return;
   std::fwrite(bytes, 1, len, file.get());
 }

@@ -4,6 +4,7 @@
 // one process-wide lock; a file that cannot be opened drops what was to be written.
 
 #include <cstddef>
+#include <cstdint>
 
 // Longest message written; a longer one is cut at a UTF-8 character boundary.
 constexpr std::size_t kDebugLogMaxMessage = 4096;
@@ -12,6 +13,10 @@ constexpr std::size_t kDebugLogMaxMessage = 4096;
 // Returns N, or 0 when the log could not be opened (the line is dropped and the
 // count does not move).
 int AppendDebugLog(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// Largest trace file: an append that would pass it first renames the file to
+// "TraceFile.old.txt" (one older file is kept), so the trace never fills the disk.
+constexpr std::uint64_t kTraceFileMaxBytes = 64ull * 1024 * 1024;
 
 // Appends len bytes as they are.
 void AppendTraceFile(const void* bytes, std::size_t len);

@@ -186,6 +186,11 @@ std::string DataSourceOf(std::string_view cs) {
   return {};
 }
 
+std::string ConnectionStringFor(const std::string& path) {
+  const char quote = path.find('"') == std::string::npos ? '"' : '\'';
+  return std::string("Data Source=") + quote + path + quote + ";";
+}
+
 bool IsBareTableName(std::string_view text) {
   if (text.empty()) return false;
   for (std::size_t i = 0; i < text.size(); ++i) {

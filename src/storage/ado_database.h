@@ -55,6 +55,9 @@ std::string FormatErrorReport(std::string_view heading, std::uint32_t code, std:
 // matched without regard to case; a value may be enclosed in single or double quotes.
 // "" when the string names no data source.
 std::string DataSourceOf(std::string_view connectionString);
+// "Data Source=<path>;" with the path quoted, so that a ';' in it is no separator: in
+// double quotes, or in single quotes when the path holds a double quote.
+std::string ConnectionStringFor(const std::string& path);
 
 // A prepared statement that finalizes itself.
 struct StatementFinalizer {

@@ -1,12 +1,14 @@
 #include "storage/file_io.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -27,6 +29,26 @@ std::string ResolveLink(const std::string& path) {
     if (real) return real.get();
   }
   return path;
+}
+
+constexpr std::string_view kTempMark = ".tmp";
+
+std::string TempPathFor(const std::string& path, unsigned n) {
+  return path + std::string(kTempMark) + std::to_string(::getpid()) + "." + std::to_string(n);
+}
+
+// The writer's process id of a "<name>.tmp<pid>.<n>" file name; 0 for any other name.
+pid_t TempFileWriter(std::string_view name) {
+  const std::size_t mark = name.rfind(kTempMark);
+  if (mark == std::string_view::npos || mark == 0) return 0;
+  const std::string_view rest = name.substr(mark + kTempMark.size());
+  const std::size_t dot = rest.find('.');
+  const auto allDigits = [](std::string_view text) {
+    return !text.empty() && text.size() <= 10 && text.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  if (dot == std::string_view::npos || !allDigits(rest.substr(0, dot)) || !allDigits(rest.substr(dot + 1))) return 0;
+  const long long pid = std::stoll(std::string(rest.substr(0, dot)));
+  return pid > 0 && pid <= 0x3fffffff ? static_cast<pid_t>(pid) : 0;
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -85,7 +107,7 @@ bool ReplaceFileContents(const std::string& givenPath, std::string_view bytes, F
   std::string tempPath;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    tempPath = path + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(counter++);
+    tempPath = TempPathFor(path, counter++);
     fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) return false;
   }
@@ -142,4 +164,19 @@ bool SyncFileSystem(const std::string& path) {
   const bool ok = ::syncfs(fd) == 0;
   ::close(fd);
   return ok;
+}
+
+int RemoveStaleTemporaryFiles(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  int removed = 0;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const pid_t writer = TempFileWriter(it->path().filename().native());
+    std::error_code typeError;
+    if (writer == 0 || !it->is_regular_file(typeError)) continue;
+    // A process that lives (or one we may not signal) may still be writing it.
+    if (::kill(writer, 0) == 0 || errno != ESRCH) continue;
+    if (::unlink(it->path().c_str()) == 0) ++removed;
+  }
+  return removed;
 }

@@ -37,3 +37,8 @@ bool AppendToFile(const std::string& path, std::string_view bytes);
 // Flushes the file system holding `path` (a file or folder) to disk: the one sync after
 // a run of Deferred writes. False when it cannot be done.
 bool SyncFileSystem(const std::string& path);
+
+// Removes from `folder` (not its subfolders) the temporary files a killed
+// ReplaceFileContents leaves ("<name>.tmp<pid>.<n>") whose writing process no longer
+// lives. Returns how many were removed.
+int RemoveStaleTemporaryFiles(const std::string& folder);

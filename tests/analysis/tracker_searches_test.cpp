@@ -8,11 +8,13 @@
 #include "../support/db_builder.h"
 #include "analysis/branch_totals_merge.h"
 #include "../support/fake_clock.h"
+#include "../support/market_generator.h"
 #include "../support/temp_program_folder.h"
 #include "platform/message_box.h"
 #include "storage/ado_database.h"
 #include "storage/ado_recordset.h"
 #include "storage/charset.h"
+#include "storage/row_cursor.h"
 
 namespace {
 
@@ -242,6 +244,33 @@ TEST_F(TrackerSearchTest, BranchStatementUsesTheSeatNameIndexes) {
     if (detail.rfind("SCAN StockInfo", 0) == 0) scans = true;
   }
   EXPECT_TRUE(scans);
+}
+
+TEST_F(TrackerSearchTest, ByDayStatementGivesTheSameRowsWithoutSortingAllOfHistory) {
+  TempProgramFolder marketFolder;
+  DbBuilder market(marketFolder.Path());
+  MarketShape shape = CrowdedMarketShape(7, 20);
+  GenerateMarket(market, shape);
+  const std::string seat = "机构专用";
+  auto rowsOf = [&](const std::string& sql) {
+    std::vector<std::string> rows;
+    RowCursor cursor(market.Market(), sql, {seat});
+    while (cursor.Next()) {
+      std::string row;
+      for (int column = 0; column < 34; ++column) row += std::string(cursor.Text(column)) + "|";
+      rows.push_back(row);
+    }
+    EXPECT_FALSE(cursor.Failed()) << cursor.ErrorText();
+    return rows;
+  };
+  const std::vector<std::string> byDay = rowsOf(BranchSearchByDayStatement());
+  EXPECT_GT(byDay.size(), 100u);
+  EXPECT_EQ(byDay, rowsOf(BranchSearchStatement()));
+
+  for (const std::string& detail : PlanOf(market.Market(), BranchSearchByDayStatement())) {
+    EXPECT_EQ(detail.find("USE TEMP B-TREE FOR ORDER BY"), std::string::npos) << detail;
+    EXPECT_EQ(detail.find("MULTI-INDEX OR"), std::string::npos) << detail;
+  }
 }
 
 // ---- two branches

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <filesystem>
 
@@ -150,4 +151,29 @@ TEST_F(StartupTest, AFailedIsExitWriteGoesToTheDebugLogWithoutABox) {
   EXPECT_TRUE(BoxTexts().empty());
   EXPECT_NE(folder.ReadFile("DebugLog.txt").find("IsExit=1"), std::string::npos);
   EXPECT_TRUE(fs::is_directory(folder.File("sysinfo.ini")));
+}
+
+TEST_F(StartupTest, AFolderNamedWithASemicolonOrAQuoteOpensItsOwnFilesAndNothingOutside) {
+  TempProgramFolder parent;
+  for (const std::string name : {"a;b", "q\"x"}) {
+    fs::create_directory(parent.File(name));
+    ASSERT_TRUE(PrepareDataFolder(parent.File(name)));
+    EXPECT_EQ(OpenCjhbDatabase() + OpenCustomDatabase(), 0) << name;
+    EXPECT_EQ(DataSourceOf(g_ADODatabase.GetConnectionString()), parent.File(name) + "/CJHB.mdb");
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(parent.Path()), {}), 2);  // the two folders alone
+}
+
+TEST_F(StartupTest, TemporaryFilesOfDeadWritersAreRemovedAndOthersKept) {
+  const pid_t dead = fork();
+  if (dead == 0) _exit(0);
+  waitpid(dead, nullptr, 0);
+  const std::string tag = ".tmp" + std::to_string(dead), live = ".tmp" + std::to_string(getpid()) + ".1";
+  TempProgramFolder folder({false, "", {}, /*withExportFolder=*/true, true});
+  const std::vector<std::string> gone{"sysinfo.ini" + tag + ".0", "临时文件/x.txt" + tag + ".7"};
+  const std::vector<std::string> kept{"sysinfo.ini" + live, "a" + tag + ".x", "a" + tag};
+  for (const auto* names : {&gone, &kept}) for (const auto& name : *names) folder.WriteFile(name, "x");
+  ASSERT_TRUE(PrepareDataFolder(folder.Path()));
+  for (const auto& name : gone) EXPECT_FALSE(folder.Exists(name)) << name;
+  for (const auto& name : kept) EXPECT_TRUE(folder.Exists(name)) << name;
 }

@@ -9,7 +9,7 @@
 
 namespace {
 
-const std::vector<SoftListEntry> kThree = {{"通达信", "TdxW.exe"}, {"同花顺", "hexin.exe"}, {"大智慧", "dzh2.exe"}};
+const std::vector<SoftListEntry> kThree = {{"通达信", "TdxW.exe"}, {"示例行情", "demo.exe"}, {"样例看盘", "sample.exe"}};
 
 // The three programs, with keys and comments of other sections around them.
 const char* const kThreeIni =
@@ -21,10 +21,10 @@ const char* const kThreeIni =
     "SoftCount=3\r\n"
     "SoftName1=通达信\r\n"
     "SoftProcessName1=TdxW.exe\r\n"
-    "SoftName2=同花顺\r\n"
-    "SoftProcessName2=hexin.exe\r\n"
-    "SoftName3=大智慧\r\n"
-    "SoftProcessName3=dzh2.exe\r\n"
+    "SoftName2=示例行情\r\n"
+    "SoftProcessName2=demo.exe\r\n"
+    "SoftName3=样例看盘\r\n"
+    "SoftProcessName3=sample.exe\r\n"
     "\r\n"
     "[BuySellColor]\r\n"
     "BuyMoney1_Color=255\r\n";
@@ -51,8 +51,8 @@ TEST(CheckNewSoftTest, EmptyOrBlankNameOrProcessIsRefused) {
 }
 
 TEST(CheckNewSoftTest, ADuplicateNameIsRefusedWhateverItsProcess) {
-  EXPECT_EQ(CheckNewSoft(kThree, "同花顺", "other.exe"), "列表中已有该股票分析软件名称!");
-  EXPECT_EQ(CheckNewSoft(kThree, "  同花顺 ", "hexin.exe"), "列表中已有该股票分析软件名称!");
+  EXPECT_EQ(CheckNewSoft(kThree, "示例行情", "other.exe"), "列表中已有该股票分析软件名称!");
+  EXPECT_EQ(CheckNewSoft(kThree, "  示例行情 ", "demo.exe"), "列表中已有该股票分析软件名称!");
   // Exact comparison of the name only: another spelling or a known process is no duplicate.
   EXPECT_EQ(CheckNewSoft({{"Tdx", "TdxW.exe"}}, "TDX", "TdxW.exe"), "");
   EXPECT_EQ(CheckNewSoft(kThree, "New", "TdxW.exe"), "");
@@ -83,14 +83,14 @@ TEST(SaveSoftListTest, DeletingTheSecondOfThreeLeavesNoGapAndNoStaleKey) {
             "SoftCount=2\r\n"
             "SoftName1=通达信\r\n"
             "SoftProcessName1=TdxW.exe\r\n"
-            "SoftName2=大智慧\r\n"
-            "SoftProcessName2=dzh2.exe\r\n"
+            "SoftName2=样例看盘\r\n"
+            "SoftProcessName2=sample.exe\r\n"
             "\r\n"
             "[BuySellColor]\r\n"
             "BuyMoney1_Color=255\r\n");
   const std::vector<SoftListEntry> back = ReadSoftList(path);
   ASSERT_EQ(back.size(), 2u);
-  EXPECT_EQ(back[1].name, "大智慧");
+  EXPECT_EQ(back[1].name, "样例看盘");
 }
 
 TEST(SaveSoftListTest, AddingAppendsAndAllOldCountedKeysGo) {
@@ -132,15 +132,15 @@ TEST(SaveSoftListTest, AGbkFileIsReadAndTheOtherKeysKeepTheirText) {
   ASSERT_NE(folder.ReadFile("sysinfo.ini"), kThreeIni);  // really GBK bytes
   std::vector<SoftListEntry> list = ReadSoftList(path);
   ASSERT_EQ(list.size(), 3u);
-  ASSERT_EQ(list[2].name, "大智慧");
+  ASSERT_EQ(list[2].name, "样例看盘");
   list.pop_back();
   ASSERT_TRUE(SaveSoftList(path, list));
   const std::string text = folder.ReadFile("sysinfo.ini");
   ASSERT_TRUE(IsValidUtf8(text));
-  EXPECT_NE(text.find("SoftCount=2\r\nSoftName1=通达信\r\nSoftProcessName1=TdxW.exe\r\nSoftName2=同花顺\r\n"),
+  EXPECT_NE(text.find("SoftCount=2\r\nSoftName1=通达信\r\nSoftProcessName1=TdxW.exe\r\nSoftName2=示例行情\r\n"),
             std::string::npos)
       << text;
-  EXPECT_EQ(text.find("大智慧"), std::string::npos);
+  EXPECT_EQ(text.find("样例看盘"), std::string::npos);
 }
 
 TEST(SaveSoftListTest, AReadOnlyFileIsNotWritten) {

@@ -136,3 +136,14 @@ TEST_F(DebugLogTest, TraceFileTakesRawBytes) {
   EXPECT_EQ(ReadFile("TraceFile.txt"), std::string(bytes, sizeof bytes) + "a");
   EXPECT_FALSE(fs::exists(folder_ / "DebugLog.txt"));
 }
+
+TEST_F(DebugLogTest, TraceFileRotatesPastItsCapKeepingOneOlderFile) {
+  std::ofstream(folder_ / "TraceFile.old.txt") << "oldest";
+  std::ofstream(folder_ / "TraceFile.txt").put(0);
+  fs::resize_file(folder_ / "TraceFile.txt", kTraceFileMaxBytes - 1);  // sparse: quick
+  AppendTraceFile("a", 1);  // exactly the cap: kept in place
+  EXPECT_EQ(fs::file_size(folder_ / "TraceFile.txt"), kTraceFileMaxBytes);
+  AppendTraceFile("bc", 2);
+  EXPECT_EQ(fs::file_size(folder_ / "TraceFile.old.txt"), kTraceFileMaxBytes);
+  EXPECT_EQ(ReadFile("TraceFile.txt"), "bc");
+}

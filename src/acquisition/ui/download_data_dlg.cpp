@@ -363,6 +363,9 @@ void CDownloadDataDlg::OnDeleteDay() {
   if (dayItem == nullptr || !engine_) return;
   if (!engine_->DeleteDay(FromQString(dayItem->text()))) return;
   days_->removeRow(row);
+  // No row may stay selected: a second click must not delete the next day too.
+  days_->setCurrentItem(nullptr);
+  days_->clearSelection();
   for (int r = 0; r < days_->rowCount(); ++r) {
     if (QTableWidgetItem* number = days_->item(r, 0)) number->setText(QString::number(r + 1));
   }

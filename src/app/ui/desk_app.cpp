@@ -38,14 +38,26 @@ bool CDeskApp::HasDisplay() {
 }
 
 int CDeskApp::Run() {
+  const CommandLineCheck commandLine = CheckCommandLine(argc_, argv_);
+  if (commandLine.help) {
+    std::fputs(kUsageText, stdout);
+    return 0;
+  }
+  if (!commandLine.error.empty()) {
+    std::fprintf(stderr, "velkordesk: %s\n%s", commandLine.error.c_str(), kUsageText);
+    return kExitUsage;
+  }
   if (QApplication::instance() == nullptr) {
     if (!HasDisplay()) {
       std::fputs("velkordesk: no display (set DISPLAY, or run it under xvfb-run)\n", stderr);
-      return 2;
+      return kExitNoDisplay;
     }
     ownedApp_ = std::make_unique<QApplication>(argc_, argv_);
   }
-  if (!InitInstance()) return ExitInstance();
+  if (!InitInstance()) {
+    ExitInstance();
+    return startStatus_;
+  }
   const int code = QApplication::exec();
   if (mainWindow_ && mainWindow_->ClosedByCloseBox()) {
     // The close box: workers were stopped (or let go) by the window; no clean-exit
@@ -76,8 +88,18 @@ bool CDeskApp::InitInstance() {
   WorkerRegistry::Instance().Restart();
   g_bClosing = false;
 
-  if (!PrepareDataFolder(dataFolder_)) {
+  // Before any file of the folder is written: a second instance keeps off it.
+  const DataFolderLock::Result lock = folderLock_.Acquire(dataFolder_);
+  if (lock == DataFolderLock::Result::Busy) {
+    const std::string text = "数据目录正在被另一个Velkor Desk使用：" + dataFolder_;
+    std::fprintf(stderr, "%s\n", text.c_str());
+    MessageBox(text, kDefaultWindowTitle, MB_OK | MB_ICONERROR);
+    startStatus_ = kExitFolderInUse;
+    return false;
+  }
+  if (lock != DataFolderLock::Result::Held || !PrepareDataFolder(dataFolder_)) {
     MessageBox("数据目录无法使用: " + dataFolder_, kDefaultWindowTitle, MB_OK | MB_ICONERROR);
+    startStatus_ = kExitFolderUnusable;
     return false;
   }
   OpenCjhbDatabase();
@@ -109,6 +131,8 @@ int CDeskApp::ExitInstance() {
   if (mainWindow_) WriteIsExit(1);
   mainWindow_.reset();
   if (workersEnded) {  // a worker let go may still use its own database handle
+    CheckpointDatabase(g_ADODatabase);
+    CheckpointDatabase(g_ADODatabase_Custom);
     g_ADODatabase.Close();
     g_ADODatabase_Custom.Close();
   }

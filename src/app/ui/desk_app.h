@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "app/startup.h"
+
 class QApplication;
 class QWidget;
 class CMainDlg;
@@ -19,8 +21,10 @@ class CDeskApp {
   CDeskApp(const CDeskApp&) = delete;
   CDeskApp& operator=(const CDeskApp&) = delete;
 
-  // InitInstance, the event loop, ExitInstance. Returns 2 without a display (before
-  // Qt starts), else the loop's exit code.
+  // InitInstance, the event loop, ExitInstance. Before Qt starts: --help prints the
+  // usage (0), a command-line mistake gives 64 and no display 2. Then 3 when another
+  // instance holds the data folder and 4 when the folder cannot be used (each after
+  // its box), else the loop's exit code.
   int Run();
 
   bool InitInstance();
@@ -42,6 +46,8 @@ class CDeskApp {
   int& argc_;
   char** argv_;
   std::string dataFolder_;
+  DataFolderLock folderLock_;
+  int startStatus_ = 0;  // why InitInstance refused to start
   std::unique_ptr<QApplication> ownedApp_;
   std::unique_ptr<QtUiDispatcher> dispatcher_;
   MainWindowFactory mainWindowFactory_;

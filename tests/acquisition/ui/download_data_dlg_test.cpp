@@ -223,6 +223,9 @@ TEST_F(DownloadPageTest, DeletingADayRemovesOnlyItsRowsAndRenumbers) {
   EXPECT_EQ(days->item(1, 0)->text(), QStringLiteral("2"));
   EXPECT_EQ(days->item(1, 1)->text(), QString::fromStdString(stored[2]));
   EXPECT_EQ(GuiDriver::FindAs<QLineEdit>(page.get(), 1001)->text(), QStringLiteral(" 2"));
+  GuiDriver::Click(page.get(), 1007);  // no row stays selected: a second click deletes nothing
+  ASSERT_EQ(GuiDriver::TakeBoxes().size(), 1u);
+  EXPECT_EQ(CountRows("SELECT COUNT(*) FROM StockInfo", {}), 40);
 }
 
 TEST_F(DownloadPageTest, TheSourceRadiosChangeOnlyTheirLine) {

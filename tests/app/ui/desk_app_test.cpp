@@ -122,6 +122,36 @@ TEST(DeskApp, OrderlyRunOnAFreshFolderCreatesEverythingAndMarksTheExit) {
   EXPECT_FALSE(g_ADODatabase.IsOpen());  // closed on the way out
 }
 
+TEST(DeskApp, AnOrderlyExitLeavesEverythingInTheDatabaseFileItself) {
+  TempProgramFolder folder;
+  CADODataBase other;  // keeps the log from going away with the program's own connection
+  const RunResult run = RunDeskAppOn(folder.Path(), [&](CMainDlg& w) {
+    ASSERT_TRUE(other.Open(ConnectionStringFor(folder.File("CJHB.mdb"))));
+    ExitThroughTheTray(w);
+  });
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(std::filesystem::file_size(folder.File("CJHB.mdb-wal")), 0u);
+}
+
+TEST(DeskApp, ASecondInstanceOnTheSameFolderSaysSoAndEndsWithStatus3WritingNothing) {
+  TempProgramFolder folder;
+  DataFolderLock first;
+  ASSERT_EQ(first.Acquire(folder.Path()), DataFolderLock::Result::Held);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(RunDeskAppOn(folder.Path()).code, 3);
+  const std::string text = "数据目录正在被另一个Velkor Desk使用：" + folder.Path();
+  EXPECT_NE(testing::internal::GetCapturedStderr().find(text + "\n"), std::string::npos);
+  const auto boxes = MessageBoxHook::Instance().TakeRecorded();
+  EXPECT_TRUE(boxes.size() == 1 && boxes[0].text == text);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);  // the lock file
+}
+
+TEST(DeskApp, AnUnusableFolderEndsWithANonZeroStatusAfterItsBox) {
+  TempProgramFolder parent;
+  EXPECT_EQ(RunDeskAppOn(parent.File("missing")).code, 4);
+  EXPECT_EQ(MessageBoxHook::Instance().TakeRecorded().size(), 1u);
+}
+
 TEST(DeskApp, ABrokenMarketFileShowsItsBoxAndTheWindowStillComes) {
   TempProgramFolder::Options o;
   o.withIni = true;

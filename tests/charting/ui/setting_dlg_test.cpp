@@ -41,8 +41,8 @@ namespace {
 constexpr const char* kIni =
     "[system]\r\nTDX_DIR=0\r\nSystemType=2\r\nIsTDX=0\r\n"
     "[BuySellColor]\r\nBuyMoney1_Color=255\r\nBuyMoney5_Color=65280\r\nSellMoney5_Color=16711680\r\n"
-    "[SoftList]\r\nSoftCount=2\r\nSoftName1=通达信\r\nSoftProcessName1=TdxW.exe\r\nSoftName2=大智慧\r\n"
-    "SoftProcessName2=dzh.exe\r\n";
+    "[SoftList]\r\nSoftCount=2\r\nSoftName1=通达信\r\nSoftProcessName1=TdxW.exe\r\nSoftName2=样例看盘\r\n"
+    "SoftProcessName2=sample.exe\r\n";
 
 class FakeTracker : public ITrackerPage {
  public:
@@ -119,7 +119,7 @@ TEST_F(SettingDlgTest, InitialisationShowsTheSettings) {
   auto* soft = Ctrl<QTableWidget>(1047);
   ASSERT_EQ(soft->rowCount(), 2);
   EXPECT_EQ(soft->item(1, 0)->text(), QStringLiteral("2"));
-  EXPECT_EQ(soft->item(1, 1)->text(), QStringLiteral("大智慧"));
+  EXPECT_EQ(soft->item(1, 1)->text(), QStringLiteral("样例看盘"));
   ASSERT_EQ(g_vecSoftList.size(), 2u);
   EXPECT_EQ(g_vecSoftList[0].processName, "TdxW.exe");
   EXPECT_EQ(EditOf(1006)->text(), QStringLiteral("营业部备注信息，来自网络收集，有可能不准确!"));
@@ -160,12 +160,12 @@ TEST_F(SettingDlgTest, AnIniThatIsAFolderCannotBeWrittenEvenByRoot) {
   Ctrl<QComboBox>(1005)->setCurrentIndex(0);
   EXPECT_EQ(g_Settings.SystemType, 0);
   EXPECT_EQ(OnlyBoxText(), kIniWriteFailedText);
-  EditOf(1031)->setText(QStringLiteral("同花顺"));
-  EditOf(1032)->setText(QStringLiteral("hexin.exe"));
+  EditOf(1031)->setText(QStringLiteral("示例行情"));
+  EditOf(1032)->setText(QStringLiteral("demo.exe"));
   GuiDriver::Click(page_.get(), 1127);
   EXPECT_EQ(OnlyBoxText(), kIniWriteFailedText);
   ASSERT_EQ(g_vecSoftList.size(), 3u);  // this run follows the choice
-  EXPECT_EQ(g_vecSoftList[2].name, "同花顺");
+  EXPECT_EQ(g_vecSoftList[2].name, "示例行情");
   rmdir(folder_.File("sysinfo.ini").c_str());
 }
 
@@ -176,22 +176,22 @@ TEST_F(SettingDlgTest, LinkedProgramsAreCheckedAddedAndDeleted) {
   EditOf(1032)->setText(QStringLiteral("x.exe"));
   GuiDriver::Click(page_.get(), 1127);
   EXPECT_EQ(OnlyBoxText(), "股票分析软件名称不能为空！");
-  EditOf(1031)->setText(QStringLiteral("同花顺"));
+  EditOf(1031)->setText(QStringLiteral("示例行情"));
   EditOf(1032)->clear();
   GuiDriver::Click(page_.get(), 1127);
   EXPECT_EQ(OnlyBoxText(), "股票分析软件进程名称不能为空！");
-  EditOf(1031)->setText(QStringLiteral("大智慧"));
+  EditOf(1031)->setText(QStringLiteral("样例看盘"));
   EditOf(1032)->setText(QStringLiteral("other.exe"));
   GuiDriver::Click(page_.get(), 1127);
   EXPECT_EQ(OnlyBoxText(), "列表中已有该股票分析软件名称!");
   EXPECT_EQ(folder_.ReadFile("sysinfo.ini"), before);
 
-  EditOf(1031)->setText(QStringLiteral(" 同花顺 "));
-  EditOf(1032)->setText(QStringLiteral("hexin.exe"));
+  EditOf(1031)->setText(QStringLiteral(" 示例行情 "));
+  EditOf(1032)->setText(QStringLiteral("demo.exe"));
   GuiDriver::Click(page_.get(), 1127);
   EXPECT_TRUE(Boxes().empty());
   ASSERT_EQ(g_vecSoftList.size(), 3u);
-  EXPECT_EQ(g_vecSoftList[2].name, "同花顺");
+  EXPECT_EQ(g_vecSoftList[2].name, "示例行情");
 
   auto* soft = Ctrl<QTableWidget>(1047);
   soft->clearSelection();
@@ -203,12 +203,12 @@ TEST_F(SettingDlgTest, LinkedProgramsAreCheckedAddedAndDeleted) {
   EXPECT_TRUE(Boxes().empty());
   ASSERT_EQ(soft->rowCount(), 2);
   EXPECT_EQ(soft->item(1, 0)->text(), QStringLiteral("2"));
-  EXPECT_EQ(soft->item(1, 1)->text(), QStringLiteral("同花顺"));
+  EXPECT_EQ(soft->item(1, 1)->text(), QStringLiteral("示例行情"));
   const std::string ini = folder_.ReadFile("sysinfo.ini");
   EXPECT_NE(ini.find("SoftCount=2"), std::string::npos) << ini;
-  EXPECT_NE(ini.find("SoftName2=同花顺"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("SoftName2=示例行情"), std::string::npos) << ini;
   EXPECT_EQ(ini.find("SoftName3"), std::string::npos) << ini;
-  EXPECT_EQ(ini.find("大智慧"), std::string::npos) << ini;
+  EXPECT_EQ(ini.find("样例看盘"), std::string::npos) << ini;
   ASSERT_EQ(g_vecSoftList.size(), 2u);
 }
 
