@@ -14,6 +14,28 @@
 #include "storage/ado_recordset.h"
 #include "views/daily_list_page_iface.h"
 
+bool MarkDayStarted(CADODataBase& db, const std::string& day, int listed) {
+  return db.IsOpen() && db.Execute("INSERT INTO DayStatus (SB_Date, Listed, Complete) VALUES (?, ?, 0) "
+                                   "ON CONFLICT (SB_Date) DO UPDATE SET Listed=excluded.Listed, Complete=0",
+                                   {day, listed});
+}
+
+bool MarkDayComplete(CADODataBase& db, const std::string& day) {
+  // A day without a stored stock is left unmarked: its list may come later.
+  return db.IsOpen() && db.Execute("INSERT INTO DayStatus (SB_Date, Listed, Complete) "
+                                   "SELECT ?, COUNT(*), 1 FROM StockInfo WHERE SB_Date=? HAVING COUNT(*) > 0 "
+                                   "ON CONFLICT (SB_Date) DO UPDATE SET Complete=1",
+                                   {day, day});
+}
+
+bool IsDayComplete(CADODataBase& db, const std::string& day) {
+  CADORecordset rs(&db);
+  if (!rs.Open("SELECT Complete FROM DayStatus WHERE SB_Date=?", {day}, 0) || rs.IsEof()) return false;
+  int complete = 0;
+  rs.GetFieldValue("Complete", complete);
+  return complete == 1;
+}
+
 std::vector<std::string> LoadStoredNames(CADODataBase& db, const std::string& day) {
   std::vector<std::string> names;
   CADORecordset rs(&db);
@@ -60,6 +82,10 @@ void FinishDownloadedDay(CADODataBase& db, MessageSink& sink, PageRegistry& page
   const auto start = std::chrono::steady_clock::now();
   const DayTotalsOutcome totals = RecomputeDayTotals(db, counts.day);
   if (onDbWrite) onDbWrite(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  if (!totals.errorLine.empty()) sink.addLine(totals.errorLine, totals.errorLineColour);
+  if (!totals.errorLine.empty()) {
+    sink.addLine(totals.errorLine, totals.errorLineColour);
+  } else if (totals.status != DayTotalsOutcome::Status::Written || !MarkDayComplete(db, counts.day)) {
+    sink.addLine(DayTotalsWriteErrorLine(counts.day), kDayTotalsErrorColour);
+  }
   if (isToday) TellPagesTodayDownloaded(pages);
 }

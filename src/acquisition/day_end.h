@@ -21,11 +21,22 @@ struct DayEndCounts {
   std::int64_t elapsedMs = 0;
 };
 
+// Whether a day is complete is stored in DayStatus: a day is complete only once its
+// job reached its end and wrote the totals. A day with rows but no status is not.
+
+// Marks `day` as being stored (not complete), with the number of stocks its list has.
+bool MarkDayStarted(CADODataBase& db, const std::string& day, int listed);
+// Marks `day` complete.
+bool MarkDayComplete(CADODataBase& db, const std::string& day);
+// True when `day` is marked complete; false when it is not, or cannot be read.
+bool IsDayComplete(CADODataBase& db, const std::string& day);
+
 // The names stored for `day`, in storing order.
 std::vector<std::string> LoadStoredNames(CADODataBase& db, const std::string& day);
 
 // The summary line (and the missing names when rows are missing), the totals
-// recomputed, and for today the daily list and the stock activity pages told.
+// recomputed and the day marked complete, and for today the daily list and the stock
+// activity pages told. A day whose totals or mark cannot be written stays incomplete.
 // `onDbWrite`, when set, is told the seconds the totals took.
 void FinishDownloadedDay(CADODataBase& db, MessageSink& sink, PageRegistry& pages, bool isToday,
                          const DayEndCounts& counts, const std::function<void(double)>& onDbWrite = {});

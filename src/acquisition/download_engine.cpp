@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <map>
+#include <set>
 
 #include "acquisition/day_end.h"
 #include "acquisition/day_list_parser.h"
@@ -28,6 +30,7 @@ namespace {
 
 constexpr const char* kNetworkLine = "请保证网络连接正常!!!";
 constexpr const char* kDbClosedLine = "数据库没有打开，数据无法保存!!!";
+constexpr const char* kBusyLine = "正在下载数据，请稍后再下载指定日期数据!!!";
 
 
 bool Stopping(const std::stop_token& stop) { return stop.stop_requested() || g_bClosing.load(); }
@@ -116,6 +119,11 @@ void DownloadEngine::StartStartupRun() {
 }
 
 void DownloadEngine::OnStartDownload(const DownloadRequest& request) {
+  // One download at a time: a run or a day job going refuses every further start.
+  if (request.kind != DownloadRequest::Kind::ChosenDate && (timerRunning_ || dayJobRunning_)) {
+    deps_.sink.addLine(kBusyLine, kLineRed);
+    return;
+  }
   m_nDayCounter = 0;
   m_nDayOffset = 0;
   deps_.sink.setStartEnabled(false);
@@ -146,9 +154,9 @@ void DownloadEngine::OnStartDownload(const DownloadRequest& request) {
       const LocalTime day = CivilFromDays(DaysFromCivil(request.date.year, request.date.month, request.date.day));
       if (day.dayOfWeek == 0 || day.dayOfWeek == 6) {
         deps_.sink.addLine("今天是休息时间，不营业!!!", kLinePlain);
-      } else if (dayJobRunning_ || m_bBusy) {
+      } else if (timerRunning_ || dayJobRunning_ || m_bBusy) {
         // One day job at a time: a chosen date never overlaps a running download.
-        deps_.sink.addLine("正在下载数据，请稍后再下载指定日期数据!!!", kLineRed);
+        deps_.sink.addLine(kBusyLine, kLineRed);
       } else {
         DownloadDay(DayTextOf(day));
         StartDayScan();
@@ -178,7 +186,8 @@ int DownloadEngine::CheckNonTradingDay(const LocalTime& day) {
 }
 
 void DownloadEngine::Step() {
-  if (m_bBusy || !m_bNextDay) return;
+  // The run takes its next day, or ends, only once the last day job has ended.
+  if (m_bBusy || !m_bNextDay || dayJobRunning_) return;
   m_bNextDay = 0;
   if (!deps_.db.IsOpen()) {
     // Nothing could be stored: the run ends before anything is fetched.
@@ -216,21 +225,44 @@ void DownloadEngine::EndRun() {
   deps_.sink.setElapsed(FormatRunElapsed(m_dwEndTick - m_dwStartTick));
   StartDayScan();
   const LocalTime now = deps_.clock.Now();
-  if (m_nDaysFetched > 0 && deps_.blockTrades != nullptr && !HasBlockTrades(DayTextOf(now))) {
-    std::weak_ptr<int> alive = alive_;
-    const std::string month = FormatC("%04d%02d", now.year, now.month);
-    const auto ended = [this, alive] {
-      if (!alive.lock()) return;
-      if (!deps_.pages.Send<ISettingsPage>(PageSlot::Setting, [](ISettingsPage& p) { p.OnDownloadRunFinished(); })) {
-        AppendDebugLog("download: the settings page is not there to regenerate the custom data");
-      }
-      deps_.sink.addLine("生成自定义数据..........", kLineBlue);
-    };
-    // A month that cannot be fetched leaves the run's days: their custom data are
-    // generated all the same, at once.
-    if (!deps_.blockTrades->StartMonth(month, ended) && !g_bClosing) ended();
+  // The block trades of every month a day was stored in, oldest first, then the
+  // current month as before (when today holds none yet).
+  std::set<std::string> months = std::move(monthsStored_);
+  monthsStored_.clear();
+  const std::string current = FormatC("%04d%02d", now.year, now.month);
+  if (HasBlockTrades(DayTextOf(now))) {
+    months.erase(current);
+  } else {
+    months.insert(current);
+  }
+  if (m_nDaysFetched > 0 && deps_.blockTrades != nullptr && !months.empty()) {
+    StartBlockTradeMonths(std::vector<std::string>(months.begin(), months.end()), 0);
   }
   StopTimer();
+}
+
+void DownloadEngine::StartBlockTradeMonths(std::vector<std::string> months, std::size_t next) {
+  std::weak_ptr<int> alive = alive_;
+  const bool last = next + 1 >= months.size();
+  const std::string month = months[next];
+  const auto ended = [this, alive, months = std::move(months), next, last] {
+    if (!alive.lock()) return;
+    if (!last) {
+      if (!g_bClosing) StartBlockTradeMonths(months, next + 1);
+      return;
+    }
+    if (!deps_.pages.Send<ISettingsPage>(PageSlot::Setting, [](ISettingsPage& p) { p.OnDownloadRunFinished(); })) {
+      AppendDebugLog("download: the settings page is not there to regenerate the custom data");
+    }
+    deps_.sink.addLine("生成自定义数据..........", kLineBlue);
+  };
+  // A month that cannot be fetched leaves the run's days: the next month is asked at
+  // once, and after the last the custom data are generated all the same.
+  if (!deps_.blockTrades->StartMonth(month, ended) && !g_bClosing) ended();
+}
+
+void DownloadEngine::NoteDayStored(const std::string& day) {
+  if (day.size() >= 7) monthsStored_.insert(day.substr(0, 4) + day.substr(5, 2));
 }
 
 bool DownloadEngine::IsToday(const std::string& day) const { return day == DayTextOf(deps_.clock.Now()); }
@@ -249,9 +281,12 @@ void DownloadEngine::DownloadDay(const std::string& day) {
   dayJobRunning_ = true;
   if (deps_.dataSource() == 2) {
     std::weak_ptr<int> alive = alive_;
-    const auto done = [this, alive](bool fetched) {
+    const auto done = [this, alive, day](bool fetched) {
       if (!alive.lock()) return;
-      if (fetched) ++m_nDaysFetched;
+      if (fetched) {
+        ++m_nDaysFetched;
+        NoteDayStored(day);
+      }
       dayJobRunning_ = false;
       m_bNextDay = 1;
     };
@@ -271,13 +306,7 @@ void DownloadEngine::DownloadDay(const std::string& day) {
 
 // ---- Reads -----------------------------------------------------------------------
 
-bool DownloadEngine::IsDayStored(const std::string& day) const {
-  CADORecordset rs(&deps_.db);
-  if (!rs.Open("SELECT COUNT(*) AS n FROM StockInfo WHERE SB_Date=?", {day}, 0) || rs.IsEof()) return false;
-  int n = 0;
-  rs.GetFieldValue("n", n);
-  return n >= 16;
-}
+bool DownloadEngine::IsDayStored(const std::string& day) const { return IsDayComplete(deps_.db, day); }
 
 bool DownloadEngine::HasBlockTrades(const std::string& day) const {
   const auto [from, to] = DayRange(day);
@@ -326,17 +355,21 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
   // Every way out of the job releases the schedule.
   struct Release {
     DownloadEngine* engine;
+    const std::string& day;
     bool& fetched;
     ~Release() {
       const bool wasFetched = fetched;
-      engine->Post([e = engine, wasFetched] {
-        if (wasFetched) ++e->m_nDaysFetched;
+      engine->Post([e = engine, wasFetched, day = day] {
+        if (wasFetched) {
+          ++e->m_nDaysFetched;
+          e->NoteDayStored(day);
+        }
         e->dayJobRunning_ = false;
         e->m_bNextDay = 1;
         if (!wasFetched) e->deps_.sink.setStartEnabled(true);
       });
     }
-  } release{this, fetched};
+  } release{this, day, fetched};
 
   // The day's list.
   const HttpResult list = deps_.fetcher.Get(DayListUrl(day));
@@ -351,11 +384,28 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
     return;
   }
 
+  // The rows an earlier, unfinished job stored: complete ones are kept as they are,
+  // incomplete ones are completed in place.
+  const std::map<std::string, int> stored = LoadStoredRows(day);
+  const auto storedState = [&](const DayListEntry& entry) {
+    const auto it = stored.find(entry.record.StockCode);
+    return it == stored.end() ? 0 : it->second;
+  };
+  int listed = 0, kept = 0;
+  for (const DayListEntry& entry : page.entries) {
+    if (entry.repeated) continue;
+    ++listed;
+    if (entry.complete && storedState(entry) == 1) ++kept;
+  }
+  if (!MarkDayStarted(deps_.db, day, listed)) AppendDebugLog("download: %s cannot be marked as begun", day.c_str());
+  if (kept > 0) deps_.sink.addLine(FormatC("%s：已有%d只，补下载%d只", day.c_str(), kept, listed - kept), kLineBlue);
+
   // Each stock's seats.
   StockInsertCounters counters;
   CStockInfoWriter writer(deps_.db, deps_.sleeper, counters);
   std::vector<std::string> downloadedNames;
   int downloadCounter = 0;
+  int updatedComplete = 0;
   for (const DayListEntry& entry : page.entries) {
     if (Stopping(stop)) break;
     if (!entry.complete) {
@@ -367,6 +417,8 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
       deps_.sleeper.Sleep(1);
       continue;
     }
+    const int state = storedState(entry);
+    if (state == 1) continue;
     StockRecord record = entry.record;
     downloadedNames.push_back(record.StockName);
     ++downloadCounter;
@@ -392,7 +444,13 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
       deps_.sleeper.Sleep(100);
     }
     if (record.IsDownloadOK != 1) record.IsDownloadOK = 2;
-    const int written = TimedWrite(deps_.onDbWrite, [&] { return writer.InsertStockInfo(record); });
+    int written = kStockWriteOk;
+    if (state == 0) {
+      written = TimedWrite(deps_.onDbWrite, [&] { return writer.InsertStockInfo(record); });
+    } else if (record.IsDownloadOK == 1) {  // a stored incomplete row; left as it is unless completed
+      written = TimedWrite(deps_.onDbWrite, [&] { return writer.UpdateStockInfo(record); });
+      if (written == kStockWriteOk) ++updatedComplete;
+    }
     if (written != kStockWriteOk) {
       deps_.sink.addLine(record.StockCode + FormatC(", 插入数据库时错误，%d !", written), kLineRed);
     }
@@ -400,14 +458,33 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
     deps_.sleeper.Sleep(1);
   }
 
+  if (Stopping(stop)) {
+    // Stopped before its end: no totals, and the day stays incomplete for the next run.
+    deps_.sink.addLine(day + "数据需要重新下载!!!!!!!", kLineRed);
+    return;
+  }
   FinishDownloadedDay(deps_.db, deps_.sink, deps_.pages, IsToday(day),
                       DayEndCounts{.day = day,
                                    .downloadedNames = std::move(downloadedNames),
                                    .downloadCounter = downloadCounter,
-                                   .insertedComplete = counters.m_nInsertDB_StockCounter,
+                                   .insertedComplete = counters.m_nInsertDB_StockCounter + updatedComplete,
                                    .elapsedMs = deps_.clock.SteadyMs() - startTick},
                       deps_.onDbWrite);
   fetched = true;
+}
+
+std::map<std::string, int> DownloadEngine::LoadStoredRows(const std::string& day) const {
+  std::map<std::string, int> rows;
+  CADORecordset rs(&deps_.db);
+  if (!rs.Open("SELECT StockCode, IsDownloadOK FROM StockInfo WHERE SB_Date=? ORDER BY rowid", {day}, 0)) return rows;
+  for (; !rs.IsEof(); rs.MoveNext()) {
+    std::string code;
+    int ok = 0;
+    rs.GetFieldValue("StockCode", code);
+    rs.GetFieldValue("IsDownloadOK", ok);
+    rows[code] = ok == 1 ? 1 : 2;
+  }
+  return rows;
 }
 
 // ---- Fill-in (worker) ------------------------------------------------------------
@@ -516,13 +593,20 @@ void DownloadEngine::RunScan(bool showAll) {
     }
   } release{this};
   CADORecordset rs(&deps_.db);
-  if (!rs.Open("SELECT SB_Date, COUNT(*) AS n FROM StockInfo GROUP BY SB_Date ORDER BY SB_Date DESC", 0)) return;
+  if (!rs.Open("SELECT s.SB_Date AS SB_Date, COUNT(*) AS n, IFNULL(MAX(d.Complete), 0) AS complete FROM StockInfo s "
+               "LEFT JOIN DayStatus d ON d.SB_Date = s.SB_Date GROUP BY s.SB_Date ORDER BY s.SB_Date DESC",
+               0)) {
+    return;
+  }
   std::vector<StoredDay> rows;
   int counted = 0;
   for (; !rs.IsEof() && !g_bClosing; rs.MoveNext()) {
     StoredDay day;
     rs.GetFieldValue("SB_Date", day.day);
     rs.GetFieldValue("n", day.rows);
+    int complete = 0;
+    rs.GetFieldValue("complete", complete);
+    day.complete = complete == 1;
     day.number = counted + 1;
     if (showAll || counted <= 50) rows.push_back(std::move(day));
     ++counted;
@@ -537,7 +621,8 @@ bool DownloadEngine::DeleteDay(const std::string& day) {
   if (ok) {
     CADOTransaction tx(deps_.db);
     ok = tx.IsActive() && deps_.db.Execute("DELETE FROM StockInfo WHERE SB_Date=?", {day}) &&
-         deps_.db.Execute("DELETE FROM DZJY WHERE DZJY_Date >= ? AND DZJY_Date < ?", {from, to}) && tx.Commit();
+         deps_.db.Execute("DELETE FROM DZJY WHERE DZJY_Date >= ? AND DZJY_Date < ?", {from, to}) &&
+         deps_.db.Execute("DELETE FROM DayStatus WHERE SB_Date=?", {day}) && tx.Commit();
   }
   if (!ok) {
     deps_.sink.addLine(day + "，数据删除失败!", kLineRed);
@@ -548,4 +633,9 @@ bool DownloadEngine::DeleteDay(const std::string& day) {
   return true;
 }
 
-bool DownloadEngine::ClearData() { return deps_.db.IsOpen() && deps_.db.Execute("DELETE FROM StockInfo"); }
+bool DownloadEngine::ClearData() {
+  if (!deps_.db.IsOpen()) return false;
+  CADOTransaction tx(deps_.db);
+  return tx.IsActive() && deps_.db.Execute("DELETE FROM StockInfo") && deps_.db.Execute("DELETE FROM DayStatus") &&
+         tx.Commit();
+}

@@ -12,7 +12,9 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <set>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -81,6 +83,7 @@ struct StoredDay {
   int number = 0;  // 序号, from 1
   std::string day;
   int rows = 0;
+  bool complete = true;  // false: its job never reached its end
   bool operator==(const StoredDay&) const = default;
 };
 
@@ -165,7 +168,7 @@ class DownloadEngine {
   // Deletes every StockInfo row. True when done.
   bool ClearData();
 
-  // Reads (any thread).
+  // Reads (any thread). A day is stored once it is complete (see MarkDayComplete).
   bool IsDayStored(const std::string& day) const;
   bool HasBlockTrades(const std::string& day) const;
   std::vector<std::string> LoadStoredNames(const std::string& day) const;
@@ -193,11 +196,16 @@ class DownloadEngine {
   struct DayJobResult;
   void Step();
   void EndRun();
+  // Asks the block trades of months[next], then of the later ones, one after another.
+  void StartBlockTradeMonths(std::vector<std::string> months, std::size_t next);
+  void NoteDayStored(const std::string& day);
   void DownloadDay(const std::string& day);
   int CheckNonTradingDay(const LocalTime& day);
   void RunDayJob(const std::string& day, std::int64_t startTick, std::stop_token stop);
   void RunFillMissing(std::stop_token stop);
   void RunScan(bool showAll);
+  // StockCode → 1 (stored complete) or 2 (stored incomplete) for the day's rows.
+  std::map<std::string, int> LoadStoredRows(const std::string& day) const;
   int FetchSeatPage(const std::string& url, StockRecord& record, int& pageOpenCount);
   std::string SeatPageUrl(const std::string& day, const std::string& code) const;
   std::string DayListUrl(const std::string& day) const;
@@ -216,6 +224,7 @@ class DownloadEngine {
   // What workers take their liveness from: a copy made here, never written again, so
   // a worker reads it while the destructor resets alive_.
   const std::weak_ptr<int> aliveToken_;
+  std::set<std::string> monthsStored_;  // "yyyymm" of the days stored since the last run ended
   bool dayJobRunning_ = false;
   bool timerRunning_ = false;
   bool dbClosedReported_ = false;

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -131,7 +132,35 @@ bool WriteIsExit(int value) {
   return ok;
 }
 
+namespace {
+
+int g_closeSignalPipe[2] = {-1, -1};
+
+// Only what is safe in a handler: one byte into the pipe, errno kept.
+void OnCloseSignal(int) {
+  const int saved = errno;
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t written = write(g_closeSignalPipe[1], &byte, 1);
+  errno = saved;
+}
+
+}  // namespace
+
 void InstallProcessSignalHandling() {
   std::signal(SIGPIPE, SIG_IGN);
   InternetGlobalInit();  // before any worker thread exists
+  if (g_closeSignalPipe[0] >= 0) return;
+  if (pipe2(g_closeSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    AppendDebugLog("no pipe for SIGTERM and SIGINT: %s", std::strerror(errno));
+    g_closeSignalPipe[0] = g_closeSignalPipe[1] = -1;
+    return;
+  }
+  struct sigaction action {};
+  action.sa_handler = &OnCloseSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
 }
+
+int CloseSignalFd() { return g_closeSignalPipe[0]; }

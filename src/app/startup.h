@@ -68,5 +68,9 @@ void CheckpointDatabase(CADODataBase& db);
 bool WriteIsExit(int value);
 
 // Ignores SIGPIPE, so a peer that hangs up never ends the program, and starts the
-// internet layer once, before any thread.
+// internet layer once, before any thread. SIGTERM and SIGINT are caught: each writes
+// a byte to a pipe, so the window can take the same road out as its close box.
 void InstallProcessSignalHandling();
+
+// The pipe's read end, readable after SIGTERM or SIGINT; -1 when there is none.
+int CloseSignalFd();

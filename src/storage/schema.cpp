@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -106,9 +107,17 @@ TableDef YybMarkTable() {
           {{"Abbreviation"}, {"Number1"}, {"TeamNumber"}}};
 }
 
+// One row per stored day: how many stocks its list has, and whether its job reached
+// its end (1) or not (0). A day with StockInfo rows and no row here is not complete.
+TableDef DayStatusTable() {
+  return {"DayStatus",
+          {{"SB_Date", "TEXT", "PRIMARY KEY"}, {"Listed", "INTEGER", ""}, {"Complete", "INTEGER", ""}},
+          {}};
+}
+
 const std::vector<TableDef>& MarketTables() {
   static const std::vector<TableDef> tables = {StockInfoTable(), TotalBuySellTable(), DzjyTable(), QlxwmaTable(),
-                                               Buy2TimesTable()};
+                                               Buy2TimesTable(),  DayStatusTable()};
   return tables;
 }
 
@@ -140,11 +149,23 @@ std::vector<std::string> CreateStatements(const TableDef& table) {
   return statements;
 }
 
+bool TableExists(CADODataBase& db, const std::string& name) {
+  CADORecordset rs(&db);
+  long n = 0;
+  return rs.Open("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?", {name}) &&
+         rs.GetFieldValue(0, n) && n > 0;
+}
+
+bool HasTable(const std::vector<TableDef>& tables, std::string_view name) {
+  return std::any_of(tables.begin(), tables.end(), [&](const TableDef& t) { return t.name == name; });
+}
+
 bool EnsureSchema(CADODataBase& db, const std::vector<TableDef>& tables) {
   CADOTransaction transaction(db);
   if (!transaction.IsActive()) return false;
   const int version = ReadSchemaVersion(db);
   if (version < 0) return false;
+  const bool hadDayStatus = HasTable(tables, "DayStatus") && TableExists(db, "DayStatus");
   if (version > kSchemaVersion) {
     db.RecordError(SQLITE_ERROR, "the file's schema version " + std::to_string(version) +
                                      " is newer than this program's " + std::to_string(kSchemaVersion));
@@ -156,7 +177,14 @@ bool EnsureSchema(CADODataBase& db, const std::vector<TableDef>& tables) {
     }
   }
   if (!db.Execute("CREATE TABLE IF NOT EXISTS SchemaVersion (Version INTEGER NOT NULL)")) return false;
-  // Upgrade steps from `version` to kSchemaVersion go here once there is a version 2.
+  // Which days are complete is stored since DayStatus came: a day stored before it
+  // counts as complete when it has its totals row.
+  if (HasTable(tables, "DayStatus") && !hadDayStatus &&
+      !db.Execute("INSERT OR IGNORE INTO DayStatus (SB_Date, Listed, Complete) "
+                  "SELECT t.SB_Date, (SELECT COUNT(*) FROM StockInfo s WHERE s.SB_Date = t.SB_Date), 1 "
+                  "FROM TotalBuySell t")) {
+    return false;
+  }
   if (version == 0) {
     if (!db.Execute("INSERT INTO SchemaVersion (Version) VALUES (?)", {kSchemaVersion})) return false;
   } else if (version < kSchemaVersion) {

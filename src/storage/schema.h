@@ -12,7 +12,7 @@ class CADODataBase;
 
 constexpr int kSchemaVersion = 1;
 
-// "CJHB.mdb": StockInfo, TotalBuySell, DZJY, QLXWMA, Buy2Times.
+// "CJHB.mdb": StockInfo, TotalBuySell, DZJY, QLXWMA, Buy2Times, DayStatus.
 // A file whose version is newer than kSchemaVersion is refused: false, the error
 // record says so and nothing is changed. A file with the tables but no version row
 // gets the row.

@@ -21,6 +21,7 @@
 #include "../support/recording_block_trades.h"
 #include "../support/temp_program_folder.h"
 #include "../support/zero_sleeper.h"
+#include "acquisition/day_end.h"
 #include "acquisition/download_engine.h"
 #include "acquisition/source_hosts.h"
 #include "charting/settings_page_iface.h"
@@ -389,18 +390,28 @@ TEST_F(DownloadScheduleTest, TodayAt1720StartsButTheDispatcherWaitsFor1721) {
 }
 
 TEST_F(DownloadScheduleTest, TodayFrom1800ReenablesTheButtonAtOnce) {
-  clock_.Set(2017, 2, 6, 17, 59);
   auto& engine = Engine();
-  engine.OnStartDownload(Today());
-  EXPECT_EQ(sink_.StartEnabled(), std::vector<bool>{false});
-
   clock_.Set(2017, 2, 6, 18, 5);
   engine.OnStartDownload(Today());
-  EXPECT_EQ(sink_.StartEnabled(), (std::vector<bool>{false, false, true}));  // before any tick
+  EXPECT_EQ(sink_.StartEnabled(), (std::vector<bool>{false, true}));  // before any tick
   EXPECT_TRUE(engine.IsTimerRunning());
   EXPECT_EQ(engine.m_nDaysWanted, 1);
   EXPECT_EQ(engine.m_bNextDay, 1);
   EXPECT_TRUE(fetcher_.Targets().empty());
+}
+
+TEST_F(DownloadScheduleTest, EveryFurtherStartIsRefusedWhileARunOrItsDayJobGoes) {
+  Serve("2017-02-06");
+  fetcher_.Hold(DayListTarget("2017-02-06"));
+  Engine().StartStartupRun();
+  engine_->OnStartDownload(Range(3));  // during the start-up run
+  engine_->m_nTimerTicks = 100;
+  engine_->OnTimer(1);
+  ASSERT_TRUE(fetcher_.WaitForHeld(1, 5s));
+  engine_->OnStartDownload(Today());  // enabled after 18:00
+  engine_->OnTimer(1);                // no second day while the first is written
+  EXPECT_EQ(sink_.Count("正在下载数据，请稍后再下载指定日期数据!!!"), 2);
+  EXPECT_EQ(engine_->m_nDayCounter, 1);
 }
 
 // ---- Walking back over the calendar ---------------------------------------------
@@ -512,39 +523,25 @@ TEST_F(DownloadScheduleTest, AChosenDateIsRefusedWhileTheFillInRuns) {
 
 // ---- Stored days ----------------------------------------------------------------
 
-TEST_F(DownloadScheduleTest, ADayWithSixteenStoredRowsIsSkippedWithoutARequest) {
-  StoreRows("2017-02-06", 16);
-  Serve("2017-02-06");
-  auto& engine = Engine(true);
-  engine.OnStartDownload(Today());
+TEST_F(DownloadScheduleTest, ADayStoppedByTheCloseWritesNoTotalsAndTheNextRunCompletesIt) {
+  const MarketDay model = Serve("2017-02-06", SmallDay(60));
+  fetcher_.Hold(SeatPageTarget("2017-02-06", model.stocks[static_cast<std::size_t>(model.records[30].stock)].code));
+  Engine().OnStartDownload(Today());
+  engine_->m_nTimerTicks = 100;
+  engine_->OnTimer(1);
+  ASSERT_TRUE(fetcher_.WaitForHeld(1, 5s));
+  g_bClosing = true;  // the close box; a killed process leaves the same rows
+  fetcher_.Release();
+  Settle();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM TotalBuySell"), 0);
+  g_bClosing = false;  // the next start
+  Engine().OnStartDownload(Today());
   RunToEnd();
-  EXPECT_TRUE(fetcher_.Targets().empty());
-  EXPECT_EQ(engine.m_nDaysFetched, 0);
-  EXPECT_TRUE(trades_.Months().empty());
-}
-
-TEST_F(DownloadScheduleTest, ADayWithFifteenStoredRowsIsDownloadedAgainAndEachStoredRowReportsMinus2) {
-  const MarketDay model = Serve("2017-02-06", SmallDay(20));
-  for (int i = 0; i < 15; ++i) {
-    const MarketStock& stock = model.stocks[static_cast<std::size_t>(i)];
-    builder_.AddListing("2017-02-06", stock.code, stock.storedName, "原因", 1, 10, 100, {}, {});
-  }
-  auto& engine = Engine();
-  engine.OnStartDownload(Today());
-  RunToEnd();
-  EXPECT_EQ(ListRequests(), std::vector<std::string>{"2017-02-06"});
-  for (std::size_t i = 0; i < model.stocks.size(); ++i) {
-    const std::string line = model.stocks[i].code + ", 插入数据库时错误，-2 !";
-    EXPECT_EQ(sink_.Count(line), i < 15 ? 1 : 0) << model.stocks[i].code;
-    if (i < 15) {
-      EXPECT_EQ(sink_.ColourOf(line), static_cast<long long>(kLineRed));
-    }
-  }
-  // The stored rows stay as they were; the other five are new.
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM StockInfo WHERE SB_Date=?", {std::string("2017-02-06")}), 20);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM StockInfo WHERE SB_Reason=?", {std::string("原因")}), 15);
-  EXPECT_GE(sink_.IndexOf("下载 20 只,入数据库 5 只,下载错误。耗时："), 0);
-  EXPECT_EQ(sink_.Count("2017-02-06数据需要重新下载!!!!!!!"), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM StockInfo WHERE IsDownloadOK=1"), 60);  // the key keeps each stock once
+  EXPECT_EQ(Count("SELECT Today_ShangBang FROM TotalBuySell WHERE SB_Date=?", {"2017-02-06"}), 60);
+  EXPECT_TRUE(IsDayComplete(builder_.Market(), "2017-02-06"));
+  for (const Line& line : sink_.Lines()) EXPECT_EQ(line.text.find("插入数据库时错误"), std::string::npos) << line.text;
+  EXPECT_EQ(sink_.Count("2017-02-06：已有31只，补下载29只"), 1);
 }
 
 // ---- The end of a run ------------------------------------------------------------
@@ -582,6 +579,15 @@ TEST_F(DownloadScheduleTest, BlockTradesAreAskedOnceForTheMonthAndTheSettingsPag
   EXPECT_EQ(sink_.Count(kCustomData), 1);
   EXPECT_EQ(sink_.ColourOf(kCustomData), static_cast<long long>(kLineBlue));
   EXPECT_EQ(trades_.Months().size(), 1u);
+}
+
+TEST_F(DownloadScheduleTest, BlockTradesOfEveryMonthTheRunStoredADayInAreAskedOldestFirst) {
+  clock_.Set(2017, 3, 1, 18, 30);
+  for (const char* day : {"2017-03-01", "2017-02-28", "2017-02-27"}) Serve(day);
+  Engine(true).OnStartDownload(Range(3));
+  RunToEnd();
+  ASSERT_TRUE(trades_.End(0));  // one month at a time
+  EXPECT_EQ(trades_.Months(), (std::vector<std::string>{"201702", "201703"}));
 }
 
 TEST_F(DownloadScheduleTest, BlockTradesAreNotAskedWhenNothingWasFetched) {

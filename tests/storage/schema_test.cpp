@@ -214,6 +214,19 @@ TEST_F(SchemaTest, TablesWithoutAVersionRowReachVersionOne) {
   EXPECT_EQ(ReadSchemaVersion(db_), 1);
 }
 
+TEST_F(SchemaTest, AFileFromBeforeDayStatusGetsItsDaysWithTotalsMarkedComplete) {
+  ASSERT_TRUE(EnsureMarketSchema(db_));
+  ASSERT_TRUE(db_.Execute("DROP TABLE DayStatus"));
+  for (const char* day : {"2017-02-03", "2017-02-06"}) {  // only the first has its totals
+    ASSERT_TRUE(db_.Execute("INSERT INTO StockInfo (StockInfo_ID, SB_Date) VALUES (?, ?)", {day, day}));
+  }
+  ASSERT_TRUE(db_.Execute("INSERT INTO TotalBuySell (SB_Date) VALUES (?)", {"2017-02-03"}));
+  ASSERT_TRUE(EnsureMarketSchema(db_)) << db_.GetLastErrorText();
+  CADORecordset rs(&db_);
+  ASSERT_TRUE(rs.Open("SELECT SB_Date, Listed, Complete FROM DayStatus ORDER BY SB_Date"));
+  EXPECT_EQ(rs.GetString(":", ";"), "2017-02-03:1:1;");
+}
+
 TEST_F(SchemaTest, NewerVersionIsRefusedAndNothingChanges) {
   ASSERT_TRUE(db_.Execute("CREATE TABLE SchemaVersion (Version INTEGER NOT NULL)"));
   ASSERT_TRUE(db_.Execute("INSERT INTO SchemaVersion (Version) VALUES (?)", {kSchemaVersion + 1}));

@@ -48,6 +48,13 @@ struct SessionFixture {
   std::unique_ptr<SessionFetcher> fetcher = std::make_unique<SessionFetcher>(session, ShortTimeouts());
 };
 
+// Ends the page's start-up run at its next step, before it takes a day.
+inline void EndStartupRun(CDownloadDataDlg& page) {
+  page.Engine()->m_nDaysWanted = 0;
+  page.Engine()->m_nTimerTicks = 100;
+  for (int i = 0; i < 20 && page.Engine()->IsTimerRunning(); ++i) page.OnTimer(1);
+}
+
 struct MessageLine {
   std::string text;
   COLORREF colour = 0;

@@ -49,8 +49,9 @@ struct DayColumn {
   const char* title;
   int width;
 };
-constexpr DayColumn kDayColumns[] = {{"序号", 50},     {"日期", 100},     {"上榜数量", 90}, {"沪市上榜", 80},
-                                     {"深市上榜", 80}, {"创业板上榜", 90}, {"大宗交易", 80}, {"是节假日", 80}};
+constexpr DayColumn kDayColumns[] = {{"序号", 50},     {"日期", 100},       {"上榜数量", 90}, {"完成", 60},
+                                     {"沪市上榜", 80}, {"深市上榜", 80},   {"创业板上榜", 90}, {"大宗交易", 80},
+                                     {"是节假日", 80}};
 
 // Our own images for the two bitmap buttons: a green downward arrow, a red cross.
 QImage StartImage() {
@@ -436,7 +437,9 @@ void CDownloadDataDlg::setStoredDays(const std::vector<StoredDay>& rows, int cou
       days_->setItem(r, 0, new QTableWidgetItem(QString::number(rows[r].number)));
       days_->setItem(r, 1, new QTableWidgetItem(ToQString(rows[r].day)));
       days_->setItem(r, 2, new QTableWidgetItem(QString::number(rows[r].rows)));
-      days_->setItem(r, 3, new QTableWidgetItem(QString()));
+      // A day whose job never reached its end is fetched again by the next run.
+      if (!rows[r].complete) days_->setItem(r, 3, new QTableWidgetItem(QStringLiteral("未完成")));
+      days_->setItem(r, 4, new QTableWidgetItem(QString()));
     }
     storedCount_->setText(QStringLiteral(" %1").arg(count));
   });

@@ -1,6 +1,8 @@
 #include "app/ui/desk_app.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 
@@ -108,6 +110,16 @@ bool CDeskApp::InitInstance() {
   mainWindow_->InitDialog();
   mainWindow_->PlaceOnScreen();  // measured from the pages, which InitDialog builds
   mainWindow_->show();
+  // SIGTERM and SIGINT close the window as its close box does.
+  if (const int fd = CloseSignalFd(); fd >= 0) {
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, mainWindow_.get());
+    QObject::connect(notifier, &QSocketNotifier::activated, mainWindow_.get(), [this, fd] {
+      char bytes[16];
+      while (read(fd, bytes, sizeof bytes) > 0) {
+      }
+      if (mainWindow_) mainWindow_->close();
+    });
+  }
   return true;
 }
 

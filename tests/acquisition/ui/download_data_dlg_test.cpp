@@ -117,10 +117,10 @@ TEST_F(DownloadPageTest, ControlsCaptionsColumnsAndTheFirstLines) {
     EXPECT_NE(GuiDriver::Find(page.get(), id), nullptr) << id;
   }
   auto* days = GuiDriver::FindAs<QTableWidget>(page.get(), 1119);
-  const char* titles[] = {"序号", "日期", "上榜数量", "沪市上榜", "深市上榜", "创业板上榜", "大宗交易", "是节假日"};
-  const int widths[] = {50, 100, 90, 80, 80, 90, 80, 80};
-  ASSERT_EQ(days->columnCount(), 8);
-  for (int c = 0; c < 8; ++c) {
+  const char* titles[] = {"序号", "日期", "上榜数量", "完成", "沪市上榜", "深市上榜", "创业板上榜", "大宗交易", "是节假日"};
+  const int widths[] = {50, 100, 90, 60, 80, 80, 90, 80, 80};
+  ASSERT_EQ(days->columnCount(), 9);
+  for (int c = 0; c < 9; ++c) {
     EXPECT_EQ(days->horizontalHeaderItem(c)->text(), QString::fromUtf8(titles[c]));
     EXPECT_EQ(days->columnWidth(c), widths[c]);
   }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "../../support/download_page_harness.h"
 #include "../../support/db_builder.h"
 #include "../../support/fake_clock.h"
 #include "../../support/fixture_http_server.h"
@@ -112,7 +113,7 @@ TEST_F(DownloadSmokeTest, ThreeDayRangeEndsByItselfOnTheRealTimer) {
 
   GuiDriver::FindAs<QRadioButton>(&page, 107)->click();  // 3 days
   // The start-up ticks (10 s) are covered elsewhere; here the run starts on the next tick.
-  engine->m_nTimerTicks = 100;
+  EndStartupRun(page);
   GuiDriver::FindAs<QAbstractButton>(&page, 1006)->click();
   EXPECT_EQ(page.TimerInterval(1), 60);
   EXPECT_EQ(engine->m_nDaysWanted, 3);

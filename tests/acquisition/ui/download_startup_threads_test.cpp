@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "../../support/download_page_harness.h"
 #include "../../support/db_builder.h"
 #include "../../support/fake_clock.h"
 #include "../../support/fixture_http_server.h"
@@ -140,6 +141,7 @@ class DownloadStartupTest : public testing::Test {
 
   // "今日" pressed at the clock's time, past the start-up ticks, ticked to its end.
   void RunTodayToEnd(int maxTicks = 50) {
+    EndStartupRun(*page_);
     page_->OnStartDownload();
     page_->Engine()->m_nTimerTicks = 100;
     for (int tick = 0; tick < maxTicks && page_->Engine()->IsTimerRunning(); ++tick) {

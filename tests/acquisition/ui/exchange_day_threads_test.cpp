@@ -105,6 +105,7 @@ class ExchangeDayTest : public testing::Test {
 
   // Chooses the exchanges' bulletins and the day, and downloads it.
   void DownloadChosenDay(CDownloadDataDlg& page, int year = 2017, int month = 1, int day = 5) {
+    EndStartupRun(page);
     GuiDriver::FindAs<QRadioButton>(&page, 112)->click();
     GuiDriver::FindAs<QRadioButton>(&page, 1014)->click();
     GuiDriver::FindAs<QDateEdit>(&page, 1015)->setDate(QDate(year, month, day));

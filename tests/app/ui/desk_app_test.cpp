@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -239,6 +240,13 @@ TEST(DeskApp, TheCloseBoxStopsAWorkerThatCallsTheUiAndSkipsTheExitMarker) {
   EXPECT_LT(run.afterScenario, std::chrono::milliseconds(2000));
   EXPECT_EQ(ExitMarker(folder), "0");
   EXPECT_FALSE(WorkerRegistry::Instance().IsRunning("probe"));
+}
+
+TEST(DeskApp, SigtermAndSigintTakeTheCloseBoxRoad) {
+  for (const int signal : {SIGTERM, SIGINT}) {  // uncaught, either ends the test program
+    TempProgramFolder folder;
+    EXPECT_EQ(RunDeskAppOn(folder.Path(), [&](CMainDlg&) { std::raise(signal); }).code, 1) << signal;
+  }
 }
 
 TEST(DeskApp, AWorkerIgnoringItsStopDoesNotHoldTheProgramOpen) {
