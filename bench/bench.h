@@ -27,5 +27,7 @@ void RunTrackerBench();
 void RunBlockTradeBench();
 // The rankings over N trading days and the repeat-buy statistics.
 void RunRankingBench();
+// Twenty years of days against the newest 750: the actions that grew with history.
+void RunHistoryBench();
 // Set by --full: the slow reference forms run on every branch instead of a sample.
 extern bool g_benchFull;

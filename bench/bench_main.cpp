@@ -11,7 +11,8 @@ int main(int argc, char** argv) {
   };
   const Entry entries[] = {{"recordset", &RunRecordsetBench}, {"controls", &RunControlsBench},
                            {"download", &RunDownloadBench}, {"daily", &RunDailyListBench}, {"series", &RunSeriesBench},
-                           {"tracker", &RunTrackerBench}, {"dzjy", &RunBlockTradeBench}, {"ranking", &RunRankingBench}};
+                           {"tracker", &RunTrackerBench}, {"dzjy", &RunBlockTradeBench}, {"ranking", &RunRankingBench},
+                           {"history", &RunHistoryBench}};
   int named = 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--full") == 0) {
@@ -29,7 +30,7 @@ int main(int argc, char** argv) {
     ranAny = true;
   }
   if (!ranAny) {
-    std::fprintf(stderr, "usage: %s [recordset] [controls] [download] [daily] [series] [tracker] [dzjy] [ranking] [--full]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s [recordset] [controls] [download] [daily] [series] [tracker] [dzjy] [ranking] [history] [--full]\n", argv[0]);
     return 2;
   }
   return 0;

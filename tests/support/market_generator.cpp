@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <numeric>
+#include <optional>
 #include <random>
 #include <stdexcept>
 
@@ -61,6 +62,13 @@ GeneratedMarket GenerateMarket(DbBuilder& db, const MarketShape& shape) {
   };
 
   std::int64_t day = DaysFromCivil(shape.firstYear, shape.firstMonth, shape.firstDay);
+  std::optional<CADOTransaction> tx;
+  int daysInTx = 0;
+  auto commit = [&db, &tx, &daysInTx] {
+    if (tx && !tx->Commit()) throw std::runtime_error("commit failed: " + db.Market().GetLastErrorText());
+    tx.reset();
+    daysInTx = 0;
+  };
   while (static_cast<int>(out.days.size()) < shape.tradingDays) {
     const LocalTime civil = CivilFromDays(day++);
     if (civil.dayOfWeek == 0 || civil.dayOfWeek == 6) continue;
@@ -69,7 +77,7 @@ GeneratedMarket GenerateMarket(DbBuilder& db, const MarketShape& shape) {
       continue;
     }
     const std::string dayText = DayText(civil.year, civil.month, civil.day);
-    CADOTransaction tx(db.Market());
+    if (!tx) tx.emplace(db.Market());
     const int rows = std::min(shape.listingsPerDay, shape.stockCount);
     TotalsFixture totals;
     totals.day = dayText;
@@ -141,15 +149,17 @@ GeneratedMarket GenerateMarket(DbBuilder& db, const MarketShape& shape) {
                   1000 * (1 + pick(5000)), amount(), seatName(), seatName());
       ++out.trades;
     }
-    if (!tx.Commit()) throw std::runtime_error("commit failed: " + db.Market().GetLastErrorText());
     out.days.push_back(dayText);
+    if (++daysInTx >= std::max(1, shape.daysPerTransaction)) commit();
   }
+  commit();
 
   CADOTransaction userTx(db.User());
   int next = 0;
   for (int m = 0; m < shape.markedBranches && next < shape.branchCount; ++m, ++next) {
     const COLORREF colour = RGB(pick(256), pick(256), pick(256));
-    db.AddMark(out.branches[next], 301 + m, colour, pick(2), 0, "M" + std::to_string(m), "游资备注" + std::to_string(m), "");
+    db.AddMark(out.branches[next], shape.firstMarkNumber + m, colour, pick(2), 0, "M" + std::to_string(m),
+               "游资备注" + std::to_string(m), "");
   }
   for (int t = 0; t < shape.teams; ++t) {
     for (int k = 0; k < shape.teamMembers && next < shape.branchCount; ++k, ++next) {

@@ -20,7 +20,8 @@ struct MarketShape {
   int branchCount = 3000;      // the pool the seats are drawn from, a few branches often
   double institutionShare = 0.15;  // seats named "机构专用"
   int tradesPerDay = 20;       // DZJY rows
-  int markedBranches = 300;    // YYBMark rows without a team (Number1 301 on)
+  int markedBranches = 300;    // YYBMark rows without a team, numbered from firstMarkNumber
+  int firstMarkNumber = 301;   // 1 to 199 give the marks' own branch series (300 + Number1)
   int teams = 10;              // teams numbered 200 on, `teamMembers` marks each
   int teamMembers = 3;
   std::uint32_t seed = 20240515;
@@ -47,6 +48,9 @@ struct MarketShape {
   // their own random stream: IncomeLevel in [0, 1) in steps of 0.01, about one in five a
   // star seat.
   int qlxwmaBranches = 0;
+  // Trading days written per transaction: a large market is written far faster in
+  // transactions of many days. The rows are the same for every value.
+  int daysPerTransaction = 1;
 };
 
 struct GeneratedMarket {
