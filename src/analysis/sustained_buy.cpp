@@ -175,7 +175,9 @@ class WindowListings {
     if (taken >= m) return true;
     RowCursor& cursor = older_;
     if (!Run(cursor, OlderQuery(), {stocks_[stock].StockCode, windowStart_})) return false;
-    const std::string& name = names_.Name(branch);
+    // A copy: the listings read below add their names to the table, which then moves
+    // the names it holds.
+    const std::string name = names_.Name(branch);
     // The branch's listings of one day, taken in rowid order once the day is read.
     std::vector<Listing>& day = olderDay_;
     day.clear();

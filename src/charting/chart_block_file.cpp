@@ -109,9 +109,11 @@ bool CChartBlockFile::Read(const std::string& path) {
 }
 
 void CChartBlockFile::AddStock(const std::string& entryText) {
-  const std::string key = entryText.size() >= 6 ? entryText.substr(entryText.size() - 6) : entryText;
+  // The market digit belongs to the key: "1000001" (an index) is not "0000001" (a
+  // stock), though their six digits are the same.
+  const std::string key = entryText.size() >= 7 ? entryText.substr(entryText.size() - 7) : entryText;
   std::erase_if(m_stringStockList, [&key](const std::string& entry) {
-    return IsEntryText(entry) && entry.compare(entry.size() - 6, 6, key) == 0;
+    return IsEntryText(entry) && entry.compare(entry.size() - 7, 7, key) == 0;
   });
   m_stringStockList.push_back(entryText);
 }

@@ -57,8 +57,8 @@ class CChartBlockFile {
   // line. A missing file is created empty. False, with the list empty, after the two
   // messages when the file cannot be read or created.
   bool Read(const std::string& path);
-  // Removes every entry with the entry's code (its last six characters), then appends
-  // the entry at the end.
+  // Removes every entry with the entry's market digit and code (its last seven
+  // characters), then appends the entry at the end.
   void AddStock(const std::string& entryText);
   // Replaces the file with the entries in order, nothing between them. False, with
   // the old file intact, after the two messages.

@@ -140,6 +140,25 @@ TEST_F(SustainedBuyTest, OnlyTheDoubleClickedStockIsListed) {
   EXPECT_TRUE(Fill(stocks, "600009").rows.empty());
 }
 
+TEST_F(SustainedBuyTest, OlderListingsOfTheBranchSurviveNewNamesReadWithThem) {
+  // The institutions hold three buying seats of each listing in the window: six, so four
+  // of their older listings are read, each bringing five names not met before.
+  const FiveSeats institutions{Seat(kB, 50), Seat(kB, 40), Seat(kB, 30)};
+  for (const char* day : {"2024-06-07", "2024-06-06"}) List(day, "600001", institutions);
+  for (int d = 5; d >= 1; --d) {
+    FiveSeats sellers;
+    for (int s = 0; s < 5; ++s) sellers[static_cast<std::size_t>(s)] = Seat("卖方" + std::to_string(d * 10 + s), 0, 5);
+    List("2024-05-0" + std::to_string(d), "600001", One(kB, 20), sellers);
+  }
+  const std::vector<CStockDayRow> stocks{Counted("600001", 2)};
+  const SustainedBranchList one = Fill(stocks, "600001");
+  std::vector<std::string> dates;
+  for (const SustainedBranchRow& row : one.rows) dates.push_back(row.cells[1]);
+  EXPECT_EQ(dates, (std::vector<std::string>{"2024-06-07", "2024-06-06", "2024-05-05", "2024-05-04", "2024-05-03",
+                                             "2024-05-02"}));
+  EXPECT_EQ(Fill(stocks).rows, one.rows);
+}
+
 TEST_F(SustainedBuyTest, SortsTheCountedStocksInPlaceByCount) {
   std::vector<CStockDayRow> stocks{Counted("1", 2), Counted("2", 5), Counted("3", 2), Counted("4", 5)};
   SortStocksByCount(stocks);

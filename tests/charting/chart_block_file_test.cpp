@@ -94,12 +94,15 @@ TEST(CChartBlockFile, LfLinesBlankLinesAndOtherLinesKeptVerbatim) {
   EXPECT_EQ(wine.Read("b.blk"), "\r\n1600519\r\n#note 1\r\n0000001");
 }
 
-TEST(CChartBlockFile, AddStockRemovesEveryEntryOfTheCode) {
+TEST(CChartBlockFile, AddStockRemovesEveryEntryOfTheMarketAndCode) {
   CChartBlockFile file;
-  file.m_stringStockList = {"\r\n1600519", "\r\n0000001", "\r\n0600519", "\r\nx600519"};
+  file.m_stringStockList = {"\r\n1600519", "\r\n1000001", "\r\n0600519", "\r\nx600519", "\r\n1600519"};
   file.AddStock(MakeBlockEntry("600519"));
-  // A line that is no entry stays, even when it ends in the code.
-  EXPECT_EQ(file.m_stringStockList, (std::vector<std::string>{"\r\n0000001", "\r\nx600519", "\r\n1600519"}));
+  file.AddStock(MakeBlockEntry("000001"));
+  // A line that is no entry stays, even when it ends in the code; so does the same six
+  // digits on the other market (the Shanghai index beside the Shenzhen stock).
+  EXPECT_EQ(file.m_stringStockList, (std::vector<std::string>{"\r\n1000001", "\r\n0600519", "\r\nx600519",
+                                                              "\r\n1600519", "\r\n0000001"}));
 }
 
 TEST(CChartBlockFile, MissingFileIsCreatedEmpty) {
