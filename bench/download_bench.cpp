@@ -159,7 +159,7 @@ Walk WalkBack(const LocalTime& today) {
 int CountRows(CADODataBase& db) {
   CADORecordset rs(&db);
   int n = 0;
-  if (rs.Open("SELECT COUNT(*) AS n FROM StockInfo", 0) && !rs.IsEof()) rs.GetFieldValue("n", n);
+  if (rs.Open("SELECT COUNT(*) AS n FROM StockInfo") && !rs.IsEof()) rs.GetFieldValue("n", n);
   return n;
 }
 

@@ -42,7 +42,7 @@ WalkResult RecordsetWalk(CADODataBase& db, const std::vector<std::string>& cols)
   const auto start = std::chrono::steady_clock::now();
   WalkResult r;
   CADORecordset rs(&db);
-  if (!rs.Open("SELECT * FROM StockInfo", 0)) return r;
+  if (!rs.Open("SELECT * FROM StockInfo")) return r;
   std::string text;
   double number = 0;
   while (!rs.IsEof()) {
@@ -107,7 +107,7 @@ double MaterialisedBytesPerRow(CADODataBase& db, std::size_t rows) {
   malloc_trim(0);
   const auto before = mallinfo2();
   CADORecordset rs(&db);
-  rs.Open("SELECT * FROM StockInfo", 0);
+  rs.Open("SELECT * FROM StockInfo");
   const auto after = mallinfo2();
   const double grown = static_cast<double>(after.uordblks + after.hblkhd) -
                        static_cast<double>(before.uordblks + before.hblkhd);

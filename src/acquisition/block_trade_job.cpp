@@ -139,7 +139,7 @@ int BlockTradeJob::FetchBlockTradePage(const std::string& url, std::string& kept
   const HttpResult page = deps_.fetcher.Get(url);
   if (!page.opened) return IsHeldBack(page) ? kBlockTradePageNotSent : kBlockTradePageNotOpened;
   if (page.status != 200) {
-    AppendDebugLog("block trades: %s answered %d", url.c_str(), page.status);
+    AppendDebugLog("block trades: %s answered %ld", url.c_str(), page.status);
     return kBlockTradePageNotOpened;
   }
   BlockTradeTable table = CutBlockTradeTable(joinLines(decodePage(page.body, page.contentType, kDefaultPageCharset)));
@@ -191,6 +191,6 @@ int BlockTradeJob::InsertBlockTrade(CADODataBase& db, const CBlockTradeRow& trad
     return kBlockTradeStored;
   }
   CADORecordset rs(&db);
-  if (rs.Open("SELECT 1 AS taken FROM DZJY WHERE DZJY_ID=?", {id}, 0) && !rs.IsEof()) return kBlockTradeAlreadyStored;
+  if (rs.Open("SELECT 1 AS taken FROM DZJY WHERE DZJY_ID=?", {id}) && !rs.IsEof()) return kBlockTradeAlreadyStored;
   return kBlockTradeInsertFailed;
 }

@@ -39,7 +39,7 @@ bool IsDayComplete(CADODataBase& db, const std::string& day) {
 std::vector<std::string> LoadStoredNames(CADODataBase& db, const std::string& day) {
   std::vector<std::string> names;
   CADORecordset rs(&db);
-  if (!rs.Open("SELECT StockName FROM StockInfo WHERE SB_Date=? ORDER BY rowid", {day}, 0)) return names;
+  if (!rs.Open("SELECT StockName FROM StockInfo WHERE SB_Date=? ORDER BY rowid", {day})) return names;
   for (; !rs.IsEof(); rs.MoveNext()) {
     std::string name;
     rs.GetFieldValue("StockName", name);

@@ -311,7 +311,7 @@ bool DownloadEngine::IsDayStored(const std::string& day) const { return IsDayCom
 bool DownloadEngine::HasBlockTrades(const std::string& day) const {
   const auto [from, to] = DayRange(day);
   CADORecordset rs(&deps_.db);
-  if (!rs.Open("SELECT COUNT(*) AS n FROM DZJY WHERE DZJY_Date >= ? AND DZJY_Date < ?", {from, to}, 0) ||
+  if (!rs.Open("SELECT COUNT(*) AS n FROM DZJY WHERE DZJY_Date >= ? AND DZJY_Date < ?", {from, to}) ||
       rs.IsEof()) {
     return false;
   }
@@ -513,8 +513,7 @@ void DownloadEngine::RunFillMissing(std::stop_token stop) {
   {
     CADORecordset rs(&deps_.db);
     if (!rs.Open("SELECT StockName, StockCode, SB_Date, SB_Reason, ZuoShou, JinKai, JinShou, ZhangFu, HuanShou, "
-                 "ZhenFu, DRCJL, Amount FROM StockInfo WHERE IsDownloadOK=2 ORDER BY rowid",
-                 0)) {
+                 "ZhenFu, DRCJL, Amount FROM StockInfo WHERE IsDownloadOK=2 ORDER BY rowid")) {
       return;
     }
     for (; !rs.IsEof(); rs.MoveNext()) {
@@ -594,8 +593,7 @@ void DownloadEngine::RunScan(bool showAll) {
   } release{this};
   CADORecordset rs(&deps_.db);
   if (!rs.Open("SELECT s.SB_Date AS SB_Date, COUNT(*) AS n, IFNULL(MAX(d.Complete), 0) AS complete FROM StockInfo s "
-               "LEFT JOIN DayStatus d ON d.SB_Date = s.SB_Date GROUP BY s.SB_Date ORDER BY s.SB_Date DESC",
-               0)) {
+               "LEFT JOIN DayStatus d ON d.SB_Date = s.SB_Date GROUP BY s.SB_Date ORDER BY s.SB_Date DESC")) {
     return;
   }
   std::vector<StoredDay> rows;

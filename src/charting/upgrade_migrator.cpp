@@ -48,6 +48,23 @@ struct OldRow {
   std::string teamNumberText;
 };
 
+// The row as the marks editor would hold it, typed into its fields.
+BranchMarkInput EditorInputOf(const OldRow& row) {
+  BranchMarkInput input;
+  input.name = row.mark.YYBName;
+  input.abbreviation = row.mark.Abbreviation;
+  input.number1Text = row.number1Text;
+  input.teamName = row.mark.TeamName;
+  input.teamNumberText = row.teamNumberText;
+  input.remark = row.mark.YYBMark;
+  input.color = row.mark.Color;
+  input.isLike = row.mark.IsLike;
+  return input;
+}
+
+// Virtual machine steps between two looks at the clock.
+constexpr int kProgressSteps = 1000;
+
 }  // namespace
 
 std::string OldFolderOf(const std::string& oldProgramPath) {
@@ -57,6 +74,12 @@ std::string OldFolderOf(const std::string& oldProgramPath) {
 
 std::string MarkFailuresText(int failed) {
   return "（" + std::to_string(failed) + " 条营业部标记未能写入）";
+}
+
+std::string MarkRefusalsText(const std::vector<MarkRefusal>& refused) {
+  std::string text = kMarksRefusedHeading;
+  for (const MarkRefusal& mark : refused) text += "\n" + mark.name + "：" + mark.reason;
+  return text;
 }
 
 UpgradeMigrator::UpgradeMigrator(std::string oldFolder, CADODataBase& currentCustom, std::string currentIniPath)
@@ -71,6 +94,18 @@ std::string UpgradeMigrator::OldFile(const char* name) const {
   return oldFolder_.empty() ? std::string() : oldFolder_ + "/" + name;
 }
 
+void UpgradeMigrator::StartOldDbWork() {
+  tooSlow_ = false;
+  workDeadline_ = std::chrono::steady_clock::now() + workBound_;
+}
+
+int UpgradeMigrator::OldDbProgress(void* self) {
+  auto* migrator = static_cast<UpgradeMigrator*>(self);
+  if (std::chrono::steady_clock::now() < migrator->workDeadline_) return 0;
+  migrator->tooSlow_ = true;
+  return 1;  // breaks the statement off
+}
+
 void UpgradeMigrator::CloseOldCustomDb() {
   old_.Close();
   oldHasTeamName_ = false;
@@ -79,9 +114,11 @@ void UpgradeMigrator::CloseOldCustomDb() {
 
 int UpgradeMigrator::OpenOldCustomDb(std::string* message) {
   CloseOldCustomDb();
+  StartOldDbWork();
   const auto fail = [&](const char* reason) {
+    const bool slow = tooSlow_;
     CloseOldCustomDb();
-    if (message != nullptr) *message = std::string(kOldDbOpenFailedText) + reason;
+    if (message != nullptr) *message = slow ? std::string(kOldDbTooSlowText) : std::string(kOldDbOpenFailedText) + reason;
     return -1;
   };
   const std::string path = OldFile("Custom.mdb");
@@ -92,6 +129,12 @@ int UpgradeMigrator::OpenOldCustomDb(std::string* message) {
   if (kind == FileKind::Foreign) return fail(kOldDbFormatReason);
   if (!old_.Open(ConnectionStringFor(path))) {
     return fail(old_.GetLastError() == static_cast<DWORD>(SQLITE_NOTADB) ? kOldDbFormatReason : "");
+  }
+  {
+    // Every statement of this thread on the older file is watched from here on.
+    const CADODataBase::ThreadHandle th = old_.AcquireHandle();
+    if (th.handle == nullptr) return fail("");
+    sqlite3_progress_handler(th.handle, kProgressSteps, &UpgradeMigrator::OldDbProgress, this);
   }
 
   // The columns the older table has; it needs at least the branch name.
@@ -123,6 +166,12 @@ int UpgradeMigrator::OpenOldCustomDb(std::string* message) {
 MarkCopyResult UpgradeMigrator::MigrateYybMark() {
   MarkCopyResult result;
   if (!old_.IsOpen()) return result;
+  StartOldDbWork();
+  const auto tooSlow = [this] {
+    MarkCopyResult slow;
+    slow.tooSlow = tooSlow_;
+    return slow;
+  };
 
   // Read everything first: numbered rows by number, then the others by colour.
   std::vector<OldRow> rows;
@@ -131,6 +180,7 @@ MarkCopyResult UpgradeMigrator::MigrateYybMark() {
     RowCursor count(old_, "SELECT count(*) FROM YYBMark");
     if (count.Next()) total = count.Int(0);
   }
+  if (tooSlow_) return tooSlow();
   for (const char* part : {"WHERE Number1 >= 1 ORDER BY Number1, rowid",
                            "WHERE IFNULL(Number1, 0) < 1 ORDER BY Color, rowid"}) {
     RowCursor cursor(old_, "SELECT " + oldSelect_ + " FROM YYBMark " + part);
@@ -148,6 +198,7 @@ MarkCopyResult UpgradeMigrator::MigrateYybMark() {
       row.mark.TeamNumber = ParseLeadingInt(row.teamNumberText);
       rows.push_back(std::move(row));
     }
+    if (tooSlow_) return tooSlow();
   }
   // Rows of the table that could not be read are failures, not silence.
   const int unread = total && *total > static_cast<std::int64_t>(rows.size())
@@ -155,22 +206,44 @@ MarkCopyResult UpgradeMigrator::MigrateYybMark() {
                          : (!total && rows.empty() ? 1 : 0);
   const int all = static_cast<int>(rows.size()) + unread;
 
+  const auto allFailed = [all] {
+    MarkCopyResult failed;
+    failed.failed = all;
+    return failed;
+  };
+  BranchMarkStore editor(current_);
   CADOTransaction transaction(current_);
-  if (!transaction.IsActive()) return {0, all};
-  for (const OldRow& row : rows) {
+  if (!transaction.IsActive()) return allFailed();
+  for (OldRow& row : rows) {
+    // The editor's checks, against the rows as they stand with the ones copied so far.
+    const BranchMarkInput input = EditorInputOf(row);
+    std::string reason = editor.Validate(input, false);
+    if (reason == kMarkNameTakenText) reason = editor.Validate(input, true);
+    if (reason == kMarksReadFailedText) {
+      if (!current_.InTransaction()) return allFailed();
+      ++result.failed;
+      continue;
+    }
+    if (!reason.empty()) {
+      result.refused.push_back({row.mark.YYBName, std::move(reason)});
+      continue;
+    }
+    row.mark.YYBName = TrimMarkText(row.mark.YYBName);
+    row.mark.Abbreviation = TrimMarkText(row.mark.Abbreviation);
+    row.mark.TeamName = TrimMarkText(row.mark.TeamName);
     // Each row in a savepoint of its own: a row that fails takes back only its own part.
-    if (!current_.Execute("SAVEPOINT migrate_mark")) return {0, all};
+    if (!current_.Execute("SAVEPOINT migrate_mark")) return allFailed();
     if (UpsertYybMark(row.mark, row.number1Text, row.teamNumberText)) {
-      if (!current_.Execute("RELEASE migrate_mark")) return {0, all};
+      if (!current_.Execute("RELEASE migrate_mark")) return allFailed();
       ++result.copied;
     } else {
-      if (!current_.InTransaction()) return {0, all};  // the engine gave up the whole transaction
+      if (!current_.InTransaction()) return allFailed();  // the engine gave up the whole transaction
       current_.Execute("ROLLBACK TO migrate_mark");
       current_.Execute("RELEASE migrate_mark");
       ++result.failed;
     }
   }
-  if (!transaction.Commit()) return {0, all};
+  if (!transaction.Commit()) return allFailed();
   result.failed += unread;
   return result;
 }
@@ -205,7 +278,8 @@ bool UpgradeMigrator::UpsertYybMark(const BranchMark& row, const std::string& nu
                           values);
 }
 
-bool UpgradeMigrator::MigrateSysInfoIni() {
+bool UpgradeMigrator::MigrateSysInfoIni(int* copiedKeys) {
+  if (copiedKeys != nullptr) *copiedKeys = 0;
   const std::string oldPath = OldFile("sysinfo.ini");
   if (oldPath.empty()) return true;
   const std::optional<std::string> oldText = ReadIniFileText(oldPath);
@@ -218,11 +292,13 @@ bool UpgradeMigrator::MigrateSysInfoIni() {
     }
   }
   if (found.empty()) return true;
-  return EditIniFile(currentIniPath_, [&found](CIniDocument& doc, bool& changed) {
+  const bool written = EditIniFile(currentIniPath_, [&found](CIniDocument& doc, bool& changed) {
     for (const auto& [key, value] : found) {
       if (!doc.SetValue(key.first, key.second, value)) return false;
     }
     changed = true;
     return true;
   });
+  if (written && copiedKeys != nullptr) *copiedKeys = static_cast<int>(found.size());
+  return written;
 }

@@ -106,14 +106,14 @@ CADORecordset::DeclKind CADORecordset::KindOfDeclaredType(const char* declared) 
   return DeclKind::None;
 }
 
-bool CADORecordset::Open(const std::string& sql, int option) { return Open(sql, {}, option); }
+bool CADORecordset::Open(const std::string& sql, OpenOption option) { return Open(sql, {}, option); }
 
-bool CADORecordset::Open(CADODataBase* db, const std::string& sql, int option) {
+bool CADORecordset::Open(CADODataBase* db, const std::string& sql, OpenOption option) {
   if (db_ == nullptr) db_ = db;
   return Open(sql, {}, option);
 }
 
-bool CADORecordset::Open(const std::string& sql, const std::vector<DbValue>& params, int option) {
+bool CADORecordset::Open(const std::string& sql, const std::vector<DbValue>& params, OpenOption option) {
   Close();
   if (!sql.empty()) query_ = sql;
   std::size_t start = 0;
@@ -122,21 +122,21 @@ bool CADORecordset::Open(const std::string& sql, const std::vector<DbValue>& par
   return Run(params, option);
 }
 
-bool CADORecordset::Run(const std::vector<DbValue>& params, int option) {
+bool CADORecordset::Run(const std::vector<DbValue>& params, OpenOption option) {
   std::string statementText;
-  switch (option) {
-    case openUnknown:
-    case openQuery:
+  switch (option.GetKind()) {
+    case OpenOption::Kind::Unknown:
+    case OpenOption::Kind::Query:
       statementText = IsBareTableName(query_) ? "SELECT * FROM \"" + query_ + "\"" : query_;
       break;
-    case openTable:
+    case OpenOption::Kind::Table:
       if (!IsBareTableName(query_)) {
         RecordError(SQLITE_ERROR, "not a table name: " + query_);
         return false;
       }
       statementText = "SELECT * FROM \"" + query_ + "\"";
       break;
-    case openStoredProc:
+    case OpenOption::Kind::StoredProc:
       RecordError(SQLITE_ERROR, "stored procedures are not supported");
       return false;
     default:

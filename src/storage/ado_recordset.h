@@ -47,6 +47,19 @@ class CADOCommand;
 struct sqlite3;
 struct sqlite3_stmt;
 
+// The option of CADORecordset::Open, a type of its own: neither "{n}" nor "{}" converts
+// to it, so a brace list given to Open is always the list of values to bind, whichever
+// overload a compiler would otherwise prefer for a lone integer.
+class CADOOpenOption {
+ public:
+  enum class Kind : int { Unknown = 0, Query = 1, Table = 2, StoredProc = 3 };
+  explicit constexpr CADOOpenOption(Kind kind) noexcept : kind_(kind) {}
+  constexpr Kind GetKind() const noexcept { return kind_; }
+
+ private:
+  Kind kind_;
+};
+
 // What DescribeField tells of a column.
 struct CADOFieldInfo {
   char m_strName[30];     // at most 29 bytes of the name (whole characters) and a zero
@@ -73,9 +86,13 @@ class CADORecordBinding {
 
 class CADORecordset {
  public:
-  // Open options: 0 and 1 run the text (a bare identifier opens as a table), 2 opens
-  // a table by name, 3 (stored procedure) always fails; any other returns false.
-  enum OpenOption { openUnknown = 0, openQuery = 1, openTable = 2, openStoredProc = 3 };
+  // Open options: unknown and query run the text (a bare identifier opens as a table),
+  // table opens a table by name, stored procedure always fails; any other returns false.
+  using OpenOption = CADOOpenOption;
+  static constexpr OpenOption openUnknown{OpenOption::Kind::Unknown};
+  static constexpr OpenOption openQuery{OpenOption::Kind::Query};
+  static constexpr OpenOption openTable{OpenOption::Kind::Table};
+  static constexpr OpenOption openStoredProc{OpenOption::Kind::StoredProc};
 
   // A column chosen by name (ASCII case does not matter) or by zero-based position.
   class FieldKey {
@@ -101,14 +118,13 @@ class CADORecordset {
 
   // An empty text reopens the stored query. Leading white space is stripped and the
   // stripped text is what is stored and quoted by the error record.
-  bool Open(const std::string& sql, int option = openUnknown);
-  bool Open(const std::string& sql, const std::vector<DbValue>& params, int option = openUnknown);
-  // So that Open(sql, {value}) binds the value instead of taking it as the option.
-  bool Open(const std::string& sql, std::initializer_list<DbValue> params, int option = openUnknown) {
+  bool Open(const std::string& sql, OpenOption option = openUnknown);
+  bool Open(const std::string& sql, const std::vector<DbValue>& params, OpenOption option = openUnknown);
+  bool Open(const std::string& sql, std::initializer_list<DbValue> params, OpenOption option = openUnknown) {
     return Open(sql, std::vector<DbValue>(params), option);
   }
   // Binds the recordset to `db` when it has no database yet.
-  bool Open(CADODataBase* db, const std::string& sql, int option = openUnknown);
+  bool Open(CADODataBase* db, const std::string& sql, OpenOption option = openUnknown);
 
   bool IsConnectionOpen() const noexcept;
   bool IsOpen() const noexcept;
@@ -286,7 +302,7 @@ class CADORecordset {
     void AppendRow(const std::vector<StoredCell>& cells);
   };
 
-  bool Run(const std::vector<DbValue>& params, int option);
+  bool Run(const std::vector<DbValue>& params, OpenOption option);
   bool RequireOpen();
   // The calling thread's handle of `db`; false with the error record filled.
   bool AcquireHandle(CADODataBase* db, CADODataBase::ThreadHandle& th);

@@ -53,8 +53,7 @@ TEST_F(BlockTradeStoreTest, ATradeIsStoredWithEveryValueBound) {
 
   CADORecordset rs(&builder_.Market());
   ASSERT_TRUE(rs.Open("SELECT DZJY_ID, StockName, StockCode, DZJY_Date || '' AS Day, typeof(DZJY_Date) AS Kind, "
-                      "RowNumber, SPJ, CJJ, CJSL, CJJE, BuyName, SellName FROM DZJY",
-                      0));
+                      "RowNumber, SPJ, CJJ, CJSL, CJJE, BuyName, SellName FROM DZJY"));
   ASSERT_FALSE(rs.IsEof());
   std::string id, name, code, day, kind, buyer, seller;
   int row = 0, volume = 0;
@@ -94,7 +93,7 @@ TEST_F(BlockTradeStoreTest, AnIdentityTakenIsToldApartAndStoresNothing) {
   next.nCount = 3;
   EXPECT_EQ(BlockTradeJob::InsertBlockTrade(builder_.Market(), next), kBlockTradeStored);
   CADORecordset rs(&builder_.Market());
-  ASSERT_TRUE(rs.Open("SELECT COUNT(*) AS n, SUM(CJJ) AS s FROM DZJY", 0));
+  ASSERT_TRUE(rs.Open("SELECT COUNT(*) AS n, SUM(CJJ) AS s FROM DZJY"));
   int n = 0;
   double sum = 0;
   rs.GetFieldValue("n", n);

@@ -72,7 +72,7 @@ struct StoredRow {
 StoredRow ReadRow(CADODataBase& db, const std::string& identity) {
   StoredRow row;
   CADORecordset rs(&db);
-  if (!rs.Open("SELECT * FROM StockInfo WHERE StockInfo_ID=?", {identity}, 0) || rs.IsEof()) return row;
+  if (!rs.Open("SELECT * FROM StockInfo WHERE StockInfo_ID=?", {identity}) || rs.IsEof()) return row;
   row.found = true;
   rs.GetFieldValue("IsDownloadOK", row.isDownloadOK);
   rs.GetFieldValue("StockName", row.name);

@@ -19,7 +19,7 @@ namespace {
 
 int SchemaVersionOf(CADODataBase& db) {
   CADORecordset rs(&db);
-  if (!rs.Open("SELECT Version FROM SchemaVersion", 0) || rs.IsEof()) return -1;
+  if (!rs.Open("SELECT Version FROM SchemaVersion") || rs.IsEof()) return -1;
   int version = -1;
   rs.GetFieldValue("Version", version);
   return version;
@@ -79,7 +79,7 @@ TEST_F(StartupTest, ExistingDatabasesKeepTheirRows) {
   ASSERT_TRUE(PrepareDataFolder(folder.Path()));
   ASSERT_EQ(OpenCustomDatabase(), 0);
   CADORecordset rs(&g_ADODatabase_Custom);
-  ASSERT_TRUE(rs.Open("SELECT YYBName FROM YYBMark", 0));
+  ASSERT_TRUE(rs.Open("SELECT YYBName FROM YYBMark"));
   ASSERT_FALSE(rs.IsEof());
   std::string name;
   rs.GetFieldValue("YYBName", name);
@@ -99,7 +99,7 @@ TEST_F(StartupTest, AFileThatIsNotADatabaseShowsTheBoxAndKeepsItsBytes) {
   EXPECT_FALSE(g_ADODatabase.IsOpen());
   // Later queries fail with their own record instead of touching the file.
   CADORecordset rs(&g_ADODatabase);
-  EXPECT_FALSE(rs.Open("SELECT * FROM StockInfo", 0));
+  EXPECT_FALSE(rs.Open("SELECT * FROM StockInfo"));
   EXPECT_FALSE(g_ADODatabase.Execute("DELETE FROM StockInfo"));
   EXPECT_EQ(folder.ReadFile("CJHB.mdb"), junk);
 }

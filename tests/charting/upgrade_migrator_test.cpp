@@ -134,7 +134,7 @@ TEST_F(UpgradeMigratorTest, UpdatesBranchesInPlaceAndInsertsTheNewOnesWithTheirT
     old.AddMark("无编号蓝", 0, 0xFF0000, 0, 0, "蓝", "", "");
     old.AddMark("GUOTAI JUNAN", 0, 5, 0, 0, "GJ", "", "");  // a name in another case
     old.AddMark("国泰君安上海江苏路", 7, 255, 1, 201, "江苏", "老备注", "老团队");
-    old.AddMark("A'B营业部", 3, 0x00FF00, 1, 300, "A\"B", "备注 'quoted' \"too\"", "O'Team");
+    old.AddMark("A'B营业部", 3, 0x00FF00, 1, 300, "A\"B", "备注 'quoted' \"too\"", "O\"Team");
     old.AddMark("无编号红", -1, 0x0000FF, 0, 0, "红", "", "");
   });
   currentDb_.AddMark("Guotai Junan", 9, 100, 0, 0, "gj", "", "kept spelling");
@@ -171,7 +171,7 @@ TEST_F(UpgradeMigratorTest, UpdatesBranchesInPlaceAndInsertsTheNewOnesWithTheirT
   EXPECT_EQ(marks[3].YYBName, "A'B营业部");
   EXPECT_EQ(marks[3].Abbreviation, "A\"B");
   EXPECT_EQ(marks[3].YYBMark, "备注 'quoted' \"too\"");
-  EXPECT_EQ(marks[3].TeamName, "O'Team");
+  EXPECT_EQ(marks[3].TeamName, "O\"Team");
   EXPECT_EQ(marks[3].TeamNumber, 300);
   EXPECT_EQ(marks[4].YYBName, "无编号红");
   EXPECT_EQ(marks[4].Number1, -1);
@@ -207,35 +207,44 @@ TEST_F(UpgradeMigratorTest, AnOlderTableWithoutTeamNameIsCopiedWithoutIt) {
   EXPECT_EQ(marks[1].TeamName, "<null>");  // not written at all
 }
 
-TEST_F(UpgradeMigratorTest, NumbersAreReadAsTextAndBadRowsAreCountedAndSkipped) {
+TEST_F(UpgradeMigratorTest, MarksTheEditorRefusesAreListedWithTheirReasonsAndNotCopied) {
+  currentDb_.AddMark("Current", 7, 1, 0, 0, "CUR", "", "");
   MakeOldDb(
       "CREATE TABLE YYBMark (YYBName TEXT, Number1, Color INTEGER, IsLike INTEGER, TeamNumber, "
       "Abbreviation TEXT, YYBMark TEXT, TeamName TEXT);"
-      "INSERT INTO YYBMark VALUES ('text numbers', '12abc', 1, 0, ' 205', 'T', '', 'team');"
-      "INSERT INTO YYBMark VALUES ('no number', 'abc', 2, 0, 'x', 'U', '', '');"
-      "INSERT INTO YYBMark VALUES ('real number', 3.0, 3, 0, 250.7, 'R', '', '');"
-      "INSERT INTO YYBMark VALUES (NULL, 4, 4, 0, 0, 'nameless', '', '');"
-      "INSERT INTO YYBMark VALUES ('  ', 5, 5, 0, 0, 'blank', '', '');"
+      "INSERT INTO YYBMark VALUES ('  text numbers ', 12, 1, 0, ' 205', ' T ', '', ' team ');"
+      "INSERT INTO YYBMark VALUES ('no number', '12abc', 2, 0, 0, 'U', '', '');"
+      "INSERT INTO YYBMark VALUES ('same number', 7, 3, 0, 0, 'S', '', '');"
+      "INSERT INTO YYBMark VALUES ('same again', ' 12 ', 3, 0, 0, 'A', '', '');"
+      "INSERT INTO YYBMark VALUES ('too high', 200, 4, 0, 0, 'H', '', '');"
+      "INSERT INTO YYBMark VALUES ('bad team', 0, 5, 0, 460, 'BT', '', '');"
+      "INSERT INTO YYBMark VALUES ('quoted', 0, 6, 0, 0, 'O''B', '', '');"
+      "INSERT INTO YYBMark VALUES ('same abbreviation', 0, 7, 0, 0, 'cur', '', '');"
+      "INSERT INTO YYBMark VALUES (NULL, 0, 8, 0, 0, 'nameless', '', '');"
       "INSERT INTO YYBMark VALUES ('null number', NULL, NULL, NULL, NULL, NULL, NULL, NULL);");
   UpgradeMigrator migrator = Migrator();
   ASSERT_EQ(migrator.OpenOldCustomDb(), 0);
   const MarkCopyResult result = migrator.MigrateYybMark();
-  EXPECT_EQ(result.copied, 4);
-  EXPECT_EQ(result.failed, 2);  // the row without a name and the blank one
+  EXPECT_EQ(result.copied, 2);
+  EXPECT_EQ(result.failed, 0);
+  // In the order read: numbered rows by number (texts after numbers), then the others.
+  EXPECT_EQ(result.refused, (std::vector<MarkRefusal>{{"same number", kMarkNumberTakenText},
+                                                      {"too high", kMarkNumberRangeText},
+                                                      {"same again", kMarkNumberTakenText},
+                                                      {"no number", kMarkNumberNotIntegerText},
+                                                      {"bad team", kTeamNumberRangeText},
+                                                      {"quoted", kSeriesNameRuleText},
+                                                      {"same abbreviation", kAbbreviationTakenText},
+                                                      {"", kMarkNameEmptyText}}));
+  EXPECT_EQ(MarkRefusalsText({{"a", "b"}, {"c", "d"}}), std::string(kMarksRefusedHeading) + "\na：b\nc：d");
   const auto marks = CurrentMarksByRowid();
-  ASSERT_EQ(marks.size(), 4u);
-  // Numbered rows first by number: 3.0, then text (texts sort after numbers); then the rest.
-  EXPECT_EQ(marks[0].YYBName, "real number");
-  EXPECT_EQ(marks[0].Number1, 3);
-  EXPECT_EQ(marks[0].TeamNumber, 250);
-  EXPECT_EQ(marks[1].YYBName, "text numbers");
+  ASSERT_EQ(marks.size(), 3u);
+  EXPECT_EQ(marks[1].YYBName, "text numbers");  // stored trimmed, as the editor stores it
   EXPECT_EQ(marks[1].Number1, 12);
   EXPECT_EQ(marks[1].TeamNumber, 205);
-  EXPECT_EQ(marks[2].YYBName, "no number");
-  EXPECT_EQ(marks[2].Number1, 0);
-  EXPECT_EQ(marks[2].TeamNumber, 0);
-  EXPECT_EQ(marks[3].YYBName, "null number");
-  EXPECT_EQ(marks[3].Number1, 0);
+  EXPECT_EQ(marks[1].Abbreviation, "T");
+  EXPECT_EQ(marks[1].TeamName, "team");
+  EXPECT_EQ(marks[2].YYBName, "null number");
 }
 
 TEST_F(UpgradeMigratorTest, ACurrentDatabaseThatRefusesWritesGetsNothingAndEveryRowCountsAsFailed) {
@@ -350,6 +359,22 @@ TEST_F(UpgradeMigratorTest, AnSqliteFileWithoutTheMarksTableIsRefused) {
   MakeOldDb("CREATE TABLE YYBMark (Name TEXT, Number1 INTEGER);");
   EXPECT_EQ(migrator.OpenOldCustomDb(&message), -1);
   EXPECT_EQ(message, "打开 老数据库Custom.mdb 错误（旧数据库中没有营业部标记表YYBMark）");
+}
+
+TEST_F(UpgradeMigratorTest, AMarksViewWithoutEndStopsAtTheBoundAndCopiesNothing) {
+  MakeOldDb(
+      "CREATE VIEW YYBMark AS WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) "
+      "SELECT 'b' || x AS YYBName, x AS Number1, x AS Color, 0 AS IsLike, 0 AS TeamNumber, '' AS Abbreviation, "
+      "'' AS YYBMark, '' AS TeamName FROM n;");
+  UpgradeMigrator migrator = Migrator();
+  migrator.SetOldDbWorkBound(std::chrono::milliseconds(300));
+  ASSERT_EQ(migrator.OpenOldCustomDb(), 0);
+  const auto start = std::chrono::steady_clock::now();
+  const MarkCopyResult result = migrator.MigrateYybMark();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_TRUE(result.tooSlow);
+  EXPECT_EQ(result.copied, 0);
+  EXPECT_TRUE(CurrentMarksByRowid().empty());
 }
 
 TEST_F(UpgradeMigratorTest, AnOlderFolderOfNoPathFindsNoFiles) {

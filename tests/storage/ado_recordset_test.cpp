@@ -81,9 +81,17 @@ TEST_F(AdoRecordsetTest, OptionThreeFailsWithARecordAndUnknownOptionsWithout) {
   EXPECT_FALSE(rs_.Open("Cells", CADORecordset::openStoredProc));
   EXPECT_NE(rs_.GetLastErrorText().find("stored procedures are not supported"), std::string::npos);
   const std::string before = rs_.GetLastErrorText();
-  EXPECT_FALSE(rs_.Open("Cells", 7));
+  EXPECT_FALSE(rs_.Open("Cells", CADORecordset::OpenOption(static_cast<CADORecordset::OpenOption::Kind>(7))));
   EXPECT_EQ(rs_.GetLastErrorText(), before);
   EXPECT_FALSE(rs_.IsOpen());
+}
+
+TEST_F(AdoRecordsetTest, ALoneIntegerInBracesIsBoundNeverTakenAsTheOption) {
+  const int table = 2;  // as an option it would ask for a table named by the text
+  ASSERT_TRUE(rs_.Open("SELECT ? AS v", {table})) << rs_.GetLastErrorText();
+  int v = 0;
+  ASSERT_TRUE(rs_.GetFieldValue("v", v));
+  EXPECT_EQ(v, 2);
 }
 
 TEST_F(AdoRecordsetTest, EmptyResultIsAtEofRightAway) {
@@ -129,7 +137,7 @@ TEST_F(AdoRecordsetTest, RowsAreKeptFromOpenOn) {
   ASSERT_TRUE(rs_.GetFieldValue("name", name));
   EXPECT_EQ(name, "before");
   EXPECT_EQ(rs_.GetRecordCount(), 1);
-  ASSERT_TRUE(rs_.Open("", 0));  // an empty text reopens the stored query
+  ASSERT_TRUE(rs_.Open(""));  // an empty text reopens the stored query
   EXPECT_EQ(rs_.GetRecordCount(), 2);
 }
 

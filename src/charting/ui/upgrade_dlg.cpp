@@ -72,8 +72,13 @@ void CUpgradeDlg::OnUpgrade() {
     return;
   }
   UpgradeMigrator migrator(OldFolderOf(m_strOldPath), custom_, AppPath(kSettingsFileName));
-  if (!migrator.MigrateSysInfoIni()) {
+  int keys = 0;
+  if (!migrator.MigrateSysInfoIni(&keys)) {
     MessageBox(kIniWriteFailedText, kCaption, MB_OK | MB_ICONWARNING);
+    return;
+  }
+  if (keys == 0) {
+    MessageBox(kNothingMigratedText, kCaption, MB_OK | MB_ICONWARNING);
     return;
   }
   MessageBox(kMigrationDoneText, kCaption, MB_OK);
@@ -91,9 +96,14 @@ void CUpgradeDlg::OnMigrateCustomData() {
   if (!opened) MessageBox(openMessage, kCaption, MB_OK | MB_ICONWARNING);
   const MarkCopyResult copied = opened ? migrator.MigrateYybMark() : MarkCopyResult{};
   migrator.CloseOldCustomDb();
-  const bool settingsWritten = migrator.MigrateSysInfoIni();
+  if (copied.tooSlow) MessageBox(kOldDbTooSlowText, kCaption, MB_OK | MB_ICONWARNING);
+  if (!copied.refused.empty()) MessageBox(MarkRefusalsText(copied.refused), kCaption, MB_OK | MB_ICONWARNING);
+  int keys = 0;
+  const bool settingsWritten = migrator.MigrateSysInfoIni(&keys);
   if (!settingsWritten) MessageBox(kIniWriteFailedText, kCaption, MB_OK | MB_ICONWARNING);
-  if (!opened) {
+  if (copied.copied == 0 && keys == 0) {
+    MessageBox(kNothingMigratedText, kCaption, MB_OK | MB_ICONWARNING);
+  } else if (!opened || copied.tooSlow) {
     MessageBox(kMarksNotMigratedText, kCaption, MB_OK | MB_ICONWARNING);
   } else if (copied.failed > 0) {
     MessageBox(std::string(kMigrationDoneText) + MarkFailuresText(copied.failed), kCaption, MB_OK | MB_ICONWARNING);

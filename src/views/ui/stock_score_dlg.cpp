@@ -36,7 +36,6 @@ constexpr ColumnDef kColumns[StockScoreRow::kColumns] = {
     {"序号", 40},     {"股票名称", 70}, {"股票代码", 70},          {"总得分", 70},
     {"巨额流入", 70}, {"一家独大", 70}, {"机构出手", 70},          {"明星席位买入/卖出", 140},
     {"高收益席位买入/卖出", 140},       {"大宗交易", 70}};
-constexpr int kCodeColumn = 2;
 
 QImage ArrowImage(bool pointsLeft) {
   QImage image(20, 20, QImage::Format_ARGB32);

@@ -49,7 +49,7 @@ using Line = MessageLine;
 
 int CountRows(CADODataBase& db) {
   CADORecordset rs(&db);
-  if (!rs.Open("SELECT COUNT(*) AS n FROM DZJY", 0) || rs.IsEof()) return -1;
+  if (!rs.Open("SELECT COUNT(*) AS n FROM DZJY") || rs.IsEof()) return -1;
   int n = -1;
   rs.GetFieldValue("n", n);
   return n;
@@ -202,8 +202,7 @@ class BlockTradeDownloadTest : public testing::Test {
   void ExpectStored(const std::vector<CBlockTradeRow>& expected) {
     CADORecordset rs(&builder_.Market());
     ASSERT_TRUE(rs.Open("SELECT DZJY_ID, StockName, StockCode, DZJY_Date, DZJY_Date || '' AS StoredDate, RowNumber, "
-                        "SPJ, CJJ, CJSL, CJJE, BuyName, SellName FROM DZJY ORDER BY rowid",
-                        0));
+                        "SPJ, CJJ, CJSL, CJJE, BuyName, SellName FROM DZJY ORDER BY rowid"));
     std::size_t i = 0;
     for (; !rs.IsEof(); rs.MoveNext(), ++i) {
       ASSERT_LT(i, expected.size());

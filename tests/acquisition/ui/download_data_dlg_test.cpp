@@ -85,7 +85,7 @@ class DownloadPageTest : public testing::Test {
   int CountRows(const char* sql, const std::vector<DbValue>& params) {
     CADORecordset rs(&builder_.Market());
     int n = -1;
-    if (rs.Open(sql, params, 0) && !rs.IsEof()) rs.GetFieldValue(0, n);
+    if (rs.Open(sql, params) && !rs.IsEof()) rs.GetFieldValue(0, n);
     return n;
   }
 

@@ -43,7 +43,7 @@ class RecordingDailyPage : public IDailyListPage {
   void OnTodayDataDownloaded() override {
     ++calls;
     CADORecordset rs(&db_);
-    totalsExisted = rs.Open("SELECT COUNT(*) AS n FROM TotalBuySell WHERE SB_Date=?", {std::string("2017-02-06")}, 0) &&
+    totalsExisted = rs.Open("SELECT COUNT(*) AS n FROM TotalBuySell WHERE SB_Date=?", {std::string("2017-02-06")}) &&
                     !rs.IsEof();
     int n = 0;
     if (totalsExisted) rs.GetFieldValue("n", n);
@@ -233,7 +233,7 @@ TEST_F(DownloadRunTest, TenDayRunStoresTheModelInScheduleOrder) {
     const MarketDay& model = models_.at(day);
     for (const MarketStock& stock : model.stocks) {
       CADORecordset rs(&builder_.Market());
-      ASSERT_TRUE(rs.Open("SELECT * FROM StockInfo WHERE StockInfo_ID=?", {day + "," + stock.code}, 0));
+      ASSERT_TRUE(rs.Open("SELECT * FROM StockInfo WHERE StockInfo_ID=?", {day + "," + stock.code}));
       ASSERT_FALSE(rs.IsEof()) << day << " " << stock.code;
       std::string name;
       double close = 0, amount = 0, buy1 = 0;
@@ -266,7 +266,7 @@ TEST_F(DownloadRunTest, TenDayRunStoresTheModelInScheduleOrder) {
       }
     }
     CADORecordset rs(&builder_.Market());
-    ASSERT_TRUE(rs.Open("SELECT * FROM TotalBuySell WHERE SB_Date=?", {day}, 0));
+    ASSERT_TRUE(rs.Open("SELECT * FROM TotalBuySell WHERE SB_Date=?", {day}));
     ASSERT_FALSE(rs.IsEof()) << day;
     int count = 0;
     double storedBuy = 0, storedSell = 0;
@@ -326,7 +326,7 @@ TEST_F(DownloadRunTest, FillInCompletesARowAndKeepsItsPrices) {
 
   auto readRow = [&](int& ok, double& close, double& buy1) {
     CADORecordset rs(&builder_.Market());
-    ASSERT_TRUE(rs.Open("SELECT * FROM StockInfo WHERE StockInfo_ID=?", {"2017-02-03," + brokenCode_}, 0));
+    ASSERT_TRUE(rs.Open("SELECT * FROM StockInfo WHERE StockInfo_ID=?", {"2017-02-03," + brokenCode_}));
     ASSERT_FALSE(rs.IsEof());
     rs.GetFieldValue("IsDownloadOK", ok);
     rs.GetFieldValue("JinShou", close);
@@ -370,7 +370,7 @@ TEST_F(DownloadRunTest, AStoppedServerGivesTheNetworkLineForEachDayAndStoresNoth
   const auto lines = Lines(*page);
   EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string("请保证网络连接正常!!!")), 3);
   CADORecordset rs(&builder_.Market());
-  ASSERT_TRUE(rs.Open("SELECT COUNT(*) AS n FROM StockInfo", 0));
+  ASSERT_TRUE(rs.Open("SELECT COUNT(*) AS n FROM StockInfo"));
   int n = -1;
   rs.GetFieldValue("n", n);
   EXPECT_EQ(n, 0);

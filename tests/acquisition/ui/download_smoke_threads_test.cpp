@@ -63,7 +63,7 @@ class DownloadSmokeTest : public testing::Test {
   int StoredRows(const std::string& day) {
     CADORecordset rs(&builder_.Market());
     int n = -1;
-    if (rs.Open("SELECT COUNT(*) AS n FROM StockInfo WHERE SB_Date=?", {day}, 0) && !rs.IsEof()) {
+    if (rs.Open("SELECT COUNT(*) AS n FROM StockInfo WHERE SB_Date=?", {day}) && !rs.IsEof()) {
       rs.GetFieldValue("n", n);
     }
     return n;

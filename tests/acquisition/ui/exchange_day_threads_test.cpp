@@ -40,7 +40,7 @@ class RecordingActivePage : public IStockActivePage {
   void OnTodayDataDownloaded() override {
     ++calls;
     CADORecordset rs(&db_);
-    totalsFound = rs.Open("SELECT SB_Date FROM TotalBuySell WHERE SB_Date=?", {std::string(kDay)}, 0) && !rs.IsEof();
+    totalsFound = rs.Open("SELECT SB_Date FROM TotalBuySell WHERE SB_Date=?", {std::string(kDay)}) && !rs.IsEof();
   }
   void OnRankRequest(int) override {}
   int calls = 0;
@@ -193,7 +193,7 @@ TEST_F(ExchangeDayTest, AChosenDayIsStoredFromTheBulletinsAndTheQuotes) {
   // The rows, one per stock, in storing order.
   const std::vector<ExpectedExchangeRow> expected = Expected(model);
   CADORecordset rs(&builder_.Market());
-  ASSERT_TRUE(rs.Open("SELECT * FROM StockInfo WHERE SB_Date=? ORDER BY rowid", {std::string(kDay)}, 0));
+  ASSERT_TRUE(rs.Open("SELECT * FROM StockInfo WHERE SB_Date=? ORDER BY rowid", {std::string(kDay)}));
   double totalBuy = 0, totalSell = 0;
   std::size_t i = 0;
   for (; !rs.IsEof(); rs.MoveNext(), ++i) {
@@ -239,7 +239,7 @@ TEST_F(ExchangeDayTest, AChosenDayIsStoredFromTheBulletinsAndTheQuotes) {
   EXPECT_EQ(i, expected.size());
   CADORecordset sixRows(&builder_.Market());
   ASSERT_TRUE(sixRows.Open("SELECT Buy1_YYB_BuyAmount AS b, Buy1_YYB_SellAmount AS s FROM StockInfo WHERE StockCode=?",
-                           {std::string("000002")}, 0));
+                           {std::string("000002")}));
   double b = 0, s = 0;
   sixRows.GetFieldValue("b", b);
   sixRows.GetFieldValue("s", s);
@@ -248,7 +248,7 @@ TEST_F(ExchangeDayTest, AChosenDayIsStoredFromTheBulletinsAndTheQuotes) {
 
   // The day's totals are the sums of what was stored.
   CADORecordset totals(&builder_.Market());
-  ASSERT_TRUE(totals.Open("SELECT * FROM TotalBuySell WHERE SB_Date=?", {std::string(kDay)}, 0));
+  ASSERT_TRUE(totals.Open("SELECT * FROM TotalBuySell WHERE SB_Date=?", {std::string(kDay)}));
   ASSERT_FALSE(totals.IsEof());
   int count = 0;
   double storedBuy = 0, storedSell = 0;
@@ -304,7 +304,7 @@ TEST_F(ExchangeDayTest, TheShanghaiQueryCarriesItsOwnHeadersAndAcceptsGzip) {
 
   // The gzip answer arrived decoded: Shanghai's stocks are stored.
   CADORecordset rs(&builder_.Market());
-  ASSERT_TRUE(rs.Open("SELECT SB_Reason FROM StockInfo WHERE StockCode=?", {std::string("600004")}, 0));
+  ASSERT_TRUE(rs.Open("SELECT SB_Reason FROM StockInfo WHERE StockCode=?", {std::string("600004")}));
   ASSERT_FALSE(rs.IsEof());
   std::string reason;
   rs.GetFieldValue("SB_Reason", reason);
@@ -343,7 +343,7 @@ TEST_F(ExchangeDayTest, EveryBulletinMissingStillEndsTheDay) {
   EXPECT_LT(missing, shanghai);
   EXPECT_TRUE(HasLineStarting(lines, "下载 0 只,入数据库 0 只,下载正确。耗时：", kLineBlue));
   CADORecordset totals(&builder_.Market());
-  ASSERT_TRUE(totals.Open("SELECT Today_ShangBang FROM TotalBuySell WHERE SB_Date=?", {std::string(kDay)}, 0));
+  ASSERT_TRUE(totals.Open("SELECT Today_ShangBang FROM TotalBuySell WHERE SB_Date=?", {std::string(kDay)}));
   EXPECT_FALSE(totals.IsEof());
   EXPECT_EQ(page->Engine()->m_nDaysFetched, 1);
   EXPECT_EQ(Waits(2000), 1);
@@ -417,7 +417,7 @@ TEST_F(ExchangeDayTest, AMissingBoardGivesItsRedLineAndTheOthersGoOn) {
   EXPECT_GE(IndexOf(lines, "深圳创业板交易公开信息：没有Velkor数据或网页数据有变", kLineRed), 0);
   EXPECT_EQ(IndexOf(lines, "深圳主板交易公开信息：没有Velkor数据或网页数据有变", kLineRed), -1);
   CADORecordset rs(&builder_.Market());
-  ASSERT_TRUE(rs.Open("SELECT COUNT(*) AS n FROM StockInfo WHERE SB_Date=?", {std::string(kDay)}, 0));
+  ASSERT_TRUE(rs.Open("SELECT COUNT(*) AS n FROM StockInfo WHERE SB_Date=?", {std::string(kDay)}));
   int n = 0;
   rs.GetFieldValue("n", n);
   EXPECT_EQ(n, static_cast<int>(Expected(model).size()));

@@ -40,7 +40,7 @@ int SchemaVersionOfFile(const std::string& path) {
   if (!db.Open("Data Source=" + path + ";", "", "")) return -1;
   CADORecordset rs(&db);
   int version = -1;
-  if (rs.Open("SELECT Version FROM SchemaVersion", 0) && !rs.IsEof()) rs.GetFieldValue("Version", version);
+  if (rs.Open("SELECT Version FROM SchemaVersion") && !rs.IsEof()) rs.GetFieldValue("Version", version);
   return version;
 }
 

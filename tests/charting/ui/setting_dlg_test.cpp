@@ -356,7 +356,7 @@ TEST_F(SettingDlgTest, DeletingAMarkAsksAndDeletesOnlyWhatTheDatabaseDeleted) {
   ASSERT_EQ(marks->GetItemCount(), 3);
   EXPECT_EQ(marks->GetItemText(2, 0), "3");
   CADORecordset rs(&db_.User());
-  ASSERT_TRUE(rs.Open("SELECT COUNT(*) AS n FROM YYBMark WHERE YYBName=?", {std::string("A'B营业部")}, 0));
+  ASSERT_TRUE(rs.Open("SELECT COUNT(*) AS n FROM YYBMark WHERE YYBName=?", {std::string("A'B营业部")}));
   int n = -1;
   rs.GetFieldValue("n", n);
   EXPECT_EQ(n, 0);
@@ -423,7 +423,7 @@ TEST_F(SettingDlgTest, AddingAndUpdatingMarksThroughTheEditor) {
   EXPECT_TRUE(Boxes().empty());
   CADORecordset rs(&db_.User());
   ASSERT_TRUE(rs.Open("SELECT Abbreviation, Number1, TeamName, TeamNumber FROM YYBMark WHERE YYBName=?",
-                      {std::string("某证券营业部")}, 0));
+                      {std::string("某证券营业部")}));
   ASSERT_FALSE(rs.IsEof());
   std::string abbreviation, team;
   int number = 0, teamNumber = 0;
