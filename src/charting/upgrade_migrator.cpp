@@ -96,7 +96,7 @@ std::string UpgradeMigrator::OldFile(const char* name) const {
 
 void UpgradeMigrator::StartOldDbWork() {
   tooSlow_ = false;
-  workDeadline_ = std::chrono::steady_clock::now() + workBound_;
+  workDeadline_ = std::chrono::steady_clock::now() + kOldDbWorkBound;
 }
 
 int UpgradeMigrator::OldDbProgress(void* self) {

@@ -22,7 +22,7 @@ inline constexpr const char* kChooseOldFolderText = "选择 旧版本软件 所�
 inline constexpr const char* kMigrationDoneText = "数据搬迁完毕！软件升级完成";
 inline constexpr const char* kMarksNotMigratedText = "设置已搬迁，但营业部标记未能搬迁!";
 inline constexpr const char* kOldDbTooSlowText = "读取 老数据库Custom.mdb 超时，其中的营业部标记均未搬迁!";
-inline constexpr const char* kNothingMigratedText = "没有搬迁任何数据：旧版本目录中没有可搬迁的设置或营业部标记。";
+inline constexpr const char* kNothingMigratedText = "没有搬迁任何数据，当前的设置和营业部标记保持不变!";
 inline constexpr const char* kMarksRefusedHeading = "以下营业部标记未通过检查，未搬迁：";
 // "（%d 条营业部标记未能写入）"
 std::string MarkFailuresText(int failed);
@@ -92,9 +92,6 @@ class UpgradeMigrator {
   bool IsOldCustomDbOpen() const { return old_.IsOpen(); }
   // Whether the open old table has a TeamName column.
   bool OldTableHasTeamName() const { return oldHasTeamName_; }
-  // The time each of OpenOldCustomDb and MigrateYybMark may spend reading the older
-  // file (kOldDbWorkBound unless set).
-  void SetOldDbWorkBound(std::chrono::milliseconds bound) { workBound_ = bound; }
 
  private:
   std::string OldFile(const char* name) const;
@@ -108,7 +105,6 @@ class UpgradeMigrator {
   CADODataBase old_;
   bool oldHasTeamName_ = false;
   std::string oldSelect_;  // the SELECT list of the open old table's columns
-  std::chrono::milliseconds workBound_ = kOldDbWorkBound;
   std::chrono::steady_clock::time_point workDeadline_{};
   bool tooSlow_ = false;  // the older file's reads passed the bound since StartOldDbWork
 };

@@ -141,22 +141,18 @@ TEST_F(SustainedBuyTest, OnlyTheDoubleClickedStockIsListed) {
 }
 
 TEST_F(SustainedBuyTest, OlderListingsOfTheBranchSurviveNewNamesReadWithThem) {
-  // The institutions hold three buying seats of each listing in the window: six, so four
-  // of their older listings are read, each bringing five names not met before.
-  const FiveSeats institutions{Seat(kB, 50), Seat(kB, 40), Seat(kB, 30)};
-  for (const char* day : {"2024-06-07", "2024-06-06"}) List(day, "600001", institutions);
+  // Three buying seats of the institutions on each listing of the window make six, so four
+  // older listings are read, each bringing five names not met before.
+  for (const char* day : {"2024-06-07", "2024-06-06"}) List(day, "600001", {Seat(kB, 50), Seat(kB, 40), Seat(kB, 30)});
   for (int d = 5; d >= 1; --d) {
     FiveSeats sellers;
     for (int s = 0; s < 5; ++s) sellers[static_cast<std::size_t>(s)] = Seat("卖方" + std::to_string(d * 10 + s), 0, 5);
     List("2024-05-0" + std::to_string(d), "600001", One(kB, 20), sellers);
   }
-  const std::vector<CStockDayRow> stocks{Counted("600001", 2)};
-  const SustainedBranchList one = Fill(stocks, "600001");
-  std::vector<std::string> dates;
-  for (const SustainedBranchRow& row : one.rows) dates.push_back(row.cells[1]);
-  EXPECT_EQ(dates, (std::vector<std::string>{"2024-06-07", "2024-06-06", "2024-05-05", "2024-05-04", "2024-05-03",
-                                             "2024-05-02"}));
-  EXPECT_EQ(Fill(stocks).rows, one.rows);
+  const SustainedBranchList one = Fill({Counted("600001", 2)}, "600001");
+  ASSERT_EQ(one.rows.size(), 6u);
+  EXPECT_EQ(one.rows[5].cells[1], "2024-05-02");
+  EXPECT_EQ(Fill({Counted("600001", 2)}).rows, one.rows);
 }
 
 TEST_F(SustainedBuyTest, SortsTheCountedStocksInPlaceByCount) {
