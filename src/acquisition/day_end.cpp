@@ -30,7 +30,7 @@ bool MarkDayComplete(CADODataBase& db, const std::string& day) {
 
 bool IsDayComplete(CADODataBase& db, const std::string& day) {
   CADORecordset rs(&db);
-  if (!rs.Open("SELECT Complete FROM DayStatus WHERE SB_Date=?", {day}, 0) || rs.IsEof()) return false;
+  if (!rs.Open("SELECT Complete FROM DayStatus WHERE SB_Date=?", {day}) || rs.IsEof()) return false;
   int complete = 0;
   rs.GetFieldValue("Complete", complete);
   return complete == 1;

@@ -476,7 +476,7 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
 std::map<std::string, int> DownloadEngine::LoadStoredRows(const std::string& day) const {
   std::map<std::string, int> rows;
   CADORecordset rs(&deps_.db);
-  if (!rs.Open("SELECT StockCode, IsDownloadOK FROM StockInfo WHERE SB_Date=? ORDER BY rowid", {day}, 0)) return rows;
+  if (!rs.Open("SELECT StockCode, IsDownloadOK FROM StockInfo WHERE SB_Date=? ORDER BY rowid", {day})) return rows;
   for (; !rs.IsEof(); rs.MoveNext()) {
     std::string code;
     int ok = 0;
