@@ -7,6 +7,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QWheelEvent>
+#include <QWindow>
 #include <deque>
 
 #include "platform/ui/page.h"
@@ -128,4 +130,36 @@ void GuiDriver::UserDoubleClick(QWidget* widget, QPoint pos) {
 
 QPoint GuiDriver::CellCentre(const QAbstractItemView* view, int row, int column) {
   return view->visualRect(view->model()->index(row, column)).center();
+}
+
+namespace {
+
+// The widget's window and the point in it; false when there is no window yet.
+bool WindowPoint(QWidget* widget, QPoint pos, QWindow*& handle, QPoint& at) {
+  if (widget == nullptr) return false;
+  QWidget* top = widget->window();
+  handle = top->windowHandle();
+  if (handle == nullptr) return false;
+  at = widget->mapTo(top, pos.isNull() ? widget->rect().center() : pos);
+  return true;
+}
+
+}  // namespace
+
+bool GuiDriver::ScreenClick(QWidget* widget, QPoint pos) {
+  QWindow* handle = nullptr;
+  QPoint at;
+  if (!WindowPoint(widget, pos, handle, at)) return false;
+  QTest::mouseClick(handle, Qt::LeftButton, Qt::NoModifier, at);
+  return true;
+}
+
+bool GuiDriver::ScreenWheel(QWidget* widget, int notches, QPoint pos) {
+  QWindow* handle = nullptr;
+  QPoint at;
+  if (!WindowPoint(widget, pos, handle, at)) return false;
+  QWheelEvent wheel(QPointF(at), QPointF(handle->mapToGlobal(at)), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(handle, &wheel);
+  return true;
 }

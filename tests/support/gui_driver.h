@@ -33,6 +33,12 @@ class GuiDriver {
   // A double click as a user makes it: a click, then the double click and its release
   // (at the centre when `pos` is null).
   static void UserDoubleClick(QWidget* widget, QPoint pos = QPoint());
+  // A left click and a wheel turn (notches > 0 scroll up) as the window system delivers
+  // them: to the widget's window at the widget's point (its centre by default), so they
+  // reach whatever a user's pointer would reach there. False when the widget has no
+  // window on screen.
+  static bool ScreenClick(QWidget* widget, QPoint pos = QPoint());
+  static bool ScreenWheel(QWidget* widget, int notches, QPoint pos = QPoint());
   // The centre of a cell of a list, in its viewport's coordinates.
   static QPoint CellCentre(const QAbstractItemView* view, int row, int column);
   // Types UTF-8 text into the widget, key by key.

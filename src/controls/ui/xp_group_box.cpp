@@ -14,8 +14,9 @@ CXPGroupBox::CXPGroupBox(QWidget* parent)
       m_clrClientBackground(GetSysColor(COLOR_BTNFACE)),
       m_clrCaptionText(GetSysColor(COLOR_WINDOWTEXT)),
       m_font(font()) {
-  // Siblings drawn over the box keep the mouse; the box never takes it.
-  setAttribute(Qt::WA_TransparentForMouseEvents);
+  // The box lies below its siblings and ignores the mouse itself (a press on its
+  // empty area goes on to the page), but the controls placed inside it take the
+  // mouse as anywhere else: Qt's mouse transparency would cover them too.
   setFocusPolicy(Qt::NoFocus);
   lower();
 }

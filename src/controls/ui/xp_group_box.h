@@ -1,7 +1,8 @@
 #pragma once
 // A group box that paints itself: a rounded frame with the caption set into its top
 // line (style 0), or a rounded window-like box with a caption bar (any other
-// style). It lies below its sibling controls and lets the mouse through to them.
+// style). It lies below its sibling controls and lets the mouse through to them;
+// controls placed inside it take the mouse as they would on the page.
 //
 // The caption is taken from the window text (with one blank on each side) the
 // first time it is painted; SetText replaces it once the widget's window exists

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
@@ -138,6 +139,28 @@ TEST_F(DownloadPageTest, ControlsCaptionsColumnsAndTheFirstLines) {
     EXPECT_EQ(text, lines[i].first);
     EXPECT_EQ(static_cast<COLORREF>(list->GetItemData(i)), lines[i].second) << i;
   }
+}
+
+TEST_F(DownloadPageTest, TheHintFramesControlsTakeTheMouse) {
+  auto page = MakePage();
+  page->show();
+  ASSERT_TRUE(GuiDriver::WaitForExposed(page.get()));
+  auto* list = GuiDriver::FindAs<CColorListBox>(page.get(), 1000);
+  for (int i = 0; i < 80; ++i) list->AddString("line " + std::to_string(i));
+  QApplication::processEvents();
+  ASSERT_GT(list->verticalScrollBar()->maximum(), 0);
+  list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
+  ASSERT_TRUE(GuiDriver::ScreenWheel(list->viewport(), 2));
+  EXPECT_LT(list->verticalScrollBar()->value(), list->verticalScrollBar()->maximum());
+
+  const int row = list->indexAt(QPoint(4, 4)).row();
+  ASSERT_GE(row, 0);
+  ASSERT_TRUE(GuiDriver::ScreenClick(list->viewport(), list->visualItemRect(list->item(row)).center()));
+  EXPECT_EQ(list->GetCurSel(), row);
+
+  ASSERT_TRUE(GuiDriver::ScreenClick(GuiDriver::Find(page.get(), 1013)));
+  EXPECT_TRUE(GuiDriver::WaitUntil([&] { return list->GetText(list->GetCount() - 1).starts_with("正在补全数据"); }));
+  Settle(*page);
 }
 
 TEST_F(DownloadPageTest, EnterAndEscapeDoNothing) {
