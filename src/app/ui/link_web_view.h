@@ -1,6 +1,7 @@
 #pragma once
 // The browser view without an engine: the current address as a link (always
-// underlined) that opens in the desktop's browser when clicked.
+// underlined) in the top left corner of an otherwise empty area; only the link's
+// text opens the address in the desktop's browser. A blank page shows no link.
 
 #include <vector>
 
@@ -29,6 +30,7 @@ class LinkWebView final : public IWebView {
  private:
   void Show(int index);
 
+  QWidget* area_;
   CHyperLink* link_;
   std::vector<QUrl> history_;
   int current_ = -1;

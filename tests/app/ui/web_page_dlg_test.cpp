@@ -95,6 +95,24 @@ TEST_F(WebPageDlgTest, LinkViewShowsStartPageThenRotates) {
   EXPECT_EQ(opened_, (std::vector<std::string>{g_strWebSiteList[0]}));
 }
 
+TEST_F(WebPageDlgTest, OnlyTheLinksTextTakesClicksAndABlankPageHasNoLink) {
+  auto page = MakePage();
+  CWebBrowser2& browser = page->m_WebBrowser2;
+  CHyperLink* link = LinkOf(*page);
+  const QPoint farCorner(browser.width() - 5, browser.height() - 5);
+  ASSERT_TRUE(GuiDriver::ScreenClick(&browser, farCorner));
+  EXPECT_TRUE(opened_.empty());
+  ASSERT_TRUE(GuiDriver::ScreenClick(link, QPoint(5, link->height() / 2)));
+  EXPECT_EQ(opened_, (std::vector<std::string>{g_strStartPage}));
+
+  ASSERT_TRUE(browser.Navigate("about:blank"));
+  QApplication::processEvents();
+  EXPECT_FALSE(link->isVisible());
+  ASSERT_TRUE(GuiDriver::ScreenClick(&browser, QPoint(5, 5)));
+  EXPECT_EQ(opened_.size(), 1u);
+  EXPECT_TRUE(GuiDriver::TakeBoxes().empty());
+}
+
 TEST_F(WebPageDlgTest, TimerDrivesTheRotation) {
   WebPagePeriods().rotationMs = 20;
   g_strWebSiteList = {server_.BaseUrl() + "/a", server_.BaseUrl() + "/b"};
