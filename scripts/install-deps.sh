@@ -10,6 +10,7 @@ packages=(
   fonts-noto-cjk
   clang libclang-rt-14-dev
   xvfb xauth
+  qt6-translations-l10n
   qt6-webengine-dev libqt6webenginecore6-bin
 )
 

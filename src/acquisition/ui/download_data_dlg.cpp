@@ -22,6 +22,7 @@
 #include "app/settings.h"
 #include "controls/ui/bitmap_button_ex.h"
 #include "controls/ui/color_list_box.h"
+#include "controls/ui/page_widgets.h"
 #include "controls/ui/pending_page.h"
 #include "controls/ui/xp_group_box.h"
 #include "platform/app_paths.h"
@@ -125,8 +126,7 @@ void CDownloadDataDlg::BuildControls() {
   }
   datePicker_ = new QDateEdit(downloadBox);
   SetDlgCtrlID(datePicker_, 1015);
-  datePicker_->setCalendarPopup(true);
-  datePicker_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+  SetUpDayPicker(datePicker_);
   downloadGrid->addWidget(datePicker_, row, column, 1, 2);
   auto* elapsedLabel = new QLabel(QStringLiteral("下载用时："), downloadBox);
   elapsed_ = ReadOnlyEdit(downloadBox, 1011, 0);

@@ -122,8 +122,7 @@ void CStockActiveDlg::BuildControls() {
   auto* dayBox = new QGroupBox(QStringLiteral("某日上榜统计"), this);
   auto* dayColumn = new QVBoxLayout(dayBox);
   m_DayPicker = MakeControl<QDateEdit>(dayBox, kDayPickerId);
-  m_DayPicker->setCalendarPopup(true);
-  m_DayPicker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+  SetUpDayPicker(m_DayPicker);
   dayColumn->addWidget(m_DayPicker);
   for (int g = 0; g < 3; ++g) {
     auto* group = new QGroupBox(QString::fromUtf8(kGroupTitles[g]), dayBox);

@@ -168,8 +168,7 @@ void CTopBranchDlg::BuildControls() {
   bigRow->addWidget(query, 0, 2);
   bigRow->addWidget(MakeLabel(bigBox, "指定日期显示:"), 1, 0);
   m_Picker = MakeControl<QDateEdit>(bigBox, kPickerId);
-  m_Picker->setCalendarPopup(true);
-  m_Picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+  SetUpDayPicker(m_Picker);
   connect(m_Picker, &QDateEdit::dateChanged, this, [this] { OnDateChange(); });
   bigRow->addWidget(m_Picker, 1, 1);
   auto* repeat = MakeButton(bigBox, kIdRepeatBuy, "游资买入一只股票2次以上的比率");

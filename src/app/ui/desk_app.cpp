@@ -81,6 +81,7 @@ int CDeskApp::Run() {
 bool CDeskApp::InitInstance() {
   InstallProcessSignalHandling();
   InstallQtDialogBackend();
+  InstallQtTranslations();  // without the package Qt's own texts stay English
   InstallQtClipboardBackend();
   QApplication::setFont(ApplicationFont());
   dispatcher_ = std::make_unique<QtUiDispatcher>();

@@ -1,5 +1,7 @@
 #include "controls/ui/page_widgets.h"
 
+#include <QCalendarWidget>
+#include <QLocale>
 #include <QSignalBlocker>
 
 #include "platform/ui/qt_convert.h"
@@ -21,6 +23,13 @@ QLabel* MakeLabel(QWidget* parent, const char* text) { return new QLabel(QString
 void SetEditTextFromStart(QLineEdit* edit, const std::string& text) {
   edit->setText(ToQString(text));
   edit->setCursorPosition(0);
+}
+
+void SetUpDayPicker(QDateEdit* picker) {
+  picker->setCalendarPopup(true);
+  picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+  // Only the calendar speaks Chinese: the program's numbers keep the C locale.
+  picker->calendarWidget()->setLocale(QLocale(QLocale::Chinese, QLocale::China));
 }
 
 std::string PickerDayText(const QDateEdit* picker) {

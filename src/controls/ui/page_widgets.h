@@ -34,6 +34,9 @@ W* MakeControl(QWidget* parent, int id, Args&&... args) {
 QPushButton* MakeButton(QWidget* parent, int id, const char* text);
 QLabel* MakeLabel(QWidget* parent, const char* text);
 
+// Makes picker a day picker: "YYYY-MM-DD" in its field (numbers as everywhere, without
+// the locale), and a pop-up calendar whose month and day names are Chinese.
+void SetUpDayPicker(QDateEdit* picker);
 // The picker's day as "YYYY-MM-DD".
 std::string PickerDayText(const QDateEdit* picker);
 // Sets the picker to a "YYYY-MM-DD" day without notifying: Qt's setDate notifies, and a

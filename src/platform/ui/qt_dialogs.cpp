@@ -2,8 +2,12 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QThread>
+#include <QTranslator>
+#include <memory>
 #include <vector>
 
 #include "platform/page_registry.h"
@@ -115,8 +119,10 @@ std::optional<std::string> QtDialogBackend::PickOpenFile(const std::string& titl
                                                          const std::string& filter) {
   return OnUiThread<std::optional<std::string>>(
       [title, startDir, filter]() -> std::optional<std::string> {
-        const QString path = QFileDialog::getOpenFileName(QApplication::activeWindow(), ToQString(title),
-                                                          ToQString(startDir), ToQString(ToQtFileFilter(filter)));
+        // Qt's own dialog, which speaks the translation the program loaded.
+        const QString path =
+            QFileDialog::getOpenFileName(QApplication::activeWindow(), ToQString(title), ToQString(startDir),
+                                         ToQString(ToQtFileFilter(filter)), nullptr, QFileDialog::DontUseNativeDialog);
         if (path.isEmpty()) return std::nullopt;
         return FromQString(path);
       },
@@ -127,11 +133,26 @@ std::optional<std::string> QtDialogBackend::PickFolder(const std::string& title,
   return OnUiThread<std::optional<std::string>>(
       [title, startDir]() -> std::optional<std::string> {
         const QString path =
-            QFileDialog::getExistingDirectory(QApplication::activeWindow(), ToQString(title), ToQString(startDir));
+            QFileDialog::getExistingDirectory(QApplication::activeWindow(), ToQString(title), ToQString(startDir),
+                                              QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
         if (path.isEmpty()) return std::nullopt;
         return FromQString(path);
       },
       std::nullopt);
+}
+
+bool InstallQtTranslations() {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (app == nullptr) return false;
+  static QPointer<QTranslator> installed;  // gone with the application object
+  if (installed != nullptr) return true;
+  auto translator = std::make_unique<QTranslator>(app);
+  if (!translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    return false;
+  }
+  if (!QCoreApplication::installTranslator(translator.get())) return false;
+  installed = translator.release();  // owned by the application object
+  return true;
 }
 
 void InstallQtDialogBackend() {

@@ -21,5 +21,11 @@ class QtDialogBackend final : public IDialogBackend {
 // "Text (*.txt) (*.txt);;All (*.*) (*.*)"; a filter without "|" is kept as it is.
 std::string ToQtFileFilter(const std::string& filter);
 
+// Loads Qt's own Chinese texts (message-box buttons, file dialogs, ...) from Qt's
+// translations folder into the running application, once. The locale stays as it
+// is, so numbers are still written and read without it. False when the translation
+// is not installed or there is no application object yet.
+bool InstallQtTranslations();
+
 // Makes the Qt backend the one MessageBox() uses (process-wide).
 void InstallQtDialogBackend();

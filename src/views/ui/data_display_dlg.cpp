@@ -163,8 +163,7 @@ void CDataDisplayDlg::BuildControls() {
   auto* dayRow = new QHBoxLayout;
   m_datePicker = new QDateEdit(this);
   SetDlgCtrlID(m_datePicker, kIdDatePicker);
-  m_datePicker->setCalendarPopup(true);
-  m_datePicker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+  SetUpDayPicker(m_datePicker);
   m_btnPrev = new CBitmapButtonEx(QStringLiteral("前一天"), this);
   SetDlgCtrlID(m_btnPrev, kIdPrevDay);
   m_btnNext = new CBitmapButtonEx(QStringLiteral("后一天"), this);

@@ -124,8 +124,7 @@ void CDzjyListDlg::BuildControls() {
   // Row 1: the day and its stepping, the search.
   auto* dayRow = new QHBoxLayout;
   m_datePicker = MakeControl<QDateEdit>(this, kIdDatePicker);
-  m_datePicker->setCalendarPopup(true);
-  m_datePicker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+  SetUpDayPicker(m_datePicker);
   m_btnPrev = MakeButton(this, kIdPrevDay, "前一天");
   m_btnNext = MakeButton(this, kIdNextDay, "后一天");
   m_btnShowDay = MakeButton(this, kIdShowDay, "详细显示");

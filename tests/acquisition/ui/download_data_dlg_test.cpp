@@ -1,13 +1,16 @@
 #include "acquisition/ui/download_data_dlg.h"
 
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QCheckBox>
+#include <QDateEdit>
 #include <QDialog>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
@@ -161,6 +164,18 @@ TEST_F(DownloadPageTest, TheHintFramesControlsTakeTheMouse) {
   ASSERT_TRUE(GuiDriver::ScreenClick(GuiDriver::Find(page.get(), 1013)));
   EXPECT_TRUE(GuiDriver::WaitUntil([&] { return list->GetText(list->GetCount() - 1).starts_with("正在补全数据"); }));
   Settle(*page);
+}
+
+TEST_F(DownloadPageTest, TheDayPickersCalendarIsChineseAndItsFieldIsNot) {
+  auto page = MakePage();
+  auto* picker = GuiDriver::FindAs<QDateEdit>(page.get(), 1015);
+  picker->setDate(QDate(2016, 12, 5));
+  QCalendarWidget* calendar = picker->calendarWidget();
+  calendar->setSelectedDate(picker->date());
+  auto* month = calendar->findChild<QToolButton*>(QStringLiteral("qt_calendar_monthbutton"));
+  ASSERT_NE(month, nullptr);
+  EXPECT_EQ(month->text(), QStringLiteral("十二月"));
+  EXPECT_EQ(picker->text(), QStringLiteral("2016-12-05"));
 }
 
 TEST_F(DownloadPageTest, EnterAndEscapeDoNothing) {

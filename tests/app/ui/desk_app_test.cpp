@@ -1,6 +1,8 @@
 #include "app/ui/desk_app.h"
 
 #include <QApplication>
+#include <QAbstractButton>
+#include <QMessageBox>
 #include <QTabBar>
 #include <QTimer>
 #include <QWidget>
@@ -210,6 +212,20 @@ TEST(DeskApp, EveryTabShowsItsPage) {
   EXPECT_TRUE(failures.empty()) << failures.front();
   EXPECT_TRUE(run.boxesBeforeWindow.empty());
   EXPECT_EQ(ExitMarker(folder), "1");
+}
+
+TEST(DeskApp, QtsOwnTextsAreChinese) {
+  TempProgramFolder folder;
+  QString yes, no;
+  const RunResult run = RunDeskAppOn(folder.Path(), [&](CMainDlg& w) {
+    QMessageBox box(QMessageBox::Question, "", "", QMessageBox::Yes | QMessageBox::No);
+    yes = box.button(QMessageBox::Yes)->text();
+    no = box.button(QMessageBox::No)->text();
+    ExitThroughTheTray(w);
+  });
+  EXPECT_EQ(run.code, 0);
+  EXPECT_TRUE(yes.startsWith(QStringLiteral("是"))) << yes.toStdString();
+  EXPECT_TRUE(no.startsWith(QStringLiteral("否"))) << no.toStdString();
 }
 
 TEST(DeskApp, TheCloseBoxStopsAWorkerThatCallsTheUiAndSkipsTheExitMarker) {
