@@ -21,3 +21,13 @@ COLORREF InverseColour(COLORREF colour);
 //    else the line colour, or the window-text colour for an uncoloured line or for a
 //    line whose colour equals the background (white on a white list would be invisible).
 ListBoxLineLook ListBoxLineColours(COLORREF colour, bool selected, bool disabled, COLORREF background);
+
+// The contrast ratio of two colours by their relative luminance in sRGB, from 1 (the
+// same) to 21 (black on white).
+double ContrastRatio(COLORREF a, COLORREF b);
+
+// The line colour as text on `background`: darkened, with its hue kept (the three bytes
+// scaled alike), just as far as its contrast reaches minRatio. A colour that already
+// reaches it, an uncoloured line (0) and a line in the background's own colour (drawn in
+// the window-text colour) are kept, and so is a colour no darker shade would help.
+COLORREF DarkenForContrast(COLORREF colour, COLORREF background, double minRatio = 4.5);

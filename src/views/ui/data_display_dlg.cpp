@@ -23,6 +23,7 @@
 #include "app/settings.h"
 #include "app/ui/watch_branch_dlg.h"
 #include "charting/chart_link_iface.h"
+#include "controls/list_box_colours.h"
 #include "controls/ui/page_widgets.h"
 #include "controls/ui/bitmap_button_ex.h"
 #include "controls/ui/color_list_box.h"
@@ -393,7 +394,12 @@ void CDataDisplayDlg::LoadDayList(const std::string& day) {
   m_model->SetSettings(settings);
   const bool read = m_model->LoadDayList(day);
   FillList(m_listTeams, m_model->TeamLines());
-  FillList(m_listWatched, m_model->WatchedLines());
+  // Mark colours are picked as cell backgrounds, often pale: as text they are darkened
+  // until they read on the list.
+  std::vector<ListLine> watched = m_model->WatchedLines();
+  const COLORREF listBackground = FromQColor(m_listWatched->palette().color(QPalette::Base));
+  for (ListLine& line : watched) line.colour = DarkenForContrast(line.colour, listBackground);
+  FillList(m_listWatched, watched);
   if (!read) {
     // The day's rows could not be read: the side lists are empty, the day list keeps
     // what it had.

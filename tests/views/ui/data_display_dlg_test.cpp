@@ -24,6 +24,7 @@
 #include "../../support/zero_sleeper.h"
 #include "app/settings.h"
 #include "app/ui/watch_branch_dlg.h"
+#include "controls/list_box_colours.h"
 #include "controls/ui/bitmap_button_ex.h"
 #include "controls/ui/color_list_box.h"
 #include "controls/ui/color_list_ctrl.h"
@@ -421,7 +422,11 @@ TEST_F(DataDisplayTest, DoubleClicksShowTheLoadedDaysStockEvenAfterAWeekendPick)
   auto page = MakePage();
   auto* watched = List(*page, 1117);
   ASSERT_EQ(watched->GetCount(), 2);
-  EXPECT_EQ(watched->GetItemData(0), RGB(0, 128, 255));  // the branch's mark colour
+  // The branch's mark colour, darkened with its hue kept until it reads on white.
+  const COLORREF mark = watched->GetItemData(0);
+  EXPECT_GE(ContrastRatio(mark, RGB(255, 255, 255)), 4.5);
+  EXPECT_EQ(GetRValue(mark), 0);
+  EXPECT_NEAR(GetGValue(mark) / static_cast<double>(GetBValue(mark)), 128.0 / 255, 0.02);
   EXPECT_EQ(watched->GetItemData(1), 0u);                // unmarked white: the default colour
   Pick(*page, 2024, 5, 11);
   GuiDriver::UserDoubleClick(watched->viewport(), LineCentre(watched, 1));
