@@ -121,6 +121,11 @@ void CTipWnd::Hide(int id) {
   m_rcDrawn = CRect();
 }
 
+void CTipWnd::Withdraw() {
+  Hide(m_nCurrentKey);
+  m_nCurrentKey = 0;  // the tip comes back when the mouse reaches a control again
+}
+
 void CTipWnd::CalcPosition(int id, CRect& rect) {
   rect = CRect();
   QWidget* control = ControlOf(id);
@@ -138,14 +143,19 @@ bool CTipWnd::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
       case QEvent::Resize:
         FollowParent();
+        Withdraw();  // the controls moved away from under it
         break;
       case QEvent::Hide:
-        Hide(m_nCurrentKey);
-        m_nCurrentKey = 0;  // the tip comes back when the mouse reaches the control again
+      case QEvent::Leave:
+        Withdraw();
         break;
       default:
         break;
     }
+    return false;
+  }
+  if (event->type() == QEvent::KeyPress) {
+    Withdraw();  // the tip must not cover what the user is typing
     return false;
   }
   if (event->type() == QEvent::Enter && m_pParent != nullptr) {

@@ -4,7 +4,8 @@
 // input and paints nothing but the current tip, so the page's controls stay as they
 // are underneath. The page registers one tip per control id; the mouse reaching a
 // control (its Enter event, watched by the tip window) shows that control's tip and
-// hides the previous one.
+// hides the previous one. The tip goes when the mouse leaves the page, when a key is
+// typed into a watched control, and when the page is resized or hidden.
 
 #include <QPointer>
 #include <QWidget>
@@ -75,6 +76,8 @@ class CTipWnd : public QWidget {
   QWidget* ControlAt(QPoint point) const;
   void Watch(QWidget* control);
   void FollowParent();
+  // Hides the tip shown now; it comes back when the mouse reaches a control again.
+  void Withdraw();
 
   QPointer<QWidget> m_pParent;
   std::vector<ToolItem> m_arrTools;

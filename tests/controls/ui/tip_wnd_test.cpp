@@ -186,6 +186,30 @@ TEST_F(TipWndTest, HidingThePageHidesTheTip) {
   EXPECT_TRUE(tip->IsTipShown());
 }
 
+TEST_F(TipWndTest, TheTipGoesOnLeavingThePageOnAKeyAndOnAResize) {
+  ShowPage();
+  tip->AddTool(1001, kThreeLines, kTipBack, kTipText);
+  tip->AddTool(1002, {"right"}, kTipBack, kTipText);
+  tip->RelayMouseMove(Inside(label));
+  ASSERT_TRUE(tip->IsTipShown());
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(page.get(), &leave);
+  EXPECT_FALSE(tip->IsTipShown());
+
+  tip->RelayMouseMove(Inside(right));
+  ASSERT_TRUE(tip->IsTipShown());
+  GuiDriver::PressKey(right, Qt::Key_A);
+  EXPECT_FALSE(tip->IsTipShown());
+
+  tip->RelayMouseMove(Inside(label));
+  ASSERT_TRUE(tip->IsTipShown());
+  page->resize(500, 350);
+  QApplication::processEvents();
+  EXPECT_FALSE(tip->IsTipShown());
+  tip->RelayMouseMove(Inside(label));  // back when the mouse reaches the control again
+  EXPECT_TRUE(tip->IsTipShown());
+}
+
 TEST_F(TipWndTest, TheTipIsPaintedWithAnEtchedFrame) {
   ShowPage();
   tip->AddTool(1001, kThreeLines, kTipBack, kTipText);
