@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDialog>
+#include <QDir>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -175,6 +176,7 @@ TEST_F(DownloadPageTest, TheDayPickersCalendarIsChineseAndItsFieldIsNot) {
   auto* month = calendar->findChild<QToolButton*>(QStringLiteral("qt_calendar_monthbutton"));
   ASSERT_NE(month, nullptr);
   EXPECT_EQ(month->text(), QStringLiteral("十二月"));
+  EXPECT_TRUE(calendar->grab().save(QDir::current().absoluteFilePath("day_picker_calendar.png")));
   EXPECT_EQ(picker->text(), QStringLiteral("2016-12-05"));
 }
 

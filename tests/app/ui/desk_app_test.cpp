@@ -1,6 +1,8 @@
 #include "app/ui/desk_app.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QTabBar>
@@ -221,6 +223,10 @@ TEST(DeskApp, QtsOwnTextsAreChinese) {
     QMessageBox box(QMessageBox::Question, "", "", QMessageBox::Yes | QMessageBox::No);
     yes = box.button(QMessageBox::Yes)->text();
     no = box.button(QMessageBox::No)->text();
+    EXPECT_TRUE(box.grab().save(QDir::current().absoluteFilePath("qt_message_box.png")));
+    QFileDialog picker(nullptr, "选择 通达信 程序");
+    picker.setOption(QFileDialog::DontUseNativeDialog);
+    EXPECT_TRUE(picker.grab().save(QDir::current().absoluteFilePath("qt_file_dialog.png")));
     ExitThroughTheTray(w);
   });
   EXPECT_EQ(run.code, 0);
