@@ -132,34 +132,21 @@ QPoint GuiDriver::CellCentre(const QAbstractItemView* view, int row, int column)
   return view->visualRect(view->model()->index(row, column)).center();
 }
 
-namespace {
-
-// The widget's window and the point in it; false when there is no window yet.
-bool WindowPoint(QWidget* widget, QPoint pos, QWindow*& handle, QPoint& at) {
-  if (widget == nullptr) return false;
-  QWidget* top = widget->window();
-  handle = top->windowHandle();
+// Hands the widget's window and the point in it to send; false without a window.
+static bool SendToWindow(QWidget* widget, QPoint pos, const std::function<void(QWindow*, QPoint)>& send) {
+  QWindow* handle = widget != nullptr ? widget->window()->windowHandle() : nullptr;
   if (handle == nullptr) return false;
-  at = widget->mapTo(top, pos.isNull() ? widget->rect().center() : pos);
+  send(handle, widget->mapTo(widget->window(), pos.isNull() ? widget->rect().center() : pos));
   return true;
 }
 
-}  // namespace
-
 bool GuiDriver::ScreenClick(QWidget* widget, QPoint pos) {
-  QWindow* handle = nullptr;
-  QPoint at;
-  if (!WindowPoint(widget, pos, handle, at)) return false;
-  QTest::mouseClick(handle, Qt::LeftButton, Qt::NoModifier, at);
-  return true;
+  return SendToWindow(widget, pos, [](QWindow* w, QPoint at) { QTest::mouseClick(w, Qt::LeftButton, {}, at); });
 }
 
 bool GuiDriver::ScreenWheel(QWidget* widget, int notches, QPoint pos) {
-  QWindow* handle = nullptr;
-  QPoint at;
-  if (!WindowPoint(widget, pos, handle, at)) return false;
-  QWheelEvent wheel(QPointF(at), QPointF(handle->mapToGlobal(at)), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
-                    Qt::NoModifier, Qt::NoScrollPhase, false);
-  QCoreApplication::sendEvent(handle, &wheel);
-  return true;
+  return SendToWindow(widget, pos, [notches](QWindow* w, QPoint at) {
+    QWheelEvent wheel(at, w->mapToGlobal(QPointF(at)), {}, {0, 120 * notches}, {}, {}, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(w, &wheel);
+  });
 }

