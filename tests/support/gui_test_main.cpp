@@ -1,6 +1,5 @@
-// Shared main of the GUI tests: a QApplication on the offscreen platform with Qt's
-// Chinese texts, as the program loads them, and the message-box hook in "record,
-// answer OK, fail on an unexpected box" mode.
+// Shared main of the GUI tests: a QApplication on the offscreen platform and the
+// message-box hook in "record, answer OK, fail on an unexpected box" mode.
 #include <QApplication>
 #include <gtest/gtest.h>
 

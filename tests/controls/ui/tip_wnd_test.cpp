@@ -9,8 +9,6 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "../../support/gui_driver.h"
 #include "platform/ui/page.h"
 #include "platform/ui/qt_convert.h"
@@ -176,7 +174,7 @@ TEST_F(TipWndTest, RemovingTheShownToolHidesIt) {
   EXPECT_FALSE(tip->IsTipShown());
 }
 
-TEST_F(TipWndTest, HidingThePageHidesTheTip) {
+TEST_F(TipWndTest, HidingResizingOrLeavingThePageOrAKeyHidesTheTip) {
   ShowPage();
   tip->AddTool(1001, kThreeLines, kTipBack, kTipText);
   tip->RelayMouseMove(Inside(label));
@@ -186,20 +184,15 @@ TEST_F(TipWndTest, HidingThePageHidesTheTip) {
   ShowPage();
   tip->RelayMouseMove(Inside(label));  // the same control shows it again
   EXPECT_TRUE(tip->IsTipShown());
-}
-
-TEST_F(TipWndTest, TheTipGoesOnLeavingThePageOnAKeyAndOnAResize) {
-  ShowPage();
-  tip->AddTool(1001, kThreeLines, kTipBack, kTipText);
+  page->resize(500, 350);
+  EXPECT_FALSE(tip->IsTipShown());
+  tip->RelayMouseMove(Inside(label));
+  GuiDriver::PressKey(label, Qt::Key_A);
+  EXPECT_FALSE(tip->IsTipShown());
+  tip->RelayMouseMove(Inside(label));
   QEvent leave(QEvent::Leave);
-  const std::function<void()> ends[] = {[&] { QApplication::sendEvent(page.get(), &leave); },
-                                        [&] { GuiDriver::PressKey(label, Qt::Key_A); },
-                                        [&] { page->resize(500, 350); }};
-  for (const auto& end : ends) {
-    tip->RelayMouseMove(Inside(label));
-    end();
-    EXPECT_FALSE(tip->IsTipShown());
-  }
+  QApplication::sendEvent(page.get(), &leave);
+  EXPECT_FALSE(tip->IsTipShown());
 }
 
 TEST_F(TipWndTest, TheTipIsPaintedWithAnEtchedFrame) {
