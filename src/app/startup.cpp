@@ -26,7 +26,8 @@ namespace fs = std::filesystem;
 const char* const kUsageText =
     "Usage: velkordesk [--data-dir DIR]\n"
     "  --data-dir DIR  keep the program's files in DIR (default: $VELKORDESK_DATA_DIR,\n"
-    "                  else the program's own folder)\n"
+    "                  else the program's own folder, or ~/.local/share/velkordesk\n"
+    "                  when that folder is not writable)\n"
     "  --help          print this text and exit\n";
 
 CommandLineCheck CheckCommandLine(int argc, char** argv) {

@@ -45,6 +45,17 @@ std::string FolderOfExecutable(const std::string& exePath) {
   return exePath.substr(0, slash);
 }
 
+// $XDG_DATA_HOME/velkordesk, or ~/.local/share/velkordesk when that is unset or not
+// absolute; "" without a home folder.
+std::string UserDataFolder() {
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
+    return JoinPath(NormaliseFolder(xdg), "velkordesk");
+  }
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || home[0] == '\0') return "";
+  return JoinPath(MakeAbsolute(home), ".local/share/velkordesk");
+}
+
 }  // namespace
 
 std::string ToSlashes(std::string path) {
@@ -123,5 +134,12 @@ std::string ResolveDataFolder(int argc, char** argv) {
   }
   const std::string exe = ExecutablePath();
   if (exe.empty()) return MakeAbsolute(".");
-  return FolderOfExecutable(exe);
+  const std::string folder = FolderOfExecutable(exe);
+  if (::access(folder.c_str(), W_OK) == 0) return folder;
+  // An installed program (/usr/local/bin) keeps its files in the user's data folder.
+  const std::string userFolder = UserDataFolder();
+  if (userFolder.empty()) return folder;
+  std::error_code ec;
+  std::filesystem::create_directories(userFolder, ec);
+  return userFolder;
 }

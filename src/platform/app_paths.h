@@ -31,6 +31,8 @@ std::string ToSlashes(std::string path);
 // The running executable (/proc/self/exe); "" when it cannot be read.
 std::string ExecutablePath();
 // The data folder for this run: --data-dir DIR or --data-dir=DIR, else the
-// environment variable VELKORDESK_DATA_DIR, else the executable's folder. The result
-// has no trailing "/" (the root gives "/"); a relative folder is made absolute.
+// environment variable VELKORDESK_DATA_DIR, else the executable's folder when this user
+// may write to it, else $XDG_DATA_HOME/velkordesk (~/.local/share/velkordesk by
+// default), created when missing. The result has no trailing "/" (the root gives "/");
+// a relative folder is made absolute.
 std::string ResolveDataFolder(int argc, char** argv);

@@ -1,5 +1,8 @@
 # Runs the real binary offscreen on an empty data folder: it must still be running
 # after 5 s (timeout's status 124) and leave its files behind.
+if(IS_DIRECTORY "${WORK}/prefix/bin")  # left read-only by an earlier install run
+  file(CHMOD "${WORK}/prefix/bin" DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+endif()
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
 
@@ -28,8 +31,33 @@ if(MODE STREQUAL "nodisplay")
   endif()
   return()
 endif()
-execute_process(COMMAND timeout 5 "${BINARY}" --data-dir "${WORK}"
-                RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(MODE STREQUAL "install")
+  # Installed into a prefix whose bin/ the user may not write (as root: without the
+  # capabilities that pass over file modes), the program keeps its files in HOME.
+  execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${WORK}/prefix"
+                  RESULT_VARIABLE status OUTPUT_QUIET)
+  foreach(name bin/velkordesk lib/libvelkorhttp.so share/applications/velkordesk.desktop
+               share/icons/hicolor/32x32/apps/velkordesk.png)
+    if(NOT status EQUAL 0 OR NOT EXISTS "${WORK}/prefix/${name}")
+      message(FATAL_ERROR "install (status ${status}) left no ${name}")
+    endif()
+  endforeach()
+  file(CHMOD "${WORK}/prefix/bin" DIRECTORY_PERMISSIONS OWNER_READ OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                                         WORLD_READ WORLD_EXECUTE)
+  file(MAKE_DIRECTORY "${WORK}/home")
+  set(drop "")
+  execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(uid STREQUAL "0")
+    set(drop setpriv --bounding-set=-all --inh-caps=-all --ambient-caps=-all)
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=XDG_DATA_HOME --unset=VELKORDESK_DATA_DIR
+                          "HOME=${WORK}/home" ${drop} timeout -k 2 5 "${WORK}/prefix/bin/velkordesk"
+                  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  set(WORK "${WORK}/home/.local/share/velkordesk")
+else()
+  execute_process(COMMAND timeout 5 "${BINARY}" --data-dir "${WORK}"
+                  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+endif()
 if(NOT status EQUAL 124)
   message(FATAL_ERROR "velkordesk ended early with status ${status}\n${out}\n${err}")
 endif()
