@@ -99,7 +99,7 @@ CBlockTradeSeries::ScanResult CBlockTradeSeries::LoadBlockTrades(CADODataBase& m
   dayList_.clear();
   badDates_ = 0;
   CADORecordset rs(&market);
-  if (!rs.Open(kBlockTradeQuery, {n})) return result;
+  if (!rs.Open(kBlockTradeQuery, {DbValue(n)})) return result;
   result.queryOk = true;
 
   std::string previous = " 2015-01-01";  // no real day text equals it

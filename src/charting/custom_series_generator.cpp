@@ -369,7 +369,7 @@ void CCustomSeriesGenerator::BuildDataCfg(const std::string& path) {
   collidingTeams_.clear();
   CADORecordset rs(&user_);
   if (!rs.Open("SELECT Number1, IsLike, Abbreviation FROM YYBMark WHERE Number1 >= ? ORDER BY Number1, rowid",
-               {1})) {
+               {DbValue(1)})) {
     sink_.Message(kMarksQueryFailedText);
     return;
   }

@@ -154,7 +154,7 @@ bool ReadBranchTeams(CADODataBase& custom, std::vector<CBranchTeamRow>& teams) {
   CADORecordset rs(&custom);
   const std::string sql =
       "SELECT TeamName, YYBName, TeamNumber FROM YYBMark WHERE TeamNumber >= ? ORDER BY TeamNumber DESC, rowid";
-  if (!rs.Open(sql, {kFirstTeamNumber})) return false;
+  if (!rs.Open(sql, {DbValue(kFirstTeamNumber)})) return false;
   CBranchTeamRow team;
   bool started = false;
   for (; !rs.IsEof(); rs.MoveNext()) {
