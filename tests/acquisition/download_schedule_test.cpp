@@ -799,7 +799,8 @@ TEST_F(DownloadScheduleTest, TheNextDayStartsWhileTheLastJobIsStillEnding) {
                           .ui = lingering,
                           .pages = pages_,
                           .workers = workers_,
-                          .hosts = SourceHosts()};
+                          .hosts = SourceHosts(),
+                          .onDbWrite = {}};
   engine_ = std::make_unique<DownloadEngine>(std::move(deps));
   DownloadRequest twoDays;
   twoDays.kind = DownloadRequest::Kind::Range;

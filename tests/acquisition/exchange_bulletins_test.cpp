@@ -55,7 +55,9 @@ void ExpectDayAsModel(const ExchangeDayModel& day) {
   RecordingEvents events;
   ExchangeBulletinParser parser(day.date, events);
   for (std::size_t b = 0; b < day.boards.size(); ++b) {
-    if (!day.boards[b].missing) EXPECT_EQ(parser.ParseSzseBulletin(SzseText(day, b), "board"), kBulletinParsed);
+    if (!day.boards[b].missing) {
+      EXPECT_EQ(parser.ParseSzseBulletin(SzseText(day, b), "board"), kBulletinParsed);
+    }
   }
   EXPECT_EQ(parser.ParseSseBulletin(SseAnswerText(RenderSseAnswer(day), "")), kBulletinParsed);
   const std::vector<ExpectedExchangeRow> expected = Expected(day);

@@ -206,7 +206,9 @@ void CheckQuotes(const std::string& gbk) {
                                  : ParseQuotePage(text, "2017-01-05", record);
     EXPECT_TRUE(result == kQuoteFound || result == kQuoteNoData || result == kQuotePageNoDay);
     for (double v : {record.JinShou, record.ZhangFu, record.DRCJL, record.Amount}) EXPECT_TRUE(std::isfinite(v));
-    if (result != kQuoteFound) EXPECT_EQ(record.JinShou, -1);
+    if (result != kQuoteFound) {
+      EXPECT_EQ(record.JinShou, -1);
+    }
   }
 }
 

@@ -66,8 +66,8 @@ TEST(MenuTable, RemoveKeepsSubMenuDeleteDestroysIt) {
 }
 
 TEST(MenuTable, TemplateBuildsNestedMenuAndCheckmarkBitmaps) {
-  HMENU menu = LoadMenuIndirect({{MF_POPUP, 0, "P", {{MF_STRING, 11, "x"}, {MF_SEPARATOR, 0, ""}, {MF_GRAYED, 12, "y"}}},
-                                 {MF_STRING, 13, "z"}});
+  HMENU menu = LoadMenuIndirect({{MF_POPUP, 0, "P", {{MF_STRING, 11, "x", {}}, {MF_SEPARATOR, 0, "", {}}, {MF_GRAYED, 12, "y", {}}}},
+                                 {MF_STRING, 13, "z", {}}});
   ASSERT_NE(menu, nullptr);
   CMenu* object = CMenu::FromHandle(menu);
   ASSERT_EQ(object->GetMenuItemCount(), 2);

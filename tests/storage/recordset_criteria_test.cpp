@@ -14,7 +14,9 @@ CriteriaClause Find(const std::string& text) {
 bool Malformed(const std::string& text) {
   std::string error;
   const bool bad = !ParseFilterText(text, error).has_value();
-  if (bad) EXPECT_FALSE(error.empty());
+  if (bad) {
+    EXPECT_FALSE(error.empty());
+  }
   return bad;
 }
 

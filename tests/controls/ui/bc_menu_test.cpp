@@ -151,7 +151,7 @@ TEST(BCMenu, LoadMenuAndToolbarImages) {
   ASSERT_TRUE(strip.save(path));
   RegisterButtonImage(7001, path);
   RegisterToolBarResource(7002, {7001, 16, 15, {301, 0, 302}});
-  RegisterMenuResource(7003, {{MF_POPUP, 0, "&File", {{MF_STRING, 301, "Open"}, {MF_STRING, 302, "Save"}, {MF_STRING, 303, "Quit"}}}});
+  RegisterMenuResource(7003, {{MF_POPUP, 0, "&File", {{MF_STRING, 301, "Open", {}}, {MF_STRING, 302, "Save", {}}, {MF_STRING, 303, "Quit", {}}}}});
   BCMenu menu;
   EXPECT_FALSE(menu.LoadMenu(7999u));
   ASSERT_TRUE(menu.LoadMenu(7003u));
@@ -207,8 +207,8 @@ TEST(BCMenu, ButtonRoutesOnlyRegisteredMenus) {
 
 TEST(BCMenu, LoadMenuLinesUpTheAccelerators) {
   RegisterMenuResource(7010, {{MF_POPUP, 0, "&Edit",
-                               {{MF_STRING, 401, "Cut\tCtrl+X"}, {MF_STRING, 402, "Select everything\tCtrl+A"},
-                                {MF_STRING, 403, "Plain"}}}});
+                               {{MF_STRING, 401, "Cut\tCtrl+X", {}}, {MF_STRING, 402, "Select everything\tCtrl+A", {}},
+                                {MF_STRING, 403, "Plain", {}}}}});
   BCMenu menu;
   ASSERT_TRUE(menu.LoadMenu(7010u));
   const QFontMetrics metrics(QApplication::font("QMenu"));

@@ -32,11 +32,11 @@ CSize Measure(const CMenuExItem* record) {
 constexpr UINT kTemplate = 9001;
 
 void RegisterFiveItems() {
-  RegisterMenuResource(kTemplate, {{MF_STRING, 101, "Open"},
-                                   {MF_SEPARATOR, 0, ""},
-                                   {MF_POPUP, 0, "More", {{MF_STRING, 201, "Inner"}}},
-                                   {MF_GRAYED, 103, "Grayed"},
-                                   {MF_CHECKED, 104, "Checked"}});
+  RegisterMenuResource(kTemplate, {{MF_STRING, 101, "Open", {}},
+                                   {MF_SEPARATOR, 0, "", {}},
+                                   {MF_POPUP, 0, "More", {{MF_STRING, 201, "Inner", {}}}},
+                                   {MF_GRAYED, 103, "Grayed", {}},
+                                   {MF_CHECKED, 104, "Checked", {}}});
 }
 
 class Owner : public IMenuOwner {
