@@ -32,22 +32,17 @@ if(MODE STREQUAL "nodisplay")
   return()
 endif()
 if(MODE STREQUAL "install")
-  # Installed into a prefix whose bin/ the user may not write (as root: without the
+  # Installed into a prefix whose bin/ the user may not write (root runs without the
   # capabilities that pass over file modes), the program keeps its files in HOME.
-  execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${WORK}/prefix"
-                  RESULT_VARIABLE status OUTPUT_QUIET)
-  foreach(name bin/velkordesk lib/libvelkorhttp.so share/applications/velkordesk.desktop
-               share/icons/hicolor/32x32/apps/velkordesk.png)
-    if(NOT status EQUAL 0 OR NOT EXISTS "${WORK}/prefix/${name}")
-      message(FATAL_ERROR "install (status ${status}) left no ${name}")
+  execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${WORK}/prefix" OUTPUT_QUIET)
+  foreach(name lib/libvelkorhttp.so share/applications/velkordesk.desktop share/icons/hicolor/32x32/apps/velkordesk.png)
+    if(NOT EXISTS "${WORK}/prefix/${name}")
+      message(FATAL_ERROR "install left no ${name}")
     endif()
   endforeach()
-  file(CHMOD "${WORK}/prefix/bin" DIRECTORY_PERMISSIONS OWNER_READ OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
-                                                         WORLD_READ WORLD_EXECUTE)
-  file(MAKE_DIRECTORY "${WORK}/home")
-  set(drop "")
+  file(CHMOD "${WORK}/prefix/bin" DIRECTORY_PERMISSIONS OWNER_READ OWNER_EXECUTE)
   execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE)
-  if(uid STREQUAL "0")
+  if(uid EQUAL 0)
     set(drop setpriv --bounding-set=-all --inh-caps=-all --ambient-caps=-all)
   endif()
   execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=XDG_DATA_HOME --unset=VELKORDESK_DATA_DIR
