@@ -1,7 +1,7 @@
 #pragma once
 // Holds back every request to a source whose address is still the compiled
 // placeholder: nothing is sent, the read fails as an unopened page, and the page is
-// told once, in red, where to set the address. Requests to the other sources pass.
+// told once a run, in red, where to set the address. Requests to the other sources pass.
 
 #include <atomic>
 #include <string>
@@ -22,6 +22,8 @@ class UnsetSourceGuard final : public HttpFetcher {
 
   HttpResult Get(const std::string& url) override;
   HttpResult GetWithLines(const std::string& url, const RequestLines& lines) override;
+  // The next held-back read tells the line again: for a run the user starts.
+  void Rearm() { told_ = false; }
 
  private:
   // True (and the line told once) when `url` belongs to an unset source.

@@ -352,6 +352,7 @@ DownloadRequest CDownloadDataDlg::CurrentRequest() const {
 void CDownloadDataDlg::OnStartDownload() {
   if (!engine_) return;
   datePicker_->setEnabled(GetDlgItemAs<QRadioButton>(1014)->isChecked());
+  if (sourceGuard_) sourceGuard_->Rearm();
   engine_->OnStartDownload(CurrentRequest());
 }
 

@@ -20,6 +20,7 @@ class QPushButton;
 class QRadioButton;
 class QTableWidget;
 class CADODataBase;
+class UnsetSourceGuard;
 
 // What the page builds its engine from; the program's own services by default.
 struct DownloadPageServices {
@@ -79,7 +80,7 @@ class CDownloadDataDlg : public CPage, public MessageSink {
   DownloadPageServices services_;
   std::unique_ptr<HttpFetcher> ownFetcher_;
   std::unique_ptr<InternetSession> ownSession_;
-  std::unique_ptr<HttpFetcher> sourceGuard_;  // before the jobs: they read through it
+  std::unique_ptr<UnsetSourceGuard> sourceGuard_;  // before the jobs: they read through it
   std::unique_ptr<BlockTradeJobs> ownBlockTrades_;  // when the services bring none
   std::unique_ptr<ExchangeDayJobs> ownExchangeDays_;
   std::unique_ptr<DownloadEngine> engine_;

@@ -270,13 +270,13 @@ TEST_F(DownloadStartupTest, StartupFillsInAndScansAtTick90AndWaitsForAHeldSeatPa
   EXPECT_EQ(Query("SELECT COUNT(*) FROM StockInfo WHERE SB_Date=?", {std::string("2017-02-03")}), 3);
 }
 
-TEST_F(DownloadStartupTest, AnUnsetSourceIsToldOnceInRedAndAskedNothing) {
+TEST_F(DownloadStartupTest, AnUnsetSourceIsToldOnceARunInRedAndAskedNothing) {
   unsetenv("VELKORDESK_SOURCE_BASE");  // every source at its compiled placeholder
   clock_.Set(2017, 2, 6, 18, 0);
   MakePage();
   RunTodayToEnd();
   RunTodayToEnd();
-  EXPECT_EQ(Count(kUnsetSourceLine), 1);
+  EXPECT_EQ(Count(kUnsetSourceLine), 2);
   EXPECT_EQ(ColourOf(kUnsetSourceLine), static_cast<long long>(kLineRed));
   EXPECT_EQ(Count("请保证网络连接正常!!!"), 0);
   EXPECT_TRUE(fetcher_.For("").empty());
