@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 
@@ -24,6 +25,8 @@ struct TableDef {
   std::string name;
   std::vector<ColumnDef> columns;
   std::vector<std::vector<std::string>> indexes;  // the columns of each index
+  // Indexes over the rows a condition picks: name, column, condition.
+  std::vector<std::array<std::string, 3>> partialIndexes = {};
 };
 
 const char* const kSeats[] = {"Buy1", "Buy2", "Buy3", "Buy4", "Buy5", "Sell1", "Sell2", "Sell3", "Sell4", "Sell5"};
@@ -47,6 +50,8 @@ TableDef StockInfoTable() {
     t.columns.push_back({prefix + "_YYB_SellAmount", "REAL", ""});
     t.indexes.push_back({prefix + "_YYB_Name"});
   }
+  // The fill-in looks for the rows still to fetch at every start: there are few, if any.
+  t.partialIndexes.push_back({"IX_StockInfo_Unfetched", "IsDownloadOK", "IsDownloadOK = 2"});
   return t;
 }
 
@@ -145,6 +150,10 @@ std::vector<std::string> CreateStatements(const TableDef& table) {
       list += column;
     }
     statements.push_back("CREATE INDEX IF NOT EXISTS " + name + " ON " + table.name + " (" + list + ")");
+  }
+  for (const auto& [name, column, condition] : table.partialIndexes) {
+    statements.push_back("CREATE INDEX IF NOT EXISTS " + name + " ON " + table.name + " (" + column + ") WHERE " +
+                         condition);
   }
   return statements;
 }

@@ -173,7 +173,7 @@ TEST_F(SchemaTest, UserColumnsDefaultToZero) {
 TEST_F(SchemaTest, IndexesExist) {
   ASSERT_TRUE(EnsureMarketSchema(db_));
   ASSERT_TRUE(EnsureUserSchema(custom_));
-  std::vector<std::string> stockInfo = {"SB_Date", "StockCode,SB_Date", "StockName"};
+  std::vector<std::string> stockInfo = {"IsDownloadOK", "SB_Date", "StockCode,SB_Date", "StockName"};
   for (const char* seat : {"Buy1", "Buy2", "Buy3", "Buy4", "Buy5", "Sell1", "Sell2", "Sell3", "Sell4", "Sell5"}) {
     stockInfo.push_back(std::string(seat) + "_YYB_Name");
   }
@@ -184,6 +184,16 @@ TEST_F(SchemaTest, IndexesExist) {
   EXPECT_EQ(IndexedColumns(db_, "QLXWMA"), (std::vector<std::string>{"YYBName"}));
   EXPECT_EQ(IndexedColumns(custom_, "YYBMark"),
             (std::vector<std::string>{"Abbreviation", "Number1", "TeamNumber"}));
+}
+
+TEST_F(SchemaTest, RowsStillToFetchAreFoundWithoutAScanOfEveryListing) {
+  ASSERT_TRUE(EnsureMarketSchema(db_));
+  CADORecordset rs(&db_);
+  ASSERT_TRUE(rs.Open("EXPLAIN QUERY PLAN SELECT StockCode, SB_Date FROM StockInfo WHERE IsDownloadOK=2 ORDER BY rowid"));
+  const std::string plan = rs.GetString(":", ";");
+  EXPECT_NE(plan.find("IX_StockInfo_Unfetched"), std::string::npos) << plan;
+  ASSERT_TRUE(rs.Open("SELECT sql FROM sqlite_master WHERE name = 'IX_StockInfo_Unfetched'"));
+  EXPECT_NE(rs.GetString(":", ";").find("WHERE IsDownloadOK = 2"), std::string::npos);
 }
 
 TEST_F(SchemaTest, ReopeningIsIdempotent) {
