@@ -142,6 +142,24 @@ std::string ImmutableUri(const std::string& path) {
 // Runs one settings statement (any rows it returns are ignored).
 int RunSetup(sqlite3* handle, const char* sql) { return sqlite3_exec(handle, sql, nullptr, nullptr, nullptr); }
 
+// Pages read by one view are read again by the next. Where the address space allows,
+// the whole file is mapped, with room for what this session adds, rather than each
+// page copied; the page cache grows with the file, from 16 MB up to 64 MB.
+struct CacheSetup {
+  std::string cacheSize;
+  std::string mmapSize;
+};
+
+CacheSetup CacheSetupFor(const std::string& path) {
+  constexpr std::int64_t kMiB = 1024 * 1024;
+  struct stat file {};
+  const std::int64_t bytes = stat(path.c_str(), &file) == 0 ? static_cast<std::int64_t>(file.st_size) : 0;
+  const std::int64_t cacheKiB = std::clamp<std::int64_t>(bytes / 64, 16 * kMiB, 64 * kMiB) / 1024;
+  std::int64_t mapped = 256 * kMiB;
+  if constexpr (sizeof(void*) >= 8) mapped = std::max(mapped, bytes + 256 * kMiB);
+  return {"PRAGMA cache_size=-" + std::to_string(cacheKiB), "PRAGMA mmap_size=" + std::to_string(mapped)};
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------
@@ -340,13 +358,12 @@ sqlite3* CADODataBase::OpenHandle(const std::string& path, int busyMs, int& code
     // Checkpoints (the only syncs under synchronous=NORMAL) come every 4,000 pages
     // rather than every 1,000: a day's one-transaction-per-stock writes stay cheap.
     // A read-only handle keeps the file's journal mode and settings as they are.
-    static const char* const kWritableSetup[] = {"SELECT count(*) FROM sqlite_master", "PRAGMA journal_mode=WAL",
-                                                 "PRAGMA synchronous=NORMAL", "PRAGMA wal_autocheckpoint=4000",
-                                                 // Pages read by one view are read again by the next: keep
-                                                 // 16 MB of them, and map the file rather than copy each page.
-                                                 "PRAGMA cache_size=-16384", "PRAGMA mmap_size=268435456"};
-    static const char* const kReadOnlySetup[] = {"SELECT count(*) FROM sqlite_master", "PRAGMA query_only=1",
-                                                 "PRAGMA cache_size=-16384"};
+    const CacheSetup cache = CacheSetupFor(path);
+    const char* const kWritableSetup[] = {"SELECT count(*) FROM sqlite_master", "PRAGMA journal_mode=WAL",
+                                          "PRAGMA synchronous=NORMAL",           "PRAGMA wal_autocheckpoint=4000",
+                                          cache.cacheSize.c_str(),               cache.mmapSize.c_str()};
+    const char* const kReadOnlySetup[] = {"SELECT count(*) FROM sqlite_master", "PRAGMA query_only=1",
+                                          cache.cacheSize.c_str()};
     const auto run = [&](const auto& statements) {
       for (const char* setup : statements) {
         rc = RunSetup(handle, setup);

@@ -298,6 +298,23 @@ TEST_F(AdoDatabaseTest, OpensInWalMode) {
   EXPECT_EQ(mode, "wal");
 }
 
+TEST_F(AdoDatabaseTest, MapsALargeFileWholeAndSizesItsCacheFromIt) {
+  db_.Close();
+  // Zero bytes past the pages the header counts are never read: a sparse 1.5 GB file.
+  constexpr std::int64_t kBytes = 1536LL * 1024 * 1024;
+  std::filesystem::resize_file(path_, kBytes);
+  ASSERT_TRUE(db_.Open(ConnectionString(path_)));
+  CADORecordset rs(&db_);
+  long long mapped = 0, cache = 0;
+  ASSERT_TRUE(rs.Open("PRAGMA mmap_size"));
+  rs.GetFieldValue(0, mapped);
+  ASSERT_TRUE(rs.Open("PRAGMA cache_size"));
+  rs.GetFieldValue(0, cache);
+  if (sizeof(void*) >= 8) EXPECT_GE(mapped, kBytes);
+  EXPECT_EQ(cache, -kBytes / 64 / 1024);
+  EXPECT_EQ(CountRows(db_, "T"), 0);
+}
+
 TEST_F(AdoDatabaseTest, ClosedObjectFailsEveryCallWithARecord) {
   db_.Close();
   EXPECT_EQ(db_.OpenHandleCount(), 0u);
