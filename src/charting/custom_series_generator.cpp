@@ -6,8 +6,10 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <set>
 #include <system_error>
+#include <unordered_map>
 
 #include "charting/block_trade_series.h"
 #include "charting/chart_folder.h"
@@ -54,69 +56,147 @@ const std::string& BranchRowsQuery() {
   return sql;
 }
 
-// Reads the rows of the N - 1 newest dates of a query ordered newest first: a counter
-// goes up at every new SB_Date and the scan ends at the row that makes it N. Rows
-// whose date cannot be read are skipped and counted. The statement is stepped
-// directly (the largest read of a generation), so rows past the window are never
-// fetched and names are interned without a copy.
-SeriesWindow LoadSeriesWindow(CADODataBase& db, const std::string& sql, const std::vector<DbValue>& params,
-                              int days, SeatNameTable& names, const std::stop_token& stop) {
+// Every row, newest first, for the branch windows read together.
+const std::string& NewestFirstQuery() {
+  static const std::string sql = "SELECT " + SeatColumns() + " FROM StockInfo ORDER BY SB_Date DESC, rowid";
+  return sql;
+}
+
+// Keeps the rows of the N - 1 newest dates of rows met newest first: a counter goes up
+// at every new SB_Date and the window is full at the row that makes it N. Rows whose
+// date cannot be read are skipped and counted.
+class WindowBuilder {
+ public:
+  explicit WindowBuilder(int days) : days_(days) {}
+
+  // The row to fill in, or nullptr when the row is skipped or the window is full.
+  SeriesWindowRow* Take(std::string_view date, std::optional<std::int32_t> number) {
+    if (!number) {
+      ++window.badDates;
+      return nullptr;
+    }
+    if (first_ || date != previous_) {
+      first_ = false;
+      previous_.assign(date);
+      if (++counter_ >= days_) {
+        full = true;
+        return nullptr;
+      }
+      window.dayTexts.push_back(previous_);
+    }
+    SeriesWindowRow& row = window.rows.emplace_back();
+    row.date = *number;
+    row.day = counter_;
+    return &row;
+  }
+
   SeriesWindow window;
+  bool full = false;
+
+ private:
+  int days_;
+  std::string previous_;
+  bool first_ = true;
+  int counter_ = 0;
+};
+
+// Steps `sql` over rows of SeatColumns(), handing each row to `visit` (its date text,
+// its date and a filler of a window row) until `visit` returns false. The statement is
+// stepped directly (the largest read of a generation), so rows past the window are
+// never fetched and names are interned without a copy. False when the read failed.
+template <typename Visit>
+bool StepSeatRows(CADODataBase& db, const std::string& sql, const std::vector<DbValue>& params, SeatNameTable& names,
+                  Visit visit) {
   const CADODataBase::ThreadHandle th = db.AcquireHandle();
-  if (th.handle == nullptr) return window;
+  if (th.handle == nullptr) return false;
   int code = 0;
   std::string message;
   StatementPtr statement = PrepareBound(th.handle, sql, params, code, message);
   if (!statement) {
     db.RecordError(code, message);
-    return window;
+    return false;
   }
   sqlite3_stmt* st = statement.get();
   const auto text = [st](int column) {
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
     return p == nullptr ? std::string_view() : std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(st, column)));
   };
-  std::string previous;
-  bool first = true;
-  int counter = 0;
-  int rc = SQLITE_ROW;
-  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-    if (stop.stop_requested()) {
-      window.queryOk = true;  // stopped, not failed
-      window.stopped = true;
-      window.rows.clear();
-      return window;
-    }
-    const std::string_view date = text(1);
-    const std::optional<std::int32_t> number = SeriesDateNumber(date);
-    if (!number) {
-      ++window.badDates;
-      continue;
-    }
-    if (first || date != previous) {
-      first = false;
-      previous.assign(date);
-      if (++counter >= days) break;
-      window.dayTexts.push_back(previous);
-    }
-    SeriesWindowRow& row = window.rows.emplace_back();
+  const auto fill = [&](SeriesWindowRow& row) {
     row.StockCode.assign(text(0));
-    row.date = *number;
-    row.day = counter;
     for (int k = 0; k < 10; ++k) {
       const std::string_view name = text(2 + 3 * k);
       row.seats[k] = name.empty() ? -1 : names.Intern(name);
       row.amounts[2 * k] = sqlite3_column_double(st, 3 + 3 * k);
       row.amounts[2 * k + 1] = sqlite3_column_double(st, 4 + 3 * k);
     }
+  };
+  int rc = SQLITE_ROW;
+  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    const std::string_view date = text(1);
+    if (!visit(date, SeriesDateNumber(date), fill)) return true;
   }
-  if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-    db.RecordError(sqlite3_extended_errcode(th.handle), sqlite3_errmsg(th.handle));
-    window.rows.clear();
-    return window;  // a read that broke off is a failed query, not a short window
+  if (rc == SQLITE_DONE) return true;
+  db.RecordError(sqlite3_extended_errcode(th.handle), sqlite3_errmsg(th.handle));
+  return false;  // a read that broke off is a failed query, not a short window
+}
+
+// The rows of the N - 1 newest dates of a query ordered newest first.
+SeriesWindow LoadSeriesWindow(CADODataBase& db, const std::string& sql, const std::vector<DbValue>& params,
+                              int days, SeatNameTable& names, const std::stop_token& stop) {
+  WindowBuilder builder(days);
+  bool stopped = false;
+  const bool ok = StepSeatRows(db, sql, params, names, [&](std::string_view date, auto number, const auto& fill) {
+    if (stop.stop_requested()) return !(stopped = true);
+    if (SeriesWindowRow* row = builder.Take(date, number)) fill(*row);
+    return !builder.full;
+  });
+  SeriesWindow& window = builder.window;
+  window.queryOk = ok;
+  window.stopped = stopped;
+  if (!ok || stopped) window.rows.clear();
+  return std::move(window);
+}
+
+// Each branch's window as LoadSeriesWindow gives it for BranchRowsQuery(), from one
+// read of every row newest first that ends once every branch has its window.
+std::map<std::string, SeriesWindow> LoadBranchWindows(CADODataBase& db, const std::set<std::string>& branches,
+                                                      int days, SeatNameTable& names, const std::stop_token& stop) {
+  std::vector<WindowBuilder> builders(branches.size(), WindowBuilder(days));
+  std::unordered_map<std::int32_t, std::size_t> builderOf;
+  for (const std::string& branch : branches) builderOf.emplace(names.Intern(branch), builderOf.size());
+  std::size_t open = builders.size();
+  bool stopped = false;
+  SeriesWindowRow row;
+  std::vector<std::size_t> holders;
+  const bool ok = open == 0 || StepSeatRows(db, NewestFirstQuery(), {}, names,
+                                            [&](std::string_view date, auto number, const auto& fill) {
+    if (stop.stop_requested()) return !(stopped = true);
+    fill(row);
+    holders.clear();
+    for (std::int32_t seat : row.seats) {
+      const auto it = builderOf.find(seat);
+      if (it == builderOf.end() || builders[it->second].full) continue;
+      if (std::find(holders.begin(), holders.end(), it->second) == holders.end()) holders.push_back(it->second);
+    }
+    for (std::size_t b : holders) {
+      if (SeriesWindowRow* taken = builders[b].Take(date, number)) {
+        taken->StockCode = row.StockCode;
+        taken->seats = row.seats;
+        taken->amounts = row.amounts;
+      }
+      if (builders[b].full) --open;
+    }
+    return open > 0;
+  });
+  std::map<std::string, SeriesWindow> windows;
+  std::size_t i = 0;
+  for (const std::string& branch : branches) {
+    SeriesWindow& window = windows[branch] = std::move(builders[i++].window);
+    window.queryOk = ok;
+    window.stopped = stopped;
+    if (!ok || stopped) window.rows.clear();
   }
-  window.queryOk = true;
-  return window;
+  return windows;
 }
 
 std::string Join(const std::string& folder, const std::string& name) {
@@ -308,6 +388,7 @@ GenerationResult CCustomSeriesGenerator::Run(const GenerationParams& params) {
   writer_ = std::make_unique<CSeriesWriter>(params_.options.batched,
                                             [this](const std::string& path) { FileFailed(path); });
   shared_.reset();
+  branchWindows_.reset();
   failures_ = 0;
   fileFailureShown_ = false;
   folderFailureShown_ = false;
@@ -530,25 +611,53 @@ void CCustomSeriesGenerator::GenerateBranchSeriesAndFormula(const std::string& s
 }
 
 bool CCustomSeriesGenerator::FindBranchByAbbreviation(const std::string& abbreviation, std::string& branch) {
+  const std::optional<bool> found = LookUpBranch(abbreviation, branch, m_branchColor);
+  if (!found) sink_.Message(kAbbreviationQueryFailedText);
+  return found.value_or(false);
+}
+
+std::optional<bool> CCustomSeriesGenerator::LookUpBranch(const std::string& abbreviation, std::string& branch,
+                                                         COLORREF& colour) {
   CADORecordset rs(&user_);
   if (!rs.Open("SELECT YYBName, Color FROM YYBMark WHERE Abbreviation = ? ORDER BY rowid", {abbreviation})) {
-    sink_.Message(kAbbreviationQueryFailedText);
-    return false;
+    return std::nullopt;
   }
   bool found = false;
   for (; !rs.IsEof(); rs.MoveNext()) {
-    long long colour = 0;
+    long long stored = 0;
     rs.GetFieldValue(0, branch);
-    rs.GetFieldValue(1, colour);
-    m_branchColor = static_cast<COLORREF>(colour);
+    rs.GetFieldValue(1, stored);
+    colour = static_cast<COLORREF>(stored);
     found = true;
   }
   return found;
 }
 
+const SeriesWindow* CCustomSeriesGenerator::SharedBranchWindow(const std::string& branch, int days) {
+  if (!params_.options.branchScan) return nullptr;
+  if (!branchWindows_) {
+    // Every branch series of the list, read together.
+    std::set<std::string> branches;
+    for (const DataCfgEntry& entry : m_datacfg.m_datacfg_list) {
+      const std::int32_t number = entry.Number();
+      if (!entry.fromBranchMark || number < 301 || number > 499) continue;
+      std::string name;
+      COLORREF colour = 0;
+      if (LookUpBranch(entry.name, name, colour).value_or(false)) branches.insert(name);
+    }
+    branchWindows_ = std::make_unique<std::map<std::string, SeriesWindow>>(
+        LoadBranchWindows(market_, branches, days, names_, stop_));
+  }
+  const auto it = branchWindows_->find(branch);
+  return it == branchWindows_->end() ? nullptr : &it->second;
+}
+
 void CCustomSeriesGenerator::WriteBranchSeries(const std::string& branch, const std::string& abbreviation,
                                                int days) {
-  const SeriesWindow window = LoadSeriesWindow(market_, BranchRowsQuery(), {branch}, days, names_, stop_);
+  SeriesWindow own;
+  const SeriesWindow* shared = SharedBranchWindow(branch, days);
+  if (shared == nullptr) own = LoadSeriesWindow(market_, BranchRowsQuery(), {branch}, days, names_, stop_);
+  const SeriesWindow& window = shared != nullptr ? *shared : own;
   if (!window.queryOk) {
     sink_.Line("读取 StockInfo 失败，" + abbreviation + " 数据未生成", kCustomLineRed);
     return;

@@ -127,6 +127,7 @@ struct SeriesWindow {
 struct GenerationOptions {
   bool batched = true;     // gather the values per file and write each file once
   bool sharedScan = true;  // one StockInfo read feeds 299, 300 and the teams
+  bool branchScan = true;  // one StockInfo read, newest first, feeds every branch series
 };
 
 struct GenerationParams {
@@ -186,6 +187,10 @@ class CCustomSeriesGenerator {
   // The rows of the window for 299, 300 and the teams (read once when shared).
   const SeriesWindow& AllRowsWindow(int days, const char* what);
   void ReportBadDates(int count, const char* what);
+  // The branch of an abbreviation and its colour; nullopt when the query failed.
+  std::optional<bool> LookUpBranch(const std::string& abbreviation, std::string& branch, COLORREF& colour);
+  // The branch's window from the one read for every branch series (nullptr without it).
+  const SeriesWindow* SharedBranchWindow(const std::string& branch, int days);
   void WriteNetBuySeries(const SeriesWindow& window);
   void WriteListedAmountSeries(const SeriesWindow& window);
 
@@ -197,6 +202,7 @@ class CCustomSeriesGenerator {
   std::unique_ptr<CSeriesWriter> writer_;
   SeatNameTable names_;
   std::unique_ptr<SeriesWindow> shared_;
+  std::unique_ptr<std::map<std::string, SeriesWindow>> branchWindows_;
   std::vector<DataCfgBranch> branches_;
   bool branchesLoaded_ = false;
   std::vector<std::int32_t> collidingTeams_;

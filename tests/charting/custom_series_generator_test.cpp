@@ -337,9 +337,19 @@ TEST(GeneratorEquivalenceTest, BatchedAndSharedEqualValueByValueAcrossTheTree) {
     db.AddMark(market.branches[10 + m], m + 1, RGB(m, 2 * m, 3 * m), 1, 0, "M" + std::to_string(m), "", "");
   }
   db.AddMark(kInstitutionSeatName, 9, 0, 1, 0, "JG", "", "");
+  // A branch with an unreadable day among its own, one seen only on the oldest day, one
+  // never seen, and a branch on two seats of one listing.
+  db.AddListing("2015-7-1", "688901", "x", "r", 1, 10, 1e5, Seats({{0, {market.branches[10], 5, 0}}}), Seats({}));
+  db.AddListing("1990-01-02", "688902", "y", "r", 1, 10, 1e5, Seats({{2, {"旧营业部", 7, 1}}}), Seats({}));
+  db.AddListing(market.days.back(), "688903", "z", "r", 1, 10, 1e5, Seats({{1, {market.branches[11], 3, 0}}}),
+                Seats({{4, {market.branches[11], 0, 2}}}));
+  db.AddMark("旧营业部", 10, 0, 1, 0, "OLD", "", "");
+  db.AddMark("无此营业部", 11, 0, 1, 0, "NONE", "", "");
 
-  const std::vector<GenerationOptions> ways = {{false, false}, {false, true}, {true, false}, {true, true}};
+  const std::vector<GenerationOptions> ways = {
+      {false, false, false}, {false, true, false}, {true, false, false}, {true, true, false}, {true, true, true}};
   std::vector<std::map<std::string, std::string>> trees;
+  std::vector<std::vector<std::string>> lines;
   for (const GenerationOptions& way : ways) {
     ChartSignals chart;
     // A file already there, unsorted, with a date twice.
@@ -360,9 +370,15 @@ TEST(GeneratorEquivalenceTest, BatchedAndSharedEqualValueByValueAcrossTheTree) {
       ASSERT_GT(result.values, 100u);
     }
     trees.push_back(TreeOf(chart.builder.ChartFolder()));
+    lines.emplace_back();
+    for (const auto& line : sink.Lines()) lines.back().push_back(line.text);
   }
   ASSERT_GT(trees[0].size(), 100u);
-  for (std::size_t i = 1; i < trees.size(); ++i) EXPECT_TRUE(trees[i] == trees[0]) << "way " << i;
+  for (std::size_t i = 1; i < trees.size(); ++i) {
+    EXPECT_TRUE(trees[i] == trees[0]) << "way " << i;
+    EXPECT_EQ(lines[i], lines[0]) << "way " << i;
+  }
+  EXPECT_EQ(trees[0].count("T0002/signals/signals_user_310/1_688902.dat"), 1u);
   EXPECT_EQ(trees[0].count("T0002/signals/signals_user_309/0000000JG.txt"), 1u);
   EXPECT_EQ(trees[0].count("T0002/signals/signals_user_500/0000000--团队0.txt"), 1u);
 }
