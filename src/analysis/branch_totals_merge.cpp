@@ -1,12 +1,14 @@
 #include "analysis/branch_totals_merge.h"
 
 #include <algorithm>
+#include <array>
 
 #include "analysis/tracker_searches.h"
 #include "app/settings.h"
 #include "platform/message_box.h"
 #include "storage/ado_database.h"
 #include "storage/file_io.h"
+#include "storage/row_cursor.h"
 #include "storage/gbk_format.h"
 #include "views/daily_exports.h"
 
@@ -148,7 +150,9 @@ std::string BranchTotalsFileBlock(const TrackerBranchTotals& totals) {
 }
 
 BranchTotalsView ShowBranchTotals(const TrackerBranchTotals& totals, const BranchMarks& marks) {
-  if (!AppendFileContents(TrackerFilePath(), BranchTotalsFileBlock(totals))) {
+  // Appended in place: the file of a long search is large, and rewriting it for
+  // every showing made the cost grow with the search rather than with the block.
+  if (!AppendToFile(TrackerFilePath(), BranchTotalsFileBlock(totals))) {
     MessageBox(kFileOpenErrorText, kTrackerCaption, MB_OK | MB_ICONWARNING);
   }
   return BuildBranchTotalsView(totals, marks);
@@ -173,6 +177,52 @@ bool SortBranchTotalsByColumn(TrackerBranchTotals& totals, int column) {
   }
 }
 
+namespace {
+
+// The merge's one statement, prepared once and rerun for every line: the seats of
+// the rows of one stock-day in rowid order, as LoadStockDay folds them.
+const std::string& MergeRowsQuery() {
+  static const std::string sql = [] {
+    std::string columns = "StockName, StockCode";
+    for (const char* seat : {"Buy1", "Buy2", "Buy3", "Buy4", "Buy5", "Sell1", "Sell2", "Sell3", "Sell4", "Sell5"}) {
+      const std::string prefix = seat;
+      columns += ", " + prefix + "_YYB_Name, " + prefix + "_YYB_BuyAmount, " + prefix + "_YYB_SellAmount";
+    }
+    return "SELECT " + columns + " FROM StockInfo WHERE SB_Date = ? AND StockCode = ? ORDER BY rowid";
+  }();
+  return sql;
+}
+
+// One row's seats, kept until the whole stock-day is read: a read that breaks off
+// half-way must add nothing.
+struct MergeRow {
+  std::string stockName;
+  std::string stockCode;
+  std::array<std::string, 10> names;  // Buy1..Buy5, Sell1..Sell5
+  std::array<double, 10> buy{};
+  std::array<double, 10> sell{};
+};
+
+bool ReadStockDaySeats(RowCursor& cursor, const TrackerLine& line, std::vector<MergeRow>& rows, std::size_t& count) {
+  count = 0;
+  if (!cursor.Run(MergeRowsQuery(), {line.date, line.code})) return false;
+  while (cursor.Next()) {
+    if (count == rows.size()) rows.emplace_back();
+    MergeRow& row = rows[count++];
+    row.stockName.assign(cursor.Text(0));
+    row.stockCode.assign(cursor.Text(1));
+    for (int seat = 0; seat < 10; ++seat) {
+      const int column = 2 + 3 * seat;
+      row.names[seat].assign(cursor.Text(column));
+      row.buy[seat] = cursor.Number(column + 1);
+      row.sell[seat] = cursor.Number(column + 2);
+    }
+  }
+  return !cursor.Failed();
+}
+
+}  // namespace
+
 BranchMergeResult MergeBranchTotals(CADODataBase& db, const std::vector<TrackerLine>& lines,
                                     const std::string& countText, const BranchMarks& marks,
                                     TrackerBranchTotals& totals) {
@@ -180,16 +230,26 @@ BranchMergeResult MergeBranchTotals(CADODataBase& db, const std::vector<TrackerL
   const std::int32_t asked = ParseLeadingInt(countText);
   const std::size_t count = asked <= 0 ? 0 : std::min(static_cast<std::size_t>(asked), lines.size());
   totals.Clear();
-  StockDayDetail detail;
+  RowCursor cursor(db);
+  std::vector<MergeRow> rows;
   std::string errorText;
   for (std::size_t i = 0; i < count; ++i) {
-    std::string error;
-    if (LoadStockDay(db, lines[i].code, lines[i].date, detail, totals, &error)) {
-      ++result.mergedLines;
-    } else if (!result.queryFailed) {
-      result.queryFailed = true;
-      errorText = std::move(error);
+    std::size_t read = 0;
+    if (!ReadStockDaySeats(cursor, lines[i], rows, read)) {
+      if (!result.queryFailed) {
+        result.queryFailed = true;
+        errorText = cursor.ErrorText();
+      }
+      continue;
     }
+    for (std::size_t r = 0; r < read; ++r) {
+      const MergeRow& row = rows[r];
+      for (int seat = 0; seat < 10; ++seat) {
+        totals.AddSeat(row.names[seat], row.stockName, row.stockCode, row.buy[seat], row.sell[seat],
+                       seat < 5 ? SeatSide::Buy : SeatSide::Sell);
+      }
+    }
+    ++result.mergedLines;
   }
   totals.SortByTimes();
   result.view = ShowBranchTotals(totals, marks);

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include "storage/ole_types.h"
+
 RowCursor::RowCursor(CADODataBase& db) : db_(db) {}
 
 RowCursor::RowCursor(CADODataBase& db, std::string_view sql, const std::vector<DbValue>& params) : db_(db) {
@@ -93,6 +95,12 @@ std::string_view RowCursor::Text(int column) const {
 
 double RowCursor::Double(int column) const {
   return statement_ && onRow_ ? sqlite3_column_double(statement_.get(), column) : 0.0;
+}
+
+double RowCursor::Number(int column) const {
+  if (!statement_ || !onRow_) return 0.0;
+  if (sqlite3_column_type(statement_.get(), column) == SQLITE_TEXT) return ParseNumberC(Text(column));
+  return sqlite3_column_double(statement_.get(), column);
 }
 
 std::int64_t RowCursor::Int(int column) const {

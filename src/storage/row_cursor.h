@@ -41,6 +41,9 @@ class RowCursor {
   // Cells of the current row by zero-based column. NULL reads as "" and 0.
   std::string_view Text(int column) const;
   double Double(int column) const;
+  // A figure as the recordset reads it: a text cell is parsed in the C locale
+  // (ParseNumberC), any other cell read as a double.
+  double Number(int column) const;
   std::int64_t Int(int column) const;
   bool IsNull(int column) const;
 
