@@ -1,11 +1,14 @@
 #include "analysis/stock_repeat_counts.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <string_view>
+#include <unordered_map>
 
 #include "analysis/tracker_searches.h"
 #include "platform/message_box.h"
 #include "storage/ado_database.h"
-#include "storage/ado_recordset.h"
+#include "storage/row_cursor.h"
 #include "storage/charset.h"
 
 std::vector<StockRepeatCount> g_StockRepeatCounts;
@@ -24,22 +27,74 @@ void CountStockOfBranch(std::vector<StockRepeatCount>& counts, const std::string
   counts.push_back(std::move(moved));
 }
 
+namespace {
+
+// The counts keyed by code, each with the sequence number of its last count: listed
+// by that number they stand as CountStockOfBranch's take-out-and-append leaves them,
+// without moving the list for every row.
+class StockCounter {
+ public:
+  // Starts from `counts` in their order; false when a code repeats in them (only the
+  // list itself then says which element a count takes).
+  bool Start(const std::vector<StockRepeatCount>& counts) {
+    for (const StockRepeatCount& count : counts) {
+      if (!index_.emplace(count.StockCode, stocks_.size()).second) return false;
+      stocks_.push_back({count, next_++});
+    }
+    return true;
+  }
+  void Count(std::string_view name, std::string_view code) {
+    key_.assign(code);
+    const auto found = index_.find(key_);
+    if (found == index_.end()) {
+      index_.emplace(key_, stocks_.size());
+      stocks_.push_back({{key_, std::string(name), 1}, next_++});
+      return;
+    }
+    Stock& stock = stocks_[found->second];
+    ++stock.count.nCount;
+    stock.touched = next_++;
+  }
+  std::vector<StockRepeatCount> TakeInOrder() {
+    std::sort(stocks_.begin(), stocks_.end(), [](const Stock& a, const Stock& b) { return a.touched < b.touched; });
+    std::vector<StockRepeatCount> counts;
+    counts.reserve(stocks_.size());
+    for (Stock& stock : stocks_) counts.push_back(std::move(stock.count));
+    return counts;
+  }
+
+ private:
+  struct Stock {
+    StockRepeatCount count;
+    std::uint64_t touched = 0;
+  };
+  std::vector<Stock> stocks_;
+  std::unordered_map<std::string, std::size_t> index_;
+  std::uint64_t next_ = 0;
+  std::string key_;
+};
+
+}  // namespace
+
 bool QueryStocksOfBranch(CADODataBase& db, const std::string& branch, std::vector<StockRepeatCount>& counts,
                          std::string* error) {
-  // The branch searches' statement: the ten seat names against one bound name,
-  // answered through the seat-name indexes.
-  CADORecordset rs(&db);
-  if (!rs.Open(BranchSearchStatement(), {branch})) {
-    if (error != nullptr) *error = rs.GetLastErrorText();
+  // The branch searches' rows, only the two columns counted.
+  RowCursor cursor(db, BranchSearchStatementOf("StockName, StockCode"), {branch});
+  StockCounter counter;
+  const bool distinct = counter.Start(counts);
+  std::vector<StockRepeatCount> plain = counts;
+  while (cursor.Next()) {
+    if (distinct) {
+      counter.Count(cursor.Text(0), cursor.Text(1));
+    } else {
+      CountStockOfBranch(plain, std::string(cursor.Text(0)), std::string(cursor.Text(1)));
+    }
+  }
+  if (cursor.Failed()) {
+    if (error != nullptr) *error = cursor.ErrorText();
     return false;
   }
-  for (; !rs.IsEof(); rs.MoveNext()) {
-    std::string name;
-    std::string code;
-    rs.GetFieldValue("StockName", name);
-    rs.GetFieldValue("StockCode", code);
-    CountStockOfBranch(counts, name, code);
-  }
+  counts = distinct ? counter.TakeInOrder() : std::move(plain);
   return true;
 }
 

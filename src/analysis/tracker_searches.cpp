@@ -262,12 +262,17 @@ const std::string& TrackerSearchColumns() {
   return columns;
 }
 
+std::string BranchSearchStatementOf(const std::string& columns, bool byDay) {
+  return "SELECT " + columns + " FROM StockInfo" + (byDay ? " INDEXED BY IX_StockInfo_SB_Date" : "") + " WHERE " +
+         TenSeatCondition("= ?1") + kNewestFirst;
+}
+
 std::string BranchSearchStatement(bool indexed) {
   return SelectFrom() + (indexed ? "" : " NOT INDEXED") + " WHERE " + TenSeatCondition("= ?1") + kNewestFirst;
 }
 
 std::string BranchSearchByDayStatement() {
-  return SelectFrom() + " INDEXED BY IX_StockInfo_SB_Date WHERE " + TenSeatCondition("= ?1") + kNewestFirst;
+  return BranchSearchStatementOf(TrackerSearchColumns(), true);
 }
 
 TrackerSearchResult BuildBranchSearch(CADODataBase& db, const IClock& clock, const std::string& branch) {

@@ -76,6 +76,10 @@ std::string BranchSearchStatement(bool indexed = true);
 // first: a reader that needs only the newest rows stops early and never sorts all of
 // history (the seat-name indexes would fetch every match and then sort them).
 std::string BranchSearchByDayStatement();
+// The branch search's rows with other columns: `columns` from StockInfo where any of
+// the ten seat names equals ?1, newest first (the seat-name indexes, as
+// BranchSearchStatement), or day by day through the date index when `byDay`.
+std::string BranchSearchStatementOf(const std::string& columns, bool byDay = false);
 // The columns every search reads, in the order the readers expect, comma-separated.
 const std::string& TrackerSearchColumns();
 

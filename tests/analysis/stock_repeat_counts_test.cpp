@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "../support/db_builder.h"
+#include "../support/market_generator.h"
 #include "../support/temp_program_folder.h"
 #include "platform/message_box.h"
+#include "analysis/tracker_searches.h"
 #include "storage/ado_database.h"
+#include "storage/row_cursor.h"
 
 namespace {
 
@@ -160,4 +163,22 @@ TEST_F(StockRepeatCountsTest, AFailedRankingQueryShowsOneMessageAndNoRows) {
   const auto boxes = Boxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text.rfind("数据库查询失败!\n", 0), 0u);
+}
+
+TEST_F(StockRepeatCountsTest, CountsComeInTheOrderOfCountingEachRowInTurn) {
+  const GeneratedMarket market = GenerateMarket(db_, CrowdedMarketShape(5, 20));
+  std::vector<std::string> branches(market.branches.begin(), market.branches.begin() + 12);
+  branches.push_back("机构专用");
+  for (const std::string& branch : branches) {
+    // Counting after earlier counts, as the list is left by counting row after row.
+    std::vector<StockRepeatCount> expected = {{"600003", "旧", 4}, {"000001", "旧", 1}};
+    {
+      RowCursor rows(db_.Market(), BranchSearchStatement(), {branch});
+      while (rows.Next()) CountStockOfBranch(expected, std::string(rows.Text(0)), std::string(rows.Text(1)));
+    }
+    std::vector<StockRepeatCount> counts = {{"600003", "旧", 4}, {"000001", "旧", 1}};
+    ASSERT_TRUE(QueryStocksOfBranch(db_.Market(), branch, counts));
+    EXPECT_GT(counts.size(), 5u) << branch;
+    EXPECT_EQ(counts, expected) << branch;
+  }
 }
