@@ -238,7 +238,7 @@ BranchMergeResult MergeBranchTotals(CADODataBase& db, const std::vector<TrackerL
     if (!ReadStockDaySeats(cursor, lines[i], rows, read)) {
       if (!result.queryFailed) {
         result.queryFailed = true;
-        errorText = cursor.ErrorText();
+        errorText = cursor.RecordsetErrorText();
       }
       continue;
     }

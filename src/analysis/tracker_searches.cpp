@@ -10,6 +10,7 @@
 #include "storage/charset.h"
 #include "storage/file_io.h"
 #include "storage/gbk_format.h"
+#include "storage/row_cursor.h"
 #include "views/daily_exports.h"
 
 namespace {
@@ -35,16 +36,6 @@ struct SearchRow {
   std::array<double, 10> buy{};
   std::array<double, 10> sell{};
 
-  double BuySum() const {
-    double sum = 0;
-    for (const double amount : buy) sum += amount;
-    return sum;
-  }
-  double SellSum() const {
-    double sum = 0;
-    for (const double amount : sell) sum += amount;
-    return sum;
-  }
 };
 
 // "Buy1_YYB_Name <test> OR ... OR Sell5_YYB_Name <test>".
@@ -83,6 +74,34 @@ bool QueryRows(CADODataBase& db, const std::string& sql, const std::vector<DbVal
   }
   rs.Close();
   return true;
+}
+
+// Steps `sql` row by row straight from SQLite, handing each row to `onRow`: the large
+// searches never copy their rows into a recordset. False, with `error` filled, when
+// the statement cannot run or a step breaks off.
+template <class OnRow>
+bool StepRows(CADODataBase& db, const std::string& sql, const std::vector<DbValue>& params, std::string& error,
+              OnRow&& onRow) {
+  RowCursor cursor(db, sql, params);
+  while (cursor.Next()) onRow(cursor);
+  if (!cursor.Failed()) return true;
+  error = cursor.RecordsetErrorText();
+  return false;
+}
+
+// The columns of the buy/sell layout: the stock, then the ten buy amounts and the ten
+// sell amounts (Buy1..Buy5, Sell1..Sell5 each). The seat names are not read.
+constexpr int kFirstBuyColumn = 4;
+constexpr int kFirstSellColumn = 14;
+const std::string& BuySellColumns() {
+  static const std::string columns = [] {
+    std::string list = "StockName, StockCode, SB_Date, JinShou";
+    for (const char* amount : {"_YYB_BuyAmount", "_YYB_SellAmount"}) {
+      for (const char* seat : kSeats) list += ", " + std::string(seat) + amount;
+    }
+    return list;
+  }();
+  return columns;
 }
 
 // What a search decided, before anything is shown or written.
@@ -140,36 +159,36 @@ void ClearFiguresWhenEmpty(TrackerSearchResult& result) {
   result.averageText = "";
 }
 
-// The buy/sell lines of the stock searches: the sums of all ten seats, so a branch
-// among both the buyers and the sellers counts on both sides.
-std::vector<TrackerLine> BuySellLines(const std::vector<SearchRow>& rows, const std::string& today) {
-  std::vector<TrackerLine> lines;
-  lines.reserve(rows.size());
-  int number = 0;
-  for (const SearchRow& row : rows) {
-    lines.push_back(MakeBuySellLine(++number, row.stockName, row.stockCode, row.date, TruncateAmount(row.BuySum()),
-                                    TruncateAmount(row.SellSum()), row.close, today));
-  }
-  return lines;
-}
-
-// A search of the buy/sell layout that ends by showing its first line: on success the
-// lines and their count; on failure nothing changes.
+// A search of the buy/sell layout (the sums of all ten seats, so a branch among both
+// the buyers and the sellers counts on both sides) that ends by showing its first
+// line: on success the lines and their count; on failure nothing changes.
 void FillBuySellOutcome(Outcome& outcome, CADODataBase& db, const IClock& clock, const std::string& sql,
                         const std::vector<DbValue>& params) {
   const std::string today = TrackerToday(clock);
-  std::vector<SearchRow> rows;
+  std::vector<TrackerLine> lines;
+  int number = 0;
   std::string error;
-  if (!QueryRows(db, sql, params, rows, error)) {
+  const bool read = StepRows(db, sql, params, error, [&](const RowCursor& row) {
+    double buy = 0;
+    double sell = 0;
+    for (int seat = 0; seat < 10; ++seat) buy += row.Number(kFirstBuyColumn + seat);
+    for (int seat = 0; seat < 10; ++seat) sell += row.Number(kFirstSellColumn + seat);
+    lines.push_back(MakeBuySellLine(++number, std::string(row.Text(0)), std::string(row.Text(1)),
+                                    std::string(row.Text(2)), TruncateAmount(buy), TruncateAmount(sell),
+                                    row.Number(3), today));
+  });
+  if (!read) {
     FailQuery(outcome, std::move(error));
     return;
   }
-  std::vector<TrackerLine> lines = BuySellLines(rows, today);
   outcome.result.countText = CountText(lines.size());
   outcome.result.showFirstResult = true;
   outcome.result.fileBytes += TrackerFileBytes("", lines);
   outcome.result.lines = std::move(lines);
 }
+
+// "SELECT <buy/sell columns> FROM StockInfo".
+std::string SelectBuySellFrom() { return "SELECT " + BuySellColumns() + " FROM StockInfo"; }
 
 Outcome BranchOutcome(CADODataBase& db, const IClock& clock, const std::string& branch) {
   Outcome outcome;
@@ -178,29 +197,19 @@ Outcome BranchOutcome(CADODataBase& db, const IClock& clock, const std::string& 
   result.fileBytes = ToGbk(BranchFileHeader(branch));
   const std::string today = TrackerToday(clock);
 
-  std::vector<SearchRow> rows;
-  if (!branch.empty()) {
-    std::string error;
-    if (!QueryRows(db, BranchSearchStatement(), {branch}, rows, error)) {
-      FailQuery(outcome, std::move(error));
-      return outcome;
-    }
-  }
-
   std::vector<TrackerLine> lines;
-  lines.reserve(rows.size());
   int largeCount = 0;
   double largeSum = 0;
   int number = 0;
-  for (const SearchRow& row : rows) {
-    // The branch's figures among the buyers and among the sellers; a later seat of
-    // the same side replaces an earlier one.
+  // One row: the branch's figures among the buyers and among the sellers; a later
+  // seat of the same side replaces an earlier one.
+  auto addRow = [&](const RowCursor& row) {
     double b1 = 0, s1 = 0, b2 = 0, s2 = 0;
-    for (int seat = 0; seat < 5; ++seat) {
-      if (row.seatNames[seat] == branch) b1 = row.buy[seat], s1 = row.sell[seat];
-    }
-    for (int seat = 5; seat < 10; ++seat) {
-      if (row.seatNames[seat] == branch) b2 = row.buy[seat], s2 = row.sell[seat];
+    for (int seat = 0; seat < 10; ++seat) {
+      const int column = kFirstSeatColumn + 3 * seat;
+      if (row.Text(column) != branch) continue;
+      (seat < 5 ? b1 : b2) = row.Number(column + 1);
+      (seat < 5 ? s1 : s2) = row.Number(column + 2);
     }
     // The same figures on both sides are one trade, listed twice.
     double total = 0, net = 0;
@@ -215,8 +224,16 @@ Outcome BranchOutcome(CADODataBase& db, const IClock& clock, const std::string& 
       ++largeCount;
       largeSum += total;
     }
-    lines.push_back(
-        MakeBranchLine(++number, row.stockName, row.stockCode, row.date, TruncateAmount(net), row.close, today));
+    lines.push_back(MakeBranchLine(++number, std::string(row.Text(kNameColumn)), std::string(row.Text(kCodeColumn)),
+                                   std::string(row.Text(kDateColumn)), TruncateAmount(net),
+                                   row.Number(kCloseColumn), today));
+  };
+  if (!branch.empty()) {
+    std::string error;
+    if (!StepRows(db, BranchSearchStatement(), {branch}, error, addRow)) {
+      FailQuery(outcome, std::move(error));
+      return outcome;
+    }
   }
   result.countText = CountText(lines.size());
   result.largeCountText = std::to_string(largeCount);
@@ -347,7 +364,7 @@ TrackerSearchResult SearchBranchKeyword(CADODataBase& db, const IClock& clock, c
   Outcome outcome;
   outcome.result.writesFile = true;
   outcome.result.fileBytes = ToGbk(KeywordFileHeader(keyword));
-  const std::string sql = SelectFrom() + " WHERE " + TenSeatCondition("LIKE ?1 ESCAPE '\\'") + kNewestFirst;
+  const std::string sql = SelectBuySellFrom() + " WHERE " + TenSeatCondition("LIKE ?1 ESCAPE '\\'") + kNewestFirst;
   FillBuySellOutcome(outcome, db, clock, sql, {pattern});
   ClearFiguresWhenEmpty(outcome.result);
   return Commit(std::move(outcome));
@@ -356,13 +373,13 @@ TrackerSearchResult SearchBranchKeyword(CADODataBase& db, const IClock& clock, c
 TrackerSearchResult SearchStockName(CADODataBase& db, const IClock& clock, const std::string& name,
                                     bool writeFile) {
   return Commit(StockOutcome(db, clock, StockFileHeader(name, ""), writeFile, !name.empty(),
-                             SelectFrom() + " WHERE StockName = ?" + kNewestFirst, {name}));
+                             SelectBuySellFrom() + " WHERE StockName = ?" + kNewestFirst, {name}));
 }
 
 TrackerSearchResult SearchStockCode(CADODataBase& db, const IClock& clock, const std::string& code,
                                     bool writeFile) {
   return Commit(StockOutcome(db, clock, StockFileHeader(code, ""), writeFile, !code.empty(),
-                             SelectFrom() + " WHERE StockCode = ?" + kNewestFirst, {code}));
+                             SelectBuySellFrom() + " WHERE StockCode = ?" + kNewestFirst, {code}));
 }
 
 TrackerSearchResult SearchMultiStock(CADODataBase& db, const IClock& clock, const std::string& codesText) {
@@ -381,7 +398,7 @@ TrackerSearchResult SearchMultiStock(CADODataBase& db, const IClock& clock, cons
   }
 
   Outcome outcome;
-  FillBuySellOutcome(outcome, db, clock, SelectFrom() + " WHERE StockCode IN (" + placeholders + ")" + kNewestFirst,
+  FillBuySellOutcome(outcome, db, clock, SelectBuySellFrom() + " WHERE StockCode IN (" + placeholders + ")" + kNewestFirst,
                      codes);
   outcome.result.fileBytes.clear();
   return Commit(std::move(outcome));
@@ -390,7 +407,7 @@ TrackerSearchResult SearchMultiStock(CADODataBase& db, const IClock& clock, cons
 TrackerSearchResult SearchTeam1OnStock(CADODataBase& db, const IClock& clock, const std::string& branch,
                                        const std::string& stockCode) {
   const std::string sql =
-      SelectFrom() + " WHERE StockCode = ?1 AND (" + TenSeatCondition("= ?2") + ")" + kNewestFirst;
+      SelectBuySellFrom() + " WHERE StockCode = ?1 AND (" + TenSeatCondition("= ?2") + ")" + kNewestFirst;
   return Commit(StockOutcome(db, clock, StockFileHeader(stockCode, branch), true,
                              !branch.empty() && !stockCode.empty(), sql, {stockCode, branch}));
 }

@@ -14,6 +14,7 @@ RowCursor::~RowCursor() = default;
 
 void RowCursor::Fail(int code, std::string message) {
   failed_ = true;
+  errorCode_ = code;
   error_ = std::move(message);
   db_.RecordError(code, error_);
 }
@@ -28,18 +29,19 @@ bool RowCursor::Open(std::string_view sql, const std::vector<DbValue>& params) {
     handle_ = db_.AcquireHandle();
     if (handle_.handle == nullptr) {
       failed_ = true;
+      errorCode_ = 0;
       error_ = handle_.message;
       return false;  // AcquireHandle filled the error record
     }
   }
   int code = 0;
   std::string message;
+  sql_.assign(sql);
   statement_ = PrepareBound(handle_.handle, sql, params, code, message);
   if (!statement_) {
     Fail(code, std::move(message));
     return false;
   }
-  sql_.assign(sql);
   return true;
 }
 
@@ -95,6 +97,11 @@ std::string_view RowCursor::Text(int column) const {
 
 double RowCursor::Double(int column) const {
   return statement_ && onRow_ ? sqlite3_column_double(statement_.get(), column) : 0.0;
+}
+
+std::string RowCursor::RecordsetErrorText() const {
+  return "Query = " + sql_ + "\n" +
+         FormatErrorReport("CADORecordset Error", static_cast<std::uint32_t>(errorCode_), error_);
 }
 
 double RowCursor::Number(int column) const {

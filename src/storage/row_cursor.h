@@ -37,6 +37,9 @@ class RowCursor {
   // The statement could not be prepared or a step broke off.
   bool Failed() const { return failed_; }
   const std::string& ErrorText() const { return error_; }
+  // The failure as a recordset reports it ("Query = <sql>", then the report headed
+  // "CADORecordset Error"): for messages that have always shown that report.
+  std::string RecordsetErrorText() const;
 
   // Cells of the current row by zero-based column. NULL reads as "" and 0.
   std::string_view Text(int column) const;
@@ -58,4 +61,5 @@ class RowCursor {
   bool atEnd_ = false;  // the rows are all read (until Rerun)
   bool failed_ = false;
   std::string error_;
+  int errorCode_ = 0;
 };
