@@ -223,12 +223,16 @@ bool ReadStockDaySeats(RowCursor& cursor, const TrackerLine& line, std::vector<M
 
 }  // namespace
 
+std::size_t MergedLineCount(const std::string& countText, std::size_t lineCount) {
+  const std::int32_t asked = ParseLeadingInt(countText);
+  return asked <= 0 ? 0 : std::min(static_cast<std::size_t>(asked), lineCount);
+}
+
 BranchMergeResult MergeBranchTotals(CADODataBase& db, const std::vector<TrackerLine>& lines,
                                     const std::string& countText, const BranchMarks& marks,
                                     TrackerBranchTotals& totals) {
   BranchMergeResult result;
-  const std::int32_t asked = ParseLeadingInt(countText);
-  const std::size_t count = asked <= 0 ? 0 : std::min(static_cast<std::size_t>(asked), lines.size());
+  const std::size_t count = MergedLineCount(countText, lines.size());
   totals.Clear();
   RowCursor cursor(db);
   std::vector<MergeRow> rows;

@@ -118,6 +118,10 @@ struct BranchMergeResult {
 // loaded from `db` (each folding its seats), the totals sorted by times and shown
 // (ShowBranchTotals). A line whose query fails adds nothing and the merge goes on;
 // "数据库查询失败!" is then shown once at the end.
+// The number of lines a merge loads: the integer value of `countText` (empty or no
+// number: 0), at most `lineCount`.
+std::size_t MergedLineCount(const std::string& countText, std::size_t lineCount);
+
 BranchMergeResult MergeBranchTotals(CADODataBase& db, const std::vector<TrackerLine>& lines,
                                     const std::string& countText, const BranchMarks& marks,
                                     TrackerBranchTotals& totals);

@@ -1,5 +1,6 @@
 #include "analysis/ui/tracker_page.h"
 
+#include <algorithm>
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
@@ -385,9 +386,9 @@ std::string CTrackerPage::LineRole(int line, int role) const {
   return item ? FromQString(item->data(role).toString()) : std::string();
 }
 
-std::vector<TrackerLine> CTrackerPage::ResultLines() const {
+std::vector<TrackerLine> CTrackerPage::ResultLines(std::size_t limit) const {
   std::vector<TrackerLine> lines;
-  const int count = m_ResultList->GetCount();
+  const int count = static_cast<int>(std::min(static_cast<std::size_t>(m_ResultList->GetCount()), limit));
   lines.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
     TrackerLine line;
@@ -569,9 +570,13 @@ void CTrackerPage::OnMergeData() {
   const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
   BranchMarks marks;
   marks.Load(Custom());
-  const BranchMergeResult merged =
-      MergeBranchTotals(Market(), ResultLines(), EditText(m_MergeEdit), marks, g_TrackerBranchTotals);
-  FillSeatList(merged.view.rows);
+  // Only the lines merged are taken from the list: a merge of a few lines of a long
+  // search costs no more than those lines.
+  const std::string countText = EditText(m_MergeEdit);
+  const std::size_t merged = MergedLineCount(countText, static_cast<std::size_t>(m_ResultList->GetCount()));
+  const BranchMergeResult result =
+      MergeBranchTotals(Market(), ResultLines(merged), countText, marks, g_TrackerBranchTotals);
+  FillSeatList(result.view.rows);
 }
 
 void CTrackerPage::OnSeatListHeaderClick(int column) {

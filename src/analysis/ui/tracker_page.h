@@ -94,7 +94,8 @@ class CTrackerPage : public CPage, public ITrackerPage {
   // The current stock-day, as the detail view last loaded it.
   const StockDayDetail& StockDay() const { return m_StockDay; }
   // The result list's lines with their roles, in list order.
-  std::vector<TrackerLine> ResultLines() const;
+  // The first `limit` lines of the result list (all of them by default).
+  std::vector<TrackerLine> ResultLines(std::size_t limit = static_cast<std::size_t>(-1)) const;
 
   // True from the start of a team search until its end has reached this page.
   bool IsTeamSearchRunning() const { return m_nRunningJob != 0; }
