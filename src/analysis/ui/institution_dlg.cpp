@@ -142,7 +142,7 @@ void CInstitutionDlg::BuildControls() {
   connect(m_btnNetSell, &QPushButton::clicked, this, [this] { OnShowNetSell(); });
   connect(m_btnFilter, &QPushButton::clicked, this, [this] { OnFilter(); });
   connect(m_btnCopy, &QPushButton::clicked, this, [this] { OnCopyCodes(); });
-  connect(m_list, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { OnListDblClk(row); });
+  connect(m_list, &CColorListCtrl::cellDoubleClicked, this, [this](int row, int) { OnListDblClk(row); });
 }
 
 BOOL CInstitutionDlg::OnInitDialog() {

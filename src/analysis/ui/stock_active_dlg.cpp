@@ -150,13 +150,13 @@ void CStockActiveDlg::BuildControls() {
   connect(m_DaysCombo, &QComboBox::activated, this, [this](int index) { OnSelChangeDays(index); });
   connect(m_DayPicker, &QDateEdit::dateChanged, this,
           [this](QDate) { OnDatePicked(PickerDayText(m_DayPicker)); });
-  connect(m_StockList, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { OnStockDblClk(row); });
+  connect(m_StockList, &CColorListCtrl::cellDoubleClicked, this, [this](int row, int) { OnStockDblClk(row); });
   m_StockList->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(m_StockList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     const QModelIndex index = m_StockList->indexAt(pos);
     if (index.isValid()) OnStockRClick(index.row());
   });
-  connect(m_DayList, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { OnDayDblClk(row); });
+  connect(m_DayList, &CColorListCtrl::cellDoubleClicked, this, [this](int row, int) { OnDayDblClk(row); });
   connect(m_StockList->horizontalHeader(), &QHeaderView::sectionDoubleClicked, this,
           [this](int section) { OnHeaderDblClk(section); });
 }

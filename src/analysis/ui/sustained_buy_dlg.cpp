@@ -128,7 +128,7 @@ void CSustainedBuyDlg::BuildControls() {
   connect(showAll, &QPushButton::clicked, this, [this] { OnShowAllSustained(); });
   connect(margin, &QPushButton::clicked, this, [this] { OnMarginBuy(); });
   connect(copy, &QPushButton::clicked, this, [this] { OnCopyCodes(); });
-  connect(m_StockList, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { OnDblClkStockList(row); });
+  connect(m_StockList, &CColorListCtrl::cellDoubleClicked, this, [this](int row, int) { OnDblClkStockList(row); });
   connect(m_StockList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     const QModelIndex index = m_StockList->indexAt(pos);
     if (index.isValid()) OnRClickStockList(index.row());

@@ -196,7 +196,7 @@ void CTopBranchDlg::BuildControls() {
   m_list->verticalHeader()->setVisible(false);
   m_list->verticalHeader()->setDefaultSectionSize(QFontMetrics(m_list->font()).height() + 4);
   top->addWidget(m_list, 1);
-  connect(m_list, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { OnListDblClk(row); });
+  connect(m_list, &CColorListCtrl::cellDoubleClicked, this, [this](int row, int) { OnListDblClk(row); });
   connect(m_list->horizontalHeader(), &QHeaderView::sectionDoubleClicked, this,
           [this](int column) { OnHeaderDblClk(column); });
 

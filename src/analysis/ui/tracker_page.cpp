@@ -284,9 +284,9 @@ void CTrackerPage::BuildControls() {
   grid->setColumnStretch(0, 0);
   grid->setColumnStretch(1, 1);
 
-  connect(m_ResultList, &QListWidget::itemDoubleClicked, this, [this] { OnResultDblClk(); });
+  connect(m_ResultList, &CColorListBox::doubleClicked, this, [this] { OnResultDblClk(); });
   // Selections made in code run under a signal blocker: this is the user's only.
-  connect(m_ResultList, &QListWidget::currentRowChanged, this, [this] { OnResultSelChange(); });
+  connect(m_ResultList, &CColorListBox::currentRowChanged, this, [this] { OnResultSelChange(); });
   connect(m_SeatList, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
     if (m_bSeatPressIsDoubleClick) return;  // the release that ends a double click
     OnSeatListClick(index.row());
@@ -365,7 +365,7 @@ void CTrackerPage::SetEditText(QLineEdit* edit, const std::string& text) {
 void CTrackerPage::AddResultLine(const TrackerLine& line) {
   const int index = m_ResultList->AddString(line.text, line.colour);
   if (index < 0) return;
-  if (QListWidgetItem* item = m_ResultList->item(index)) {
+  if (const CColorListBoxLine item = m_ResultList->item(index)) {
     item->setData(kLineNameRole, ToQString(line.stockName));
     item->setData(kLineCodeRole, ToQString(line.code));
     item->setData(kLineDateRole, ToQString(line.date));
@@ -382,7 +382,7 @@ void CTrackerPage::FillResultList(const std::vector<TrackerLine>& lines) {
 }
 
 std::string CTrackerPage::LineRole(int line, int role) const {
-  const QListWidgetItem* item = line >= 0 && line < m_ResultList->GetCount() ? m_ResultList->item(line) : nullptr;
+  const CColorListBoxLine item = m_ResultList->item(line);
   return item ? FromQString(item->data(role).toString()) : std::string();
 }
 
@@ -508,7 +508,7 @@ void CTrackerPage::ShowStockDay(const StockDayDetail& detail) {
 
 void CTrackerPage::SetSeatListTitles(const std::array<SeatListColumn, kStockDayColumnCount>& columns) {
   for (int c = 0; c < kStockDayColumnCount; ++c) {
-    if (QTableWidgetItem* header = m_SeatList->horizontalHeaderItem(c)) {
+    if (const CColorListCell header = m_SeatList->horizontalHeaderItem(c)) {
       header->setText(ToQString(columns[static_cast<std::size_t>(c)].title));
     }
   }
@@ -693,8 +693,8 @@ void CTrackerPage::OnEditDoubleClick(int id) {
 }
 
 void CTrackerPage::OnResultRightPress(const QPoint& viewportPos) {
-  QListWidgetItem* item = m_ResultList->itemAt(viewportPos);
-  if (item == nullptr) return;  // below the last line: nothing
+  const CColorListBoxLine item = m_ResultList->itemAt(viewportPos);
+  if (!item) return;  // below the last line: nothing
   {
     const QSignalBlocker blocker(m_ResultList);
     m_ResultList->SetCurSel(m_ResultList->row(item));

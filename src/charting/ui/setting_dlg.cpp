@@ -320,8 +320,8 @@ QWidget* CSettingDlg::BuildMarksGroup(QWidget* parent) {
   connect(remove, &QPushButton::clicked, this, [this] { OnDeleteMark(); });
   connect(refresh, &QPushButton::clicked, this, [this] { OnRefreshMarks(); });
   connect(find, &QPushButton::clicked, this, [this] { OnFindMark(); });
-  connect(m_marks, &QTableWidget::cellClicked, this, [this](int r, int) { OnMarkClick(r); });
-  connect(m_marks, &QTableWidget::cellDoubleClicked, this, [this](int r, int) { OnMarkDblClk(r); });
+  connect(m_marks, &CColorListCtrl::cellClicked, this, [this](int r, int) { OnMarkClick(r); });
+  connect(m_marks, &CColorListCtrl::cellDoubleClicked, this, [this](int r, int) { OnMarkDblClk(r); });
   return group;
 }
 

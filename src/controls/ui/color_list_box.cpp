@@ -1,10 +1,13 @@
 #include "controls/ui/color_list_box.h"
 
+#include <QAbstractListModel>
+#include <algorithm>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPointer>
 #include <QStyledItemDelegate>
 #include <QThread>
+#include <utility>
 
 #include "controls/list_box_colours.h"
 #include "platform/page_registry.h"
@@ -13,6 +16,91 @@
 namespace {
 
 constexpr int kColourRole = Qt::UserRole;
+
+}  // namespace
+
+// The lines in order: text, colour and whatever other roles the pages store.
+class ColorListBoxModel final : public QAbstractListModel {
+ public:
+  struct Line {
+    QString text;
+    COLORREF colour = 0;
+    std::vector<std::pair<int, QVariant>> roles;
+  };
+
+  using QAbstractListModel::QAbstractListModel;
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override {
+    return parent.isValid() ? 0 : static_cast<int>(lines_.size());
+  }
+  bool Valid(int row) const { return row >= 0 && static_cast<size_t>(row) < lines_.size(); }
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    return index.isValid() ? Role(index.row(), role) : QVariant();
+  }
+  Qt::ItemFlags flags(const QModelIndex& index) const override {
+    return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled : Qt::NoItemFlags;
+  }
+
+  QVariant Role(int row, int role) const {
+    if (!Valid(row)) return QVariant();
+    const Line& line = lines_[static_cast<size_t>(row)];
+    if (role == Qt::DisplayRole || role == Qt::EditRole) return line.text;
+    if (role == kColourRole) return static_cast<uint>(line.colour);
+    for (const auto& [key, value] : line.roles) {
+      if (key == role) return value;
+    }
+    return QVariant();
+  }
+
+  void SetRole(int row, int role, const QVariant& value) {
+    if (!Valid(row)) return;
+    Line& line = lines_[static_cast<size_t>(row)];
+    if (role == Qt::DisplayRole || role == Qt::EditRole) {
+      line.text = value.toString();
+    } else if (role == kColourRole) {
+      line.colour = static_cast<COLORREF>(value.toUInt());
+    } else {
+      auto it = std::find_if(line.roles.begin(), line.roles.end(), [role](const auto& r) { return r.first == role; });
+      if (it != line.roles.end()) {
+        it->second = value;
+      } else {
+        line.roles.emplace_back(role, value);
+      }
+    }
+    const QModelIndex changed = index(row);
+    emit dataChanged(changed, changed);
+  }
+
+  // Inserts the lines before `row` in one step.
+  void Insert(int row, std::vector<Line> lines) {
+    if (lines.empty()) return;
+    beginInsertRows(QModelIndex(), row, row + static_cast<int>(lines.size()) - 1);
+    lines_.insert(lines_.begin() + row, std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
+    endInsertRows();
+  }
+
+  void Clear() {
+    beginResetModel();
+    lines_.clear();
+    lines_.shrink_to_fit();
+    endResetModel();
+  }
+
+ private:
+  std::vector<Line> lines_;
+};
+
+CColorListBoxLine::CColorListBoxLine(const CColorListBox* list, int row)
+    : lines_(list->lines_), row_(list->lines_->Valid(row) ? row : -1) {}
+
+QString CColorListBoxLine::text() const { return lines_->Role(row_, Qt::DisplayRole).toString(); }
+
+QVariant CColorListBoxLine::data(int role) const { return lines_->Role(row_, role); }
+
+void CColorListBoxLine::setData(int role, const QVariant& value) const { lines_->SetRole(row_, role, value); }
+
+namespace {
 
 // Hands every line to the list's own DrawItem and MeasureItem.
 class ColorListBoxDelegate final : public QStyledItemDelegate {
@@ -53,7 +141,8 @@ class ColorListBoxDelegate final : public QStyledItemDelegate {
 
 }  // namespace
 
-CColorListBox::CColorListBox(QWidget* parent) : QListWidget(parent) {
+CColorListBox::CColorListBox(QWidget* parent) : QListView(parent), lines_(new ColorListBoxModel(this)) {
+  setModel(lines_);
   setItemDelegate(new ColorListBoxDelegate(this));
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -72,6 +161,19 @@ CColorListBox::CColorListBox(QWidget* parent) : QListWidget(parent) {
 }
 
 CColorListBox::~CColorListBox() = default;
+
+int CColorListBox::count() const { return lines_->rowCount(); }
+
+QRect CColorListBox::visualItemRect(const CColorListBoxLine& line) const {
+  return visualRect(lines_->index(line.row()));
+}
+
+void CColorListBox::setCurrentItem(const CColorListBoxLine& line) { setCurrentIndex(lines_->index(line.row())); }
+
+void CColorListBox::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  QListView::currentChanged(current, previous);
+  emit currentRowChanged(current.row());
+}
 
 template <class R, class Fn>
 R CColorListBox::OnUiThread(R failed, Fn&& fn) const {
@@ -98,12 +200,12 @@ void CColorListBox::HoldLine(const QString& text, COLORREF colour) {
 
 void CColorListBox::FlushHeld() {
   batchTimer_.stop();
-  std::vector<HeldLine> lines = std::move(held_);
+  std::vector<HeldLine> held = std::move(held_);
   held_.clear();
-  for (const HeldLine& line : lines) {
-    addItem(line.text);
-    item(count() - 1)->setData(kColourRole, static_cast<uint>(line.colour));
-  }
+  std::vector<ColorListBoxModel::Line> lines;
+  lines.reserve(held.size());
+  for (HeldLine& line : held) lines.push_back(ColorListBoxModel::Line{std::move(line.text), line.colour, {}});
+  lines_->Insert(count(), std::move(lines));
   if (heldSelection_) {
     const int selection = *heldSelection_;
     heldSelection_.reset();
@@ -115,9 +217,10 @@ int CColorListBox::InsertNow(int index, const CString& text, COLORREF colour) {
   const int n = count();
   if (index == -1) index = n;
   if (index < 0 || index > n) return LB_ERR;
-  insertItem(index, ToQString(text));
   // The colour goes with the line in the same call, so no other line can come between.
-  item(index)->setData(kColourRole, static_cast<uint>(colour));
+  std::vector<ColorListBoxModel::Line> line;
+  line.push_back(ColorListBoxModel::Line{ToQString(text), colour, {}});
+  lines_->Insert(index, std::move(line));
   return index;
 }
 
@@ -127,8 +230,9 @@ int CColorListBox::SelectNow(int index) {
     return LB_ERR;
   }
   if (index < 0 || index >= count()) return LB_ERR;
-  setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
-  scrollToItem(item(index));
+  const QModelIndex line = lines_->index(index);
+  selectionModel()->setCurrentIndex(line, QItemSelectionModel::ClearAndSelect);
+  scrollTo(line);
   return index;
 }
 
@@ -158,9 +262,8 @@ int CColorListBox::SetItemColor(int index, COLORREF colour) {
       held_[static_cast<size_t>(index - count())].colour = colour;
       return 0;
     }
-    QListWidgetItem* line = item(index);
-    if (line == nullptr) return LB_ERR;
-    line->setData(kColourRole, static_cast<uint>(colour));
+    if (!lines_->Valid(index)) return LB_ERR;
+    lines_->SetRole(index, kColourRole, static_cast<uint>(colour));
     viewport()->repaint();  // the whole list, at once
     return 0;
   });
@@ -171,7 +274,7 @@ int CColorListBox::ResetContent() {
     batchTimer_.stop();
     held_.clear();
     heldSelection_.reset();
-    clear();
+    lines_->Clear();
     scrollToTop();  // the next lines show from the first, not at the old scroll position
     return 0;
   });
@@ -187,9 +290,8 @@ int CColorListBox::GetText(int index, CString& text) const {
       text = FromQString(held_[static_cast<size_t>(index - count())].text);
       return static_cast<int>(text.size());
     }
-    const QListWidgetItem* line = item(index);
-    if (line == nullptr) return LB_ERR;
-    text = FromQString(line->text());
+    if (!lines_->Valid(index)) return LB_ERR;
+    text = FromQString(lines_->Role(index, Qt::DisplayRole).toString());
     return static_cast<int>(text.size());
   });
 }
@@ -203,8 +305,8 @@ CString CColorListBox::GetText(int index) const {
 DWORD CColorListBox::GetItemData(int index) const {
   return OnUiThread(static_cast<DWORD>(LB_ERR), [&](bool) {
     if (index >= count() && index < LineCount()) return held_[static_cast<size_t>(index - count())].colour;
-    const QListWidgetItem* line = item(index);
-    return line == nullptr ? static_cast<DWORD>(LB_ERR) : static_cast<DWORD>(line->data(kColourRole).toUInt());
+    return lines_->Valid(index) ? static_cast<DWORD>(lines_->Role(index, kColourRole).toUInt())
+                                : static_cast<DWORD>(LB_ERR);
   });
 }
 

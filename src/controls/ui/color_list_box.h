@@ -2,6 +2,8 @@
 // The list in which the pages show their line-by-line texts. Every line carries its
 // own text colour in its item data (0 = the system colours); a delegate paints each
 // line through DrawItem, and every line is as high as one line of the list's font.
+// The lines live in a plain model and only the visible ones are painted, so a list
+// of hundreds of thousands of lines fills and scrolls without delay.
 //
 // Workers write into these lists as well as the UI thread: a call made on another
 // thread runs on the UI thread through the page registry's dispatcher and waits for
@@ -14,7 +16,8 @@
 // instead of one per line. The calls below always see the held-back lines; the
 // widget's own Qt functions see them once the batch is in.
 
-#include <QListWidget>
+#include <QListView>
+#include <QVariant>
 #include <QTimer>
 #include <optional>
 #include <vector>
@@ -49,12 +52,43 @@ struct MeasureItemRecord {
   int itemHeight = 0;
 };
 
-class CColorListBox : public QListWidget {
+class CColorListBox;
+class ColorListBoxModel;
+
+// A handle on one line of the widget, as item() and itemAt() give it; false for none.
+class CColorListBoxLine {
+ public:
+  CColorListBoxLine(const CColorListBox* list, int row);
+  explicit operator bool() const { return row_ >= 0; }
+  const CColorListBoxLine* operator->() const { return this; }
+  int row() const { return row_; }
+  QString text() const;
+  QVariant data(int role) const;
+  // Stores a value under the role (the colour's role sets the line's colour).
+  void setData(int role, const QVariant& value) const;
+
+ private:
+  ColorListBoxModel* lines_;
+  int row_;
+};
+
+class CColorListBox : public QListView {
   Q_OBJECT
 
  public:
   explicit CColorListBox(QWidget* parent = nullptr);
   ~CColorListBox() override;
+
+  // The widget's own lines (held-back lines not yet among them), as a list widget
+  // would give them.
+  int count() const;
+  CColorListBoxLine item(int row) const { return CColorListBoxLine(this, row); }
+  CColorListBoxLine itemAt(const QPoint& viewportPos) const { return item(indexAt(viewportPos).row()); }
+  int row(const CColorListBoxLine& line) const { return line.row(); }
+  QRect visualItemRect(const CColorListBoxLine& line) const;
+  int currentRow() const { return currentIndex().row(); }
+  void setCurrentItem(const CColorListBoxLine& line);
+  QModelIndexList selectedItems() const { return selectedIndexes(); }
 
   // Appends a line without a colour of its own. Returns its index or LB_ERR.
   int AddString(const CString& text);
@@ -96,6 +130,12 @@ class CColorListBox : public QListWidget {
   // The longest a worker's line waits before the widget shows it.
   static constexpr int kWorkerBatchMs = 20;
 
+ signals:
+  void currentRowChanged(int row);
+
+ protected:
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
  private:
   struct HeldLine {
     QString text;
@@ -112,10 +152,12 @@ class CColorListBox : public QListWidget {
   void FlushHeld();
   void HoldLine(const QString& text, COLORREF colour);
   int LineCount() const { return count() + static_cast<int>(held_.size()); }
+  friend class CColorListBoxLine;
   int InsertNow(int index, const CString& text, COLORREF colour);
   int SelectNow(int index);
   int SetCurSelOnUi(int index, bool fromWorker);
 
+  ColorListBoxModel* lines_;
   bool useTabStops_ = false;
   std::vector<HeldLine> held_;          // lines after the widget's last row
   std::optional<int> heldSelection_;    // a worker's selection, -1 = cleared

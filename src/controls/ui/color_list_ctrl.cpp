@@ -1,12 +1,128 @@
 #include "controls/ui/color_list_ctrl.h"
 
+#include <QAbstractTableModel>
 #include <QFontMetrics>
 #include <algorithm>
+#include <vector>
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyledItemDelegate>
 
 #include "platform/ui/qt_convert.h"
+
+// The headings and the cell texts, row by row.
+class ColorListCtrlModel final : public QAbstractTableModel {
+ public:
+  using QAbstractTableModel::QAbstractTableModel;
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+  }
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override {
+    return parent.isValid() ? 0 : static_cast<int>(headings_.size());
+  }
+  bool ValidCell(int row, int column) const {
+    return row >= 0 && row < rowCount() && column >= 0 && column < columnCount();
+  }
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (!index.isValid()) return QVariant();
+    if (role == Qt::DisplayRole || role == Qt::EditRole) return Text(index.row(), index.column());
+    // A cell takes its column's alignment.
+    if (role == Qt::TextAlignmentRole) return alignments_[static_cast<size_t>(index.column())];
+    return QVariant();
+  }
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+    if (orientation == Qt::Vertical || section < 0 || section >= columnCount()) {
+      return role == Qt::DisplayRole && orientation == Qt::Vertical ? QVariant(section + 1) : QVariant();
+    }
+    if (role == Qt::DisplayRole || role == Qt::EditRole) return headings_[static_cast<size_t>(section)];
+    if (role == Qt::TextAlignmentRole) return alignments_[static_cast<size_t>(section)];
+    return QVariant();
+  }
+  Qt::ItemFlags flags(const QModelIndex& index) const override {
+    return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled : Qt::NoItemFlags;
+  }
+
+  QString Text(int row, int column) const {
+    if (!ValidCell(row, column)) return QString();
+    const std::vector<QString>& cells = rows_[static_cast<size_t>(row)];
+    return static_cast<size_t>(column) < cells.size() ? cells[static_cast<size_t>(column)] : QString();
+  }
+  void SetText(int row, int column, const QString& text) {
+    std::vector<QString>& cells = rows_[static_cast<size_t>(row)];
+    // A row grows its cells only as far as texts are set.
+    if (cells.size() <= static_cast<size_t>(column)) cells.resize(static_cast<size_t>(column) + 1);
+    cells[static_cast<size_t>(column)] = text;
+    const QModelIndex changed = index(row, column);
+    emit dataChanged(changed, changed);
+  }
+  QString Heading(int column) const { return headings_[static_cast<size_t>(column)]; }
+  int Alignment(int column) const { return alignments_[static_cast<size_t>(column)]; }
+  void SetHeading(int column, const QString& text) {
+    headings_[static_cast<size_t>(column)] = text;
+    emit headerDataChanged(Qt::Horizontal, column, column);
+  }
+
+  void InsertColumn(int column, const QString& heading, int alignment) {
+    beginInsertColumns(QModelIndex(), column, column);
+    headings_.insert(headings_.begin() + column, heading);
+    alignments_.insert(alignments_.begin() + column, alignment);
+    for (std::vector<QString>& cells : rows_) {
+      if (static_cast<size_t>(column) < cells.size()) cells.insert(cells.begin() + column, QString());
+    }
+    endInsertColumns();
+  }
+  void InsertRows(int row, int count) {
+    if (count <= 0) return;
+    beginInsertRows(QModelIndex(), row, row + count - 1);
+    rows_.insert(rows_.begin() + row, static_cast<size_t>(count), std::vector<QString>());
+    endInsertRows();
+  }
+  void RemoveRows(int row, int count) {
+    if (count <= 0) return;
+    beginRemoveRows(QModelIndex(), row, row + count - 1);
+    rows_.erase(rows_.begin() + row, rows_.begin() + row + count);
+    endRemoveRows();
+  }
+  void ClearTexts() {
+    beginResetModel();
+    for (std::vector<QString>& cells : rows_) cells.clear();
+    std::fill(headings_.begin(), headings_.end(), QString());
+    endResetModel();
+  }
+  void RemoveAll() {
+    RemoveRows(0, rowCount());
+    rows_.shrink_to_fit();
+  }
+
+ private:
+  std::vector<QString> headings_;
+  std::vector<int> alignments_;
+  std::vector<std::vector<QString>> rows_;
+};
+
+CColorListCell::CColorListCell(ColorListCtrlModel* cells, int row, int column)
+    : cells_(cells),
+      row_(row),
+      column_(column),
+      valid_(row == -1 ? column >= 0 && column < cells->columnCount() : cells->ValidCell(row, column)) {}
+
+QString CColorListCell::text() const {
+  if (!valid_) return QString();
+  return row_ == -1 ? cells_->Heading(column_) : cells_->Text(row_, column_);
+}
+
+void CColorListCell::setText(const QString& text) const {
+  if (!valid_) return;
+  if (row_ == -1) {
+    cells_->SetHeading(column_, text);
+  } else {
+    cells_->SetText(row_, column_, text);
+  }
+}
+
+int CColorListCell::textAlignment() const { return valid_ ? cells_->Alignment(column_) : 0; }
 
 namespace {
 
@@ -43,7 +159,12 @@ class ColorListCtrlDelegate final : public QStyledItemDelegate {
 }  // namespace
 
 CColorListCtrl::CColorListCtrl(QWidget* parent)
-    : QTableWidget(parent), background_(GetSysColor(COLOR_WINDOW)) {
+    : QTableView(parent), cells_(new ColorListCtrlModel(this)), background_(GetSysColor(COLOR_WINDOW)) {
+  setModel(cells_);
+  connect(this, &QAbstractItemView::clicked, this,
+          [this](const QModelIndex& index) { emit cellClicked(index.row(), index.column()); });
+  connect(this, &QAbstractItemView::doubleClicked, this,
+          [this](const QModelIndex& index) { emit cellDoubleClicked(index.row(), index.column()); });
   setItemDelegate(new ColorListCtrlDelegate(this));
   setShowGrid(true);
   setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -74,6 +195,33 @@ CColorListCtrl::CColorListCtrl(QWidget* parent)
 }
 
 CColorListCtrl::~CColorListCtrl() = default;
+
+int CColorListCtrl::rowCount() const { return cells_->rowCount(); }
+
+int CColorListCtrl::columnCount() const { return cells_->columnCount(); }
+
+void CColorListCtrl::setRowCount(int rows) {
+  rows = std::max(rows, 0);
+  const int now = rowCount();
+  if (rows > now) cells_->InsertRows(now, rows - now);
+  if (rows < now) cells_->RemoveRows(rows, now - rows);
+}
+
+void CColorListCtrl::insertRow(int row) {
+  if (row >= 0 && row <= rowCount()) cells_->InsertRows(row, 1);
+}
+
+void CColorListCtrl::removeRow(int row) {
+  if (row >= 0 && row < rowCount()) cells_->RemoveRows(row, 1);
+}
+
+void CColorListCtrl::clear() { cells_->ClearTexts(); }
+
+void CColorListCtrl::setCurrentCell(int row, int column) { setCurrentIndex(cells_->index(row, column)); }
+
+void CColorListCtrl::scrollToItem(const CColorListCell& cell) {
+  if (cell) scrollTo(cells_->index(cell.row(), cell.column()));
+}
 
 void CColorListCtrl::Redraw() {
   // Coalesced: many setters in a row cost one paint.
@@ -138,8 +286,6 @@ void CColorListCtrl::ClearColors() {
 int CColorListCtrl::InsertColumn(int column, const CString& heading, int format, int width) {
   if (column < 0) return -1;
   column = std::min(column, columnCount());
-  insertColumn(column);
-  auto* header = new QTableWidgetItem(ToQString(heading));  // owned by the table from here
   Qt::Alignment align = Qt::AlignVCenter;
   if (format & LVCFMT_RIGHT) {
     align |= Qt::AlignRight;
@@ -148,8 +294,7 @@ int CColorListCtrl::InsertColumn(int column, const CString& heading, int format,
   } else {
     align |= Qt::AlignLeft;
   }
-  header->setTextAlignment(align);
-  setHorizontalHeaderItem(column, header);
+  cells_->InsertColumn(column, ToQString(heading), static_cast<int>(align));
   if (width >= 0) setColumnWidth(column, width);
   return column;
 }
@@ -157,34 +302,24 @@ int CColorListCtrl::InsertColumn(int column, const CString& heading, int format,
 int CColorListCtrl::InsertItem(int row, const CString& text) {
   if (row < 0 || columnCount() == 0) return -1;
   row = std::min(row, rowCount());
-  insertRow(row);
+  cells_->InsertRows(row, 1);
   SetItemText(row, 0, text);
   return row;
 }
 
 BOOL CColorListCtrl::SetItemText(int row, int column, const CString& text) {
   if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount()) return FALSE;
-  if (QTableWidgetItem* cell = item(row, column)) {
-    cell->setText(ToQString(text));
-    return TRUE;
-  }
-  auto* cell = new QTableWidgetItem(ToQString(text));  // owned by the table from here
-  // A cell takes its column's alignment.
-  if (const QTableWidgetItem* header = horizontalHeaderItem(column)) {
-    cell->setTextAlignment(Qt::Alignment(header->textAlignment()));
-  }
-  setItem(row, column, cell);
+  cells_->SetText(row, column, ToQString(text));
   return TRUE;
 }
 
 CString CColorListCtrl::GetItemText(int row, int column) const {
-  const QTableWidgetItem* cell = item(row, column);
-  return cell == nullptr ? CString() : FromQString(cell->text());
+  return FromQString(cells_->Text(row, column));
 }
 
 BOOL CColorListCtrl::DeleteItem(int row) {
   if (row < 0 || row >= rowCount()) return FALSE;
-  removeRow(row);
+  cells_->RemoveRows(row, 1);
   return TRUE;
 }
 
@@ -192,7 +327,7 @@ BOOL CColorListCtrl::DeleteAllItems() {
   // Every colour goes, the column colours too; removing the rows then finds nothing
   // left to move.
   colours_.OnAllItemsDeleted();
-  setRowCount(0);
+  cells_->RemoveAll();
   scrollToTop();  // the next rows show from the first, not at the old scroll position
   Redraw();
   return TRUE;

@@ -4,8 +4,10 @@
 // checkerboard, row stripes and an automatic text colour on top. The colours live in
 // a CellColourTable; the model's row insertions, removals and resets keep it in step
 // with the rows, whether they come through the calls below or the widget's own.
+// The cells live in a plain model and only the visible rows are painted, so a table
+// of hundreds of thousands of rows fills without delay.
 
-#include <QTableWidget>
+#include <QTableView>
 
 #include "controls/cell_colour_table.h"
 #include "platform/ui/dc.h"
@@ -16,12 +18,50 @@ inline constexpr int LVCFMT_LEFT = 0x0000;
 inline constexpr int LVCFMT_RIGHT = 0x0001;
 inline constexpr int LVCFMT_CENTER = 0x0002;
 
-class CColorListCtrl : public QTableWidget {
+class ColorListCtrlModel;
+
+// A handle on one cell, or with row -1 on a column's heading, as item() and
+// horizontalHeaderItem() give it; false outside the table.
+class CColorListCell {
+ public:
+  CColorListCell(ColorListCtrlModel* cells, int row, int column);
+  explicit operator bool() const { return valid_; }
+  const CColorListCell* operator->() const { return this; }
+  int row() const { return row_; }
+  int column() const { return column_; }
+  QString text() const;
+  void setText(const QString& text) const;
+  int textAlignment() const;
+
+ private:
+  ColorListCtrlModel* cells_;
+  int row_;
+  int column_;
+  bool valid_;
+};
+
+class CColorListCtrl : public QTableView {
   Q_OBJECT
 
  public:
   explicit CColorListCtrl(QWidget* parent = nullptr);
   ~CColorListCtrl() override;
+
+  // The table's own calls, as a table widget has them.
+  int rowCount() const;
+  int columnCount() const;
+  // Adds empty rows at the end or removes rows from the end.
+  void setRowCount(int rows);
+  void insertRow(int row);
+  void removeRow(int row);
+  // Empties every cell and heading, keeping the rows and columns (a model reset).
+  void clear();
+  CColorListCell item(int row, int column) const { return CColorListCell(cells_, row, column); }
+  CColorListCell horizontalHeaderItem(int column) const { return CColorListCell(cells_, -1, column); }
+  int currentRow() const { return currentIndex().row(); }
+  void setCurrentCell(int row, int column);
+  QModelIndexList selectedItems() const { return selectedIndexes(); }
+  void scrollToItem(const CColorListCell& cell);
 
   // The colour setters; each repaints the control.
   // Appends a cell entry; an earlier entry for that cell keeps showing.
@@ -61,9 +101,14 @@ class CColorListCtrl : public QTableWidget {
   virtual void DrawCell(CDC& dc, int row, int column, const CRect& rect, bool selected, const CString& text,
                         UINT format);
 
+ signals:
+  void cellClicked(int row, int column);
+  void cellDoubleClicked(int row, int column);
+
  private:
   void Redraw();
 
+  ColorListCtrlModel* cells_;
   CellColourTable colours_;
   COLORREF background_;
 };

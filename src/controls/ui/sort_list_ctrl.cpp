@@ -5,7 +5,6 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTableWidgetItem>
 #include <algorithm>
 
 #include "controls/ui/bitmap_button_ex.h"

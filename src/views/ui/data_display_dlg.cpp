@@ -303,12 +303,12 @@ void CDataDisplayDlg::BuildControls() {
   grid->setRowStretch(2, 2);
 
   connect(m_datePicker, &QDateEdit::dateChanged, this, [this] { OnDateTimeChange(); });
-  connect(m_listDay, &QListWidget::itemDoubleClicked, this, [this] { OnDblclkDayList(); });
-  connect(m_listSuggest, &QListWidget::itemDoubleClicked, this, [this] { OnSuggestedStockDblClk(); });
-  connect(m_listWatched, &QListWidget::itemDoubleClicked, this, [this] { OnWatchedStockDblClk(); });
-  connect(m_listTeams, &QListWidget::itemDoubleClicked, this, [this] { OnTeamStockDblClk(); });
-  connect(m_listSeats, &QTableWidget::cellClicked, this, [this](int row, int) { OnSeatListClick(row); });
-  connect(m_listSeats, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { OnSeatListDblClk(row); });
+  connect(m_listDay, &CColorListBox::doubleClicked, this, [this] { OnDblclkDayList(); });
+  connect(m_listSuggest, &CColorListBox::doubleClicked, this, [this] { OnSuggestedStockDblClk(); });
+  connect(m_listWatched, &CColorListBox::doubleClicked, this, [this] { OnWatchedStockDblClk(); });
+  connect(m_listTeams, &CColorListBox::doubleClicked, this, [this] { OnTeamStockDblClk(); });
+  connect(m_listSeats, &CColorListCtrl::cellClicked, this, [this](int row, int) { OnSeatListClick(row); });
+  connect(m_listSeats, &CColorListCtrl::cellDoubleClicked, this, [this](int row, int) { OnSeatListDblClk(row); });
   connect(m_btnPrev, &QPushButton::clicked, this, [this] { OnPrevDay(); });
   connect(m_btnNext, &QPushButton::clicked, this, [this] { OnNextDay(); });
   // `activated` is the user's choice only: preselecting the saved mode sorts nothing.
@@ -495,7 +495,7 @@ void CDataDisplayDlg::AddLine(CColorListBox* list, const ListLine& line) {
   const COLORREF background = FromQColor(list->palette().color(QPalette::Base));
   const int index = list->AddString(line.text, line.colour == background ? 0 : line.colour);
   if (index < 0) return;
-  if (QListWidgetItem* item = list->item(index)) item->setData(kLineCodeRole, ToQString(line.code));
+  if (const CColorListBoxLine item = list->item(index)) item.setData(kLineCodeRole, ToQString(line.code));
 }
 
 void CDataDisplayDlg::FillList(CColorListBox* list, const std::vector<ListLine>& lines) {
@@ -506,8 +506,8 @@ void CDataDisplayDlg::FillList(CColorListBox* list, const std::vector<ListLine>&
 std::string CDataDisplayDlg::SelectedCode(CColorListBox* list) const {
   const int selected = list->GetCurSel();
   if (selected < 0) return {};
-  const QListWidgetItem* item = list->item(selected);
-  if (item == nullptr) return {};
+  const CColorListBoxLine item = list->item(selected);
+  if (!item) return {};
   const std::string code = FromQString(item->data(kLineCodeRole).toString());
   return IsStockCode(code) ? code : std::string();
 }
@@ -682,8 +682,8 @@ void CDataDisplayDlg::OnEditDoubleClick(int id) {
 }
 
 void CDataDisplayDlg::OnListRightPress(CColorListBox* list, const QPoint& viewportPos) {
-  QListWidgetItem* item = list->itemAt(viewportPos);
-  if (item == nullptr) return;
+  const CColorListBoxLine item = list->itemAt(viewportPos);
+  if (!item) return;
   list->setCurrentItem(item);
   const std::string code = FromQString(item->data(kLineCodeRole).toString());
   if (!IsStockCode(code)) return;

@@ -185,7 +185,7 @@ void CDzjyListDlg::WatchControls() {
   connect(m_btnStock, &QPushButton::clicked, this, [this] { OnStockSearch(); });
   connect(m_btnBuyer, &QPushButton::clicked, this, [this] { OnBuyerSearch(); });
   connect(m_datePicker, &QDateEdit::dateChanged, this, [this] { OnDateChange(); });
-  connect(m_list, &QTableWidget::cellDoubleClicked, this, [this](int row, int column) { OnListDblClk(row, column); });
+  connect(m_list, &CColorListCtrl::cellDoubleClicked, this, [this](int row, int column) { OnListDblClk(row, column); });
   m_list->viewport()->installEventFilter(this);
 }
 

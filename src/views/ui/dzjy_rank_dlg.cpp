@@ -127,7 +127,7 @@ void CDzjyRankDlg::BuildControls() {
     connect(radio, &QRadioButton::clicked, this,
             [this] { Rank(RankingDays(m_radio60->isChecked(), m_radio20->isChecked())); });
   }
-  connect(m_list, &QTableWidget::cellDoubleClicked, this, [this](int row, int column) { OnListDblClk(row, column); });
+  connect(m_list, &CColorListCtrl::cellDoubleClicked, this, [this](int row, int column) { OnListDblClk(row, column); });
 }
 
 BOOL CDzjyRankDlg::OnInitDialog() {

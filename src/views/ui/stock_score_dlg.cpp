@@ -84,7 +84,7 @@ CStockScoreDlg::CStockScoreDlg(const StockScoreServices& services, QWidget* pare
   connect(m_datePicker, &QDateEdit::dateChanged, this, [this] { OnDateChange(); });
   connect(m_btnPrev, &QPushButton::clicked, this, [this] { OnPrevDay(); });
   connect(m_btnNext, &QPushButton::clicked, this, [this] { OnNextDay(); });
-  connect(m_list, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { OnListDblClk(row); });
+  connect(m_list, &CColorListCtrl::cellDoubleClicked, this, [this](int row, int) { OnListDblClk(row); });
   m_list->viewport()->installEventFilter(this);
 }
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QImage>
+#include <QListWidget>
 #include <QPainter>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -419,4 +421,74 @@ TEST_F(ColorListBoxTest, WithoutADispatcherOnlyTheApplicationThreadMayCall) {
   ASSERT_EQ(call.wait_for(std::chrono::seconds(10)), std::future_status::ready);
   EXPECT_EQ(call.get(), LB_ERR);
   EXPECT_EQ(list.count(), 1);
+}
+
+// The longest results a page shows, with colours and roles of their own, then one
+// layout and paint: the lines read back as added (the time is a bench figure).
+TEST_F(ColorListBoxTest, HundredsOfThousandsOfLines) {
+  constexpr int kLines = 366000;
+  CColorListBox list;
+  list.resize(300, 200);
+  list.show();
+  ASSERT_TRUE(GuiDriver::WaitForExposed(&list));
+  list.setUpdatesEnabled(false);
+  for (int i = 0; i < kLines; ++i) {
+    const int index = list.AddString("line " + std::to_string(i), i % 3 == 0 ? 0 : (i % 3 == 1 ? kRed : kBlue));
+    if (i % 1000 == 1) list.item(index)->setData(Qt::UserRole + 4, QString::number(i + 4));
+  }
+  list.setUpdatesEnabled(true);
+  list.SelectLast();
+  QCoreApplication::processEvents();
+  ASSERT_EQ(list.GetCount(), kLines);
+  EXPECT_EQ(list.GetText(kLines - 1), "line 365999");
+  EXPECT_EQ(list.GetItemData(0), 0u);
+  EXPECT_EQ(list.GetItemData(200000), kBlue);
+  EXPECT_EQ(list.item(300001)->data(Qt::UserRole + 4).toString(), "300005");
+  EXPECT_EQ(list.GetCurSel(), kLines - 1);
+}
+
+// Random steps on the list and on a list widget filled as the control once filled
+// itself: the same lines, texts, colours and roles read back.
+TEST_F(ColorListBoxTest, SameLinesAsAListWidget) {
+  CColorListBox list;
+  QListWidget old;
+  std::mt19937 random(20240515);
+  const COLORREF colours[] = {0, kRed, kBlue, kGrey};
+  for (int step = 0; step < 4000; ++step) {
+    const int lines = list.GetCount();
+    const int index = static_cast<int>(random() % static_cast<unsigned>(lines + 3)) - 1;
+    const COLORREF colour = colours[random() % 4];
+    const QString text = step % 13 == 0 ? QString() : QStringLiteral("第%1行 机构专用").arg(random() % 1000);
+    switch (random() % 4) {
+      case 0:
+        if (list.InsertString(index, FromQString(text), colour) != LB_ERR) {
+          old.insertItem(index == -1 ? old.count() : index, text);
+          old.item(index == -1 ? old.count() - 1 : index)->setData(Qt::UserRole, static_cast<uint>(colour));
+        }
+        break;
+      case 1:
+        if (list.SetItemColor(index, colour) != LB_ERR) old.item(index)->setData(Qt::UserRole, static_cast<uint>(colour));
+        break;
+      case 2:
+        if (index >= 0 && index < lines) {
+          list.item(index)->setData(Qt::UserRole + 2, text);
+          old.item(index)->setData(Qt::UserRole + 2, text);
+        }
+        break;
+      default:
+        list.AddString(FromQString(text), colour);
+        old.addItem(text);
+        old.item(old.count() - 1)->setData(Qt::UserRole, static_cast<uint>(colour));
+    }
+  }
+  ASSERT_EQ(list.GetCount(), old.count());
+  ASSERT_EQ(list.count(), old.count());
+  for (int i = 0; i < old.count(); ++i) {
+    ASSERT_EQ(list.GetText(i), FromQString(old.item(i)->text())) << i;
+    EXPECT_EQ(list.GetItemData(i), old.item(i)->data(Qt::UserRole).toUInt()) << i;
+    EXPECT_EQ(list.item(i)->data(Qt::UserRole + 2), old.item(i)->data(Qt::UserRole + 2)) << i;
+  }
+  EXPECT_FALSE(list.item(old.count()));
+  EXPECT_EQ(list.ResetContent(), 0);
+  EXPECT_EQ(list.GetCount(), 0);
 }

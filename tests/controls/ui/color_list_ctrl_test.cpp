@@ -3,9 +3,11 @@
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QImage>
+#include <QTableWidget>
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 #include <utility>
 
 #include "../../support/gui_driver.h"
@@ -251,4 +253,118 @@ TEST_F(ColorListCtrlTest, ALongTextEndsInAnEllipsis) {
   EXPECT_LT(longText.size(), std::string("a rather long text that cannot fit").size());
   EXPECT_EQ(longText.substr(longText.size() - 3), "\u2026") << longText;
   EXPECT_EQ((list.drawn[{0, 1}]), "short") << "a text that fits is drawn whole";
+}
+
+// A table of every row of the repeat-buy list: each cell reads back its text, its
+// column's alignment and its colour (the time is a bench figure).
+TEST_F(ColorListCtrlTest, HundredsOfThousandsOfRows) {
+  constexpr int kRows = 122000;
+  CColorListCtrl list;
+  Show(list);
+  list.setUpdatesEnabled(false);
+  for (int c = 0; c < 6; ++c) list.InsertColumn(c, "列" + std::to_string(c), c == 5 ? LVCFMT_RIGHT : LVCFMT_LEFT, 60);
+  for (int r = 0; r < kRows; ++r) {
+    list.InsertItem(r, std::to_string(r));
+    for (int c = 1; c < 6; ++c) list.SetItemText(r, c, std::to_string(r * 10 + c));
+    if (r % 1000 == 7) list.SetCellColor(kRed, r, r % 6);
+  }
+  list.setUpdatesEnabled(true);
+  QCoreApplication::processEvents();
+  ASSERT_EQ(list.GetItemCount(), kRows);
+  EXPECT_EQ(list.GetItemText(121007, 5), "1210075");
+  EXPECT_EQ(list.model()->index(121007, 5).data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight, Qt::AlignRight);
+  EXPECT_EQ(Bg(list, 121007, 121007 % 6), kRed);
+  EXPECT_EQ(Bg(list, 121008, 121007 % 6), kWhite);
+}
+
+namespace {
+
+// The table as a table widget holds it, filled by the steps the control once took.
+struct WidgetTable {
+  WidgetTable() {
+    QObject::connect(table.model(), &QAbstractItemModel::rowsInserted, &table,
+                     [this](const QModelIndex&, int first, int last) { colours.OnItemsInserted(first, last - first + 1); });
+    QObject::connect(table.model(), &QAbstractItemModel::rowsRemoved, &table,
+                     [this](const QModelIndex&, int first, int last) { colours.OnItemsDeleted(first, last - first + 1); });
+  }
+  QTableWidget table;
+  CellColourTable colours;
+  void InsertColumn(int column, const std::string& heading, int format) {
+    column = std::min(column, table.columnCount());
+    table.insertColumn(column);
+    auto* header = new QTableWidgetItem(ToQString(heading));
+    header->setTextAlignment(Qt::AlignVCenter | (format & LVCFMT_RIGHT    ? Qt::AlignRight
+                                                 : format & LVCFMT_CENTER ? Qt::AlignHCenter
+                                                                          : Qt::AlignLeft));
+    table.setHorizontalHeaderItem(column, header);
+  }
+  void SetItemText(int row, int column, const std::string& text) {
+    if (QTableWidgetItem* cell = table.item(row, column)) return cell->setText(ToQString(text));
+    auto* cell = new QTableWidgetItem(ToQString(text));
+    cell->setTextAlignment(Qt::Alignment(table.horizontalHeaderItem(column)->textAlignment()));
+    table.setItem(row, column, cell);
+  }
+  void InsertItem(int row, const std::string& text) {
+    row = std::min(row, table.rowCount());
+    table.insertRow(row);
+    SetItemText(row, 0, text);
+  }
+};
+
+}  // namespace
+
+// Random steps on both: the same rows, texts, headings and alignments read back, and
+// the colours follow the same rows.
+TEST_F(ColorListCtrlTest, SameCellsAsATableWidget) {
+  CColorListCtrl list;
+  WidgetTable old;
+  std::mt19937 random(20240515);
+  for (int c = 0; c < 5; ++c) {
+    const int at = static_cast<int>(random() % 6);
+    const int format = static_cast<int>(random() % 3);
+    list.InsertColumn(at, "列" + std::to_string(c), format);
+    old.InsertColumn(at, "列" + std::to_string(c), format);
+  }
+  for (int step = 0; step < 3000; ++step) {
+    const int rows = list.GetItemCount();
+    const int row = static_cast<int>(random() % static_cast<unsigned>(rows + 2));
+    const int column = static_cast<int>(random() % 5);
+    const std::string text = step % 17 == 0 ? std::string() : "营业部" + std::to_string(random() % 1000);
+    switch (random() % 5) {
+      case 0:
+      case 1:
+        list.InsertItem(row, text);
+        old.InsertItem(row, text);
+        list.SetCellColor(row % 2 ? kRed : kBlue, std::min(row, rows), column);
+        old.colours.SetCellColor(row % 2 ? kRed : kBlue, std::min(row, rows), column);
+        break;
+      case 2:
+      case 3:
+        if (row < rows) {
+          list.SetItemText(row, column, text);
+          old.SetItemText(row, column, text);
+        }
+        break;
+      default:
+        if (row < rows) {
+          list.DeleteItem(row);
+          old.table.removeRow(row);
+        }
+    }
+  }
+  ASSERT_EQ(list.rowCount(), old.table.rowCount());
+  ASSERT_EQ(list.columnCount(), old.table.columnCount());
+  for (int c = 0; c < list.columnCount(); ++c) {
+    EXPECT_EQ(list.horizontalHeaderItem(c)->text(), old.table.horizontalHeaderItem(c)->text());
+    EXPECT_EQ(list.horizontalHeaderItem(c)->textAlignment(), old.table.horizontalHeaderItem(c)->textAlignment());
+    for (int r = 0; r < list.rowCount(); ++r) {
+      const QTableWidgetItem* cell = old.table.item(r, c);
+      ASSERT_EQ(list.GetItemText(r, c), cell ? FromQString(cell->text()) : CString()) << r << "," << c;
+      if (cell) EXPECT_EQ(list.item(r, c)->textAlignment(), cell->textAlignment()) << r << "," << c;
+      EXPECT_EQ(Bg(list, r, c), old.colours.Lookup(r, c, list.GetBkColor()).background) << r << "," << c;
+    }
+  }
+  list.DeleteAllItems();
+  EXPECT_EQ(list.GetItemCount(), 0);
+  EXPECT_EQ(list.GetItemText(0, 0), "");
 }
