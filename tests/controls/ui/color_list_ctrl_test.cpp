@@ -255,28 +255,6 @@ TEST_F(ColorListCtrlTest, ALongTextEndsInAnEllipsis) {
   EXPECT_EQ((list.drawn[{0, 1}]), "short") << "a text that fits is drawn whole";
 }
 
-// A table of every row of the repeat-buy list: each cell reads back its text, its
-// column's alignment and its colour (the time is a bench figure).
-TEST_F(ColorListCtrlTest, HundredsOfThousandsOfRows) {
-  constexpr int kRows = 122000;
-  CColorListCtrl list;
-  Show(list);
-  list.setUpdatesEnabled(false);
-  for (int c = 0; c < 6; ++c) list.InsertColumn(c, "列" + std::to_string(c), c == 5 ? LVCFMT_RIGHT : LVCFMT_LEFT, 60);
-  for (int r = 0; r < kRows; ++r) {
-    list.InsertItem(r, std::to_string(r));
-    for (int c = 1; c < 6; ++c) list.SetItemText(r, c, std::to_string(r * 10 + c));
-    if (r % 1000 == 7) list.SetCellColor(kRed, r, r % 6);
-  }
-  list.setUpdatesEnabled(true);
-  QCoreApplication::processEvents();
-  ASSERT_EQ(list.GetItemCount(), kRows);
-  EXPECT_EQ(list.GetItemText(121007, 5), "1210075");
-  EXPECT_EQ(list.model()->index(121007, 5).data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight, Qt::AlignRight);
-  EXPECT_EQ(Bg(list, 121007, 121007 % 6), kRed);
-  EXPECT_EQ(Bg(list, 121008, 121007 % 6), kWhite);
-}
-
 namespace {
 
 // The table as a table widget holds it, filled by the steps the control once took.
@@ -305,9 +283,8 @@ struct WidgetTable {
     table.setItem(row, column, cell);
   }
   void InsertItem(int row, const std::string& text) {
-    row = std::min(row, table.rowCount());
-    table.insertRow(row);
-    SetItemText(row, 0, text);
+    table.insertRow(std::min(row, table.rowCount()));
+    SetItemText(std::min(row, table.rowCount() - 1), 0, text);
   }
 };
 
@@ -330,26 +307,18 @@ TEST_F(ColorListCtrlTest, SameCellsAsATableWidget) {
     const int row = static_cast<int>(random() % static_cast<unsigned>(rows + 2));
     const int column = static_cast<int>(random() % 5);
     const std::string text = step % 17 == 0 ? std::string() : "营业部" + std::to_string(random() % 1000);
-    switch (random() % 5) {
-      case 0:
-      case 1:
-        list.InsertItem(row, text);
-        old.InsertItem(row, text);
-        list.SetCellColor(row % 2 ? kRed : kBlue, std::min(row, rows), column);
-        old.colours.SetCellColor(row % 2 ? kRed : kBlue, std::min(row, rows), column);
-        break;
-      case 2:
-      case 3:
-        if (row < rows) {
-          list.SetItemText(row, column, text);
-          old.SetItemText(row, column, text);
-        }
-        break;
-      default:
-        if (row < rows) {
-          list.DeleteItem(row);
-          old.table.removeRow(row);
-        }
+    const unsigned kind = random() % 5;
+    if (kind < 2) {
+      list.InsertItem(row, text);
+      old.InsertItem(row, text);
+      list.SetCellColor(row % 2 ? kRed : kBlue, std::min(row, rows), column);
+      old.colours.SetCellColor(row % 2 ? kRed : kBlue, std::min(row, rows), column);
+    } else if (row < rows && kind < 4) {
+      list.SetItemText(row, column, text);
+      old.SetItemText(row, column, text);
+    } else if (row < rows) {
+      list.DeleteItem(row);
+      old.table.removeRow(row);
     }
   }
   ASSERT_EQ(list.rowCount(), old.table.rowCount());
@@ -364,7 +333,4 @@ TEST_F(ColorListCtrlTest, SameCellsAsATableWidget) {
       EXPECT_EQ(Bg(list, r, c), old.colours.Lookup(r, c, list.GetBkColor()).background) << r << "," << c;
     }
   }
-  list.DeleteAllItems();
-  EXPECT_EQ(list.GetItemCount(), 0);
-  EXPECT_EQ(list.GetItemText(0, 0), "");
 }
