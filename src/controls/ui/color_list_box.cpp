@@ -67,6 +67,8 @@ class ColorListBoxModel final : public QAbstractListModel {
       } else {
         line.roles.emplace_back(role, value);
       }
+      // The pages' own roles are never painted: no view needs to hear of them.
+      return;
     }
     const QModelIndex changed = index(row);
     emit dataChanged(changed, changed);
