@@ -10,7 +10,7 @@ class TempProgramFolder {
   enum class IniEncoding { Utf8, Gbk };
   struct Options {
     bool withIni = false;
-    std::string iniText;  // UTF-8; converted when encoding is Gbk
+    std::string iniText{};  // UTF-8; converted when encoding is Gbk
     IniEncoding encoding = IniEncoding::Utf8;
     bool withExportFolder = false;
     bool setGlobals = true;

@@ -114,7 +114,7 @@ class DownloadRunTest : public testing::Test {
       }
       models_.emplace(day, std::move(model));
     }
-    for (const std::string& holiday : {"2017-02-02", "2017-02-01", "2017-01-31", "2017-01-30", "2017-01-27"}) {
+    for (const std::string holiday : {"2017-02-02", "2017-02-01", "2017-01-31", "2017-01-30", "2017-01-27"}) {
       server_.Route(DayListTarget(holiday), FixtureResponse::Ok(RenderEmptyListPage()));
     }
   }

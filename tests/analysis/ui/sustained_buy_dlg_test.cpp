@@ -268,7 +268,11 @@ TEST_F(SustainedBuyDlgTest, EmptyDatabaseMissingCounterAndAFailedRead) {
   EXPECT_EQ(Saved("YouZiChiXuBuy"), "2");
 
   // A count handed over while the database cannot be read: told once, nothing listed.
-  g_StockActivity = {CStockDayRow{"浦发银行", "600001", 2}};
+  CStockDayRow row;
+  row.StockName = "浦发银行";
+  row.StockCode = "600001";
+  row.nCount = 2;
+  g_StockActivity = {row};
   ASSERT_TRUE(builder_.Market().Execute("DROP TABLE StockInfo"));
   page_->OnStocksReady();
   EXPECT_EQ(Stocks()->GetItemCount(), 0);

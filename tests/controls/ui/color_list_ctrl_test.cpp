@@ -329,7 +329,9 @@ TEST_F(ColorListCtrlTest, SameCellsAsATableWidget) {
     for (int r = 0; r < list.rowCount(); ++r) {
       const QTableWidgetItem* cell = old.table.item(r, c);
       ASSERT_EQ(list.GetItemText(r, c), cell ? FromQString(cell->text()) : CString()) << r << "," << c;
-      if (cell) EXPECT_EQ(list.item(r, c)->textAlignment(), cell->textAlignment()) << r << "," << c;
+      if (cell) {
+        EXPECT_EQ(list.item(r, c)->textAlignment(), cell->textAlignment()) << r << "," << c;
+      }
       EXPECT_EQ(Bg(list, r, c), old.colours.Lookup(r, c, list.GetBkColor()).background) << r << "," << c;
     }
   }
