@@ -82,7 +82,9 @@ bool QueryStocksOfBranch(CADODataBase& db, const std::string& branch, std::vecto
   RowCursor cursor(db, BranchSearchStatementOf("StockName, StockCode"), {branch});
   StockCounter counter;
   const bool distinct = counter.Start(counts);
-  std::vector<StockRepeatCount> plain = counts;
+  // Only a list with a repeated code is counted in a copy of itself, as the list.
+  std::vector<StockRepeatCount> plain;
+  if (!distinct) plain = counts;
   while (cursor.Next()) {
     if (distinct) {
       counter.Count(cursor.Text(0), cursor.Text(1));
