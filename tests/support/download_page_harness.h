@@ -80,6 +80,13 @@ inline std::vector<MessageLine> MessageLines(const CDownloadDataDlg& page) {
   return lines;
 }
 
+// The message list's texts alone.
+inline std::vector<std::string> MessageTexts(const CDownloadDataDlg& page) {
+  std::vector<std::string> texts;
+  for (const MessageLine& line : MessageLines(page)) texts.push_back(line.text);
+  return texts;
+}
+
 // The thread tests' fixture: a fixture server, a market database in a temporary program
 // folder, a fake clock and no sleeps; from SetUp to TearDown the environment above.
 class DownloadPageTest : public testing::Test {

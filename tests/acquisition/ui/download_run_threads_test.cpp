@@ -144,16 +144,7 @@ class DownloadRunTest : public DownloadPageTest {
     return days;
   }
 
-  static std::vector<std::string> Lines(CDownloadDataDlg& page) {
-    auto* list = page.GetDlgItemAs<CColorListBox>(1000);
-    std::vector<std::string> lines;
-    for (int i = 0; i < list->GetCount(); ++i) {
-      CString text;
-      list->GetText(i, text);
-      lines.push_back(text);
-    }
-    return lines;
-  }
+  static std::vector<std::string> Lines(CDownloadDataDlg& page) { return MessageTexts(page); }
 
   static bool HasLine(const std::vector<std::string>& lines, const std::string& text) {
     return std::find(lines.begin(), lines.end(), text) != lines.end();

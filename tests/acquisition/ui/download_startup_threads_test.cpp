@@ -159,16 +159,7 @@ class DownloadStartupTest : public DownloadPageTest {
     return n;
   }
 
-  std::vector<std::string> Lines() const {
-    auto* list = page_->GetDlgItemAs<CColorListBox>(1000);
-    std::vector<std::string> lines;
-    for (int i = 0; i < list->GetCount(); ++i) {
-      CString text;
-      list->GetText(i, text);
-      lines.push_back(text);
-    }
-    return lines;
-  }
+  std::vector<std::string> Lines() const { return MessageTexts(*page_); }
   int Count(const std::string& text) const {
     const auto lines = Lines();
     return static_cast<int>(std::count(lines.begin(), lines.end(), text));
