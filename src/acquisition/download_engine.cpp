@@ -28,7 +28,6 @@
 
 namespace {
 
-constexpr const char* kNetworkLine = "请保证网络连接正常!!!";
 constexpr const char* kDbClosedLine = "数据库没有打开，数据无法保存!!!";
 constexpr const char* kBusyLine = "正在下载数据，请稍后再下载指定日期数据!!!";
 

@@ -36,6 +36,9 @@ inline constexpr COLORREF kLineBlue = 0xFF0000;
 inline constexpr COLORREF kLineDarkBlue = 0x780000;
 inline constexpr COLORREF kLinePlain = 0;
 
+// The line both downloads add when a page could not be read.
+inline constexpr const char* kNetworkLine = "请保证网络连接正常!!!";
+
 // Further lines of one request: header lines ("Name: value") and the encodings to
 // offer (curl undoes them, so the body arrives decoded).
 struct RequestLines {

@@ -23,7 +23,6 @@
 #include "controls/ui/bitmap_button_ex.h"
 #include "controls/ui/color_list_box.h"
 #include "controls/ui/page_widgets.h"
-#include "controls/ui/pending_page.h"
 #include "controls/ui/xp_group_box.h"
 #include "platform/app_paths.h"
 #include "platform/debug_log.h"

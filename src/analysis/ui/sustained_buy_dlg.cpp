@@ -21,7 +21,6 @@
 #include "charting/chart_link_iface.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/page_widgets.h"
-#include "controls/ui/pending_page.h"
 #include "controls/ui/tip_wnd.h"
 #include "platform/app_paths.h"
 #include "platform/clipboard.h"

@@ -25,7 +25,6 @@
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/edit_ex.h"
 #include "controls/ui/page_widgets.h"
-#include "controls/ui/pending_page.h"
 #include "controls/ui/tip_wnd.h"
 #include "platform/feature_seam.h"
 #include "platform/page_registry.h"

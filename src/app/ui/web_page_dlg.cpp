@@ -4,7 +4,7 @@
 
 #include "app/remote_notice.h"
 #include "app/settings.h"
-#include "controls/ui/pending_page.h"
+#include "controls/ui/page_widgets.h"
 #include "platform/ui/dc.h"
 #include "platform/ui/qt_convert.h"
 

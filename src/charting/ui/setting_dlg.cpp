@@ -27,7 +27,7 @@
 #include "controls/ui/color_list_box.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/color_picker_button.h"
-#include "controls/ui/pending_page.h"
+#include "controls/ui/page_widgets.h"
 #include "controls/ui/tip_wnd.h"
 #include "platform/app_paths.h"
 #include "platform/debug_log.h"

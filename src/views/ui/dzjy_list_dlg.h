@@ -75,7 +75,6 @@ class CDzjyListDlg : public CPage, public IDzjyListPage {
 
  protected:
   // The list's right presses.
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildControls();

@@ -10,7 +10,6 @@
 
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/page_widgets.h"
-#include "controls/ui/pending_page.h"
 #include "platform/page_registry.h"
 #include "platform/feature_seam.h"
 #include "platform/ui/qt_convert.h"
