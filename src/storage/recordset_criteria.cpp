@@ -345,7 +345,7 @@ bool LikeMatches(std::string_view text, std::string_view pattern) {
     if (p < pattern.size() && (pattern[p] == '*' || pattern[p] == '%')) {
       starP = p++;
       starT = t;
-    } else if (p < pattern.size() && LowerAscii(pattern[p]) == LowerAscii(text[t])) {
+    } else if (p < pattern.size() && AsciiLower(pattern[p]) == AsciiLower(text[t])) {
       ++p;
       ++t;
     } else if (starP != std::string_view::npos) {
