@@ -15,16 +15,16 @@
 #include "acquisition/stock_info_writer.h"
 #include "acquisition/trading_calendar.h"
 #include "acquisition/unset_source_guard.h"
-#include "analysis/stock_active_page_iface.h"
-#include "charting/settings_page_iface.h"
 #include "platform/debug_log.h"
 #include "platform/page_registry.h"
+#include "platform/pages/daily_list_page_iface.h"
+#include "platform/pages/settings_page_iface.h"
+#include "platform/pages/stock_active_page_iface.h"
 #include "platform/worker_registry.h"
 #include "storage/ado_database.h"
 #include "storage/ado_recordset.h"
 #include "storage/charset.h"
 #include "storage/day_range.h"
-#include "views/daily_list_page_iface.h"
 
 namespace {
 

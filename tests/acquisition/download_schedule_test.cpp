@@ -24,8 +24,8 @@
 #include "acquisition/day_end.h"
 #include "acquisition/download_engine.h"
 #include "acquisition/source_hosts.h"
-#include "charting/settings_page_iface.h"
 #include "platform/page_registry.h"
+#include "platform/pages/settings_page_iface.h"
 #include "platform/worker_registry.h"
 #include "storage/ado_recordset.h"
 

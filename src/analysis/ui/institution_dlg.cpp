@@ -14,13 +14,13 @@
 
 #include "analysis/institution_list.h"
 #include "analysis/tracker_line.h"
-#include "analysis/tracker_page_iface.h"
 #include "charting/chart_link_iface.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/page_widgets.h"
 #include "platform/clipboard.h"
 #include "platform/feature_seam.h"
 #include "platform/page_registry.h"
+#include "platform/pages/tracker_page_iface.h"
 #include "platform/ui/qt_convert.h"
 
 namespace {

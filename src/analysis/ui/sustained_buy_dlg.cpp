@@ -13,7 +13,6 @@
 #include <array>
 #include <vector>
 
-#include "analysis/stock_active_page_iface.h"
 #include "analysis/stock_activity.h"
 #include "analysis/stock_day_detail.h"
 #include "analysis/sustained_buy.h"
@@ -27,6 +26,7 @@
 #include "platform/debug_log.h"
 #include "platform/feature_seam.h"
 #include "platform/page_registry.h"
+#include "platform/pages/stock_active_page_iface.h"
 #include "storage/day_range.h"
 #include "storage/ini_file.h"
 

@@ -19,7 +19,6 @@
 #include <QVBoxLayout>
 #include <mutex>
 
-#include "analysis/tracker_page_iface.h"
 #include "app/settings.h"
 #include "charting/chart_folder.h"
 #include "charting/custom_data_job.h"
@@ -34,6 +33,7 @@
 #include "platform/gdi_types.h"
 #include "platform/message_box.h"
 #include "platform/page_registry.h"
+#include "platform/pages/tracker_page_iface.h"
 #include "platform/ui/qt_convert.h"
 #include "platform/worker_registry.h"
 #include "storage/ini_file.h"

@@ -16,7 +16,6 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "analysis/tracker_page_iface.h"
 #include "app/main_window_iface.h"
 #include "app/settings.h"
 #include "app/ui/watch_branch_dlg.h"
@@ -33,6 +32,8 @@
 #include "platform/message_box.h"
 #include "platform/page_registry.h"
 #include "platform/feature_seam.h"
+#include "platform/pages/dzjy_list_page_iface.h"
+#include "platform/pages/tracker_page_iface.h"
 #include "platform/ui/qt_convert.h"
 #include "platform/worker_registry.h"
 #include "storage/ado_database.h"
@@ -41,7 +42,6 @@
 #include "storage/ini_file.h"
 #include "views/daily_exports.h"
 #include "views/day_search.h"
-#include "views/dzjy_list_page_iface.h"
 #include "views/seat_list_rows.h"
 #include "views/stock_detail.h"
 

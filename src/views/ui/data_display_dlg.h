@@ -10,10 +10,10 @@
 
 #include "app/page_services.h"
 #include "platform/clock.h"
+#include "platform/pages/daily_list_page_iface.h"
 #include "platform/ui/page.h"
 #include "views/branch_marks.h"
 #include "views/daily_list_model.h"
-#include "views/daily_list_page_iface.h"
 #include "views/stock_detail_record.h"
 
 class CADODataBase;

@@ -21,12 +21,12 @@
 #include "platform/message_box.h"
 #include "platform/page_registry.h"
 #include "platform/feature_seam.h"
+#include "platform/pages/dzjy_tabs_iface.h"
 #include "platform/ui/qt_convert.h"
 #include "storage/ado_database.h"
 #include "storage/day_range.h"
 #include "views/branch_marks.h"
 #include "views/day_search.h"
-#include "views/dzjy_tabs_iface.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 
 #include "app/page_services.h"
 #include "platform/clock.h"
+#include "platform/pages/dzjy_list_page_iface.h"
 #include "platform/ui/page.h"
 #include "views/block_trade_listing.h"
-#include "views/dzjy_list_page_iface.h"
 
 class CADODataBase;
 class CColorListCtrl;

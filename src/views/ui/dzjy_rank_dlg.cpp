@@ -12,10 +12,10 @@
 #include "controls/ui/page_widgets.h"
 #include "platform/page_registry.h"
 #include "platform/feature_seam.h"
+#include "platform/pages/dzjy_list_page_iface.h"
 #include "platform/ui/qt_convert.h"
 #include "storage/ado_database.h"
 #include "views/branch_marks.h"
-#include "views/dzjy_list_page_iface.h"
 #include "views/ui/dzjy_list_dlg.h"
 
 namespace {

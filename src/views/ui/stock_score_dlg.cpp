@@ -7,7 +7,6 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "analysis/tracker_page_iface.h"
 #include "charting/chart_link_iface.h"
 #include "controls/ui/bitmap_button_ex.h"
 #include "controls/ui/color_list_ctrl.h"
@@ -15,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/page_registry.h"
 #include "platform/feature_seam.h"
+#include "platform/pages/tracker_page_iface.h"
 #include "platform/ui/qt_convert.h"
 #include "storage/ado_database.h"
 #include "storage/day_range.h"

@@ -21,15 +21,15 @@
 #include "../../support/zero_sleeper.h"
 #include "acquisition/download_engine.h"
 #include "acquisition/ui/download_data_dlg.h"
-#include "analysis/stock_active_page_iface.h"
-#include "charting/settings_page_iface.h"
 #include "app/settings.h"
 #include "controls/ui/color_list_box.h"
 #include "platform/page_registry.h"
+#include "platform/pages/daily_list_page_iface.h"
+#include "platform/pages/settings_page_iface.h"
+#include "platform/pages/stock_active_page_iface.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
 #include "storage/ado_recordset.h"
-#include "views/daily_list_page_iface.h"
 
 namespace {
 
