@@ -4,7 +4,7 @@
 #include <chrono>
 
 #include "acquisition/day_totals.h"
-#include "acquisition/download_engine.h"
+#include "acquisition/download_road.h"
 #include "acquisition/format_line.h"
 #include "acquisition/trading_calendar.h"
 #include "platform/debug_log.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/download_engine.h"
+#include "acquisition/download_road.h"
 #include "acquisition/exchange_bulletins.h"
 #include "acquisition/source_hosts.h"
 #include "acquisition/stock_info_writer.h"
