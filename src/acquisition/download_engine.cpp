@@ -51,7 +51,7 @@ int NextEngineId() {
 
 }  // namespace
 
-DownloadEngine::DownloadEngine(DownloadEngineDeps deps)
+DownloadEngine::DownloadEngine(DownloadRoadDeps deps)
     : deps_(std::move(deps)),
       jobPrefix_("download#" + std::to_string(NextEngineId()) + "."),
       alive_(std::make_shared<int>(0)),

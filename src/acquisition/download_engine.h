@@ -23,30 +23,6 @@
 #include "acquisition/stock_record.h"
 #include "platform/clock.h"
 
-struct DownloadEngineDeps {
-  IClock& clock;
-  ISleeper& sleeper;
-  HttpFetcher& fetcher;
-  CADODataBase& db;
-  MessageSink& sink;
-  IUiDispatcher& ui;
-  PageRegistry& pages;
-  WorkerRegistry& workers;
-  SourceHosts hosts;
-  BlockTradeJobs* blockTrades = nullptr;  // none: the end of a run skips that step
-  ExchangeDayJobs* exchangeDays = nullptr; // none: source 2 takes no day
-  // The data source chosen now (1 = the data centre, 2 = the exchanges' bulletins).
-  std::function<int()> dataSource = [] { return 1; };
-  int startupPeriodMs = 100;
-  int runPeriodMs = 60;
-  int fillInTick = 90;     // the tick that starts the fill-in and the scan
-  int scheduleTick = 100;  // the first tick that takes a step
-  // Optional measuring hook: called on the worker after each call into the StockInfo
-  // writer or the day totals, with the seconds that call took (the writer's short
-  // pause before its transaction included).
-  std::function<void(double seconds)> onDbWrite;
-};
-
 // How the start button was pressed.
 struct DownloadRequest {
   enum class Kind { Today, Range, ChosenDate } kind = Kind::Today;
@@ -56,7 +32,7 @@ struct DownloadRequest {
 
 class DownloadEngine {
  public:
-  explicit DownloadEngine(DownloadEngineDeps deps);
+  explicit DownloadEngine(DownloadRoadDeps deps);
   ~DownloadEngine();
   DownloadEngine(const DownloadEngine&) = delete;
   DownloadEngine& operator=(const DownloadEngine&) = delete;
@@ -122,7 +98,7 @@ class DownloadEngine {
   void StartTimer(int periodMs);
   void StopTimer();
 
-  DownloadEngineDeps deps_;
+  DownloadRoadDeps deps_;
   std::string jobPrefix_;
   std::vector<std::string> jobNames_;  // the jobs started and perhaps still running (UI thread)
   int jobSequence_ = 0;

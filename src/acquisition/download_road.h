@@ -1,6 +1,7 @@
 #pragma once
 // The download road's shared types: the fetcher every job reads through, the sink
-// every job reports to, the line colours and the job interfaces the engine starts.
+// every job reports to, the line colours, the job interfaces the engine starts, and
+// what the engine and the exchange-day job are handed.
 
 #include <functional>
 #include <string>
@@ -105,4 +106,30 @@ class ExchangeDayJobs {
  public:
   virtual ~ExchangeDayJobs() = default;
   virtual bool StartDay(const std::string& day, std::function<void(bool fetched)> done) = 0;
+};
+
+// What the engine and the exchange-day job are handed. The job reads the shared part
+// (up to `hosts`, and `onDbWrite`); the rest is the engine's schedule.
+struct DownloadRoadDeps {
+  IClock& clock;
+  ISleeper& sleeper;
+  HttpFetcher& fetcher;
+  CADODataBase& db;
+  MessageSink& sink;
+  IUiDispatcher& ui;
+  PageRegistry& pages;
+  WorkerRegistry& workers;
+  SourceHosts hosts;
+  BlockTradeJobs* blockTrades = nullptr;  // none: the end of a run skips that step
+  ExchangeDayJobs* exchangeDays = nullptr; // none: source 2 takes no day
+  // The data source chosen now (1 = the data centre, 2 = the exchanges' bulletins).
+  std::function<int()> dataSource = [] { return 1; };
+  int startupPeriodMs = 100;
+  int runPeriodMs = 60;
+  int fillInTick = 90;     // the tick that starts the fill-in and the scan
+  int scheduleTick = 100;  // the first tick that takes a step
+  // Optional measuring hook: called on the worker after each call into the StockInfo
+  // writer or the day totals, with the seconds that call took (the writer's short
+  // pause before its transaction included).
+  std::function<void(double seconds)> onDbWrite;
 };
