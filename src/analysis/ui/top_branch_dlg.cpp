@@ -19,6 +19,7 @@
 #include "analysis/province_table.h"
 #include "analysis/repeat_buy_stats.h"
 #include "analysis/stock_day_detail.h"
+#include "analysis/ui/page_search.h"
 #include "analysis/tracker_page_iface.h"
 #include "app/main_window_iface.h"
 #include "app/settings.h"
@@ -98,12 +99,20 @@ auto WaitCursor() {
   return qScopeGuard([] { QApplication::restoreOverrideCursor(); });
 }
 
+// What a big-buyer query or a repeat-buy run computes off the interface thread: its
+// own fold, which becomes g_BranchTotals when the result is shown.
+template <class Result>
+struct FoldedResult {
+  Result result;
+  BranchFold totals;
+};
+
 }  // namespace
 
 CTopBranchDlg::CTopBranchDlg(QWidget* parent) : CTopBranchDlg(TopBranchServices{}, parent) {}
 
 CTopBranchDlg::CTopBranchDlg(const TopBranchServices& services, QWidget* parent)
-    : CPage(parent), services_(services) {
+    : CPage(parent), services_(services), m_search(std::make_unique<PageSearch>("BranchRankingSearch")) {
   SetPageDialogId(*this, IDD);
   BuildControls();
 }
@@ -308,9 +317,25 @@ void CTopBranchDlg::OnDateChange() {
 }
 
 void CTopBranchDlg::OnQueryBigBuyers() {
-  const auto restore = WaitCursor();
-  ShowResult(QueryBigBuyers(Market(), FromQString(m_AmountEdit->text()), g_BranchTotals));
+  if (m_bBusy != 0) return;
+  m_bBusy = 1;
+  CADODataBase* market = &Market();
+  const bool started = m_search->Start(
+      false,
+      [market, threshold = FromQString(m_AmountEdit->text())] {
+        FoldedResult<BranchRankingResult> folded;
+        folded.result = QueryBigBuyers(*market, threshold, folded.totals);
+        return folded;
+      },
+      [this](FoldedResult<BranchRankingResult>& folded) {
+        m_bBusy = 0;
+        g_BranchTotals = std::move(folded.totals);
+        ShowResult(folded.result);
+      });
+  if (!started) m_bBusy = 0;
 }
+
+bool CTopBranchDlg::IsSearchRunning() const { return m_search->IsRunning(); }
 
 void CTopBranchDlg::ShowLongWait(int days) {
   if (days >= kLongWaitDays) ShowStatus(kLongWaitText);
@@ -359,19 +384,32 @@ void CTopBranchDlg::StartRepeatBuyStats(int days) {
   m_nSortMode = kBranchSortByTimes;
   if (m_bBusy != 0) return;
   m_bBusy = 1;
-  const auto idle = qScopeGuard([this] { m_bBusy = 0; });
   ShowLongWait(days);
   ClearList();
-  const auto restore = WaitCursor();
-  const RepeatBuyStatsResult result = RunRepeatBuyStats(Market(), Today(), days, g_BranchTotals);
-  g_nDaysFound = result.walk.daysFound;
-  g_nDayOffset = result.walk.dayOffset;
-  if (result.queryFailed) return;  // told already; nothing is listed
-  if (!result.walk.complete) {
-    ShowStatus(NotEnoughDaysText(result.walk.daysFound));
-    return;
-  }
-  FillRepeatBuyRows(result.rows);
+  // The Buy2Times rows and the trace file are written by the worker, before the list
+  // is filled, as the statistics always did.
+  CADODataBase* market = &Market();
+  const bool started = m_search->Start(
+      days >= kLongWaitDays,
+      [market, today = Today(), days] {
+        FoldedResult<RepeatBuyStatsResult> folded;
+        folded.result = RunRepeatBuyStats(*market, today, days, folded.totals);
+        return folded;
+      },
+      [this](FoldedResult<RepeatBuyStatsResult>& folded) {
+        m_bBusy = 0;
+        g_BranchTotals = std::move(folded.totals);
+        const RepeatBuyStatsResult& result = folded.result;
+        g_nDaysFound = result.walk.daysFound;
+        g_nDayOffset = result.walk.dayOffset;
+        if (result.queryFailed) return;  // told already; nothing is listed
+        if (!result.walk.complete) {
+          ShowStatus(NotEnoughDaysText(result.walk.daysFound));
+          return;
+        }
+        FillRepeatBuyRows(result.rows);
+      });
+  if (!started) m_bBusy = 0;
 }
 
 void CTopBranchDlg::OnRegion(int buttonId) {

@@ -23,6 +23,7 @@
 #include "analysis/team_search.h"
 #include "analysis/tracker_queries.h"
 #include "analysis/tracker_searches.h"
+#include "analysis/ui/page_search.h"
 #include "app/main_window_iface.h"
 #include "app/settings.h"
 #include "charting/chart_link_iface.h"
@@ -137,7 +138,8 @@ class PageTeamSearchSink final : public TeamSearchSink {
 
 CTrackerPage::CTrackerPage(QWidget* parent) : CTrackerPage(TrackerServices{}, parent) {}
 
-CTrackerPage::CTrackerPage(const TrackerServices& services, QWidget* parent) : CPage(parent), services_(services) {
+CTrackerPage::CTrackerPage(const TrackerServices& services, QWidget* parent)
+    : CPage(parent), services_(services), m_search(std::make_unique<PageSearch>("TrackerSearch")) {
   SetPageDialogId(*this, IDD);
   BuildControls();
 }
@@ -417,12 +419,21 @@ bool CTrackerPage::ApplyResult(const TrackerSearchResult& result) {
   return result.status == TrackerSearchResult::Status::Done;
 }
 
+bool CTrackerPage::IsSearchRunning() const { return m_search->IsRunning(); }
+
+void CTrackerPage::SearchInBackground(std::function<TrackerSearchResult()> search, bool showFirst) {
+  m_search->Start(false, std::move(search), [this, showFirst](TrackerSearchResult& result) {
+    if (ApplyResult(result) && showFirst) ShowFirstResult();
+  });
+}
+
 // ---- the entries other pages call ----
 
 void CTrackerPage::OnTrackBranch(const std::string& branchName) {
   SelectOwnTab();
+  if (IsSearchRunning()) return;
   SetEditText(m_Team1Edit, branchName);
-  if (ApplyResult(::SearchBranch(Market(), Clock(), branchName))) ShowFirstResult();
+  SearchBranch(branchName, true);
 }
 
 void CTrackerPage::OnTrackByStockCode(const std::string& stockCode) {
@@ -437,8 +448,14 @@ void CTrackerPage::OnTrackByStockName(const std::string& stockName) {
 
 // ---- searches ----
 
-void CTrackerPage::SearchBranch(const std::string& branchName) {
-  ApplyResult(::SearchBranch(Market(), Clock(), branchName));
+void CTrackerPage::SearchBranch(const std::string& branchName, bool showFirst) {
+  if (IsSearchRunning()) return;
+  // Its lines always replace the list: the team search's lines stop now.
+  AbandonTeamSearch();
+  CADODataBase* market = &Market();
+  const IClock* clock = &Clock();
+  SearchInBackground([market, clock, branchName] { return ::SearchBranch(*market, *clock, branchName); },
+                     showFirst);
 }
 
 void CTrackerPage::OnSearchTeamsOnly() {
@@ -446,7 +463,11 @@ void CTrackerPage::OnSearchTeamsOnly() {
 }
 
 void CTrackerPage::SearchBranchKeyword() {
-  ApplyResult(::SearchBranchKeyword(Market(), Clock(), EditText(m_Team1Edit)));
+  CADODataBase* market = &Market();
+  const IClock* clock = &Clock();
+  SearchInBackground(
+      [market, clock, keyword = EditText(m_Team1Edit)] { return ::SearchBranchKeyword(*market, *clock, keyword); },
+      false);
 }
 
 void CTrackerPage::SearchStockName() {
@@ -563,20 +584,40 @@ void CTrackerPage::OnSeatListDblClk(int row) {
   SearchBranch(m_SeatList->GetItemText(row, 1));
 }
 
+namespace {
+
+// A merge computed off the interface thread: its own totals, which become
+// g_TrackerBranchTotals when the rows are shown.
+struct MergedTotals {
+  BranchMergeResult result;
+  TrackerBranchTotals totals;
+};
+
+}  // namespace
+
 // ---- the tools ----
 
 void CTrackerPage::OnMergeData() {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-  BranchMarks marks;
-  marks.Load(Custom());
+  if (IsSearchRunning()) return;
   // Only the lines merged are taken from the list: a merge of a few lines of a long
   // search costs no more than those lines.
   const std::string countText = EditText(m_MergeEdit);
   const std::size_t merged = MergedLineCount(countText, static_cast<std::size_t>(m_ResultList->GetCount()));
-  const BranchMergeResult result =
-      MergeBranchTotals(Market(), ResultLines(merged), countText, marks, g_TrackerBranchTotals);
-  FillSeatList(result.view.rows);
+  CADODataBase* market = &Market();
+  CADODataBase* custom = &Custom();
+  m_search->Start(
+      false,
+      [market, custom, lines = ResultLines(merged), countText] {
+        MergedTotals merge;
+        BranchMarks marks;
+        marks.Load(*custom);
+        merge.result = MergeBranchTotals(*market, lines, countText, marks, merge.totals);
+        return merge;
+      },
+      [this](MergedTotals& merge) {
+        g_TrackerBranchTotals = std::move(merge.totals);
+        FillSeatList(merge.result.view.rows);
+      });
 }
 
 void CTrackerPage::OnSeatListHeaderClick(int column) {
@@ -589,7 +630,10 @@ void CTrackerPage::OnSeatListHeaderClick(int column) {
 void CTrackerPage::OnHotStockRanking() {
   // The titles name what the rows hold (stock name and code); a refused text leaves
   // the list empty.
-  FillSeatList(BuildHotStockRanking(Market(), EditText(m_Team1Edit)).rows, kHotStockColumns);
+  CADODataBase* market = &Market();
+  m_search->Start(
+      false, [market, team1 = EditText(m_Team1Edit)] { return BuildHotStockRanking(*market, team1); },
+      [this](HotStockResult& result) { FillSeatList(result.rows, kHotStockColumns); });
 }
 
 void CTrackerPage::OnCopyCodesToClipboard() { CopyResultCodesToClipboard(ResultLines()); }
@@ -687,8 +731,7 @@ void CTrackerPage::OnEditDoubleClick(int id) {
   if (id == kIdName || id == kIdCode) {
     OnEditEnter(id);
   } else if (id == kIdTeam1 || id == kIdTeam2) {
-    const std::string branch = EditText(id == kIdTeam1 ? m_Team1Edit : m_Team2Edit);
-    if (ApplyResult(::SearchBranch(Market(), Clock(), branch))) ShowFirstResult();
+    SearchBranch(EditText(id == kIdTeam1 ? m_Team1Edit : m_Team2Edit), true);
   }
 }
 
