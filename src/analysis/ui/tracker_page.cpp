@@ -364,22 +364,64 @@ void CTrackerPage::SetEditText(QLineEdit* edit, const std::string& text) {
 
 // ---- results ----
 
-void CTrackerPage::AddResultLine(const TrackerLine& line) {
-  const int index = m_ResultList->AddString(line.text, line.colour);
-  if (index < 0) return;
-  if (const CColorListBoxLine item = m_ResultList->item(index)) {
-    item->setData(kLineNameRole, ToQString(line.stockName));
-    item->setData(kLineCodeRole, ToQString(line.code));
-    item->setData(kLineDateRole, ToQString(line.date));
-    item->setData(kLineTeamRole, ToQString(line.teamName));
-  }
+namespace {
+
+// A result line as the list holds it, and back. Plain values: a worker makes and reads
+// them, so that a long search costs the interface thread one step.
+ColorListBoxEntry ResultEntry(const TrackerLine& line) {
+  return {ToQString(line.text),
+          line.colour,
+          {{CTrackerPage::kLineNameRole, ToQString(line.stockName)},
+           {CTrackerPage::kLineCodeRole, ToQString(line.code)},
+           {CTrackerPage::kLineDateRole, ToQString(line.date)},
+           {CTrackerPage::kLineTeamRole, ToQString(line.teamName)}}};
 }
 
-void CTrackerPage::FillResultList(const std::vector<TrackerLine>& lines) {
+std::vector<ColorListBoxEntry> ResultEntries(const std::vector<TrackerLine>& lines) {
+  std::vector<ColorListBoxEntry> entries;
+  entries.reserve(lines.size());
+  for (const TrackerLine& line : lines) entries.push_back(ResultEntry(line));
+  return entries;
+}
+
+std::string RoleText(const ColorListBoxEntry& entry, int role) {
+  for (const auto& [key, value] : entry.roles) {
+    if (key == role) return FromQString(value.toString());
+  }
+  return {};
+}
+
+std::vector<TrackerLine> LinesOf(const std::vector<ColorListBoxEntry>& entries) {
+  std::vector<TrackerLine> lines;
+  lines.reserve(entries.size());
+  for (const ColorListBoxEntry& entry : entries) {
+    TrackerLine line;
+    line.text = FromQString(entry.text);
+    line.colour = entry.colour;
+    line.stockName = RoleText(entry, CTrackerPage::kLineNameRole);
+    line.code = RoleText(entry, CTrackerPage::kLineCodeRole);
+    line.date = RoleText(entry, CTrackerPage::kLineDateRole);
+    line.teamName = RoleText(entry, CTrackerPage::kLineTeamRole);
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+// A search made off the interface thread, its lines already made into the list's.
+struct PreparedSearch {
+  TrackerSearchResult result;
+  std::vector<ColorListBoxEntry> entries;
+};
+
+}  // namespace
+
+void CTrackerPage::AddResultLine(const TrackerLine& line) { m_ResultList->AddLines({ResultEntry(line)}); }
+
+void CTrackerPage::FillResultList(std::vector<ColorListBoxEntry> lines) {
   const QSignalBlocker blocker(m_ResultList);
   m_ResultList->setUpdatesEnabled(false);
   m_ResultList->ResetContent();
-  for (const TrackerLine& line : lines) AddResultLine(line);
+  m_ResultList->AddLines(std::move(lines));
   m_ResultList->setUpdatesEnabled(true);
 }
 
@@ -389,26 +431,13 @@ std::string CTrackerPage::LineRole(int line, int role) const {
 }
 
 std::vector<TrackerLine> CTrackerPage::ResultLines(std::size_t limit) const {
-  std::vector<TrackerLine> lines;
-  const int count = static_cast<int>(std::min(static_cast<std::size_t>(m_ResultList->GetCount()), limit));
-  lines.reserve(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i) {
-    TrackerLine line;
-    line.text = m_ResultList->GetText(i);
-    line.colour = m_ResultList->GetItemData(i);
-    line.stockName = LineRole(i, kLineNameRole);
-    line.code = LineRole(i, kLineCodeRole);
-    line.date = LineRole(i, kLineDateRole);
-    line.teamName = LineRole(i, kLineTeamRole);
-    lines.push_back(std::move(line));
-  }
-  return lines;
+  return LinesOf(m_ResultList->Lines(limit));
 }
 
-bool CTrackerPage::ApplyResult(const TrackerSearchResult& result) {
+bool CTrackerPage::ApplyResult(const TrackerSearchResult& result, std::vector<ColorListBoxEntry>* entries) {
   if (result.lines) {
     AbandonTeamSearch();
-    FillResultList(*result.lines);
+    FillResultList(entries != nullptr ? std::move(*entries) : ResultEntries(*result.lines));
   }
   if (result.countText) SetEditText(m_CountEdit, *result.countText);
   if (result.largeCountText) SetEditText(m_LargeEdit, *result.largeCountText);
@@ -422,9 +451,19 @@ bool CTrackerPage::ApplyResult(const TrackerSearchResult& result) {
 bool CTrackerPage::IsSearchRunning() const { return m_search->IsRunning(); }
 
 void CTrackerPage::SearchInBackground(std::function<TrackerSearchResult()> search, bool showFirst) {
-  m_search->Start(false, std::move(search), [this, showFirst](TrackerSearchResult& result) {
-    if (ApplyResult(result) && showFirst) ShowFirstResult();
-  });
+  m_search->Start(
+      false,
+      [search = std::move(search)] {
+        PreparedSearch prepared{search(), {}};
+        if (prepared.result.lines) {
+          prepared.entries = ResultEntries(*prepared.result.lines);
+          prepared.result.lines.emplace();  // the list is replaced; its lines are the entries
+        }
+        return prepared;
+      },
+      [this, showFirst](PreparedSearch& prepared) {
+        if (ApplyResult(prepared.result, &prepared.entries) && showFirst) ShowFirstResult();
+      });
 }
 
 // ---- the entries other pages call ----
@@ -607,11 +646,11 @@ void CTrackerPage::OnMergeData() {
   CADODataBase* custom = &Custom();
   m_search->Start(
       false,
-      [market, custom, lines = ResultLines(merged), countText] {
+      [market, custom, entries = m_ResultList->Lines(merged), countText] {
         MergedTotals merge;
         BranchMarks marks;
         marks.Load(*custom);
-        merge.result = MergeBranchTotals(*market, lines, countText, marks, merge.totals);
+        merge.result = MergeBranchTotals(*market, LinesOf(entries), countText, marks, merge.totals);
         return merge;
       },
       [this](MergedTotals& merge) {

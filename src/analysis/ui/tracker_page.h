@@ -22,6 +22,7 @@
 
 class CADODataBase;
 class CColorListBox;
+struct ColorListBoxEntry;
 class CColorListCtrl;
 class CEditEx;
 class CTipWnd;
@@ -136,13 +137,14 @@ class CTrackerPage : public CPage, public ITrackerPage {
   void OnResultRightPress(const QPoint& viewportPos);
 
   // Puts a search's lines and edit texts into the widgets and, when it says so, shows
-  // its first line. False when its query failed.
-  bool ApplyResult(const TrackerSearchResult& result);
+  // its first line. False when its query failed. `entries`: the lines already made
+  // into the list's lines (result.lines then only says that the list is replaced).
+  bool ApplyResult(const TrackerSearchResult& result, std::vector<ColorListBoxEntry>* entries = nullptr);
   // Runs `search` off the interface thread and applies its result; `showFirst`: then
   // shows the first line's stock-day when the search went through. Ignored while a
   // search runs.
   void SearchInBackground(std::function<TrackerSearchResult()> search, bool showFirst);
-  void FillResultList(const std::vector<TrackerLine>& lines);
+  void FillResultList(std::vector<ColorListBoxEntry> lines);
   void AddResultLine(const TrackerLine& line);
   // Loads and shows the stock-day of result line `line`.
   void ShowLineStockDay(int line);
