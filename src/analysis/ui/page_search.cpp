@@ -26,6 +26,6 @@ void PageSearch::End() {
   if (!busyShown_) return;
   busyShown_ = false;
   if (QCoreApplication::instance() != nullptr) QApplication::restoreOverrideCursor();
-  if (paneShown_ && !PageRegistry::Instance().IsClosing()) SetStatusPane("");
+  if (paneShown_ && !PageRegistry::Instance().IsClosing()) SetStatusPane(kWorkingPaneText);
   paneShown_ = false;
 }

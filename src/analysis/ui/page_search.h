@@ -9,7 +9,8 @@
 
 #include "platform/background_search.h"
 
-// Pane 1 while a search runs, unless the page already told the user something there.
+// Pane 1 while a search runs, unless the page already told the user something there;
+// afterwards the pane shows its own text again.
 inline constexpr const char* kSearchRunningText = "正在查询，请稍候......";
 
 class PageSearch {
