@@ -323,6 +323,7 @@ void CTopBranchDlg::OnQueryBigBuyers() {
   const bool started = m_search->Start(
       false,
       [market, threshold = FromQString(m_AmountEdit->text())] {
+        market->InterruptWhenClosing();
         FoldedResult<BranchRankingResult> folded;
         folded.result = QueryBigBuyers(*market, threshold, folded.totals);
         return folded;
@@ -392,6 +393,7 @@ void CTopBranchDlg::StartRepeatBuyStats(int days) {
   const bool started = m_search->Start(
       days >= kLongWaitDays,
       [market, today = Today(), days] {
+        market->InterruptWhenClosing();
         FoldedResult<RepeatBuyStatsResult> folded;
         folded.result = RunRepeatBuyStats(*market, today, days, folded.totals);
         return folded;

@@ -453,7 +453,8 @@ bool CTrackerPage::IsSearchRunning() const { return m_search->IsRunning(); }
 void CTrackerPage::SearchInBackground(std::function<TrackerSearchResult()> search, bool showFirst) {
   m_search->Start(
       false,
-      [search = std::move(search)] {
+      [market = &Market(), search = std::move(search)] {
+        market->InterruptWhenClosing();
         PreparedSearch prepared{search(), {}};
         if (prepared.result.lines) {
           prepared.entries = ResultEntries(*prepared.result.lines);
@@ -647,6 +648,8 @@ void CTrackerPage::OnMergeData() {
   m_search->Start(
       false,
       [market, custom, entries = m_ResultList->Lines(merged), countText] {
+        market->InterruptWhenClosing();
+        custom->InterruptWhenClosing();
         MergedTotals merge;
         BranchMarks marks;
         marks.Load(*custom);
@@ -671,7 +674,11 @@ void CTrackerPage::OnHotStockRanking() {
   // the list empty.
   CADODataBase* market = &Market();
   m_search->Start(
-      false, [market, team1 = EditText(m_Team1Edit)] { return BuildHotStockRanking(*market, team1); },
+      false,
+      [market, team1 = EditText(m_Team1Edit)] {
+        market->InterruptWhenClosing();
+        return BuildHotStockRanking(*market, team1);
+      },
       [this](HotStockResult& result) { FillSeatList(result.rows, kHotStockColumns); });
 }
 
