@@ -1,5 +1,7 @@
 #include "platform/background_search.h"
 
+#include <malloc.h>
+
 #include <atomic>
 #include <exception>
 
@@ -54,6 +56,9 @@ BackgroundSearch::StartResult BackgroundSearch::StartErased(std::function<void()
               if (state->gone || PageRegistry::Instance().IsClosing()) return;
               state->running = false;
               if (computed) show();
+              // The worker built its result in memory of its own, now freed: it goes back
+              // to the system instead of staying with the process.
+              malloc_trim(0);
             },
             false);
       });

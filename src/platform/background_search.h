@@ -5,7 +5,9 @@
 // value, goes to the UI thread through the page registry's dispatcher, where the
 // page shows it. One search at a time per road. A road that is gone (its page
 // destroyed) never shows the result of a search that was still running, and
-// closing stops and waits for the workers through the registry like any other.
+// closing stops and waits for the workers through the registry like any other (a
+// computation makes its database handles give up at closing: see
+// CADODataBase::InterruptWhenClosing).
 
 #include <functional>
 #include <memory>
