@@ -32,14 +32,15 @@ bool BackgroundSearch::IsRunning() const { return state_->running; }
 
 std::string BackgroundSearch::WorkerName() const { return state_->worker; }
 
-BackgroundSearch::StartResult BackgroundSearch::StartErased(std::function<void()> compute,
-                                                            std::function<void()> show) {
+BackgroundSearch::StartResult BackgroundSearch::StartErased(std::function<void()> compute, std::function<void()> show,
+                                                            std::function<void()> failed) {
   if (state_->running) return StartResult::Busy;
   const std::string name = name_ + "-" + std::to_string(++g_searchSequence);
   std::shared_ptr<State> state = state_;
   state_->running = true;  // before the worker can end
   const WorkerRegistry::StartResult started =
-      workers_.Start(name, [state, name, compute = std::move(compute), show = std::move(show)](std::stop_token) {
+      workers_.Start(name, [state, name, compute = std::move(compute), show = std::move(show),
+                            failed = std::move(failed)](std::stop_token) {
         bool computed = false;
         try {
           compute();
@@ -52,10 +53,14 @@ BackgroundSearch::StartResult BackgroundSearch::StartErased(std::function<void()
         // Closing: the result is dropped, nobody waits for it.
         if (dispatcher == nullptr || registry.IsClosing()) return;
         dispatcher->RunOnUi(
-            [state, computed, show] {
+            [state, computed, show, failed] {
               if (state->gone || PageRegistry::Instance().IsClosing()) return;
               state->running = false;
-              if (computed) show();
+              if (computed) {
+                show();
+              } else if (failed) {
+                failed();
+              }
               // The worker built its result in memory of its own, now freed: it goes back
               // to the system instead of staying with the process.
               malloc_trim(0);

@@ -35,10 +35,11 @@ class BackgroundSearch {
   BackgroundSearch(const BackgroundSearch&) = delete;
   BackgroundSearch& operator=(const BackgroundSearch&) = delete;
 
-  // UI thread. Runs compute() on a worker, then show(result) on the UI thread. What
-  // compute() uses must outlive the worker (the program's databases do).
+  // UI thread. Runs compute() on a worker, then show(result) on the UI thread, or
+  // failed() there when compute() threw. What compute() uses must outlive the worker
+  // (the program's databases do).
   template <class Compute, class Show>
-  StartResult Start(Compute compute, Show show) {
+  StartResult Start(Compute compute, Show show, std::function<void()> failed = {}) {
     using Result = std::invoke_result_t<Compute&>;
     auto slot = std::make_shared<std::optional<Result>>();
     return StartErased([compute = std::move(compute), slot]() mutable { slot->emplace(compute()); },
@@ -46,7 +47,8 @@ class BackgroundSearch {
                          Result result = std::move(**slot);
                          slot->reset();
                          show(result);
-                       });
+                       },
+                       std::move(failed));
   }
 
   // UI thread: from Start until the result was shown (or the computation failed).
@@ -55,7 +57,7 @@ class BackgroundSearch {
   std::string WorkerName() const;
 
  private:
-  StartResult StartErased(std::function<void()> compute, std::function<void()> show);
+  StartResult StartErased(std::function<void()> compute, std::function<void()> show, std::function<void()> failed);
 
   struct State;
   std::shared_ptr<State> state_;

@@ -32,10 +32,13 @@ class PageSearch {
     if (IsRunning()) return false;
     Begin(paneTold);
     const BackgroundSearch::StartResult started =
-        search_.Start(std::move(compute), [this, show = std::move(show)](auto& result) mutable {
-          End();
-          show(result);
-        });
+        search_.Start(
+            std::move(compute),
+            [this, show = std::move(show)](auto& result) mutable {
+              End();
+              show(result);
+            },
+            [this] { End(); });
     if (started == BackgroundSearch::StartResult::Started) return true;
     End();
     return false;

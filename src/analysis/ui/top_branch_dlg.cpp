@@ -317,10 +317,9 @@ void CTopBranchDlg::OnDateChange() {
 }
 
 void CTopBranchDlg::OnQueryBigBuyers() {
-  if (m_bBusy != 0) return;
-  m_bBusy = 1;
+  if (IsBusy()) return;
   CADODataBase* market = &Market();
-  const bool started = m_search->Start(
+  m_search->Start(
       false,
       [market, threshold = FromQString(m_AmountEdit->text())] {
         market->InterruptWhenClosing();
@@ -329,12 +328,12 @@ void CTopBranchDlg::OnQueryBigBuyers() {
         return folded;
       },
       [this](FoldedResult<BranchRankingResult>& folded) {
-        m_bBusy = 0;
         g_BranchTotals = std::move(folded.totals);
         ShowResult(folded.result);
       });
-  if (!started) m_bBusy = 0;
 }
+
+bool CTopBranchDlg::IsBusy() const { return m_bBusy != 0 || IsSearchRunning(); }
 
 bool CTopBranchDlg::IsSearchRunning() const { return m_search->IsRunning(); }
 
@@ -349,7 +348,7 @@ void CTopBranchDlg::ShowStatus(const std::string& text) {
 }
 
 void CTopBranchDlg::StartMerge(int days) {
-  if (m_bBusy != 0) return;
+  if (IsBusy()) return;
   m_bBusy = 1;
   const auto idle = qScopeGuard([this] { m_bBusy = 0; });
   ShowLongWait(days);
@@ -383,14 +382,13 @@ void CTopBranchDlg::OnRepeatBuyStats() { StartRepeatBuyStats(kRepeatBuyDays); }
 
 void CTopBranchDlg::StartRepeatBuyStats(int days) {
   m_nSortMode = kBranchSortByTimes;
-  if (m_bBusy != 0) return;
-  m_bBusy = 1;
+  if (IsBusy()) return;
   ShowLongWait(days);
   ClearList();
   // The Buy2Times rows and the trace file are written by the worker, before the list
   // is filled, as the statistics always did.
   CADODataBase* market = &Market();
-  const bool started = m_search->Start(
+  m_search->Start(
       days >= kLongWaitDays,
       [market, today = Today(), days] {
         market->InterruptWhenClosing();
@@ -399,7 +397,6 @@ void CTopBranchDlg::StartRepeatBuyStats(int days) {
         return folded;
       },
       [this](FoldedResult<RepeatBuyStatsResult>& folded) {
-        m_bBusy = 0;
         g_BranchTotals = std::move(folded.totals);
         const RepeatBuyStatsResult& result = folded.result;
         g_nDaysFound = result.walk.daysFound;
@@ -411,7 +408,6 @@ void CTopBranchDlg::StartRepeatBuyStats(int days) {
         }
         FillRepeatBuyRows(result.rows);
       });
-  if (!started) m_bBusy = 0;
 }
 
 void CTopBranchDlg::OnRegion(int buttonId) {

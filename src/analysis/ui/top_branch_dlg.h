@@ -68,8 +68,8 @@ class CTopBranchDlg : public CPage {
   void OnFirstShowing();
 
   // True while a merge runs or a big-buyer or repeat-buy search has not yet shown its
-  // result: the list's buttons are then ignored.
-  bool IsBusy() const { return m_bBusy != 0; }
+  // result: the merges, the big-buyer query and the repeat-buy statistics are then ignored.
+  bool IsBusy() const;
   bool IsSearchRunning() const;
   int SortMode() const { return m_nSortMode; }
   const std::string& ShownDay() const { return m_strShownDay; }
