@@ -4,6 +4,9 @@
 
 #include <string>
 
+// Pane 1's own text, which it shows whenever nothing is being told there.
+inline constexpr const char* kWorkingPaneText = "   工作状态: 运行中";
+
 class IStatusBar {
  public:
   virtual ~IStatusBar() = default;

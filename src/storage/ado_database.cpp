@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "platform/ascii.h"
+#include "platform/worker_registry.h"
 #include "storage/ado_recordset.h"
 
 CADODataBase g_ADODatabase;
@@ -488,6 +489,15 @@ CADODataBase::ThreadHandle CADODataBase::ExistingHandle() const {
     }
   }
   return result;
+}
+
+bool CADODataBase::InterruptWhenClosing() {
+  // The handler is looked at every few thousand steps of a statement.
+  constexpr int kSteps = 4096;
+  ThreadHandle th = AcquireHandle();
+  if (th.handle == nullptr) return false;
+  sqlite3_progress_handler(th.handle, kSteps, [](void*) { return g_bClosing.load() ? 1 : 0; }, nullptr);
+  return true;
 }
 
 std::size_t CADODataBase::OpenHandleCount() const {

@@ -156,6 +156,10 @@ class CADODataBase {
   ThreadHandle AcquireHandle();
   // Handles currently open behind this object, over all threads.
   std::size_t OpenHandleCount() const;
+  // For a worker: from now on the calling thread's handle gives up a running statement
+  // (it fails as interrupted) once the program is closing (g_bClosing), so that a long
+  // query does not outlast the wait for the workers. False when no handle could be opened.
+  bool InterruptWhenClosing();
 
   struct HandleSlot;  // one thread's handle; shared with that thread's exit guard
 

@@ -7,6 +7,7 @@
 #include <future>
 #include <thread>
 
+#include "platform/worker_registry.h"
 #include "storage/ado_database.h"
 #include "storage/ado_recordset.h"
 #include "storage/schema.h"
@@ -156,4 +157,21 @@ TEST_F(AdoDatabaseThreadsTest, ReopenGivesEveryThreadAFreshHandle) {
   reopened.set_value();
   worker.join();
   EXPECT_EQ(seen, 1);
+}
+
+TEST_F(AdoDatabaseThreadsTest, AWorkersHandleGivesUpItsStatementOnceTheProgramIsClosing) {
+  auto runs = [] {
+    CADORecordset rs(&g_ADODatabase);
+    return rs.Open("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 100000) SELECT count(*) FROM c");
+  };
+  bool before = false, closing = true;
+  std::thread([&] {
+    before = g_ADODatabase.InterruptWhenClosing() && runs();
+    g_bClosing = true;
+    closing = runs();
+  }).join();
+  EXPECT_TRUE(before);
+  EXPECT_FALSE(closing);
+  EXPECT_TRUE(runs());  // this thread's handle was not asked to
+  g_bClosing = false;
 }

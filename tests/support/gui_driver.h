@@ -54,6 +54,11 @@ class GuiDriver {
   static bool WaitForExposed(QWidget* widget, int timeoutMs = 5000);
   // Processes events until predicate() holds; false on time-out.
   static bool WaitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);
+  // Processes events until the page's off-thread search has shown its result.
+  template <class Page>
+  static bool WaitForSearch(const Page& page, int timeoutMs = 30000) {
+    return WaitUntil([&page] { return !page.IsSearchRunning(); }, timeoutMs);
+  }
 
   // The widget as painted now, and one pixel of it (widget coordinates).
   static QImage Grab(QWidget* widget);

@@ -19,6 +19,7 @@
 #include "analysis/province_table.h"
 #include "analysis/repeat_buy_stats.h"
 #include "analysis/stock_day_detail.h"
+#include "analysis/ui/page_search.h"
 #include "app/main_window_iface.h"
 #include "app/settings.h"
 #include "controls/ui/color_list_ctrl.h"
@@ -97,12 +98,20 @@ auto WaitCursor() {
   return qScopeGuard([] { QApplication::restoreOverrideCursor(); });
 }
 
+// What a big-buyer query or a repeat-buy run computes off the interface thread: its
+// own fold, which becomes g_BranchTotals when the result is shown.
+template <class Result>
+struct FoldedResult {
+  Result result;
+  BranchFold totals;
+};
+
 }  // namespace
 
 CTopBranchDlg::CTopBranchDlg(QWidget* parent) : CTopBranchDlg(TopBranchServices{}, parent) {}
 
 CTopBranchDlg::CTopBranchDlg(const TopBranchServices& services, QWidget* parent)
-    : CPage(parent), services_(services) {
+    : CPage(parent), services_(services), m_search(std::make_unique<PageSearch>("BranchRankingSearch")) {
   SetPageDialogId(*this, IDD);
   BuildControls();
 }
@@ -307,9 +316,25 @@ void CTopBranchDlg::OnDateChange() {
 }
 
 void CTopBranchDlg::OnQueryBigBuyers() {
-  const auto restore = WaitCursor();
-  ShowResult(QueryBigBuyers(Market(), FromQString(m_AmountEdit->text()), g_BranchTotals));
+  if (IsBusy()) return;
+  CADODataBase* market = &Market();
+  m_search->Start(
+      false,
+      [market, threshold = FromQString(m_AmountEdit->text())] {
+        market->InterruptWhenClosing();
+        FoldedResult<BranchRankingResult> folded;
+        folded.result = QueryBigBuyers(*market, threshold, folded.totals);
+        return folded;
+      },
+      [this](FoldedResult<BranchRankingResult>& folded) {
+        g_BranchTotals = std::move(folded.totals);
+        ShowResult(folded.result);
+      });
 }
+
+bool CTopBranchDlg::IsBusy() const { return m_bBusy != 0 || IsSearchRunning(); }
+
+bool CTopBranchDlg::IsSearchRunning() const { return m_search->IsRunning(); }
 
 void CTopBranchDlg::ShowLongWait(int days) {
   if (days >= kLongWaitDays) ShowStatus(kLongWaitText);
@@ -322,7 +347,7 @@ void CTopBranchDlg::ShowStatus(const std::string& text) {
 }
 
 void CTopBranchDlg::StartMerge(int days) {
-  if (m_bBusy != 0) return;
+  if (IsBusy()) return;
   m_bBusy = 1;
   const auto idle = qScopeGuard([this] { m_bBusy = 0; });
   ShowLongWait(days);
@@ -356,21 +381,32 @@ void CTopBranchDlg::OnRepeatBuyStats() { StartRepeatBuyStats(kRepeatBuyDays); }
 
 void CTopBranchDlg::StartRepeatBuyStats(int days) {
   m_nSortMode = kBranchSortByTimes;
-  if (m_bBusy != 0) return;
-  m_bBusy = 1;
-  const auto idle = qScopeGuard([this] { m_bBusy = 0; });
+  if (IsBusy()) return;
   ShowLongWait(days);
   ClearList();
-  const auto restore = WaitCursor();
-  const RepeatBuyStatsResult result = RunRepeatBuyStats(Market(), Today(), days, g_BranchTotals);
-  g_nDaysFound = result.walk.daysFound;
-  g_nDayOffset = result.walk.dayOffset;
-  if (result.queryFailed) return;  // told already; nothing is listed
-  if (!result.walk.complete) {
-    ShowStatus(NotEnoughDaysText(result.walk.daysFound));
-    return;
-  }
-  FillRepeatBuyRows(result.rows);
+  // The Buy2Times rows and the trace file are written by the worker, before the list
+  // is filled, as the statistics always did.
+  CADODataBase* market = &Market();
+  m_search->Start(
+      days >= kLongWaitDays,
+      [market, today = Today(), days] {
+        market->InterruptWhenClosing();
+        FoldedResult<RepeatBuyStatsResult> folded;
+        folded.result = RunRepeatBuyStats(*market, today, days, folded.totals);
+        return folded;
+      },
+      [this](FoldedResult<RepeatBuyStatsResult>& folded) {
+        g_BranchTotals = std::move(folded.totals);
+        const RepeatBuyStatsResult& result = folded.result;
+        g_nDaysFound = result.walk.daysFound;
+        g_nDayOffset = result.walk.dayOffset;
+        if (result.queryFailed) return;  // told already; nothing is listed
+        if (!result.walk.complete) {
+          ShowStatus(NotEnoughDaysText(result.walk.daysFound));
+          return;
+        }
+        FillRepeatBuyRows(result.rows);
+      });
 }
 
 void CTopBranchDlg::OnRegion(int buttonId) {

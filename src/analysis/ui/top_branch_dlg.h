@@ -5,6 +5,7 @@
 // statistics. The computations are the analysis library's and run in one step under
 // the wait cursor; this page shows their results and writes the ranking's file.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 class CColorListCtrl;
 class CEditEx;
 class CTipWnd;
+class PageSearch;
 class QDateEdit;
 class QTimer;
 struct RepeatBuyListRow;
@@ -65,7 +67,10 @@ class CTopBranchDlg : public CPage {
   // The single-shot timer's work: today, then re-sorted by total buy and shown.
   void OnFirstShowing();
 
-  bool IsBusy() const { return m_bBusy != 0; }
+  // True while a merge runs or a big-buyer or repeat-buy search has not yet shown its
+  // result: the merges, the big-buyer query and the repeat-buy statistics are then ignored.
+  bool IsBusy() const;
+  bool IsSearchRunning() const;
   int SortMode() const { return m_nSortMode; }
   const std::string& ShownDay() const { return m_strShownDay; }
   // The first showing is still to come.
@@ -99,6 +104,7 @@ class CTopBranchDlg : public CPage {
   QDateEdit* m_Picker = nullptr;     // 1015
   CTipWnd* m_TipWnd = nullptr;
   QTimer* m_firstShowing = nullptr;  // timer 3
+  std::unique_ptr<PageSearch> m_search;  // the big-buyer query and the repeat-buy statistics
 
   int m_bBusy = 0;
   int m_nSortMode = kBranchSortByTotalBuy;

@@ -22,6 +22,7 @@
 #include "analysis/team_search.h"
 #include "analysis/tracker_queries.h"
 #include "analysis/tracker_searches.h"
+#include "analysis/ui/page_search.h"
 #include "app/main_window_iface.h"
 #include "app/settings.h"
 #include "charting/chart_link_iface.h"
@@ -135,7 +136,8 @@ class PageTeamSearchSink final : public TeamSearchSink {
 
 CTrackerPage::CTrackerPage(QWidget* parent) : CTrackerPage(TrackerServices{}, parent) {}
 
-CTrackerPage::CTrackerPage(const TrackerServices& services, QWidget* parent) : CPage(parent), services_(services) {
+CTrackerPage::CTrackerPage(const TrackerServices& services, QWidget* parent)
+    : CPage(parent), services_(services), m_search(std::make_unique<PageSearch>("TrackerSearch")) {
   SetPageDialogId(*this, IDD);
   BuildControls();
 }
@@ -365,22 +367,64 @@ void CTrackerPage::SetEditText(QLineEdit* edit, const std::string& text) {
 
 // ---- results ----
 
-void CTrackerPage::AddResultLine(const TrackerLine& line) {
-  const int index = m_ResultList->AddString(line.text, line.colour);
-  if (index < 0) return;
-  if (const CColorListBoxLine item = m_ResultList->item(index)) {
-    item->setData(kLineNameRole, ToQString(line.stockName));
-    item->setData(kLineCodeRole, ToQString(line.code));
-    item->setData(kLineDateRole, ToQString(line.date));
-    item->setData(kLineTeamRole, ToQString(line.teamName));
-  }
+namespace {
+
+// A result line as the list holds it, and back. Plain values: a worker makes and reads
+// them, so that a long search costs the interface thread one step.
+ColorListBoxEntry ResultEntry(const TrackerLine& line) {
+  return {ToQString(line.text),
+          line.colour,
+          {{CTrackerPage::kLineNameRole, ToQString(line.stockName)},
+           {CTrackerPage::kLineCodeRole, ToQString(line.code)},
+           {CTrackerPage::kLineDateRole, ToQString(line.date)},
+           {CTrackerPage::kLineTeamRole, ToQString(line.teamName)}}};
 }
 
-void CTrackerPage::FillResultList(const std::vector<TrackerLine>& lines) {
+std::vector<ColorListBoxEntry> ResultEntries(const std::vector<TrackerLine>& lines) {
+  std::vector<ColorListBoxEntry> entries;
+  entries.reserve(lines.size());
+  for (const TrackerLine& line : lines) entries.push_back(ResultEntry(line));
+  return entries;
+}
+
+std::string RoleText(const ColorListBoxEntry& entry, int role) {
+  for (const auto& [key, value] : entry.roles) {
+    if (key == role) return FromQString(value.toString());
+  }
+  return {};
+}
+
+std::vector<TrackerLine> LinesOf(const std::vector<ColorListBoxEntry>& entries) {
+  std::vector<TrackerLine> lines;
+  lines.reserve(entries.size());
+  for (const ColorListBoxEntry& entry : entries) {
+    TrackerLine line;
+    line.text = FromQString(entry.text);
+    line.colour = entry.colour;
+    line.stockName = RoleText(entry, CTrackerPage::kLineNameRole);
+    line.code = RoleText(entry, CTrackerPage::kLineCodeRole);
+    line.date = RoleText(entry, CTrackerPage::kLineDateRole);
+    line.teamName = RoleText(entry, CTrackerPage::kLineTeamRole);
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+// A search made off the interface thread, its lines already made into the list's.
+struct PreparedSearch {
+  TrackerSearchResult result;
+  std::vector<ColorListBoxEntry> entries;
+};
+
+}  // namespace
+
+void CTrackerPage::AddResultLine(const TrackerLine& line) { m_ResultList->AddLines({ResultEntry(line)}); }
+
+void CTrackerPage::FillResultList(std::vector<ColorListBoxEntry> lines) {
   const QSignalBlocker blocker(m_ResultList);
   m_ResultList->setUpdatesEnabled(false);
   m_ResultList->ResetContent();
-  for (const TrackerLine& line : lines) AddResultLine(line);
+  m_ResultList->AddLines(std::move(lines));
   m_ResultList->setUpdatesEnabled(true);
 }
 
@@ -390,26 +434,13 @@ std::string CTrackerPage::LineRole(int line, int role) const {
 }
 
 std::vector<TrackerLine> CTrackerPage::ResultLines(std::size_t limit) const {
-  std::vector<TrackerLine> lines;
-  const int count = static_cast<int>(std::min(static_cast<std::size_t>(m_ResultList->GetCount()), limit));
-  lines.reserve(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i) {
-    TrackerLine line;
-    line.text = m_ResultList->GetText(i);
-    line.colour = m_ResultList->GetItemData(i);
-    line.stockName = LineRole(i, kLineNameRole);
-    line.code = LineRole(i, kLineCodeRole);
-    line.date = LineRole(i, kLineDateRole);
-    line.teamName = LineRole(i, kLineTeamRole);
-    lines.push_back(std::move(line));
-  }
-  return lines;
+  return LinesOf(m_ResultList->Lines(limit));
 }
 
-bool CTrackerPage::ApplyResult(const TrackerSearchResult& result) {
+bool CTrackerPage::ApplyResult(const TrackerSearchResult& result, std::vector<ColorListBoxEntry>* entries) {
   if (result.lines) {
     AbandonTeamSearch();
-    FillResultList(*result.lines);
+    FillResultList(entries != nullptr ? std::move(*entries) : ResultEntries(*result.lines));
   }
   if (result.countText) SetEditText(m_CountEdit, *result.countText);
   if (result.largeCountText) SetEditText(m_LargeEdit, *result.largeCountText);
@@ -420,12 +451,32 @@ bool CTrackerPage::ApplyResult(const TrackerSearchResult& result) {
   return result.status == TrackerSearchResult::Status::Done;
 }
 
+bool CTrackerPage::IsSearchRunning() const { return m_search->IsRunning(); }
+
+void CTrackerPage::SearchInBackground(std::function<TrackerSearchResult()> search, bool showFirst) {
+  m_search->Start(
+      false,
+      [market = &Market(), search = std::move(search)] {
+        market->InterruptWhenClosing();
+        PreparedSearch prepared{search(), {}};
+        if (prepared.result.lines) {
+          prepared.entries = ResultEntries(*prepared.result.lines);
+          prepared.result.lines.emplace();  // the list is replaced; its lines are the entries
+        }
+        return prepared;
+      },
+      [this, showFirst](PreparedSearch& prepared) {
+        if (ApplyResult(prepared.result, &prepared.entries) && showFirst) ShowFirstResult();
+      });
+}
+
 // ---- the entries other pages call ----
 
 void CTrackerPage::OnTrackBranch(const std::string& branchName) {
   SelectOwnTab();
+  if (IsSearchRunning()) return;
   SetEditText(m_Team1Edit, branchName);
-  if (ApplyResult(::SearchBranch(Market(), Clock(), branchName))) ShowFirstResult();
+  SearchBranch(branchName, true);
 }
 
 void CTrackerPage::OnTrackByStockCode(const std::string& stockCode) {
@@ -440,8 +491,14 @@ void CTrackerPage::OnTrackByStockName(const std::string& stockName) {
 
 // ---- searches ----
 
-void CTrackerPage::SearchBranch(const std::string& branchName) {
-  ApplyResult(::SearchBranch(Market(), Clock(), branchName));
+void CTrackerPage::SearchBranch(const std::string& branchName, bool showFirst) {
+  if (IsSearchRunning()) return;
+  // Its lines always replace the list: the team search's lines stop now.
+  AbandonTeamSearch();
+  CADODataBase* market = &Market();
+  const IClock* clock = &Clock();
+  SearchInBackground([market, clock, branchName] { return ::SearchBranch(*market, *clock, branchName); },
+                     showFirst);
 }
 
 void CTrackerPage::OnSearchTeamsOnly() {
@@ -449,7 +506,11 @@ void CTrackerPage::OnSearchTeamsOnly() {
 }
 
 void CTrackerPage::SearchBranchKeyword() {
-  ApplyResult(::SearchBranchKeyword(Market(), Clock(), EditText(m_Team1Edit)));
+  CADODataBase* market = &Market();
+  const IClock* clock = &Clock();
+  SearchInBackground(
+      [market, clock, keyword = EditText(m_Team1Edit)] { return ::SearchBranchKeyword(*market, *clock, keyword); },
+      false);
 }
 
 void CTrackerPage::SearchStockName() {
@@ -566,20 +627,42 @@ void CTrackerPage::OnSeatListDblClk(int row) {
   SearchBranch(m_SeatList->GetItemText(row, 1));
 }
 
+namespace {
+
+// A merge computed off the interface thread: its own totals, which become
+// g_TrackerBranchTotals when the rows are shown.
+struct MergedTotals {
+  BranchMergeResult result;
+  TrackerBranchTotals totals;
+};
+
+}  // namespace
+
 // ---- the tools ----
 
 void CTrackerPage::OnMergeData() {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-  BranchMarks marks;
-  marks.Load(Custom());
+  if (IsSearchRunning()) return;
   // Only the lines merged are taken from the list: a merge of a few lines of a long
   // search costs no more than those lines.
   const std::string countText = EditText(m_MergeEdit);
   const std::size_t merged = MergedLineCount(countText, static_cast<std::size_t>(m_ResultList->GetCount()));
-  const BranchMergeResult result =
-      MergeBranchTotals(Market(), ResultLines(merged), countText, marks, g_TrackerBranchTotals);
-  FillSeatList(result.view.rows);
+  CADODataBase* market = &Market();
+  CADODataBase* custom = &Custom();
+  m_search->Start(
+      false,
+      [market, custom, entries = m_ResultList->Lines(merged), countText] {
+        market->InterruptWhenClosing();
+        custom->InterruptWhenClosing();
+        MergedTotals merge;
+        BranchMarks marks;
+        marks.Load(*custom);
+        merge.result = MergeBranchTotals(*market, LinesOf(entries), countText, marks, merge.totals);
+        return merge;
+      },
+      [this](MergedTotals& merge) {
+        g_TrackerBranchTotals = std::move(merge.totals);
+        FillSeatList(merge.result.view.rows);
+      });
 }
 
 void CTrackerPage::OnSeatListHeaderClick(int column) {
@@ -592,7 +675,14 @@ void CTrackerPage::OnSeatListHeaderClick(int column) {
 void CTrackerPage::OnHotStockRanking() {
   // The titles name what the rows hold (stock name and code); a refused text leaves
   // the list empty.
-  FillSeatList(BuildHotStockRanking(Market(), EditText(m_Team1Edit)).rows, kHotStockColumns);
+  CADODataBase* market = &Market();
+  m_search->Start(
+      false,
+      [market, team1 = EditText(m_Team1Edit)] {
+        market->InterruptWhenClosing();
+        return BuildHotStockRanking(*market, team1);
+      },
+      [this](HotStockResult& result) { FillSeatList(result.rows, kHotStockColumns); });
 }
 
 void CTrackerPage::OnCopyCodesToClipboard() { CopyResultCodesToClipboard(ResultLines()); }
@@ -690,8 +780,7 @@ void CTrackerPage::OnEditDoubleClick(int id) {
   if (id == kIdName || id == kIdCode) {
     OnEditEnter(id);
   } else if (id == kIdTeam1 || id == kIdTeam2) {
-    const std::string branch = EditText(id == kIdTeam1 ? m_Team1Edit : m_Team2Edit);
-    if (ApplyResult(::SearchBranch(Market(), Clock(), branch))) ShowFirstResult();
+    SearchBranch(EditText(id == kIdTeam1 ? m_Team1Edit : m_Team2Edit), true);
   }
 }
 

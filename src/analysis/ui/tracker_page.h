@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,12 +22,14 @@
 
 class CADODataBase;
 class CColorListBox;
+struct ColorListBoxEntry;
 class CColorListCtrl;
 class CEditEx;
 class CTipWnd;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
+class PageSearch;
 class TeamSearchJob;
 struct TeamSearchSummary;
 struct TrackerSearchResult;
@@ -65,8 +68,9 @@ class CTrackerPage : public CPage, public ITrackerPage {
   void OnTrackByStockCode(const std::string& stockCode) override;
   void OnTrackByStockName(const std::string& stockName) override;
 
-  // Branch searches.
-  void SearchBranch(const std::string& branchName);
+  // Branch searches. The exact and the keyword search run off the interface thread
+  // (see IsSearchRunning); `showFirst`: the first line's stock-day is shown after.
+  void SearchBranch(const std::string& branchName, bool showFirst = false);
   void OnSearchTeamsOnly();
   void SearchBranchKeyword();
   // Stock searches of edit 1017 (they write the file).
@@ -96,6 +100,10 @@ class CTrackerPage : public CPage, public ITrackerPage {
   // The result list's lines with their roles, in list order.
   // The first `limit` lines of the result list (all of them by default).
   std::vector<TrackerLine> ResultLines(std::size_t limit = static_cast<std::size_t>(-1)) const;
+
+  // True from the start of a branch search, a keyword search, a merge or a hot-stock
+  // ranking until its result has been shown; meanwhile these four are ignored.
+  bool IsSearchRunning() const;
 
   // True from the start of a team search until its end has reached this page.
   bool IsTeamSearchRunning() const { return m_nRunningJob != 0; }
@@ -129,9 +137,14 @@ class CTrackerPage : public CPage, public ITrackerPage {
   void OnResultRightPress(const QPoint& viewportPos);
 
   // Puts a search's lines and edit texts into the widgets and, when it says so, shows
-  // its first line. False when its query failed.
-  bool ApplyResult(const TrackerSearchResult& result);
-  void FillResultList(const std::vector<TrackerLine>& lines);
+  // its first line. False when its query failed. `entries`: the lines already made
+  // into the list's lines (result.lines then only says that the list is replaced).
+  bool ApplyResult(const TrackerSearchResult& result, std::vector<ColorListBoxEntry>* entries = nullptr);
+  // Runs `search` off the interface thread and applies its result; `showFirst`: then
+  // shows the first line's stock-day when the search went through. Ignored while a
+  // search runs.
+  void SearchInBackground(std::function<TrackerSearchResult()> search, bool showFirst);
+  void FillResultList(std::vector<ColorListBoxEntry> lines);
   void AddResultLine(const TrackerLine& line);
   // Loads and shows the stock-day of result line `line`.
   void ShowLineStockDay(int line);
@@ -173,6 +186,8 @@ class CTrackerPage : public CPage, public ITrackerPage {
 
   // The 1113 click rule: the press that belongs to a double click runs no click.
   bool m_bSeatPressIsDoubleClick = false;
+
+  std::unique_ptr<PageSearch> m_search;
 
   // The team search.
   std::unique_ptr<TeamSearchJob> m_team;

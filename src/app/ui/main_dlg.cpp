@@ -27,7 +27,7 @@
 
 namespace {
 
-const char* const kPaneTexts[3] = {"专注Velkor数据统计、分析！", "   工作状态: 运行中", "Velkor Desk"};
+const char* const kPaneTexts[3] = {"专注Velkor数据统计、分析！", kWorkingPaneText, "Velkor Desk"};
 const char* const kTrayTip = "消息服务程序";
 
 }  // namespace

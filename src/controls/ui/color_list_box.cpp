@@ -22,11 +22,7 @@ constexpr int kColourRole = Qt::UserRole;
 // The lines in order: text, colour and whatever other roles the pages store.
 class ColorListBoxModel final : public QAbstractListModel {
  public:
-  struct Line {
-    QString text;
-    COLORREF colour = 0;
-    std::vector<std::pair<int, QVariant>> roles;
-  };
+  using Line = ColorListBoxEntry;
 
   using QAbstractListModel::QAbstractListModel;
 
@@ -80,6 +76,11 @@ class ColorListBoxModel final : public QAbstractListModel {
     beginInsertRows(QModelIndex(), row, row + static_cast<int>(lines.size()) - 1);
     lines_.insert(lines_.begin() + row, std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
     endInsertRows();
+  }
+
+  // Copies of the first `limit` lines.
+  std::vector<Line> Copy(std::size_t limit) const {
+    return std::vector<Line>(lines_.begin(), lines_.begin() + static_cast<std::ptrdiff_t>(std::min(limit, lines_.size())));
   }
 
   void Clear() {
@@ -224,6 +225,16 @@ int CColorListBox::InsertNow(int index, const CString& text, COLORREF colour) {
   line.push_back(ColorListBoxModel::Line{ToQString(text), colour, {}});
   lines_->Insert(index, std::move(line));
   return index;
+}
+
+void CColorListBox::AddLines(std::vector<ColorListBoxEntry> lines) {
+  FlushHeld();
+  lines_->Insert(count(), std::move(lines));
+}
+
+std::vector<ColorListBoxEntry> CColorListBox::Lines(std::size_t limit) {
+  FlushHeld();
+  return lines_->Copy(limit);
 }
 
 int CColorListBox::SelectNow(int index) {

@@ -20,6 +20,7 @@
 #include <QVariant>
 #include <QTimer>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/ui/dc.h"
@@ -54,6 +55,14 @@ struct MeasureItemRecord {
 
 class CColorListBox;
 class ColorListBoxModel;
+
+// A line as the list holds it: its text, its colour and the page's own roles. Plain
+// values, so a worker may build them for AddLines and read them from Lines.
+struct ColorListBoxEntry {
+  QString text;
+  COLORREF colour = 0;
+  std::vector<std::pair<int, QVariant>> roles;
+};
 
 // A handle on one line of the widget, as item() and itemAt() give it; false for none.
 class CColorListBoxLine {
@@ -101,6 +110,12 @@ class CColorListBox : public QListView {
   // Stores the line's colour and repaints the whole list at once. Returns 0, or
   // LB_ERR for a bad index.
   int SetItemColor(int index, COLORREF colour);
+
+  // UI thread. Appends the lines in one step, after any held-back ones; the bulk
+  // form of AddString and setData for a page that fills the list from a result.
+  void AddLines(std::vector<ColorListBoxEntry> lines);
+  // UI thread. Copies of the first `limit` lines (their texts are shared, not copied).
+  std::vector<ColorListBoxEntry> Lines(std::size_t limit);
 
   // Empties the list. Returns 0, or LB_ERR when the call could not run.
   int ResetContent();

@@ -292,6 +292,7 @@ TEST_F(TopBranchDlgTest, BigBuyersReadEdit1006AsAtofDoes) {
   CTopBranchDlg& page = MakePage();
   Get<QLineEdit>(1006)->setText(QStringLiteral("900"));
   GuiDriver::Click(&page, 1048);
+  ASSERT_TRUE(GuiDriver::WaitForSearch(page));
   QueryBigBuyers(builder_.Market(), "900", fold_);
   EXPECT_EQ(Cells(), Cells(Expected(fold_).rows));
   // 南京's (1000, 0) comes again every day: one seat.
@@ -299,6 +300,7 @@ TEST_F(TopBranchDlgTest, BigBuyersReadEdit1006AsAtofDoes) {
   // A merge leaves the user's threshold in the edit: the next query runs with it.
   page.StartMerge(2);
   page.OnQueryBigBuyers();
+  ASSERT_TRUE(GuiDriver::WaitForSearch(page));
   QueryBigBuyers(builder_.Market(), "900", fold_);
   EXPECT_EQ(Cells(), Cells(Expected(fold_).rows));
   EXPECT_EQ(List()->GetItemCount(), 3);
@@ -374,6 +376,7 @@ TEST_F(TopBranchDlgTest, TheRepeatBuyButtonListsItsRowsAndSortsByTimes) {
   PageRegistry::Instance().Publish<IStatusBar>(PageSlot::StatusBar, &bar);
   CTopBranchDlg& page = MakePage();
   GuiDriver::Click(&page, 1092);
+  ASSERT_TRUE(GuiDriver::WaitForSearch(page));
   EXPECT_EQ(page.SortMode(), 6);
   EXPECT_FALSE(page.IsBusy());
   // 60 days are not stored: too few days.
@@ -381,6 +384,7 @@ TEST_F(TopBranchDlgTest, TheRepeatBuyButtonListsItsRowsAndSortsByTimes) {
   EXPECT_EQ(List()->GetItemCount(), 0);
   EXPECT_EQ(List()->GetColumnCount(), 9);
   page.StartRepeatBuyStats(5);
+  ASSERT_TRUE(GuiDriver::WaitForSearch(page));
   BranchFold fold;
   const RepeatBuyStatsResult expected = RunRepeatBuyStats(builder_.Market(), kToday, 5, fold);
   ASSERT_FALSE(expected.rows.empty());

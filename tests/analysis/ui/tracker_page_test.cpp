@@ -119,6 +119,8 @@ class TrackerPageTest : public PageFixture<CTrackerPage> {
   }
 
   CColorListBox* Results() { return Get<CColorListBox>(1112); }
+  // The searches run off the interface thread: waits until the page has shown the result.
+  void Settle() { EXPECT_TRUE(GuiDriver::WaitForSearch(*page_)); }
   CColorListCtrl* Seats() { return Get<CColorListCtrl>(1113); }
   QString Text(int id) { return Get<QLineEdit>(id)->text(); }
   void SetText(int id, const std::string& text) { Get<QLineEdit>(id)->setText(ToQString(text)); }
@@ -182,6 +184,7 @@ TEST_F(TrackerPageTest, TheThreeEntriesSelectTabTwoAndFillTheList) {
   ASSERT_NE(tracker, nullptr);
 
   tracker->OnTrackBranch(kGuotai);
+  Settle();
   EXPECT_EQ(tabs_.calls, std::vector<int>{2});
   EXPECT_EQ(FromQString(Text(1017)), kGuotai);
   ASSERT_EQ(Results()->GetCount(), 4);
@@ -221,6 +224,7 @@ TEST_F(TrackerPageTest, TheThreeEntriesSelectTabTwoAndFillTheList) {
 TEST_F(TrackerPageTest, TodaysLineStaysRedUntilTheUserSelectsALine) {
   MakePage();
   page_->OnTrackBranch(kGuotai);
+  Settle();
   auto* list = Results();
   EXPECT_EQ(list->GetItemData(0), RGB(255, 0, 0));  // selected in code: no recolouring
   EXPECT_EQ(list->GetItemData(1), RGB(0, 0, 255));
@@ -233,6 +237,7 @@ TEST_F(TrackerPageTest, TodaysLineStaysRedUntilTheUserSelectsALine) {
   EXPECT_EQ(list->GetItemData(3), RGB(255, 0, 255));
   // A new search shows today in red again.
   page_->SearchBranch(kGuotai);
+  Settle();
   EXPECT_EQ(list->GetItemData(0), RGB(255, 0, 0));
 }
 
@@ -304,10 +309,12 @@ TEST_F(TrackerPageTest, DoubleClicksInTheEditsRunTheirSearches) {
   // Team 1 and team 2: the exact branch search, then the first line's stock-day.
   SetText(1017, kGuotai);
   GuiDriver::UserDoubleClick(Get<QLineEdit>(1017));
+  Settle();
   EXPECT_EQ(Results()->GetCount(), 4);
   EXPECT_EQ(Text(1006), QStringLiteral("浦发银行"));
   SetText(1016, kZhongxin);
   GuiDriver::UserDoubleClick(Get<QLineEdit>(1016));
+  Settle();
   ASSERT_EQ(Results()->GetCount(), 2);
   EXPECT_EQ(Role(Results(), 1, CTrackerPage::kLineNameRole), QStringLiteral("平安银行"));
   EXPECT_EQ(TrackerFile().rfind(" 追踪敢死队：" + kZhongxin + " \n", 0), 0u);
@@ -324,6 +331,7 @@ TEST_F(TrackerPageTest, ARightClickOnALineShowsItsStockInTheChart) {
   PageRegistry::Instance().Publish<ChartLink>(PageSlot::ChartLink, &link_);
   MakePage();
   page_->OnTrackBranch(kGuotai);
+  Settle();
   auto* list = Results();
   GuiDriver::Click(list->viewport(), Qt::RightButton, LineCentre(list, 1));
   EXPECT_EQ(list->GetCurSel(), 1);
@@ -339,6 +347,7 @@ TEST_F(TrackerPageTest, ARightClickOnALineShowsItsStockInTheChart) {
 TEST_F(TrackerPageTest, WithoutTheChartLinkARightClickSelectsAndTellsSo) {
   MakePage();
   page_->OnTrackBranch(kGuotai);
+  Settle();
   auto* list = Results();
   GuiDriver::Click(list->viewport(), Qt::RightButton, LineCentre(list, 2));
   EXPECT_EQ(list->GetCurSel(), 2);
@@ -353,6 +362,7 @@ TEST_F(TrackerPageTest, WithoutTheChartLinkARightClickSelectsAndTellsSo) {
 TEST_F(TrackerPageTest, AClickThenADoubleClickOnTheSeatsRunTheClickOncePerGesture) {
   MakePage();
   page_->OnTrackBranch(kGuotai);
+  Settle();
   auto* seats = Seats();
   GuiDriver::Click(seats->viewport(), Qt::LeftButton, GuiDriver::CellCentre(seats, 1, 2));
   EXPECT_EQ(FromQString(Text(1016)), kGuotai);
@@ -360,6 +370,7 @@ TEST_F(TrackerPageTest, AClickThenADoubleClickOnTheSeatsRunTheClickOncePerGestur
   // The double click on 卖1: one click (team 1 → team 2, the seat → team 1), then the
   // exact search of the seat's branch.
   GuiDriver::UserDoubleClick(seats->viewport(), GuiDriver::CellCentre(seats, 6, 1));
+  Settle();
   EXPECT_EQ(FromQString(Text(1016)), kHuatai);
   EXPECT_EQ(FromQString(Text(1017)), kZhongxin);
   ASSERT_EQ(Results()->GetCount(), 2);
@@ -375,6 +386,7 @@ TEST_F(TrackerPageTest, AClickThenADoubleClickOnTheSeatsRunTheClickOncePerGestur
 TEST_F(TrackerPageTest, TheSeatOfTeam1IsMarkedWhenTheStockDayShows) {
   MakePage();
   page_->OnTrackBranch(kGuotai);  // team 1 is the branch, 买1 of today's 600000
+  Settle();
   const COLORREF white = Seats()->GetBkColor();
   EXPECT_EQ(Seats()->Colours().Lookup(0, 0, white).background, RGB(223, 0, 0));
   EXPECT_EQ(Seats()->Colours().Lookup(1, 0, white).background, white);
@@ -384,8 +396,10 @@ TEST_F(TrackerPageTest, TheSeatOfTeam1IsMarkedWhenTheStockDayShows) {
 TEST_F(TrackerPageTest, MergeShowsTotalsAndAHeaderClickResortsAndAppends) {
   MakePage();
   page_->OnTrackBranch(kGuotai);
+  Settle();
   SetText(1028, "2");
   GuiDriver::Click(page_.get(), 1048);
+  Settle();
   auto* seats = Seats();
   // Today's 600000 and 05-14's 000001: kGuotai and kZhongxin twice, three branches once.
   ASSERT_EQ(seats->GetItemCount(), 5 + 2);
@@ -419,6 +433,7 @@ TEST_F(TrackerPageTest, HotStocksListTheStocksABranchStoodOnTwice) {
   MakePage();
   SetText(1017, kGuotai);
   GuiDriver::Click(page_.get(), 1140);
+  Settle();
   auto* seats = Seats();
   ASSERT_EQ(seats->GetItemCount(), 1);
   EXPECT_EQ(seats->GetItemText(0, 0), "1");
@@ -428,9 +443,11 @@ TEST_F(TrackerPageTest, HotStocksListTheStocksABranchStoodOnTwice) {
   EXPECT_EQ(seats->GetItemText(0, 5), "2");
   EXPECT_EQ(seats->horizontalHeaderItem(2)->text() + seats->horizontalHeaderItem(3)->text(), QStringLiteral("名称代码"));
   page_->OnTrackBranch(kGuotai);  // a stock-day brings the seats' titles back
+  Settle();
   EXPECT_EQ(seats->horizontalHeaderItem(3)->text(), QStringLiteral("总卖出"));
   SetText(1017, "国");  // 2 bytes
   GuiDriver::Click(page_.get(), 1140);
+  Settle();
   EXPECT_EQ(seats->GetItemCount(), 0);
   const auto boxes = GuiDriver::TakeBoxes();
   ASSERT_EQ(boxes.size(), 1u);
@@ -446,6 +463,7 @@ TEST_F(TrackerPageTest, TheButtonsRouteTeam1AndTheCodesToTheirSearches) {
   EXPECT_EQ(Results()->GetCount(), 2);
   SetText(1017, "上海");  // a keyword of 4 bytes
   GuiDriver::Click(page_.get(), 1150);
+  Settle();
   EXPECT_EQ(Results()->GetCount(), 4);  // kGuotai's four and kZhongxin's 05-14 are one listing
   EXPECT_EQ(Text(1006), QStringLiteral("浦发银行"));
   GuiDriver::Click(page_.get(), 1049);
@@ -479,8 +497,10 @@ TEST_F(TrackerPageTest, TheButtonsRouteTeam1AndTheCodesToTheirSearches) {
 TEST_F(TrackerPageTest, AFailedQueryTellsOnceAndKeepsTheLines) {
   MakePage();
   page_->OnTrackBranch(kGuotai);
+  Settle();
   ASSERT_TRUE(g_ADODatabase.Execute("DROP TABLE StockInfo"));
   page_->OnTrackBranch(kZhongxin);
+  Settle();
   const auto boxes = GuiDriver::TakeBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text.rfind("数据库查询失败!", 0), 0u) << boxes[0].text;
@@ -525,6 +545,7 @@ TEST_F(TrackerPageTest, TheTeamSearchFillsTheListAndItsEndEnablesTheControls) {
 TEST_F(TrackerPageTest, ATeamSearchWithoutLinesEmptiesTheFiguresOfTheSearchBefore) {
   MakePage();
   page_->OnTrackBranch(kGuotai);
+  Settle();
   SetText(1029, "0");
   GuiDriver::Click(page_.get(), 1131);
   ASSERT_TRUE(GuiDriver::WaitUntil([&] { return !page_->IsTeamSearchRunning(); }, 10000));
@@ -542,6 +563,7 @@ TEST_F(TrackerPageTest, ASearchThatReplacesTheListDropsTheTeamSearchsLines) {
   page_->SearchBranch(kZhongxin);
   EXPECT_EQ(page_->CurrentTeamJob(), 0u);
   EXPECT_FALSE(Get<QPushButton>(1131)->isEnabled());  // until the worker has ended
+  Settle();
   ASSERT_TRUE(GuiDriver::WaitUntil([&] { return !page_->IsTeamSearchRunning(); }, 10000));
   EXPECT_TRUE(Get<QPushButton>(1131)->isEnabled());
   EXPECT_TRUE(Get<QComboBox>(1005)->isEnabled());
@@ -578,6 +600,7 @@ TEST_F(TrackerPageTest, ClosingThePageStopsAndJoinsTheTeamSearch) {
 TEST_F(TrackerPageTest, ScreenshotShowsRealGlyphsAndAlignedColumns) {
   MakePage();
   page_->OnTrackBranch(kGuotai);
+  Settle();
   QApplication::processEvents();
   const QImage shot = GuiDriver::Grab(page_.get());
   EXPECT_TRUE(shot.save(QDir::current().absoluteFilePath("tracker_page.png")));

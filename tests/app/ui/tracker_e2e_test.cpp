@@ -108,6 +108,7 @@ TEST_F(TrackerEndToEnd, ASeatOfTheDailyListOpensTheTrackerAndTheMergeShowsTotals
   auto* dailySeats = GuiDriver::FindAs<CColorListCtrl>(&Daily(), 1113);
   ASSERT_EQ(dailySeats->GetItemText(1, 1), kBranch);
   GuiDriver::UserDoubleClick(dailySeats->viewport(), dailySeats->visualRect(dailySeats->model()->index(1, 1)).center());
+  ASSERT_TRUE(GuiDriver::WaitForSearch(Tracker()));
 
   // 2. The tracker is in front with the branch's three listings, newest first, and the
   // first one's seats.
@@ -141,6 +142,7 @@ TEST_F(TrackerEndToEnd, ASeatOfTheDailyListOpensTheTrackerAndTheMergeShowsTotals
   // 3. All three stock-days merged: kBranch and kOther three times each.
   TrackerControl<QLineEdit>(1028)->setText(QStringLiteral("10"));
   GuiDriver::Click(&Tracker(), 1048);
+  ASSERT_TRUE(GuiDriver::WaitForSearch(Tracker()));
   ASSERT_EQ(seats->GetItemCount(), 4 + 2);
   EXPECT_EQ(seats->GetItemText(0, 1), kOther);
   EXPECT_EQ(seats->GetItemText(0, 5), "3(1/2)");

@@ -1,0 +1,31 @@
+#include "analysis/ui/page_search.h"
+
+#include <QApplication>
+
+#include "app/main_window_iface.h"
+#include "platform/page_registry.h"
+
+namespace {
+
+void SetStatusPane(const std::string& text) {
+  if (auto* bar = PageRegistry::Instance().Get<IStatusBar>(PageSlot::StatusBar)) bar->SetPaneText(1, text);
+}
+
+}  // namespace
+
+PageSearch::~PageSearch() { End(); }
+
+void PageSearch::Begin(bool paneTold) {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  busyShown_ = true;
+  paneShown_ = !paneTold;
+  if (paneShown_) SetStatusPane(kSearchRunningText);
+}
+
+void PageSearch::End() {
+  if (!busyShown_) return;
+  busyShown_ = false;
+  if (QCoreApplication::instance() != nullptr) QApplication::restoreOverrideCursor();
+  if (paneShown_ && !PageRegistry::Instance().IsClosing()) SetStatusPane(kWorkingPaneText);
+  paneShown_ = false;
+}

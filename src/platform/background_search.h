@@ -1,0 +1,66 @@
+#pragma once
+// A page's long search off the user-interface thread. The computation runs on a
+// WorkerRegistry worker (its database reads go through that thread's own handles;
+// it touches no widget and nothing the UI thread reads), and its result, a plain
+// value, goes to the UI thread through the page registry's dispatcher, where the
+// page shows it. One search at a time per road. A road that is gone (its page
+// destroyed) never shows the result of a search that was still running, and
+// closing stops and waits for the workers through the registry like any other (a
+// computation makes its database handles give up at closing: see
+// CADODataBase::InterruptWhenClosing).
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
+
+class WorkerRegistry;
+
+class BackgroundSearch {
+ public:
+  enum class StartResult {
+    Started,
+    Busy,     // a search of this road is still running: nothing started
+    Refused,  // the program is closing or no thread could be started: nothing started
+  };
+
+  // `name` prefixes the workers' registry names.
+  explicit BackgroundSearch(std::string name);
+  BackgroundSearch(std::string name, WorkerRegistry& workers);
+  // The result of a running search is dropped when it arrives; the worker is not
+  // waited for (the UI thread never waits on a worker).
+  ~BackgroundSearch();
+  BackgroundSearch(const BackgroundSearch&) = delete;
+  BackgroundSearch& operator=(const BackgroundSearch&) = delete;
+
+  // UI thread. Runs compute() on a worker, then show(result) on the UI thread, or
+  // failed() there when compute() threw. What compute() uses must outlive the worker
+  // (the program's databases do).
+  template <class Compute, class Show>
+  StartResult Start(Compute compute, Show show, std::function<void()> failed = {}) {
+    using Result = std::invoke_result_t<Compute&>;
+    auto slot = std::make_shared<std::optional<Result>>();
+    return StartErased([compute = std::move(compute), slot]() mutable { slot->emplace(compute()); },
+                       [show = std::move(show), slot]() mutable {
+                         Result result = std::move(**slot);
+                         slot->reset();
+                         show(result);
+                       },
+                       std::move(failed));
+  }
+
+  // UI thread: from Start until the result was shown (or the computation failed).
+  bool IsRunning() const;
+  // The registry name of the latest search's worker ("" before the first).
+  std::string WorkerName() const;
+
+ private:
+  StartResult StartErased(std::function<void()> compute, std::function<void()> show, std::function<void()> failed);
+
+  struct State;
+  std::shared_ptr<State> state_;
+  std::string name_;
+  WorkerRegistry& workers_;
+};

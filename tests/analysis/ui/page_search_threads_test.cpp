@@ -1,0 +1,110 @@
+#include <QLineEdit>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <future>
+#include <mutex>
+#include <thread>
+
+#include "../../support/db_builder.h"
+#include "../../support/fake_clock.h"
+#include "../../support/gui_driver.h"
+#include "../../support/recording_pages.h"
+#include "../../support/temp_program_folder.h"
+#include "analysis/tracker_searches.h"
+#include "analysis/ui/top_branch_dlg.h"
+#include "analysis/ui/tracker_page.h"
+#include "platform/ui/qt_ui_dispatcher.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Holds every statement run off the test's thread until Open (bounded, so that a
+// failing test cannot hang).
+struct WorkerLatch {
+  WorkerLatch() {
+    g_ADODatabase.SetStatementTrace([this, ui = std::this_thread::get_id()](const std::string&) {
+      if (std::this_thread::get_id() == ui) return;
+      std::call_once(entering, [this] { entered.set_value(); });
+      opened.wait_for(10s);
+    });
+  }
+  ~WorkerLatch() {
+    Open();
+    g_ADODatabase.SetStatementTrace(nullptr);
+  }
+  bool WaitEntered() { return entered.get_future().wait_for(10s) == std::future_status::ready; }
+  void Open() { std::call_once(opening, [this] { open.set_value(); }); }
+
+  std::promise<void> entered, open;
+  std::shared_future<void> opened = open.get_future().share();
+  std::once_flag entering, opening;
+};
+
+class PageSearchThreadsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetPageTestState(dispatcher_);
+    g_BranchTotals.Clear();
+    for (const std::string day : {"2024-05-15", "2024-05-14"}) {
+      builder_.AddListing(day, "600000", "浦发银行", "日涨幅偏离值达7%的证券", 9.98, 10.5, 50000,
+                          {{{"国泰君安证券股份有限公司上海江苏路证券营业部", 9000, 100}, {"机构专用", 2000, 0}}},
+                          {{{"华泰证券股份有限公司深圳益田路证券营业部", 0, 1200}}});
+    }
+    builder_.OpenGlobals();
+    services_.clock = &clock_;
+  }
+  void TearDown() override {
+    EXPECT_TRUE(WorkerRegistry::Instance().JoinAll(10s));
+    g_ADODatabase.Close();
+    g_ADODatabase_Custom.Close();
+    PageRegistry::Instance().ResetForTests();
+  }
+  template <class Page>
+  std::unique_ptr<Page> Make() {
+    auto page = std::make_unique<Page>(services_);
+    page->InitDialog();
+    return page;
+  }
+
+  QtUiDispatcher dispatcher_;
+  FakeClock clock_{2024, 5, 15};
+  TempProgramFolder folder_{TempProgramFolder::Options{.withExportFolder = true}};  // the tracker's file
+  DbBuilder builder_{folder_.Path()};
+  PageServices services_;
+};
+
+TEST_F(PageSearchThreadsTest, AKeywordSearchRunsOnAWorkerRefusesASecondPressAndListsTheSynchronousLines) {
+  auto page = Make<CTrackerPage>();
+  auto* team1 = GuiDriver::FindAs<QLineEdit>(page.get(), 1017);
+  team1->setText(QStringLiteral("营业部"));
+  {
+    WorkerLatch latch;
+    GuiDriver::Click(page.get(), 1150);
+    ASSERT_TRUE(latch.WaitEntered());
+    EXPECT_TRUE(page->IsSearchRunning());
+    team1->setText(QStringLiteral("机构专用"));
+    for (int id : {1150, 1140, 1048}) GuiDriver::Click(page.get(), id);
+    GuiDriver::DoubleClick(team1);
+    latch.Open();
+    ASSERT_TRUE(GuiDriver::WaitForSearch(*page));
+  }
+  // The lines of the first search: the later presses were ignored.
+  EXPECT_EQ(page->ResultLines(), SearchBranchKeyword(g_ADODatabase, clock_, "营业部").lines.value());
+}
+
+TEST_F(PageSearchThreadsTest, APageDestroyedWhileItsSearchRunsNeverGetsTheResult) {
+  auto page = Make<CTopBranchDlg>();
+  for (QTimer* timer : page->findChildren<QTimer*>()) timer->stop();  // no first showing
+  WorkerLatch latch;
+  page->OnQueryBigBuyers();
+  ASSERT_TRUE(latch.WaitEntered());
+  page.reset();
+  latch.Open();
+  ASSERT_TRUE(WorkerRegistry::Instance().JoinAll(10s));
+  GuiDriver::WaitUntil([] { return false; }, 100);  // what the worker queued runs now
+  EXPECT_TRUE(g_BranchTotals.empty());
+}
+
+}  // namespace
