@@ -11,8 +11,8 @@
 #include <system_error>
 #include <vector>
 
-#include "app/settings.h"
 #include "platform/message_box.h"
+#include "settings/settings.h"
 
 namespace {
 

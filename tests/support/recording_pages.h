@@ -9,11 +9,11 @@
 
 #include "analysis/tracker_page_iface.h"
 #include "app/main_window_iface.h"
-#include "app/settings.h"
 #include "charting/chart_link_iface.h"
 #include "platform/clipboard.h"
 #include "platform/page_registry.h"
 #include "platform/worker_registry.h"
+#include "settings/settings.h"
 #include "views/dzjy_list_page_iface.h"
 
 // The program-wide state a page test starts from: `dispatcher`, no workers, not

@@ -17,7 +17,6 @@
 #include "analysis/stock_activity.h"
 #include "analysis/stock_day_detail.h"
 #include "analysis/sustained_buy.h"
-#include "app/settings.h"
 #include "charting/chart_link_iface.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/page_widgets.h"
@@ -28,6 +27,7 @@
 #include "platform/debug_log.h"
 #include "platform/feature_seam.h"
 #include "platform/page_registry.h"
+#include "settings/settings.h"
 #include "storage/day_range.h"
 #include "storage/ini_file.h"
 

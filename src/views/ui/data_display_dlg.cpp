@@ -20,7 +20,6 @@
 
 #include "analysis/tracker_page_iface.h"
 #include "app/main_window_iface.h"
-#include "app/settings.h"
 #include "app/ui/watch_branch_dlg.h"
 #include "charting/chart_link_iface.h"
 #include "controls/list_box_colours.h"
@@ -38,6 +37,9 @@
 #include "platform/feature_seam.h"
 #include "platform/ui/qt_convert.h"
 #include "platform/worker_registry.h"
+#include "records/seat_list_rows.h"
+#include "records/stock_detail.h"
+#include "settings/settings.h"
 #include "storage/ado_database.h"
 #include "storage/day_range.h"
 #include "storage/gbk_format.h"
@@ -45,8 +47,6 @@
 #include "views/daily_exports.h"
 #include "views/day_search.h"
 #include "views/dzjy_list_page_iface.h"
-#include "views/seat_list_rows.h"
-#include "views/stock_detail.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include "platform/page_registry.h"
 #include "platform/feature_seam.h"
 #include "platform/ui/qt_convert.h"
+#include "records/branch_marks.h"
 #include "storage/ado_database.h"
-#include "views/branch_marks.h"
 #include "views/dzjy_list_page_iface.h"
 #include "views/ui/dzjy_list_dlg.h"
 

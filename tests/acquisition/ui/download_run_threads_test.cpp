@@ -23,11 +23,11 @@
 #include "acquisition/ui/download_data_dlg.h"
 #include "analysis/stock_active_page_iface.h"
 #include "charting/settings_page_iface.h"
-#include "app/settings.h"
 #include "controls/ui/color_list_box.h"
 #include "platform/page_registry.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
+#include "settings/settings.h"
 #include "storage/ado_recordset.h"
 #include "views/daily_list_page_iface.h"
 

@@ -17,12 +17,12 @@
 #include "../../support/gui_driver.h"
 #include "../../support/paint_probe.h"
 #include "../../support/temp_program_folder.h"
-#include "app/settings.h"
 #include "fake_tray.h"
 #include "platform/app_paths.h"
 #include "platform/page_registry.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
+#include "settings/settings.h"
 #include "storage/ini_file.h"
 #include "views/daily_list_page_iface.h"
 
