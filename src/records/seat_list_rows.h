@@ -1,7 +1,7 @@
 #pragma once
-// The fourteen rows of the seat list of the daily list page, as texts and cell
-// colours: the five buying seats, a separator, the five selling seats, a separator,
-// the totals and the totals' shares of the day's turnover.
+// The fourteen rows of a seat list (the daily list page's and the tracker's), as
+// texts and cell colours: the five buying seats, a separator, the five selling seats,
+// a separator, the totals and the totals' shares of the day's turnover.
 
 #include <array>
 #include <functional>
