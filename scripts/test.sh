@@ -34,7 +34,7 @@ case "$mode" in
     dir="$root/build-tsan"
     cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELKOR_TSAN=ON -DVELKOR_WEB_ENGINE=OFF >/dev/null
     cmake --build "$dir" -j "$jobs"
-    export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/scripts/tsan.supp"
+    export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$root/scripts/tsan.supp"
     ctest --test-dir "$dir" --output-on-failure -j "$jobs" -L threads
     ;;
   *)

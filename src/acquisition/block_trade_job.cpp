@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr const char* kNetworkLine = "请保证网络连接正常!!!";
 constexpr int kGroupPauseMs = 8;
 
 bool IsMonthText(const std::string& text) {

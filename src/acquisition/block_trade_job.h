@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "acquisition/block_trade_parser.h"
-#include "acquisition/download_engine.h"
+#include "acquisition/download_road.h"
 
 // Results of FetchBlockTradePage.
 inline constexpr int kBlockTradePageKept = 0;

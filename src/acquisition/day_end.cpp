@@ -4,15 +4,15 @@
 #include <chrono>
 
 #include "acquisition/day_totals.h"
-#include "acquisition/download_engine.h"
+#include "acquisition/download_road.h"
 #include "acquisition/format_line.h"
 #include "acquisition/trading_calendar.h"
-#include "analysis/stock_active_page_iface.h"
 #include "platform/debug_log.h"
 #include "platform/page_registry.h"
+#include "platform/pages/daily_list_page_iface.h"
+#include "platform/pages/stock_active_page_iface.h"
 #include "storage/ado_database.h"
 #include "storage/ado_recordset.h"
-#include "views/daily_list_page_iface.h"
 
 bool MarkDayStarted(CADODataBase& db, const std::string& day, int listed) {
   return db.IsOpen() && db.Execute("INSERT INTO DayStatus (SB_Date, Listed, Complete) VALUES (?, ?, 0) "

@@ -15,20 +15,19 @@
 #include "acquisition/stock_info_writer.h"
 #include "acquisition/trading_calendar.h"
 #include "acquisition/unset_source_guard.h"
-#include "analysis/stock_active_page_iface.h"
-#include "charting/settings_page_iface.h"
 #include "platform/debug_log.h"
 #include "platform/page_registry.h"
+#include "platform/pages/daily_list_page_iface.h"
+#include "platform/pages/settings_page_iface.h"
+#include "platform/pages/stock_active_page_iface.h"
 #include "platform/worker_registry.h"
 #include "storage/ado_database.h"
 #include "storage/ado_recordset.h"
 #include "storage/charset.h"
 #include "storage/day_range.h"
-#include "views/daily_list_page_iface.h"
 
 namespace {
 
-constexpr const char* kNetworkLine = "请保证网络连接正常!!!";
 constexpr const char* kDbClosedLine = "数据库没有打开，数据无法保存!!!";
 constexpr const char* kBusyLine = "正在下载数据，请稍后再下载指定日期数据!!!";
 
@@ -52,7 +51,7 @@ int NextEngineId() {
 
 }  // namespace
 
-DownloadEngine::DownloadEngine(DownloadEngineDeps deps)
+DownloadEngine::DownloadEngine(DownloadRoadDeps deps)
     : deps_(std::move(deps)),
       jobPrefix_("download#" + std::to_string(NextEngineId()) + "."),
       alive_(std::make_shared<int>(0)),

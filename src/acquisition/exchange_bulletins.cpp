@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "acquisition/download_engine.h"
+#include "acquisition/download_road.h"
 #include "acquisition/page_text.h"
 #include "storage/charset.h"
 #include "storage/gbk_format.h"

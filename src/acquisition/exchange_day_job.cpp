@@ -57,7 +57,7 @@ RequestLines SseQueryLines(const SourceHosts& hosts) {
 // One day's job state: what the download page kept for this road.
 class ExchangeDayJob::Day final : public BulletinEvents {
  public:
-  Day(ExchangeDayJobDeps& deps, const std::string& day, std::stop_token stop)
+  Day(DownloadRoadDeps& deps, const std::string& day, std::stop_token stop)
       : deps_(deps), stop_(std::move(stop)), parser_(day, *this), writer_(deps.db, deps.sleeper, counters_) {}
 
   void Run();
@@ -77,7 +77,7 @@ class ExchangeDayJob::Day final : public BulletinEvents {
   int FetchQuotePage(StockRecord& record);
   std::string Decoded(const HttpResult& page, const char* defaultCharset, bool keepLineEnds) const;
 
-  ExchangeDayJobDeps& deps_;
+  DownloadRoadDeps& deps_;
   std::stop_token stop_;
   ExchangeBulletinParser parser_;
   StockInsertCounters counters_;
@@ -190,7 +190,7 @@ void ExchangeDayJob::Day::Stock(StockRecord& record) {
 
 // ---- The job -------------------------------------------------------------------
 
-ExchangeDayJob::ExchangeDayJob(ExchangeDayJobDeps deps)
+ExchangeDayJob::ExchangeDayJob(DownloadRoadDeps deps)
     : deps_(std::move(deps)),
       jobPrefix_("exchange#" + std::to_string(NextJobId()) + ".day."),
       alive_(std::make_shared<int>(0)),

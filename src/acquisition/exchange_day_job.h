@@ -13,23 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/download_engine.h"
+#include "acquisition/download_road.h"
 #include "acquisition/exchange_bulletins.h"
 #include "acquisition/source_hosts.h"
 #include "acquisition/stock_info_writer.h"
-
-struct ExchangeDayJobDeps {
-  IClock& clock;
-  ISleeper& sleeper;
-  HttpFetcher& fetcher;
-  CADODataBase& db;
-  MessageSink& sink;
-  IUiDispatcher& ui;
-  PageRegistry& pages;
-  WorkerRegistry& workers;
-  SourceHosts hosts;
-  std::function<void(double seconds)> onDbWrite;  // as DownloadEngineDeps::onDbWrite
-};
 
 // The Shenzhen boards in fetching order.
 struct SzseBoard {
@@ -46,7 +33,7 @@ RequestLines SseQueryLines(const SourceHosts& hosts);
 
 class ExchangeDayJob final : public ExchangeDayJobs {
  public:
-  explicit ExchangeDayJob(ExchangeDayJobDeps deps);
+  explicit ExchangeDayJob(DownloadRoadDeps deps);
   ~ExchangeDayJob() override;  // stops the running day and waits for it
   ExchangeDayJob(const ExchangeDayJob&) = delete;
   ExchangeDayJob& operator=(const ExchangeDayJob&) = delete;
@@ -58,7 +45,7 @@ class ExchangeDayJob final : public ExchangeDayJobs {
   class Day;
   void ExchangeFilesThread(const std::string& day, std::stop_token stop, std::function<void(bool)> done);
 
-  ExchangeDayJobDeps deps_;
+  DownloadRoadDeps deps_;
   std::string jobPrefix_;
   int jobSequence_ = 0;
   std::vector<std::string> jobNames_;

@@ -12,22 +12,14 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ascii.h"
+
 namespace {
 
 std::int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 std::string_view Trim(std::string_view text) {
@@ -54,14 +46,6 @@ bool HeaderValue(const CHttpSocket& http, std::string_view name, std::string& va
       return true;
     }
     pos = end;
-  }
-  return false;
-}
-
-bool ContainsNoCase(std::string_view text, std::string_view word) {
-  if (word.size() > text.size()) return false;
-  for (std::size_t i = 0; i + word.size() <= text.size(); ++i) {
-    if (EqualsNoCase(text.substr(i, word.size()), word)) return true;
   }
   return false;
 }

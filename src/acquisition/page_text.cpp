@@ -3,25 +3,18 @@
 #include <iconv.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <optional>
 
+#include "platform/ascii.h"
 #include "storage/charset.h"
 
 namespace {
 
 enum class PageCharset { Utf8, Gb18030, Latin1, Ascii };
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return out;
-}
-
 std::optional<PageCharset> Known(std::string_view name) {
-  const std::string lower = Lower(name);
+  const std::string lower = AsciiLower(name);
   if (lower == "utf-8" || lower == "utf8") return PageCharset::Utf8;
   if (lower == "gbk" || lower == "gb2312" || lower == "gb18030" || lower == "cp936" || lower == "x-gbk" ||
       lower == "euc-cn" || lower == "windows-936" || lower == "csgb2312" || lower == "gb_2312-80") {
@@ -138,7 +131,7 @@ std::string joinLines(std::string_view text) {
 }
 
 std::string CharsetOf(std::string_view contentType) {
-  const std::string lower = Lower(contentType);
+  const std::string lower = AsciiLower(contentType);
   std::size_t pos = 0;
   while ((pos = lower.find("charset", pos)) != std::string::npos) {
     // Only a parameter name: at the start or after ';' or white space.

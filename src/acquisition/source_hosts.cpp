@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdlib>
 
+#include "platform/ascii.h"
 #include "platform/debug_log.h"
 #include "storage/ini_file.h"
 
@@ -14,13 +15,6 @@ std::string_view TrimSpace(std::string_view text) {
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
   return text;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-           return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-         });
 }
 
 std::string PacingKey(std::string_view key) { return std::string(key) + "PacingMs"; }

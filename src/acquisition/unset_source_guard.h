@@ -6,7 +6,7 @@
 #include <atomic>
 #include <string>
 
-#include "acquisition/download_engine.h"
+#include "acquisition/download_road.h"
 #include "acquisition/source_hosts.h"
 
 inline constexpr const char* kUnsetSourceLine = "未设置数据源地址：请在 sysinfo.ini 的 [SourceHosts] 中设置（见 README）";

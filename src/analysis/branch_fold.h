@@ -16,6 +16,16 @@
 #include "storage/row_records.h"
 #include "storage/text_hash.h"
 
+// The columns a fold reads of a listing, in this order: its name and code, then name,
+// buy and sell of each buy seat, Buy1..Buy5.
+inline constexpr std::string_view kBuySeatColumns =
+    "StockName, StockCode, "
+    "Buy1_YYB_Name, Buy1_YYB_BuyAmount, Buy1_YYB_SellAmount, "
+    "Buy2_YYB_Name, Buy2_YYB_BuyAmount, Buy2_YYB_SellAmount, "
+    "Buy3_YYB_Name, Buy3_YYB_BuyAmount, Buy3_YYB_SellAmount, "
+    "Buy4_YYB_Name, Buy4_YYB_BuyAmount, Buy4_YYB_SellAmount, "
+    "Buy5_YYB_Name, Buy5_YYB_BuyAmount, Buy5_YYB_SellAmount";
+
 // buy + sell from which a seat counts as a big listing (in 10,000 yuan).
 inline constexpr double kBigListingAmount = 200.0;
 

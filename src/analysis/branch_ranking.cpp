@@ -19,13 +19,8 @@
 namespace {
 
 // The ten seats of one day: name and code, then name/buy/sell per seat, Buy1..Sell5.
-constexpr const char* kDaySeatsQuery =
-    "SELECT StockName, StockCode, "
-    "Buy1_YYB_Name, Buy1_YYB_BuyAmount, Buy1_YYB_SellAmount, "
-    "Buy2_YYB_Name, Buy2_YYB_BuyAmount, Buy2_YYB_SellAmount, "
-    "Buy3_YYB_Name, Buy3_YYB_BuyAmount, Buy3_YYB_SellAmount, "
-    "Buy4_YYB_Name, Buy4_YYB_BuyAmount, Buy4_YYB_SellAmount, "
-    "Buy5_YYB_Name, Buy5_YYB_BuyAmount, Buy5_YYB_SellAmount, "
+const std::string kDaySeatsQuery =
+    "SELECT " + std::string(kBuySeatColumns) + ", "
     "Sell1_YYB_Name, Sell1_YYB_BuyAmount, Sell1_YYB_SellAmount, "
     "Sell2_YYB_Name, Sell2_YYB_BuyAmount, Sell2_YYB_SellAmount, "
     "Sell3_YYB_Name, Sell3_YYB_BuyAmount, Sell3_YYB_SellAmount, "
@@ -34,13 +29,8 @@ constexpr const char* kDaySeatsQuery =
     "FROM StockInfo WHERE SB_Date = ? ORDER BY rowid";
 
 // The buy seats of every listing with one of them above the threshold.
-constexpr const char* kBigBuyersQuery =
-    "SELECT StockName, StockCode, "
-    "Buy1_YYB_Name, Buy1_YYB_BuyAmount, Buy1_YYB_SellAmount, "
-    "Buy2_YYB_Name, Buy2_YYB_BuyAmount, Buy2_YYB_SellAmount, "
-    "Buy3_YYB_Name, Buy3_YYB_BuyAmount, Buy3_YYB_SellAmount, "
-    "Buy4_YYB_Name, Buy4_YYB_BuyAmount, Buy4_YYB_SellAmount, "
-    "Buy5_YYB_Name, Buy5_YYB_BuyAmount, Buy5_YYB_SellAmount "
+const std::string kBigBuyersQuery =
+    "SELECT " + std::string(kBuySeatColumns) + " "
     "FROM StockInfo WHERE Buy1_YYB_BuyAmount>? OR Buy2_YYB_BuyAmount>? OR Buy3_YYB_BuyAmount>? "
     "OR Buy4_YYB_BuyAmount>? OR Buy5_YYB_BuyAmount>? ORDER BY SB_Date DESC, rowid";
 

@@ -20,13 +20,8 @@
 namespace {
 
 // The buy seats of one day, in rowid order: name, code, then name/buy/sell per seat.
-constexpr const char* kDayBuyersQuery =
-    "SELECT StockName, StockCode, "
-    "Buy1_YYB_Name, Buy1_YYB_BuyAmount, Buy1_YYB_SellAmount, "
-    "Buy2_YYB_Name, Buy2_YYB_BuyAmount, Buy2_YYB_SellAmount, "
-    "Buy3_YYB_Name, Buy3_YYB_BuyAmount, Buy3_YYB_SellAmount, "
-    "Buy4_YYB_Name, Buy4_YYB_BuyAmount, Buy4_YYB_SellAmount, "
-    "Buy5_YYB_Name, Buy5_YYB_BuyAmount, Buy5_YYB_SellAmount "
+const std::string kDayBuyersQuery =
+    "SELECT " + std::string(kBuySeatColumns) + " "
     "FROM StockInfo WHERE SB_Date = ? ORDER BY rowid";
 
 // Every listing of the database with its ten seat names.

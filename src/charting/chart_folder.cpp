@@ -11,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/message_box.h"
 #include "settings/settings.h"
 
@@ -29,16 +30,6 @@ std::string Trim(const std::string& text) {
   while (begin < end && IsBlank(text[begin])) ++begin;
   while (end > begin && IsBlank(text[end - 1])) --end;
   return text.substr(begin, end - begin);
-}
-
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
 }
 
 bool EntryExists(const std::string& path) {
@@ -78,7 +69,7 @@ ChartFolder ResolveWindowsPath(const std::string& value, const ChartEnvironment&
     if (env.home.empty()) return Unresolvable();
     prefix = Join(env.home, ".wine");
   }
-  const std::string link = Join(Join(prefix, "dosdevices"), std::string(1, FoldAscii(value[0])) + ":");
+  const std::string link = Join(Join(prefix, "dosdevices"), std::string(1, AsciiLower(value[0])) + ":");
   std::error_code ec;
   const std::filesystem::path drive = std::filesystem::canonical(link, ec);
   if (ec) return Unresolvable();
@@ -163,7 +154,7 @@ std::string ChildPath(const std::string& parent, const std::string& name) {
   while (const dirent* entry = ::readdir(dir)) {
     const std::string_view entryName(entry->d_name);
     if (entryName == "." || entryName == "..") continue;
-    if (EqualsIgnoringAsciiCase(entryName, name)) {
+    if (EqualsNoCase(entryName, name)) {
       ++matches;
       match = std::string(entryName);
     }

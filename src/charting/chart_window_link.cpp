@@ -2,6 +2,7 @@
 
 #include "charting/chart_folder.h"
 #include "charting/soft_list.h"
+#include "platform/ascii.h"
 #include "platform/message_box.h"
 #include "settings/settings.h"
 
@@ -12,15 +13,6 @@ constexpr int kPerDigitMs = 60;
 constexpr int kBeforeEnterMs = 50;
 
 void Tell(const char* text) { MessageBox(text, kChartMessageCaption, MB_OK | MB_ICONWARNING); }
-
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (fold(a[i]) != fold(b[i])) return false;
-  }
-  return true;
-}
 
 bool Press(WindowSession& session, unsigned long keysym) {
   const bool down = session.Key(keysym, true);
@@ -49,7 +41,7 @@ CProcessWindowList::CProcessWindowList(WindowSession& session, std::uint32_t pro
 bool CProcessWindowList::BelongsToProcess(const TopWindow& window) const {
   if (window.pid != 0) return window.pid == processId_;
   return !exeName_.empty() &&
-         (SameNameIgnoringCase(window.className, exeName_) || SameNameIgnoringCase(window.instanceName, exeName_));
+         (EqualsNoCase(window.className, exeName_) || EqualsNoCase(window.instanceName, exeName_));
 }
 
 bool CProcessWindowList::EnumWindowsProc(const TopWindow& window, CProcessWindowList* self) {

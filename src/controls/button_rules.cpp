@@ -1,7 +1,8 @@
 #include "controls/button_rules.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "platform/ascii.h"
 
 COLORREF OffsetColour(COLORREF colour, int offset) {
   const int r = GetRValue(colour);
@@ -164,9 +165,7 @@ ButtonContentLayout PlaceButtonContent(const CRect& item, CSize image, bool hasC
 bool IsOpenableUrl(const std::string& url) {
   const auto colon = url.find(':');
   if (colon == std::string::npos) return false;
-  std::string scheme = url.substr(0, colon);
-  std::transform(scheme.begin(), scheme.end(), scheme.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string scheme = AsciiLower(std::string_view(url).substr(0, colon));
   if (scheme != "http" && scheme != "https") return false;
   // "//" and at least one character of host.
   const std::string rest = url.substr(colon + 1);

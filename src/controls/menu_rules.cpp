@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/ascii.h"
 #include "storage/charset.h"
 
 CSize MenuExRecordSize(int textWidth, bool separator, bool popup, int separatorHeight) {
@@ -37,22 +38,15 @@ int StandardBitmapOffset(int itemHeight, int bitmapHeight) { return std::max(0, 
 
 namespace {
 
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 int Channel(double value) { return std::clamp(static_cast<int>(value), 0, 255); }
 
 }  // namespace
 
 int FindMenuCharPosition(unsigned typed, const std::vector<std::string>& texts) {
   if (typed == 0) return -1;
-  const std::string key = "&" + LowerAscii(UnicodeCharToUtf8(static_cast<char32_t>(typed)));
+  const std::string key = "&" + AsciiLower(UnicodeCharToUtf8(static_cast<char32_t>(typed)));
   for (std::size_t i = 0; i < texts.size(); ++i) {
-    if (LowerAscii(texts[i]).find(key) != std::string::npos) return static_cast<int>(i);
+    if (AsciiLower(texts[i]).find(key) != std::string::npos) return static_cast<int>(i);
   }
   return -1;
 }

@@ -1,21 +1,7 @@
 #include "platform/hyper_link_rules.h"
 
-#include <cctype>
-
+#include "platform/ascii.h"
 #include "platform/internet_session.h"
-
-namespace {
-
-bool StartsWithNoCase(const std::string& text, const char* prefix) {
-  std::size_t i = 0;
-  for (; prefix[i] != '\0'; ++i) {
-    if (i >= text.size()) return false;
-    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 bool IsWebAddress(const std::string& url) {
   if (url.empty() || url.size() > kMaxWebAddressBytes) return false;

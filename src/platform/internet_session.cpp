@@ -3,10 +3,10 @@
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <memory>
 
+#include "platform/ascii.h"
 #include "platform/worker_registry.h"
 
 namespace {
@@ -49,12 +49,6 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   return 0;
 }
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
 long Milliseconds(std::chrono::milliseconds value) {
   return static_cast<long>(std::max<std::chrono::milliseconds::rep>(1, value.count()));
 }
@@ -83,7 +77,7 @@ std::string InternetSession::HostOf(const std::string& url) {
   if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) return {};
   char* host = nullptr;
   if (curl_url_get(parsed.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK || host == nullptr) return {};
-  std::string result = Lower(host);
+  std::string result = AsciiLower(host);
   curl_free(host);
   return result;
 }

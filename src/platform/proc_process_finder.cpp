@@ -9,6 +9,8 @@
 #include <limits>
 #include <vector>
 
+#include "platform/ascii.h"
+
 namespace {
 
 constexpr std::size_t kCommBytes = 15;  // the kernel keeps at most this much of the name
@@ -28,15 +30,6 @@ std::string ReadSmallFile(const std::string& path) {
 std::string LastPart(const std::string& path) {
   const std::size_t cut = path.find_last_of("/\\");
   return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (fold(a[i]) != fold(b[i])) return false;
-  }
-  return true;
 }
 
 // "123" -> 123; anything that is not a plain positive 32-bit number -> 0.
@@ -88,7 +81,7 @@ std::uint32_t ProcProcessFinder::FindProcessByExeName(const std::string& name) {
   std::sort(pids.begin(), pids.end());
   for (const std::uint32_t pid : pids) {
     const std::string processName = ProcessName(procRoot_ + "/" + std::to_string(pid), name.size());
-    if (!processName.empty() && SameNameIgnoringCase(processName, name)) return pid;
+    if (!processName.empty() && EqualsNoCase(processName, name)) return pid;
   }
   return 0;
 }

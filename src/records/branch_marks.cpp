@@ -1,5 +1,6 @@
 #include "records/branch_marks.h"
 
+#include "platform/ascii.h"
 #include "platform/message_box.h"
 #include "settings/settings.h"
 #include "storage/ado_recordset.h"
@@ -10,14 +11,6 @@ namespace {
 
 constexpr const char* kMarkColumns = "SELECT YYBName, Color, YYBMark FROM YYBMark";
 
-// The column's NOCASE collation folds ASCII letters only.
-std::string FoldAsciiCase(const std::string& name) {
-  std::string key = name;
-  for (char& c : key) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return key;
-}
 
 }  // namespace
 
@@ -57,19 +50,19 @@ bool BranchMarks::Read(CADODataBase& db, const std::string& sql, const std::vect
     Entry entry;
     entry.colour = colour == 0 ? kUnmarkedBranchColour : static_cast<COLORREF>(colour);
     rs.GetFieldValue("YYBMark", entry.mark);
-    marks_[FoldAsciiCase(name)] = std::move(entry);
+    marks_[AsciiLower(name)] = std::move(entry);
   }
   return true;
 }
 
 std::optional<COLORREF> BranchMarks::Colour(const std::string& name) const {
   if (failed_) return std::nullopt;
-  const auto found = marks_.find(FoldAsciiCase(name));
+  const auto found = marks_.find(AsciiLower(name));
   return found == marks_.end() ? kUnmarkedBranchColour : found->second.colour;
 }
 
 std::string BranchMarks::Mark(const std::string& name) const {
-  const auto found = marks_.find(FoldAsciiCase(name));
+  const auto found = marks_.find(AsciiLower(name));
   return found == marks_.end() ? std::string() : found->second.mark;
 }
 

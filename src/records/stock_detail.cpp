@@ -1,10 +1,9 @@
 #include "records/stock_detail.h"
 
-#include <strings.h>
-
 #include <array>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/gdi_types.h"
 #include "storage/ado_database.h"
 #include "storage/ado_recordset.h"
@@ -58,7 +57,7 @@ StockDetailReader::StockDetailReader(CADORecordset& rs) : rs_(rs) {
   const int count = rs.GetFieldCount();
   for (std::size_t k = 0; k < names.size(); ++k) {
     for (int c = 0; c < count; ++c) {
-      if (strcasecmp(rs.GetFieldName(c).c_str(), names[k].c_str()) == 0) {
+      if (EqualsNoCase(rs.GetFieldName(c), names[k])) {
         columns_[k] = c;
         break;
       }

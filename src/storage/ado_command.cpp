@@ -7,6 +7,8 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/ascii.h"
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
@@ -15,15 +17,6 @@ std::string_view Trimmed(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   return s;
-}
-
-bool SameNameNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
 }
 
 bool IsTextType(int t) {
@@ -339,7 +332,7 @@ StatementPtr CADOCommand::Prepare(sqlite3* handle, int& code, std::string& messa
       for (const auto& p : parameters_) {
         std::string_view own = p->name;
         if (!own.empty() && (own[0] == ':' || own[0] == '@' || own[0] == '$')) own.remove_prefix(1);
-        if (SameNameNoCase(own, wanted)) {
+        if (EqualsNoCase(own, wanted)) {
           chosen = p.get();
           break;
         }

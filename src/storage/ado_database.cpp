@@ -9,6 +9,7 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/ascii.h"
 #include "storage/ado_recordset.h"
 
 CADODataBase g_ADODatabase;
@@ -81,15 +82,6 @@ thread_local ThreadHandles t_handles;
 ThreadHandles* ThisThread() { return t_handlesGone ? nullptr : &t_handles; }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/ascii.h"
 #include "storage/ado_command.h"
 #include "storage/ado_database.h"
 #include "storage/charset.h"
@@ -16,16 +17,6 @@
 namespace {
 
 bool IsCSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
-}
 
 // A hash that ignores ASCII case: eight bytes at a time with bit 5 set in every
 // byte, so 'A' and 'a' hash alike (a few punctuation pairs collide as well, which the

@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ascii.h"  // EqualsNoCase, which INI keys and section names compare with
+
 class CIniDocument {
  public:
   CIniDocument() = default;
@@ -83,5 +85,4 @@ class CIniDocument {
 // value, INT_MAX when the digits overflow.
 int ProfileIntValue(std::string_view value);
 
-bool EqualsNoCase(std::string_view a, std::string_view b);
 std::string_view TrimView(std::string_view text);

@@ -3,26 +3,15 @@
 #include <charconv>
 #include <cmath>
 
-namespace {
+#include "platform/ascii.h"
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+namespace {
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
 
 bool IsNameChar(char c) {
   const auto u = static_cast<unsigned char>(c);
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || u >= 0x80;
-}
-
-int CompareNoCase(std::string_view a, std::string_view b) {
-  const std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto x = static_cast<unsigned char>(LowerAscii(a[i]));
-    const auto y = static_cast<unsigned char>(LowerAscii(b[i]));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
 }
 
 // The whole text (surrounding blanks allowed) as a number.
@@ -356,7 +345,7 @@ bool LikeMatches(std::string_view text, std::string_view pattern) {
     if (p < pattern.size() && (pattern[p] == '*' || pattern[p] == '%')) {
       starP = p++;
       starT = t;
-    } else if (p < pattern.size() && LowerAscii(pattern[p]) == LowerAscii(text[t])) {
+    } else if (p < pattern.size() && AsciiLower(pattern[p]) == AsciiLower(text[t])) {
       ++p;
       ++t;
     } else if (starP != std::string_view::npos) {

@@ -24,8 +24,8 @@
 #include "acquisition/day_end.h"
 #include "acquisition/download_engine.h"
 #include "acquisition/source_hosts.h"
-#include "charting/settings_page_iface.h"
 #include "platform/page_registry.h"
+#include "platform/pages/settings_page_iface.h"
 #include "platform/worker_registry.h"
 #include "storage/ado_recordset.h"
 
@@ -261,7 +261,7 @@ class DownloadScheduleTest : public testing::Test {
   }
 
   DownloadEngine& Engine(bool withBlockTrades = false) {
-    DownloadEngineDeps deps{.clock = clock_,
+    DownloadRoadDeps deps{.clock = clock_,
                             .sleeper = sleeper_,
                             .fetcher = fetcher_,
                             .db = builder_.Market(),
@@ -791,7 +791,7 @@ TEST_F(DownloadScheduleTest, TheNextDayStartsWhileTheLastJobIsStillEnding) {
   Serve("2017-02-06");
   Serve("2017-02-03");
   LingeringDispatcher lingering(ui_);
-  DownloadEngineDeps deps{.clock = clock_,
+  DownloadRoadDeps deps{.clock = clock_,
                           .sleeper = sleeper_,
                           .fetcher = fetcher_,
                           .db = builder_.Market(),

@@ -1,17 +1,16 @@
 // A deliberate fault that runs from Qt's event loop, so the sanitizer runs can prove
 // that their suppression lists still let a fault in our own code through.
-//   sanitizer_probe race   a QTimer callback and a QThread write one int unguarded
+//   sanitizer_probe race   a QTimer callback and a worker thread write one int unguarded
 //   sanitizer_probe leak   a slot allocates a buffer and drops the only pointer
 // Each must end in the sanitizer's report; a clean exit means the fault was hidden.
 #include <QCoreApplication>
 #include <QObject>
-#include <QThread>
 #include <QTimer>
 
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <thread>
 
 namespace {
 
@@ -30,15 +29,15 @@ class LeakySlot : public QObject {
 };
 
 int runRace(QCoreApplication& app) {
-  std::unique_ptr<QThread> worker(QThread::create([] {
-    while (!g_timerWrote.load(std::memory_order_relaxed)) QThread::yieldCurrentThread();
+  // A std::thread, as the program's own workers are.
+  std::thread worker([] {
+    while (!g_timerWrote.load(std::memory_order_relaxed)) std::this_thread::yield();
     g_shared = 2;
-  }));
-  worker->start();
+  });
   QTimer::singleShot(0, &app, [&] {
     g_shared = 1;
     g_timerWrote.store(true, std::memory_order_relaxed);
-    worker->wait();
+    worker.join();
     QCoreApplication::quit();
   });
   return app.exec();

@@ -4,6 +4,24 @@
 #include <unistd.h>
 
 #include "../support/fake_proc_tree.h"
+#include "platform/ascii.h"
+
+// ---- ASCII case, which the name comparison ignores ----
+
+// Only letters fold: bytes 0x20 apart that are no letters ("@" and "`", "[" and "{",
+// the second bytes of "Ä" and "ä") stay apart, and order is by unsigned byte.
+TEST(AsciiCase, OnlyLettersFold) {
+  EXPECT_TRUE(EqualsNoCase("Data Source", "data SOURCE"));
+  EXPECT_FALSE(EqualsNoCase("@[", "`{"));
+  EXPECT_FALSE(EqualsNoCase("\xC3\x84", "\xC3\xA4"));
+  EXPECT_EQ(AsciiLower("TdxW.EXE \xC3\x84"), "tdxw.exe \xC3\x84");
+  EXPECT_EQ(CompareNoCase("abc", "ABC"), 0);
+  EXPECT_LT(CompareNoCase("ab", "ABC"), 0);
+  EXPECT_GT(CompareNoCase("\xB0", "z"), 0);
+  EXPECT_TRUE(StartsWithNoCase("HTTPS://x", "https://"));
+  EXPECT_TRUE(ContainsNoCase("gzip, Chunked", "chunked"));
+  EXPECT_FALSE(ContainsNoCase("chunk", "chunked"));
+}
 
 // ---- the name of a process ----
 

@@ -1,7 +1,10 @@
 #pragma once
 // What the download page's end-to-end tests share (header only; they link the page):
 // the registries restarted with every source pointed at the fixture server, an
-// internet session with short time-outs, and the message list read back with colours.
+// internet session with short time-outs, the message list read back with colours, and
+// the fixture of the page's thread tests.
+
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -9,10 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "db_builder.h"
+#include "fake_clock.h"
+#include "fixture_http_server.h"
+#include "temp_program_folder.h"
+#include "zero_sleeper.h"
 #include "acquisition/download_engine.h"
 #include "acquisition/ui/download_data_dlg.h"
 #include "controls/ui/color_list_box.h"
 #include "platform/page_registry.h"
+#include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
 #include "settings/settings.h"
 
@@ -70,3 +79,45 @@ inline std::vector<MessageLine> MessageLines(const CDownloadDataDlg& page) {
   }
   return lines;
 }
+
+// The message list's texts alone.
+inline std::vector<std::string> MessageTexts(const CDownloadDataDlg& page) {
+  std::vector<std::string> texts;
+  for (const MessageLine& line : MessageLines(page)) texts.push_back(line.text);
+  return texts;
+}
+
+// The thread tests' fixture: a fixture server, a market database in a temporary program
+// folder, a fake clock and no sleeps; from SetUp to TearDown the environment above.
+class DownloadPageTest : public testing::Test {
+ protected:
+  void SetUp() override { environment_ = std::make_unique<DownloadPageEnvironment>(dispatcher_, server_.BaseUrl()); }
+  void TearDown() override { environment_.reset(); }
+
+  // The page's services on this fixture's clock, sleeper and market database.
+  DownloadPageServices PageServices(HttpFetcher* fetcher) {
+    DownloadPageServices services;
+    services.clock = &clock_;
+    services.sleeper = &sleeper_;
+    services.fetcher = fetcher;
+    services.db = &builder_.Market();
+    return services;
+  }
+  // A page on `services`, sized and initialised, not shown.
+  static std::unique_ptr<CDownloadDataDlg> NewPage(const DownloadPageServices& services, int width, int height) {
+    auto page = std::make_unique<CDownloadDataDlg>(services);
+    page->resize(width, height);
+    page->InitDialog();
+    return page;
+  }
+
+  QtUiDispatcher dispatcher_;
+  FakeClock clock_;
+  ZeroSleeper sleeper_;
+  TempProgramFolder folder_;
+  DbBuilder builder_{folder_.Path()};
+  FixtureHttpServer server_;
+
+ private:
+  std::unique_ptr<DownloadPageEnvironment> environment_;
+};

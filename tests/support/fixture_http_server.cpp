@@ -7,11 +7,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <iterator>
 #include <string_view>
+
+#include "platform/ascii.h"
 
 namespace {
 
@@ -37,12 +38,6 @@ const char* ReasonPhrase(int status) {
     case 503: return "Service Unavailable";
     default: return "Status";
   }
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
 }
 
 std::string_view Trim(std::string_view text) {

@@ -22,7 +22,6 @@
 #include "controls/ui/bitmap_button_ex.h"
 #include "controls/ui/color_list_box.h"
 #include "controls/ui/page_widgets.h"
-#include "controls/ui/pending_page.h"
 #include "controls/ui/xp_group_box.h"
 #include "platform/app_paths.h"
 #include "platform/debug_log.h"
@@ -246,19 +245,22 @@ BOOL CDownloadDataDlg::OnInitDialog() {
   HttpFetcher& fetcher = *sourceGuard_;
   IUiDispatcher* ui = PageRegistry::Instance().Dispatcher();
   if (ui != nullptr) {
+    // The engine and the exchange-day job are handed the same road; the engine's
+    // schedule is filled in below.
+    DownloadRoadDeps road{
+        .clock = clock,
+        .sleeper = sleeper,
+        .fetcher = fetcher,
+        .db = db,
+        .sink = *this,
+        .ui = *ui,
+        .pages = PageRegistry::Instance(),
+        .workers = WorkerRegistry::Instance(),
+        .hosts = hosts,
+        .onDbWrite = services_.onDbWrite,
+    };
     if (services_.exchangeDays == nullptr) {
-      ownExchangeDays_ = std::make_unique<ExchangeDayJob>(ExchangeDayJobDeps{
-          .clock = clock,
-          .sleeper = sleeper,
-          .fetcher = fetcher,
-          .db = db,
-          .sink = *this,
-          .ui = *ui,
-          .pages = PageRegistry::Instance(),
-          .workers = WorkerRegistry::Instance(),
-          .hosts = hosts,
-          .onDbWrite = services_.onDbWrite,
-      });
+      ownExchangeDays_ = std::make_unique<ExchangeDayJob>(road);
     }
     if (services_.blockTrades == nullptr) {
       ownBlockTrades_ = std::make_unique<BlockTradeJob>(BlockTradeJobDeps{
@@ -271,23 +273,12 @@ BOOL CDownloadDataDlg::OnInitDialog() {
           .hosts = hosts,
       });
     }
-    engine_ = std::make_unique<DownloadEngine>(DownloadEngineDeps{
-        .clock = clock,
-        .sleeper = sleeper,
-        .fetcher = fetcher,
-        .db = db,
-        .sink = *this,
-        .ui = *ui,
-        .pages = PageRegistry::Instance(),
-        .workers = WorkerRegistry::Instance(),
-        .hosts = std::move(hosts),
-        .blockTrades = services_.blockTrades ? services_.blockTrades : ownBlockTrades_.get(),
-        .exchangeDays = services_.exchangeDays ? services_.exchangeDays : ownExchangeDays_.get(),
-        .dataSource = [] { return static_cast<int>(g_nDataSource); },
-        .startupPeriodMs = services_.startupPeriodMs,
-        .runPeriodMs = services_.runPeriodMs,
-        .onDbWrite = services_.onDbWrite,
-    });
+    road.blockTrades = services_.blockTrades ? services_.blockTrades : ownBlockTrades_.get();
+    road.exchangeDays = services_.exchangeDays ? services_.exchangeDays : ownExchangeDays_.get();
+    road.dataSource = [] { return static_cast<int>(g_nDataSource); };
+    road.startupPeriodMs = services_.startupPeriodMs;
+    road.runPeriodMs = services_.runPeriodMs;
+    engine_ = std::make_unique<DownloadEngine>(std::move(road));
   }
 
   GetDlgItemAs<QRadioButton>(105)->setChecked(true);

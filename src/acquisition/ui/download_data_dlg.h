@@ -32,7 +32,7 @@ struct DownloadPageServices {
   ExchangeDayJobs* exchangeDays = nullptr;  // default: the exchanges' bulletins, built here
   int startupPeriodMs = 100;
   int runPeriodMs = 60;
-  std::function<void(double seconds)> onDbWrite;  // DownloadEngineDeps::onDbWrite
+  std::function<void(double seconds)> onDbWrite;  // DownloadRoadDeps::onDbWrite
 };
 
 class CDownloadDataDlg : public CPage, public MessageSink {

@@ -5,7 +5,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QMouseEvent>
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QTimer>
@@ -15,14 +14,13 @@
 
 #include "analysis/institution_list.h"
 #include "analysis/tracker_line.h"
-#include "analysis/tracker_page_iface.h"
 #include "charting/chart_link_iface.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/page_widgets.h"
-#include "controls/ui/pending_page.h"
 #include "platform/clipboard.h"
 #include "platform/feature_seam.h"
 #include "platform/page_registry.h"
+#include "platform/pages/tracker_page_iface.h"
 #include "platform/ui/qt_convert.h"
 
 namespace {
@@ -129,7 +127,11 @@ void CInstitutionDlg::BuildControls() {
     m_list->InsertColumn(c, column.title, LVCFMT_LEFT, column.width);
   }
   top->addWidget(m_list, 1);
-  m_list->viewport()->installEventFilter(this);
+  WatchRightPress(m_list, [this](const QPoint& at) {
+    const QModelIndex index = m_list->indexAt(at);
+    if (index.isValid()) OnListRClick(index.row());
+    return true;
+  });
 
   // The first load is one shot; it must not repeat every 11 seconds.
   m_firstLoad = new QTimer(this);
@@ -226,16 +228,4 @@ void CInstitutionDlg::OnListRClick(int row) {
   if (auto* link = RequireFeature<ChartLink>(PageSlot::ChartLink, kChartLinkFeatureName)) {
     link->FindChartWindow(m_list->GetItemText(row, 3));
   }
-}
-
-bool CInstitutionDlg::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress) {
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    if (mouse->button() == Qt::RightButton) {
-      const QModelIndex index = m_list->indexAt(mouse->position().toPoint());
-      if (index.isValid()) OnListRClick(index.row());
-      return true;
-    }
-  }
-  return CPage::eventFilter(watched, event);
 }

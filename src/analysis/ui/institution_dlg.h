@@ -54,7 +54,6 @@ class CInstitutionDlg : public CPage {
   QTimer* FirstLoadTimer() const { return m_firstLoad; }
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildControls();

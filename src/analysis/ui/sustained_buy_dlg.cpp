@@ -13,20 +13,19 @@
 #include <array>
 #include <vector>
 
-#include "analysis/stock_active_page_iface.h"
 #include "analysis/stock_activity.h"
 #include "analysis/stock_day_detail.h"
 #include "analysis/sustained_buy.h"
 #include "charting/chart_link_iface.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/page_widgets.h"
-#include "controls/ui/pending_page.h"
 #include "controls/ui/tip_wnd.h"
 #include "platform/app_paths.h"
 #include "platform/clipboard.h"
 #include "platform/debug_log.h"
 #include "platform/feature_seam.h"
 #include "platform/page_registry.h"
+#include "platform/pages/stock_active_page_iface.h"
 #include "settings/settings.h"
 #include "storage/day_range.h"
 #include "storage/ini_file.h"

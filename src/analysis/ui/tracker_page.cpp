@@ -11,7 +11,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalBlocker>
@@ -29,7 +28,6 @@
 #include "controls/ui/color_list_box.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/edit_ex.h"
-#include "controls/ui/pending_page.h"
 #include "controls/ui/tip_wnd.h"
 #include "platform/message_box.h"
 #include "platform/page_registry.h"
@@ -318,7 +316,12 @@ void CTrackerPage::WatchControls() {
   for (QWidget* control : findChildren<QWidget*>()) {
     if (control != m_TipWnd) control->installEventFilter(this);
   }
-  m_ResultList->viewport()->installEventFilter(this);
+  // The right button selects only a line it is on, and only here: the list's own
+  // handling would clear the selection below the last line.
+  WatchRightPress(m_ResultList, [this](const QPoint& at) {
+    OnResultRightPress(at);
+    return true;
+  });
   m_SeatList->viewport()->installEventFilter(this);
 }
 
@@ -715,18 +718,9 @@ bool CTrackerPage::eventFilter(QObject* watched, QEvent* event) {
         OnEditDoubleClick(id);
       }
       break;
-    case QEvent::MouseButtonPress: {
-      auto* mouse = static_cast<QMouseEvent*>(event);
-      if (watched == m_SeatList->viewport()) {
-        m_bSeatPressIsDoubleClick = false;
-      } else if (watched == m_ResultList->viewport() && mouse->button() == Qt::RightButton) {
-        // The right button selects only a line it is on, and only here: the list's own
-        // handling would clear the selection below the last line.
-        OnResultRightPress(mouse->position().toPoint());
-        return true;
-      }
+    case QEvent::MouseButtonPress:
+      if (watched == m_SeatList->viewport()) m_bSeatPressIsDoubleClick = false;
       break;
-    }
     default:
       break;
   }

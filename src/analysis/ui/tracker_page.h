@@ -15,8 +15,8 @@
 #include "app/page_services.h"
 #include "analysis/stock_day_detail.h"
 #include "analysis/tracker_line.h"
-#include "analysis/tracker_page_iface.h"
 #include "platform/clock.h"
+#include "platform/pages/tracker_page_iface.h"
 #include "platform/ui/page.h"
 
 class CADODataBase;

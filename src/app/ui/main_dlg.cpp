@@ -16,7 +16,7 @@
 #include "app/ui/about_dlg.h"
 #include "app/ui/new_version_dlg.h"
 #include "app/startup.h"
-#include "controls/ui/pending_page.h"
+#include "controls/ui/page_widgets.h"
 #include "platform/app_paths.h"
 #include "platform/message_box.h"
 #include "platform/page_registry.h"

@@ -2,7 +2,7 @@
 
 #include <QVBoxLayout>
 
-#include "controls/ui/pending_page.h"
+#include "controls/ui/page_widgets.h"
 
 CTrackTabsDlg::CTrackTabsDlg(QWidget* parent) : CPage(parent), m_ctrlTab(this) {
   SetPageDialogId(*this, IDD);

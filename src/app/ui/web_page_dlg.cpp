@@ -3,7 +3,7 @@
 #include <QVBoxLayout>
 
 #include "app/remote_notice.h"
-#include "controls/ui/pending_page.h"
+#include "controls/ui/page_widgets.h"
 #include "platform/ui/dc.h"
 #include "platform/ui/qt_convert.h"
 #include "settings/settings.h"

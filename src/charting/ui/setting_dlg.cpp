@@ -19,20 +19,20 @@
 #include <QVBoxLayout>
 #include <mutex>
 
-#include "analysis/tracker_page_iface.h"
 #include "charting/chart_folder.h"
 #include "charting/custom_data_job.h"
 #include "charting/ui/upgrade_dlg.h"
 #include "controls/ui/color_list_box.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/color_picker_button.h"
-#include "controls/ui/pending_page.h"
+#include "controls/ui/page_widgets.h"
 #include "controls/ui/tip_wnd.h"
 #include "platform/app_paths.h"
 #include "platform/debug_log.h"
 #include "platform/gdi_types.h"
 #include "platform/message_box.h"
 #include "platform/page_registry.h"
+#include "platform/pages/tracker_page_iface.h"
 #include "platform/ui/qt_convert.h"
 #include "platform/worker_registry.h"
 #include "settings/settings.h"

@@ -14,8 +14,8 @@
 
 #include "app/page_services.h"
 #include "charting/branch_mark_store.h"
-#include "charting/settings_page_iface.h"
 #include "charting/soft_list.h"
+#include "platform/pages/settings_page_iface.h"
 #include "platform/ui/page.h"
 
 class CColorListBox;

@@ -2,6 +2,9 @@
 
 #include <QCalendarWidget>
 #include <QLocale>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPolygonF>
 #include <QSignalBlocker>
 
 #include "platform/ui/qt_convert.h"
@@ -12,6 +15,53 @@ QFont ListFont() {
   font.setStyleHint(QFont::Monospace);
   font.setPixelSize(kListFontPixels);
   return font;
+}
+
+void SetPageDialogId(CPage& page, int dialogId) { page.setObjectName(QStringLiteral("page%1").arg(dialogId)); }
+
+QImage ArrowImage(bool pointsLeft) {
+  QImage image(20, 20, QImage::Format_ARGB32);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(0, 60, 140), 1));
+  p.setBrush(QColor(30, 110, 210));
+  QPolygonF arrow({QPointF(2, 10), QPointF(10, 2), QPointF(10, 7), QPointF(18, 7), QPointF(18, 13),
+                   QPointF(10, 13), QPointF(10, 18)});
+  if (!pointsLeft) {
+    for (QPointF& point : arrow) point.setX(20 - point.x());
+  }
+  p.drawPolygon(arrow);
+  return image;
+}
+
+namespace {
+
+// Lives on the viewport it watches. Installed after the list's own viewport filter,
+// so it sees a press before the list does.
+class RightPressFilter : public QObject {
+ public:
+  RightPressFilter(QObject* viewport, std::function<bool(const QPoint&)> onPress)
+      : QObject(viewport), onPress_(std::move(onPress)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::MouseButtonPress) {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      if (mouse->button() == Qt::RightButton) return onPress_(mouse->position().toPoint());
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<bool(const QPoint&)> onPress_;
+};
+
+}  // namespace
+
+void WatchRightPress(QAbstractScrollArea* list, std::function<bool(const QPoint&)> onPress) {
+  QWidget* viewport = list->viewport();
+  viewport->installEventFilter(new RightPressFilter(viewport, std::move(onPress)));
 }
 
 QPushButton* MakeButton(QWidget* parent, int id, const char* text) {

@@ -3,11 +3,14 @@
 // which a CJK glyph is exactly two ASCII columns (so GBK byte widths line up), the
 // tip colours, and control makers that set the dialog id.
 
+#include <QAbstractScrollArea>
 #include <QDateEdit>
 #include <QFont>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -22,6 +25,19 @@ inline constexpr COLORREF kPageTipText = RGB(255, 255, 225);
 inline constexpr COLORREF kPageTipBack = RGB(255, 0, 192);
 
 QFont ListFont();
+
+// objectName "page<dialogId>", by which tests and the page registry find a page.
+void SetPageDialogId(CPage& page, int dialogId);
+
+// Our own arrow for the pages' previous-day and next-day buttons: blue, 20 x 20,
+// pointing left or right.
+QImage ArrowImage(bool pointsLeft);
+
+// Calls onPress with the place (viewport coordinates) of every right-button press on
+// the list's lines, where the pages show the line's stock in the charting program.
+// onPress returns true when the press must go no further (the list's own handling
+// would change the selection). Set up after the list has its viewport.
+void WatchRightPress(QAbstractScrollArea* list, std::function<bool(const QPoint&)> onPress);
 
 // A new W(args..., parent) carrying the dialog id.
 template <class W, class... Args>

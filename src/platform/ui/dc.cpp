@@ -9,16 +9,10 @@
 #include <cstdlib>
 #include <utility>
 
+#include "platform/ascii.h"
 #include "platform/ui/qt_convert.h"
 
 namespace {
-
-std::string AsciiLower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 QPen ToQPen(const CPen& pen) {
   if (pen.Style() == PS_NULL) return QPen(Qt::NoPen);

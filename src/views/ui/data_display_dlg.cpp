@@ -10,15 +10,12 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "analysis/tracker_page_iface.h"
 #include "app/main_window_iface.h"
 #include "app/ui/watch_branch_dlg.h"
 #include "charting/chart_link_iface.h"
@@ -28,13 +25,14 @@
 #include "controls/ui/color_list_box.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/edit_ex.h"
-#include "controls/ui/pending_page.h"
 #include "controls/ui/tip_wnd.h"
 #include "platform/app_paths.h"
 #include "platform/clipboard.h"
 #include "platform/message_box.h"
 #include "platform/page_registry.h"
 #include "platform/feature_seam.h"
+#include "platform/pages/dzjy_list_page_iface.h"
+#include "platform/pages/tracker_page_iface.h"
 #include "platform/ui/qt_convert.h"
 #include "platform/worker_registry.h"
 #include "records/seat_list_rows.h"
@@ -46,7 +44,6 @@
 #include "storage/ini_file.h"
 #include "views/daily_exports.h"
 #include "views/day_search.h"
-#include "views/dzjy_list_page_iface.h"
 
 namespace {
 
@@ -93,23 +90,6 @@ const char* const kNoCodeText = "股票代码为空，不能加入";
 
 constexpr COLORREF kWeekendLineColour = RGB(255, 0, 0);
 
-
-// Our own arrows for the day buttons: a blue arrow pointing left or right.
-QImage ArrowImage(bool pointsLeft) {
-  QImage image(20, 20, QImage::Format_ARGB32);
-  image.fill(Qt::transparent);
-  QPainter p(&image);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(QPen(QColor(0, 60, 140), 1));
-  p.setBrush(QColor(30, 110, 210));
-  QPolygonF arrow({QPointF(2, 10), QPointF(10, 2), QPointF(10, 7), QPointF(18, 7), QPointF(18, 13),
-                   QPointF(10, 13), QPointF(10, 18)});
-  if (!pointsLeft) {
-    for (QPointF& point : arrow) point.setX(20 - point.x());
-  }
-  p.drawPolygon(arrow);
-  return image;
-}
 
 CColorListBox* ColourList(QWidget* parent, int id) {
   auto* list = MakeControl<CColorListBox>(parent, id);
@@ -324,7 +304,10 @@ void CDataDisplayDlg::WatchControls() {
     if (control != m_TipWnd) control->installEventFilter(this);
   }
   for (CColorListBox* list : {m_listDay, m_listSuggest, m_listTeams, m_listWatched}) {
-    list->viewport()->installEventFilter(this);
+    WatchRightPress(list, [this, list](const QPoint& at) {
+      OnListRightPress(list, at);
+      return false;
+    });
   }
 }
 
@@ -700,16 +683,6 @@ bool CDataDisplayDlg::eventFilter(QObject* watched, QEvent* event) {
       }
       break;
     }
-    case QEvent::MouseButtonPress:
-      if (static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
-        for (CColorListBox* list : {m_listDay, m_listSuggest, m_listTeams, m_listWatched}) {
-          if (watched == list->viewport()) {
-            OnListRightPress(list, static_cast<QMouseEvent*>(event)->position().toPoint());
-            break;
-          }
-        }
-      }
-      break;
     default:
       break;
   }

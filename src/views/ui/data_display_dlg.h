@@ -10,11 +10,11 @@
 
 #include "app/page_services.h"
 #include "platform/clock.h"
+#include "platform/pages/daily_list_page_iface.h"
 #include "platform/ui/page.h"
 #include "records/branch_marks.h"
 #include "records/stock_detail_record.h"
 #include "views/daily_list_model.h"
-#include "views/daily_list_page_iface.h"
 
 class CADODataBase;
 class CBitmapButtonEx;

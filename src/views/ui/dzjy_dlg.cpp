@@ -2,7 +2,7 @@
 
 #include <QVBoxLayout>
 
-#include "controls/ui/pending_page.h"
+#include "controls/ui/page_widgets.h"
 #include "platform/page_registry.h"
 
 CDzjyDlg::CDzjyDlg(QWidget* parent) : CPage(parent), m_ctrlTab(this) {

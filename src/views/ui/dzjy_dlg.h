@@ -4,8 +4,8 @@
 // registry slot DzjyTabCtrl, so the list page's entries can bring it forward.
 
 #include "controls/ui/page_tab_ctrl.h"
+#include "platform/pages/dzjy_tabs_iface.h"
 #include "platform/ui/page.h"
-#include "views/dzjy_tabs_iface.h"
 #include "views/ui/dzjy_list_dlg.h"
 #include "views/ui/dzjy_rank_dlg.h"
 

@@ -2,12 +2,10 @@
 
 #include <QApplication>
 #include <QDateEdit>
-#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalBlocker>
@@ -19,17 +17,16 @@
 #include "charting/chart_link_iface.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/page_widgets.h"
-#include "controls/ui/pending_page.h"
 #include "platform/message_box.h"
 #include "platform/page_registry.h"
 #include "platform/feature_seam.h"
+#include "platform/pages/dzjy_tabs_iface.h"
 #include "platform/ui/qt_convert.h"
 #include "records/branch_marks.h"
 #include "settings/settings.h"
 #include "storage/ado_database.h"
 #include "storage/day_range.h"
 #include "views/day_search.h"
-#include "views/dzjy_tabs_iface.h"
 
 namespace {
 
@@ -186,7 +183,11 @@ void CDzjyListDlg::WatchControls() {
   connect(m_btnBuyer, &QPushButton::clicked, this, [this] { OnBuyerSearch(); });
   connect(m_datePicker, &QDateEdit::dateChanged, this, [this] { OnDateChange(); });
   connect(m_list, &CColorListCtrl::cellDoubleClicked, this, [this](int row, int column) { OnListDblClk(row, column); });
-  m_list->viewport()->installEventFilter(this);
+  WatchRightPress(m_list, [this](const QPoint& at) {
+    const QModelIndex index = m_list->indexAt(at);
+    if (index.isValid()) OnListRClick(index.row());
+    return true;
+  });
 }
 
 BOOL CDzjyListDlg::OnInitDialog() {
@@ -307,18 +308,6 @@ void CDzjyListDlg::OnListRClick(int row) {
   if (auto* link = RequireFeature<ChartLink>(PageSlot::ChartLink, kChartLinkFeatureName)) {
     link->FindChartWindow(m_list->GetItemText(row, 3));
   }
-}
-
-bool CDzjyListDlg::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress) {
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    if (mouse->button() == Qt::RightButton) {
-      const QModelIndex index = m_list->indexAt(mouse->position().toPoint());
-      if (index.isValid()) OnListRClick(index.row());
-      return true;
-    }
-  }
-  return CPage::eventFilter(watched, event);
 }
 
 // ---- entries from other pages ----

@@ -11,9 +11,9 @@
 
 #include "app/page_services.h"
 #include "platform/clock.h"
+#include "platform/pages/dzjy_list_page_iface.h"
 #include "platform/ui/page.h"
 #include "views/block_trade_listing.h"
-#include "views/dzjy_list_page_iface.h"
 
 class CADODataBase;
 class CColorListCtrl;
@@ -75,7 +75,6 @@ class CDzjyListDlg : public CPage, public IDzjyListPage {
 
  protected:
   // The list's right presses.
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildControls();

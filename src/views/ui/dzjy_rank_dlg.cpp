@@ -10,13 +10,12 @@
 
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/page_widgets.h"
-#include "controls/ui/pending_page.h"
 #include "platform/page_registry.h"
 #include "platform/feature_seam.h"
+#include "platform/pages/dzjy_list_page_iface.h"
 #include "platform/ui/qt_convert.h"
 #include "records/branch_marks.h"
 #include "storage/ado_database.h"
-#include "views/dzjy_list_page_iface.h"
 #include "views/ui/dzjy_list_dlg.h"
 
 namespace {

@@ -1,24 +1,20 @@
 #include "views/ui/stock_score_dlg.h"
 
 #include <QDateEdit>
-#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "analysis/tracker_page_iface.h"
 #include "charting/chart_link_iface.h"
 #include "controls/ui/bitmap_button_ex.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/page_widgets.h"
-#include "controls/ui/pending_page.h"
 #include "platform/clock.h"
 #include "platform/page_registry.h"
 #include "platform/feature_seam.h"
+#include "platform/pages/tracker_page_iface.h"
 #include "platform/ui/qt_convert.h"
 #include "storage/ado_database.h"
 #include "storage/day_range.h"
@@ -36,22 +32,6 @@ constexpr ColumnDef kColumns[StockScoreRow::kColumns] = {
     {"序号", 40},     {"股票名称", 70}, {"股票代码", 70},          {"总得分", 70},
     {"巨额流入", 70}, {"一家独大", 70}, {"机构出手", 70},          {"明星席位买入/卖出", 140},
     {"高收益席位买入/卖出", 140},       {"大宗交易", 70}};
-
-QImage ArrowImage(bool pointsLeft) {
-  QImage image(20, 20, QImage::Format_ARGB32);
-  image.fill(Qt::transparent);
-  QPainter p(&image);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(QPen(QColor(0, 60, 140), 1));
-  p.setBrush(QColor(30, 110, 210));
-  QPolygonF arrow({QPointF(2, 10), QPointF(10, 2), QPointF(10, 7), QPointF(18, 7), QPointF(18, 13),
-                   QPointF(10, 13), QPointF(10, 18)});
-  if (!pointsLeft) {
-    for (QPointF& point : arrow) point.setX(20 - point.x());
-  }
-  p.drawPolygon(arrow);
-  return image;
-}
 
 }  // namespace
 
@@ -85,7 +65,12 @@ CStockScoreDlg::CStockScoreDlg(const StockScoreServices& services, QWidget* pare
   connect(m_btnPrev, &QPushButton::clicked, this, [this] { OnPrevDay(); });
   connect(m_btnNext, &QPushButton::clicked, this, [this] { OnNextDay(); });
   connect(m_list, &CColorListCtrl::cellDoubleClicked, this, [this](int row, int) { OnListDblClk(row); });
-  m_list->viewport()->installEventFilter(this);
+  WatchRightPress(m_list, [this](const QPoint& at) {
+    const int row = m_list->rowAt(at.y());
+    if (row >= 0) m_list->selectRow(row);
+    OnListRClick(row);
+    return false;
+  });
 }
 
 CStockScoreDlg::~CStockScoreDlg() = default;
@@ -191,16 +176,4 @@ void CStockScoreDlg::OnListRClick(int row) {
   if (auto* link = RequireFeature<ChartLink>(PageSlot::ChartLink, kChartLinkFeatureName)) {
     link->FindChartWindow(RowCode(row));
   }
-}
-
-bool CStockScoreDlg::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress) {
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    if (mouse->button() == Qt::RightButton) {
-      const int row = m_list->rowAt(mouse->position().toPoint().y());
-      if (row >= 0) m_list->selectRow(row);
-      OnListRClick(row);
-    }
-  }
-  return CPage::eventFilter(watched, event);
 }

@@ -50,7 +50,6 @@ class CStockScoreDlg : public CPage {
   const std::string& ShownDay() const { return m_strShownDay; }
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   IClock& Clock() const;

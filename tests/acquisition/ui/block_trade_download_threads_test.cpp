@@ -24,10 +24,10 @@
 #include "acquisition/block_trade_job.h"
 #include "acquisition/download_engine.h"
 #include "acquisition/ui/download_data_dlg.h"
-#include "charting/settings_page_iface.h"
 #include "controls/ui/color_list_box.h"
 #include "platform/message_box.h"
 #include "platform/page_registry.h"
+#include "platform/pages/settings_page_iface.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
 #include "settings/settings.h"
@@ -74,14 +74,10 @@ class CountingSettingsPage final : public ISettingsPage {
   std::function<std::vector<Line>()> lines_;
 };
 
-class BlockTradeDownloadTest : public testing::Test {
+class BlockTradeDownloadTest : public DownloadPageTest {
  protected:
   void SetUp() override {
-    PageRegistry::Instance().Restart(&dispatcher_);
-    WorkerRegistry::Instance().Restart();
-    g_bClosing = false;
-    g_nDataSource = 1;
-    setenv("VELKORDESK_SOURCE_BASE", server_.BaseUrl().c_str(), 1);
+    DownloadPageTest::SetUp();
     clock_.Set(2017, 2, 6, 18, 30);
     GuiDriver::TakeBoxes();
     PageRegistry::Instance().Publish<ISettingsPage>(PageSlot::Setting, &settings_);
@@ -89,9 +85,8 @@ class BlockTradeDownloadTest : public testing::Test {
   void TearDown() override {
     server_.Release();
     PageRegistry::Instance().Unpublish(PageSlot::Setting);
-    unsetenv("VELKORDESK_SOURCE_BASE");
     page_.reset();
-    PageRegistry::Instance().ResetForTests();
+    DownloadPageTest::TearDown();
   }
 
   void ServeDays(const std::vector<std::string>& days) {
@@ -120,15 +115,9 @@ class BlockTradeDownloadTest : public testing::Test {
   }
 
   CDownloadDataDlg& MakePage(BlockTradeJobs* blockTrades = nullptr) {
-    DownloadPageServices services;
-    services.clock = &clock_;
-    services.sleeper = &sleeper_;
-    services.fetcher = net_.fetcher.get();
-    services.db = &builder_.Market();
+    DownloadPageServices services = PageServices(net_.fetcher.get());
     services.blockTrades = blockTrades;  // none: the page builds the real job
-    page_ = std::make_unique<CDownloadDataDlg>(services);
-    page_->resize(1000, 600);
-    page_->InitDialog();
+    page_ = NewPage(services, 1000, 600);
     return *page_;
   }
 
@@ -239,12 +228,6 @@ class BlockTradeDownloadTest : public testing::Test {
     EXPECT_EQ(i, expected.size());
   }
 
-  QtUiDispatcher dispatcher_;
-  FakeClock clock_;
-  ZeroSleeper sleeper_;
-  TempProgramFolder folder_;
-  DbBuilder builder_{folder_.Path()};
-  FixtureHttpServer server_;
   SessionFixture net_;
   CountingSettingsPage settings_{builder_.Market(), [this] { return Lines(); }};
   std::unique_ptr<CDownloadDataDlg> page_;

@@ -21,15 +21,15 @@
 #include "../../support/zero_sleeper.h"
 #include "acquisition/download_engine.h"
 #include "acquisition/ui/download_data_dlg.h"
-#include "analysis/stock_active_page_iface.h"
-#include "charting/settings_page_iface.h"
 #include "controls/ui/color_list_box.h"
 #include "platform/page_registry.h"
+#include "platform/pages/daily_list_page_iface.h"
+#include "platform/pages/settings_page_iface.h"
+#include "platform/pages/stock_active_page_iface.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
 #include "settings/settings.h"
 #include "storage/ado_recordset.h"
-#include "views/daily_list_page_iface.h"
 
 namespace {
 
@@ -80,19 +80,11 @@ class RecordingActivePage : public IStockActivePage {
   int calls = 0;
 };
 
-class DownloadRunTest : public testing::Test {
+class DownloadRunTest : public DownloadPageTest {
  protected:
   void SetUp() override {
-    PageRegistry::Instance().Restart(&dispatcher_);
-    WorkerRegistry::Instance().Restart();
-    g_bClosing = false;
-    g_nDataSource = 1;
-    setenv("VELKORDESK_SOURCE_BASE", server_.BaseUrl().c_str(), 1);
+    DownloadPageTest::SetUp();
     clock_.Set(2017, 2, 6, 18, 30);
-  }
-  void TearDown() override {
-    unsetenv("VELKORDESK_SOURCE_BASE");
-    PageRegistry::Instance().ResetForTests();
   }
 
   // Serves every day of `days` from the model; one stock's seat page of `brokenDay`
@@ -120,15 +112,9 @@ class DownloadRunTest : public testing::Test {
   }
 
   std::unique_ptr<CDownloadDataDlg> MakePage() {
-    DownloadPageServices services;
-    services.clock = &clock_;
-    services.sleeper = &sleeper_;
-    services.fetcher = net_.fetcher.get();
-    services.db = &builder_.Market();
+    DownloadPageServices services = PageServices(net_.fetcher.get());
     services.blockTrades = &blockTrades_;
-    auto page = std::make_unique<CDownloadDataDlg>(services);
-    page->resize(1000, 600);
-    page->InitDialog();
+    auto page = NewPage(services, 1000, 600);
     EndStartupRun(*page);
     return page;
   }
@@ -158,27 +144,12 @@ class DownloadRunTest : public testing::Test {
     return days;
   }
 
-  static std::vector<std::string> Lines(CDownloadDataDlg& page) {
-    auto* list = page.GetDlgItemAs<CColorListBox>(1000);
-    std::vector<std::string> lines;
-    for (int i = 0; i < list->GetCount(); ++i) {
-      CString text;
-      list->GetText(i, text);
-      lines.push_back(text);
-    }
-    return lines;
-  }
+  static std::vector<std::string> Lines(CDownloadDataDlg& page) { return MessageTexts(page); }
 
   static bool HasLine(const std::vector<std::string>& lines, const std::string& text) {
     return std::find(lines.begin(), lines.end(), text) != lines.end();
   }
 
-  QtUiDispatcher dispatcher_;
-  FakeClock clock_;
-  ZeroSleeper sleeper_;
-  TempProgramFolder folder_;
-  DbBuilder builder_{folder_.Path()};
-  FixtureHttpServer server_;
   SessionFixture net_;
   std::map<std::string, MarketDay> models_;
   std::string brokenCode_;

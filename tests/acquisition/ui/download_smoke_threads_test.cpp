@@ -47,18 +47,11 @@ class EveningClock final : public IClock {
 class DownloadSmokeTest : public testing::Test {
  protected:
   void SetUp() override {
-    PageRegistry::Instance().Restart(&dispatcher_);
-    WorkerRegistry::Instance().Restart();
-    g_bClosing = false;
-    g_nDataSource = 1;
-    setenv("VELKORDESK_SOURCE_BASE", server_.BaseUrl().c_str(), 1);
+    environment_ = std::make_unique<DownloadPageEnvironment>(dispatcher_, server_.BaseUrl());
     options_.connectTimeout = std::chrono::milliseconds(2000);
     options_.totalTimeout = std::chrono::milliseconds(5000);
   }
-  void TearDown() override {
-    unsetenv("VELKORDESK_SOURCE_BASE");
-    PageRegistry::Instance().ResetForTests();
-  }
+  void TearDown() override { environment_.reset(); }
 
   int StoredRows(const std::string& day) {
     CADORecordset rs(&builder_.Market());
@@ -77,6 +70,7 @@ class DownloadSmokeTest : public testing::Test {
   FixtureHttpServer server_;
   InternetSession session_{};
   HttpOptions options_;
+  std::unique_ptr<DownloadPageEnvironment> environment_;
 };
 
 }  // namespace

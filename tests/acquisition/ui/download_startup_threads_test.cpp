@@ -93,35 +93,25 @@ MarketOptions SmallDay(int stocks) {
   return options;
 }
 
-class DownloadStartupTest : public testing::Test {
+class DownloadStartupTest : public DownloadPageTest {
  protected:
   void SetUp() override {
-    PageRegistry::Instance().Restart(&dispatcher_);
-    WorkerRegistry::Instance().Restart();
-    g_bClosing = false;
-    g_nDataSource = 1;
-    setenv("VELKORDESK_SOURCE_BASE", server_.BaseUrl().c_str(), 1);
+    DownloadPageTest::SetUp();
     clock_.Set(2017, 2, 6, 10, 0);  // a Monday morning
   }
   void TearDown() override {
     server_.Release();
     page_.reset();
     g_nDataSource = 1;
-    unsetenv("VELKORDESK_SOURCE_BASE");
-    PageRegistry::Instance().ResetForTests();
+    DownloadPageTest::TearDown();
   }
 
   CDownloadDataDlg& MakePage(CADODataBase* db = nullptr, HttpFetcher* fetcher = nullptr) {
-    DownloadPageServices services;
-    services.clock = &clock_;
-    services.sleeper = &sleeper_;
-    services.fetcher = fetcher != nullptr ? fetcher : &fetcher_;
-    services.db = db != nullptr ? db : &builder_.Market();
+    DownloadPageServices services = PageServices(fetcher != nullptr ? fetcher : &fetcher_);
+    if (db != nullptr) services.db = db;
     services.startupPeriodMs = kHour;
     services.runPeriodMs = kHour;
-    page_ = std::make_unique<CDownloadDataDlg>(services);
-    page_->resize(1000, 600);
-    page_->InitDialog();
+    page_ = NewPage(services, 1000, 600);
     return *page_;
   }
 
@@ -169,16 +159,7 @@ class DownloadStartupTest : public testing::Test {
     return n;
   }
 
-  std::vector<std::string> Lines() const {
-    auto* list = page_->GetDlgItemAs<CColorListBox>(1000);
-    std::vector<std::string> lines;
-    for (int i = 0; i < list->GetCount(); ++i) {
-      CString text;
-      list->GetText(i, text);
-      lines.push_back(text);
-    }
-    return lines;
-  }
+  std::vector<std::string> Lines() const { return MessageTexts(*page_); }
   int Count(const std::string& text) const {
     const auto lines = Lines();
     return static_cast<int>(std::count(lines.begin(), lines.end(), text));
@@ -213,12 +194,6 @@ class DownloadStartupTest : public testing::Test {
     return n;
   }
 
-  QtUiDispatcher dispatcher_;
-  FakeClock clock_;
-  ZeroSleeper sleeper_;
-  TempProgramFolder folder_;
-  DbBuilder builder_{folder_.Path()};
-  FixtureHttpServer server_;
   LoggingFetcher fetcher_{Timeouts(5000ms)};
   // What a test gives its page instead; they outlive the page.
   std::unique_ptr<LoggingFetcher> shortFetcher_;

@@ -21,9 +21,9 @@
 #include "../../support/zero_sleeper.h"
 #include "acquisition/download_engine.h"
 #include "acquisition/ui/download_data_dlg.h"
-#include "analysis/stock_active_page_iface.h"
 #include "controls/ui/color_list_box.h"
 #include "platform/page_registry.h"
+#include "platform/pages/stock_active_page_iface.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
 #include "settings/settings.h"
@@ -66,14 +66,13 @@ class RefusingFetcher final : public HttpFetcher {
 
 using Line = MessageLine;
 
-class ExchangeDayTest : public testing::Test {
+class ExchangeDayTest : public DownloadPageTest {
  protected:
   void SetUp() override {
-    environment_ = std::make_unique<DownloadPageEnvironment>(dispatcher_, server_.BaseUrl());
+    DownloadPageTest::SetUp();
     clock_.Set(2017, 1, 6, 18, 30);
     fetcher_ = std::make_unique<RefusingFetcher>(session_, ShortTimeouts());
   }
-  void TearDown() override { environment_.reset(); }
 
   void Serve(const ExchangeDayModel& model) {
     for (const SzseBoardModel& board : model.boards) {
@@ -91,16 +90,9 @@ class ExchangeDayTest : public testing::Test {
   }
 
   std::unique_ptr<CDownloadDataDlg> MakePage() {
-    DownloadPageServices services;
-    services.clock = &clock_;
-    services.sleeper = &sleeper_;
-    services.fetcher = fetcher_.get();
-    services.db = &builder_.Market();
+    DownloadPageServices services = PageServices(fetcher_.get());
     services.startupPeriodMs = 3600 * 1000;  // the start-up run stays out of the way
-    auto page = std::make_unique<CDownloadDataDlg>(services);
-    page->resize(1100, 640);
-    page->InitDialog();
-    return page;
+    return NewPage(services, 1100, 640);
   }
 
   // Chooses the exchanges' bulletins and the day, and downloads it.
@@ -132,15 +124,8 @@ class ExchangeDayTest : public testing::Test {
     return static_cast<int>(std::count(waits.begin(), waits.end(), ms));
   }
 
-  QtUiDispatcher dispatcher_;
-  FakeClock clock_;
-  ZeroSleeper sleeper_;
-  TempProgramFolder folder_;
-  DbBuilder builder_{folder_.Path()};
-  FixtureHttpServer server_;
   InternetSession session_{};
   std::unique_ptr<RefusingFetcher> fetcher_;
-  std::unique_ptr<DownloadPageEnvironment> environment_;
 };
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "../../support/db_builder.h"
 #include "../../support/fake_clock.h"
 #include "../../support/gui_driver.h"
+#include "../../support/page_fixture.h"
 #include "../../support/recording_pages.h"
 #include "../../support/temp_program_folder.h"
 #include "analysis/institution_list.h"
@@ -36,7 +37,7 @@ SeatFixture None() { return {"", 0, 0}; }
 SeatFixture Inst(double buy, double sell) { return {kSeat, buy, sell}; }
 SeatFixture Other(double buy) { return {kOther, buy, 0}; }
 
-class InstitutionDlgTest : public testing::Test {
+class InstitutionDlgTest : public PageFixture<CInstitutionDlg> {
  protected:
   void SetUp() override { ResetPageTestState(dispatcher_); }
   void TearDown() override {
@@ -62,20 +63,7 @@ class InstitutionDlgTest : public testing::Test {
     InstitutionServices services;
     services.clock = &clock_;
     services.market = &builder_.Market();
-    page_ = std::make_unique<CInstitutionDlg>(services);
-    page_->resize(1100, 600);
-    page_->InitDialog();
-    if (show) {
-      page_->show();
-      EXPECT_TRUE(GuiDriver::WaitForExposed(page_.get()));
-    }
-    return *page_;
-  }
-  template <class W>
-  W* Get(int id) {
-    W* w = GuiDriver::FindAs<W>(page_.get(), id);
-    EXPECT_NE(w, nullptr) << id;
-    return w;
+    return OpenPage(services, 1100, 600, show);
   }
   CColorListCtrl* List() { return Get<CColorListCtrl>(CInstitutionDlg::kListId); }
   std::vector<std::string> Codes() {
@@ -96,7 +84,6 @@ class InstitutionDlgTest : public testing::Test {
   DbBuilder builder_{folder_.Path()};
   RecordingTracker tracker_;
   RecordingChartLink link_;
-  std::unique_ptr<CInstitutionDlg> page_;
 };
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "../../support/db_builder.h"
 #include "../../support/fake_clock.h"
 #include "../../support/gui_driver.h"
+#include "../../support/page_fixture.h"
 #include "../../support/recording_pages.h"
 #include "../../support/temp_program_folder.h"
 #include "analysis/stock_activity.h"
@@ -42,7 +43,7 @@ class RecordingSustainedBuy final : public ISustainedBuyPage {
 
 SeatFixture Seat(const std::string& name, double buy, double sell) { return {name, buy, sell}; }
 
-class StockActiveDlgTest : public testing::Test {
+class StockActiveDlgTest : public PageFixture<CStockActiveDlg> {
  protected:
   void SetUp() override {
     ResetPageTestState(dispatcher_);
@@ -86,20 +87,7 @@ class StockActiveDlgTest : public testing::Test {
     StockActiveServices services;
     services.clock = &clock_;
     services.market = &builder_.Market();
-    page_ = std::make_unique<CStockActiveDlg>(services);
-    page_->resize(1200, 650);
-    page_->InitDialog();
-    if (show) {
-      page_->show();
-      EXPECT_TRUE(GuiDriver::WaitForExposed(page_.get()));
-    }
-    return *page_;
-  }
-  template <class W>
-  W* Get(int id) {
-    W* w = GuiDriver::FindAs<W>(page_.get(), id);
-    EXPECT_NE(w, nullptr) << id;
-    return w;
+    return OpenPage(services, 1200, 650, show);
   }
   CColorListCtrl* Stocks() { return Get<CColorListCtrl>(CStockActiveDlg::kStockListId); }
   CColorListCtrl* Days() { return Get<CColorListCtrl>(CStockActiveDlg::kDayListId); }
@@ -128,7 +116,6 @@ class StockActiveDlgTest : public testing::Test {
   RecordingTracker tracker_;
   RecordingChartLink link_;
   RecordingSustainedBuy sustained_;
-  std::unique_ptr<CStockActiveDlg> page_;
 };
 
 }  // namespace

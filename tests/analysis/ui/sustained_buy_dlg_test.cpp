@@ -14,6 +14,7 @@
 #include "../../support/db_builder.h"
 #include "../../support/fake_clock.h"
 #include "../../support/gui_driver.h"
+#include "../../support/page_fixture.h"
 #include "../../support/recording_pages.h"
 #include "../../support/temp_program_folder.h"
 #include "analysis/stock_activity.h"
@@ -38,7 +39,7 @@ void RightClick(QWidget* viewport, QPoint pos) {
   QApplication::sendEvent(viewport, &event);
 }
 
-class SustainedBuyDlgTest : public testing::Test {
+class SustainedBuyDlgTest : public PageFixture<CSustainedBuyDlg> {
  protected:
   void SetUp() override {
     ResetPageTestState(dispatcher_);
@@ -80,18 +81,7 @@ class SustainedBuyDlgTest : public testing::Test {
       counter_ = std::make_unique<CStockActiveDlg>(services);
       counter_->InitDialog();
     }
-    page_ = std::make_unique<CSustainedBuyDlg>(services);
-    page_->resize(1100, 500);
-    page_->InitDialog();
-    page_->show();
-    EXPECT_TRUE(GuiDriver::WaitForExposed(page_.get()));
-    return *page_;
-  }
-  template <class W>
-  W* Get(int id) {
-    W* w = GuiDriver::FindAs<W>(page_.get(), id);
-    EXPECT_NE(w, nullptr) << id;
-    return w;
+    return OpenPage(services, 1100, 500);
   }
   CColorListCtrl* Stocks() { return Get<CColorListCtrl>(CSustainedBuyDlg::kStockListId); }
   CColorListCtrl* Branches() { return Get<CColorListCtrl>(CSustainedBuyDlg::kBranchListId); }
@@ -117,7 +107,6 @@ class SustainedBuyDlgTest : public testing::Test {
   DbBuilder builder_{folder_.Path()};
   RecordingChartLink link_;
   std::unique_ptr<CStockActiveDlg> counter_;
-  std::unique_ptr<CSustainedBuyDlg> page_;
 };
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "../../support/db_builder.h"
 #include "../../support/fake_clock.h"
 #include "../../support/gui_driver.h"
+#include "../../support/page_fixture.h"
 #include "../../support/recording_pages.h"
 #include "../../support/temp_program_folder.h"
 #include "analysis/branch_fold.h"
@@ -50,7 +51,7 @@ TempProgramFolder::Options WithExportFolder() {
   return o;
 }
 
-class TopBranchDlgTest : public testing::Test {
+class TopBranchDlgTest : public PageFixture<CTopBranchDlg> {
  protected:
   void SetUp() override {
     ResetPageTestState(dispatcher_);
@@ -84,22 +85,9 @@ class TopBranchDlgTest : public testing::Test {
     services.clock = &clock_;
     services.market = &builder_.Market();
     services.custom = &builder_.User();
-    page_ = std::make_unique<CTopBranchDlg>(services);
-    page_->resize(1280, 760);
-    page_->InitDialog();
-    if (show) {
-      page_->show();
-      EXPECT_TRUE(GuiDriver::WaitForExposed(page_.get()));
-    }
-    return *page_;
+    return OpenPage(services, 1280, 760, show);
   }
 
-  template <class W>
-  W* Get(int id) {
-    W* w = GuiDriver::FindAs<W>(page_.get(), id);
-    EXPECT_NE(w, nullptr) << id;
-    return w;
-  }
   CColorListCtrl* List() { return Get<CColorListCtrl>(CTopBranchDlg::kListId); }
   std::string EditText(int id) { return FromQString(Get<QLineEdit>(id)->text()); }
 
@@ -135,7 +123,6 @@ class TopBranchDlgTest : public testing::Test {
   TempProgramFolder folder_{WithExportFolder()};
   DbBuilder builder_{folder_.Path()};
   BranchFold fold_;  // the logic's own ranking, to compare with
-  std::unique_ptr<CTopBranchDlg> page_;
 };
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "../../support/db_builder.h"
 #include "../../support/fake_clock.h"
 #include "../../support/gui_driver.h"
+#include "../../support/page_fixture.h"
 #include "../../support/paint_probe.h"
 #include "../../support/recording_pages.h"
 #include "../../support/temp_program_folder.h"
@@ -76,7 +77,7 @@ QString Role(CColorListBox* list, int line, int role) { return list->item(line)-
 // As a user double-clicks: press and release, then the double-click and its release.
 QPoint LineCentre(CColorListBox* list, int line) { return list->visualItemRect(list->item(line)).center(); }
 
-class TrackerPageTest : public testing::Test {
+class TrackerPageTest : public PageFixture<CTrackerPage> {
  protected:
   void SetUp() override {
     ResetPageTestState(dispatcher_);
@@ -114,22 +115,9 @@ class TrackerPageTest : public testing::Test {
   CTrackerPage& MakePage(bool show = true) {
     TrackerServices services;
     services.clock = &clock_;
-    page_ = std::make_unique<CTrackerPage>(services);
-    page_->resize(1280, 760);
-    page_->InitDialog();
-    if (show) {
-      page_->show();
-      EXPECT_TRUE(GuiDriver::WaitForExposed(page_.get()));
-    }
-    return *page_;
+    return OpenPage(services, 1280, 760, show);
   }
 
-  template <class W>
-  W* Get(int id) {
-    W* w = GuiDriver::FindAs<W>(page_.get(), id);
-    EXPECT_NE(w, nullptr) << id;
-    return w;
-  }
   CColorListBox* Results() { return Get<CColorListBox>(1112); }
   CColorListCtrl* Seats() { return Get<CColorListCtrl>(1113); }
   QString Text(int id) { return Get<QLineEdit>(id)->text(); }
@@ -142,7 +130,6 @@ class TrackerPageTest : public testing::Test {
   DbBuilder builder_{folder_.Path()};
   RecordingMainTabs tabs_;
   RecordingChartLink link_;
-  std::unique_ptr<CTrackerPage> page_;
 };
 
 }  // namespace

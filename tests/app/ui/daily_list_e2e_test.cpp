@@ -28,12 +28,12 @@
 #include "fake_tray.h"
 #include "platform/clipboard.h"
 #include "platform/page_registry.h"
+#include "platform/pages/daily_list_page_iface.h"
 #include "platform/ui/qt_convert.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
 #include "settings/settings.h"
 #include "storage/charset.h"
-#include "views/daily_list_page_iface.h"
 
 namespace {
 

@@ -19,10 +19,10 @@
 #include "controls/ui/color_list_ctrl.h"
 #include "fake_tray.h"
 #include "platform/page_registry.h"
+#include "platform/pages/dzjy_tabs_iface.h"
 #include "platform/ui/qt_convert.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "storage/ado_database.h"
-#include "views/dzjy_tabs_iface.h"
 
 namespace {
 

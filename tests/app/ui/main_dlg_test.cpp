@@ -20,11 +20,11 @@
 #include "fake_tray.h"
 #include "platform/app_paths.h"
 #include "platform/page_registry.h"
+#include "platform/pages/daily_list_page_iface.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
 #include "settings/settings.h"
 #include "storage/ini_file.h"
-#include "views/daily_list_page_iface.h"
 
 using paint_probe::HasEveryGlyph;
 

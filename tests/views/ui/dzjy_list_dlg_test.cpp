@@ -13,9 +13,9 @@
 #include "../../support/temp_program_folder.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "platform/page_registry.h"
+#include "platform/pages/dzjy_tabs_iface.h"
 #include "platform/ui/qt_convert.h"
 #include "platform/ui/qt_ui_dispatcher.h"
-#include "views/dzjy_tabs_iface.h"
 
 namespace {
 
