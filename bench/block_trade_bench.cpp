@@ -17,11 +17,11 @@
 #include "../tests/support/market_generator.h"
 #include "../tests/support/temp_program_folder.h"
 #include "bench.h"
+#include "records/branch_marks.h"
+#include "records/stock_detail.h"
 #include "storage/day_range.h"
 #include "views/block_trade_listing.h"
 #include "views/block_trade_ranking.h"
-#include "views/branch_marks.h"
-#include "views/stock_detail.h"
 #include "views/stock_scoring.h"
 
 namespace {

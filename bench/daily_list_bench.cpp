@@ -24,10 +24,10 @@
 #include "controls/ui/color_list_ctrl.h"
 #include "platform/message_box.h"
 #include "platform/ui/qt_convert.h"
+#include "records/seat_list_rows.h"
+#include "records/stock_detail.h"
 #include "storage/day_range.h"
 #include "views/daily_list_model.h"
-#include "views/seat_list_rows.h"
-#include "views/stock_detail.h"
 
 namespace {
 

@@ -30,12 +30,12 @@
 #include "acquisition/download_engine.h"
 #include "acquisition/trading_calendar.h"
 #include "acquisition/ui/download_data_dlg.h"
-#include "app/settings.h"
 #include "bench.h"
 #include "bench_app.h"
 #include "platform/page_registry.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
+#include "settings/settings.h"
 #include "storage/ado_recordset.h"
 
 namespace {

@@ -32,8 +32,8 @@
 #include "analysis/trading_day_walk.h"
 #include "bench.h"
 #include "bench_markets.h"
+#include "records/branch_marks.h"
 #include "storage/ado_database.h"
-#include "views/branch_marks.h"
 
 bool g_benchFull = false;
 

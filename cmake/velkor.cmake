@@ -1,9 +1,10 @@
 # Build helpers shared by every folder.
 #
-# velkor_logic_library(NAME SOURCES ... [LIBS ...])
+# velkor_logic_library(NAME FLOOR floor SOURCES ... [LIBS ...])
 #   A static library of logic: standard library, SQLite, iconv and our own logic
 #   libraries only. The check at the end of configuration refuses Qt Gui, Qt Widgets
-#   and any _ui target anywhere in its link closure.
+#   and any _ui target anywhere in its link closure, and any logic library there on
+#   the same or a higher floor (see VELKOR_LOGIC_FLOORS).
 #
 # velkor_ui_library(NAME SOURCES ... [LIBS ...])
 #   A static library of Qt code (a folder's ui/ subfolder).
@@ -14,11 +15,29 @@
 
 set_property(GLOBAL PROPERTY VELKOR_LOGIC_LIBRARIES "")
 
+# The floors of the logic libraries, lowest first. A logic library links only logic
+# libraries on a lower floor, so the order below is the order of the house:
+#   base         velkor_platform
+#   system       velkor_storage, velkor_platform_x11
+#   settings     velkor_settings, velkor_test_support
+#   shared       velkor_records, velkor_controls
+#   acquisition  velkor_acquisition
+#   subsystems   velkor_views, velkor_analysis (neither links the other)
+#   charting     velkor_charting
+#   app          velkor_app
+#   tests        velkor_reference_walks
+set(VELKOR_LOGIC_FLOORS base system settings shared acquisition subsystems charting app tests)
+
 function(velkor_logic_library name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "FLOOR" "SOURCES;LIBS" ${ARGN})
+  list(FIND VELKOR_LOGIC_FLOORS "${ARG_FLOOR}" floor)
+  if(floor LESS 0)
+    message(FATAL_ERROR "Logic library '${name}' needs a FLOOR, one of: ${VELKOR_LOGIC_FLOORS}")
+  endif()
   add_library(${name} STATIC ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  set_target_properties(${name} PROPERTIES VELKOR_FLOOR ${floor})
   set_property(GLOBAL APPEND PROPERTY VELKOR_LOGIC_LIBRARIES ${name})
 endfunction()
 
@@ -69,16 +88,28 @@ function(_velkor_link_closure target out_var)
   set(${out_var} ${seen} PARENT_SCOPE)
 endfunction()
 
-# Stops configuration when a logic library reaches Qt Gui, Qt Widgets or a _ui target.
+# Stops configuration when a logic library reaches Qt Gui, Qt Widgets or a _ui target,
+# or a logic library on its own floor or above (the floors: VELKOR_LOGIC_FLOORS).
 function(velkor_check_logic_libraries)
   get_property(libs GLOBAL PROPERTY VELKOR_LOGIC_LIBRARIES)
   foreach(lib IN LISTS libs)
+    get_target_property(floor ${lib} VELKOR_FLOOR)
     _velkor_link_closure(${lib} closure)
     foreach(dep IN LISTS closure)
       if(dep MATCHES "^Qt[0-9]*::(Widgets|Gui)$" OR dep MATCHES "_ui$")
         message(FATAL_ERROR
           "Logic library '${lib}' links '${dep}'. Logic libraries never link Qt Widgets, "
           "Qt Gui or a _ui library: move the Qt code into the folder's ui/ library.")
+      endif()
+      if(NOT dep STREQUAL lib AND dep IN_LIST libs)
+        get_target_property(dep_floor ${dep} VELKOR_FLOOR)
+        if(NOT dep_floor LESS floor)
+          list(GET VELKOR_LOGIC_FLOORS ${floor} floor_name)
+          list(GET VELKOR_LOGIC_FLOORS ${dep_floor} dep_floor_name)
+          message(FATAL_ERROR
+            "Logic library '${lib}' (floor ${floor_name}) links '${dep}' (floor ${dep_floor_name}). "
+            "A logic library links only libraries on a lower floor: move what both need down.")
+        endif()
       endif()
     endforeach()
   endforeach()

@@ -9,12 +9,12 @@
 #include "platform/app_paths.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "records/branch_marks.h"
 #include "storage/ado_database.h"
 #include "storage/day_range.h"
 #include "storage/file_io.h"
 #include "storage/gbk_format.h"
 #include "storage/row_cursor.h"
-#include "views/branch_marks.h"
 
 namespace {
 

@@ -4,13 +4,12 @@
 #include <array>
 
 #include "analysis/tracker_searches.h"
-#include "app/settings.h"
 #include "platform/message_box.h"
+#include "settings/settings.h"
 #include "storage/ado_database.h"
 #include "storage/file_io.h"
 #include "storage/row_cursor.h"
 #include "storage/gbk_format.h"
-#include "views/daily_exports.h"
 
 TrackerBranchTotals g_TrackerBranchTotals;
 

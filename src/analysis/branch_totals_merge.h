@@ -14,8 +14,8 @@
 #include "analysis/stock_day_detail.h"
 #include "analysis/tracker_line.h"
 #include "platform/gdi_types.h"
+#include "records/branch_marks.h"
 #include "storage/row_records.h"
-#include "views/branch_marks.h"
 
 class CADODataBase;
 

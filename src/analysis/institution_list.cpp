@@ -5,7 +5,7 @@
 
 #include "analysis/stock_day_detail.h"
 #include "analysis/tracker_searches.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "storage/row_cursor.h"
 
 namespace {

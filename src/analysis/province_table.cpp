@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "views/branch_marks.h"
+#include "records/branch_marks.h"
 
 std::vector<std::vector<std::string>> g_ProvinceCities;
 

@@ -6,20 +6,15 @@
 #include "analysis/branch_totals_merge.h"
 #include "analysis/tracker_searches.h"
 #include "platform/message_box.h"
+#include "records/stock_detail.h"
 #include "storage/ado_database.h"
 #include "storage/ado_recordset.h"
 #include "storage/gbk_format.h"
 #include "storage/ole_types.h"
-#include "views/stock_detail.h"
 
 namespace {
 
-constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kSellGreen = RGB(0, 180, 0);
-constexpr COLORREF kNegativeGreen = RGB(0, 233, 0);
-
 std::string Amount2(double value) { return FormatGbk("%0.2f", value); }
-std::string Amount0(double value) { return FormatGbk("%0.0f", value); }
 
 // A whole number cut toward zero, kept in the int range; nullopt for no number (a
 // turnover of 0 gives infinity or NaN).
@@ -31,22 +26,14 @@ std::optional<int> WholeInt(double value) {
   return static_cast<int>(whole);
 }
 
-std::string PercentText(std::optional<int> value) {
-  return value ? std::to_string(*value) + "%" : std::string(kNoShareText);
-}
-
 // The share of the turnover as the seat list has always shown it: the quotient kept
-// in single precision, times 100 in single precision, cut toward zero.
-std::optional<int> SingleShare(double part, double amount) {
+// in single precision, times 100 in single precision, cut toward zero; the totals'
+// share of row 12 in double precision.
+std::optional<int> TrackerShare(double part, double amount, SharePrecision precision) {
   if (amount == 0) return std::nullopt;
+  if (precision == SharePrecision::Double) return WholeInt(part / amount * 100);
   const float share = static_cast<float>(part / amount);
   return WholeInt(static_cast<double>(share * 100.0f));
-}
-
-// The same in double precision (the totals' share of row 12).
-std::optional<int> DoubleShare(double part, double amount) {
-  if (amount == 0) return std::nullopt;
-  return WholeInt(part / amount * 100);
 }
 
 // Column 5: the branch's repeat-buy rate. The rate counts as high above 30 %, compared
@@ -61,20 +48,6 @@ SeatCell RepeatRateCell(const std::string& name) {
   const bool high = 10LL * above2 > 3LL * timesListed;
   return {FormatGbk("%0.0f", static_cast<double>(rate * 100.0f)) + "%",
           high ? kHighRepeatRateColour : kLowRepeatRateColour};
-}
-
-void FillSeatRow(StockDayRow& row, const std::string& label, const std::string& name, const SeatFigures& seat,
-                 double amount, const std::string& team1Text, const BranchMarks& marks) {
-  row[0].text = label;
-  if (!name.empty() && name == team1Text) row[0].colour = kTeam1SeatColour;
-  row[1] = {name, marks.Colour(name)};
-  row[2] = {Amount2(seat.BuyAmount), AmountColourClass(seat.BuyAmount)};
-  row[3] = {Amount2(seat.SellAmount), SellAmountColourClass(seat.SellAmount)};
-  row[4].text = Amount2(seat.BuyAmount - seat.SellAmount);
-  row[5] = RepeatRateCell(name);
-  row[6].text = PercentText(SingleShare(seat.BuyAmount + seat.SellAmount, amount));
-  const std::string remark = marks.Mark(name);
-  if (!remark.empty()) row[7] = {remark, marks.Colour(name)};
 }
 
 void FoldSeats(const StockDayDetail& detail, TrackerBranchTotals& totals) {
@@ -121,56 +94,20 @@ StockDayView BuildStockDayView(const StockDayDetail& detail, const std::string& 
   view.edits.changeColour = ChangeColour(detail.ZhangFu);
   view.edits.reason = detail.SB_Reason;
 
-  auto& rows = view.rows;
-  double buy = 0;
-  double sell = 0;
-  for (std::size_t i = 0; i < 5; ++i) {
-    FillSeatRow(rows[i], "买" + std::to_string(i + 1), detail.BuyNames[i], detail.Buy[i], detail.Amount, team1Text,
-                marks);
-    buy += detail.Buy[i].BuyAmount;
-    sell += detail.Buy[i].SellAmount;
-  }
-  rows[kStockDayRowSeparator1][1].text = kStockDaySeparatorText;
-  for (std::size_t i = 0; i < 5; ++i) {
-    FillSeatRow(rows[6 + i], "卖" + std::to_string(i + 1), detail.SellNames[i], detail.Sell[i], detail.Amount,
-                team1Text, marks);
-    buy += detail.Sell[i].BuyAmount;
-    sell += detail.Sell[i].SellAmount;
-  }
-
-  // The figures as shown, so that a branch on both halves is counted once.
-  std::array<SeatFigures, kStockDayRowSeparator2> shown;
-  for (int r = 0; r < kStockDayRowSeparator2; ++r) {
-    shown[r] = {ParseNumberC(rows[r][2].text), ParseNumberC(rows[r][3].text)};
-  }
-  const SeatFigures repeated = RepeatedSeatFigures(shown);
-  buy -= repeated.BuyAmount;
-  sell -= repeated.SellAmount;
-  view.TotalBuy = buy;
-  view.TotalSell = sell;
-
-  rows[kStockDayRowSeparator2][1].text = kStockDaySeparatorText;
-  auto& totalsRow = rows[kStockDayRowTotals];
-  auto& sharesRow = rows[kStockDayRowShares];
-  const double net = buy - sell;
-  const COLORREF netColour = net >= 0 ? kRed : kNegativeGreen;
-  totalsRow[1].text = kStockDayTotalsLabel;
-  totalsRow[2] = {Amount0(buy), kRed};
-  totalsRow[3] = {Amount0(sell), kSellGreen};
-  totalsRow[4] = {Amount0(net), netColour};
-  const std::optional<int> turnoverShare = DoubleShare(buy + sell, detail.Amount);
-  totalsRow[5].text = PercentText(turnoverShare);
-  if (turnoverShare) {
-    if (*turnoverShare >= 30) {
-      totalsRow[5].colour = kRed;
-    } else if (*turnoverShare <= 0) {
-      totalsRow[5].colour = kNegativeGreen;
-    }
-  }
-  sharesRow[1].text = kStockDaySharesLabel;
-  sharesRow[2] = {PercentText(SingleShare(buy, detail.Amount)), kRed};
-  sharesRow[3] = {PercentText(SingleShare(sell, detail.Amount)), kSellGreen};
-  sharesRow[4] = {PercentText(SingleShare(net, detail.Amount)), netColour};
+  SeatListStyle style;
+  style.seatFigureFormat = "%0.2f";
+  style.seatShareColumn = 6;
+  style.share = TrackerShare;
+  style.noShareText = kNoShareText;
+  style.colourNoShare = true;
+  style.seatExtras = [&team1Text](SeatListRow& row, const std::string& name) {
+    if (!name.empty() && name == team1Text) row[0].colour = kTeam1SeatColour;
+    row[5] = RepeatRateCell(name);
+  };
+  const SeatListRows seats = BuildSeatListRows(detail, marks, style);
+  view.rows = seats.cells;
+  view.TotalBuy = seats.TotalBuy;
+  view.TotalSell = seats.TotalSell;
   return view;
 }
 

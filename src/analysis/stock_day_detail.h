@@ -12,9 +12,9 @@
 
 #include "platform/gdi_types.h"
 #include "platform/win_types.h"
-#include "views/branch_marks.h"
-#include "views/seat_list_rows.h"
-#include "views/stock_detail_record.h"
+#include "records/branch_marks.h"
+#include "records/seat_list_rows.h"
+#include "records/stock_detail_record.h"
 
 class CADODataBase;
 class TrackerBranchTotals;
@@ -23,7 +23,7 @@ class TrackerBranchTotals;
 using StockDayDetail = StockDetailRecord;
 
 // The seat list's columns (titles and widths in pixels).
-inline constexpr int kStockDayColumnCount = 8;
+inline constexpr int kStockDayColumnCount = kSeatListColumnCount;
 inline constexpr std::array<SeatListColumn, kStockDayColumnCount> kStockDayColumns = {{
     {"序号", 41},
     {"营业部", 265},
@@ -37,14 +37,14 @@ inline constexpr std::array<SeatListColumn, kStockDayColumnCount> kStockDayColum
 
 // Rows: 0-4 buying seats, 5 separator, 6-10 selling seats, 11 separator, 12 totals,
 // 13 the totals' shares of the day's turnover.
-inline constexpr int kStockDayRows = 14;
-inline constexpr int kStockDayRowSeparator1 = 5;
-inline constexpr int kStockDayRowSeparator2 = 11;
-inline constexpr int kStockDayRowTotals = 12;
-inline constexpr int kStockDayRowShares = 13;
-inline constexpr const char* kStockDaySeparatorText = "---------------------";
-inline constexpr const char* kStockDayTotalsLabel = "总买入  总卖出  总净买入  总买卖比(单位: 万元)";
-inline constexpr const char* kStockDaySharesLabel = "总买入  总卖出  总净买入  (占当日总成交比例)";
+inline constexpr int kStockDayRows = kSeatListRows;
+inline constexpr int kStockDayRowSeparator1 = kSeatRowSeparator1;
+inline constexpr int kStockDayRowSeparator2 = kSeatRowSeparator2;
+inline constexpr int kStockDayRowTotals = kSeatRowTotals;
+inline constexpr int kStockDayRowShares = kSeatRowShares;
+inline constexpr const char* kStockDaySeparatorText = kSeatSeparatorText;
+inline constexpr const char* kStockDayTotalsLabel = kSeatTotalsLabel;
+inline constexpr const char* kStockDaySharesLabel = kSeatSharesLabel;
 // A share of a day whose turnover is 0.
 inline constexpr const char* kNoShareText = "--";
 
@@ -52,7 +52,7 @@ inline constexpr COLORREF kTeam1SeatColour = RGB(223, 0, 0);      // "买n"/"卖
 inline constexpr COLORREF kHighRepeatRateColour = RGB(227, 23, 13);  // repeat-buy rate above 30 %
 inline constexpr COLORREF kLowRepeatRateColour = RGB(255, 255, 255);
 
-using StockDayRow = std::array<SeatCell, kStockDayColumnCount>;
+using StockDayRow = SeatListRow;
 
 // The five edits of the detail: 1006 name, 1009 code, 1012 close, 1013 change (with
 // its text colour), 1014 reason.

@@ -10,11 +10,11 @@
 
 #include "analysis/branch_ranking.h"
 #include "platform/clock.h"
+#include "records/branch_marks.h"
 #include "storage/day_range.h"
 #include "storage/gbk_format.h"
 #include "storage/row_cursor.h"
 #include "storage/text_hash.h"
-#include "views/branch_marks.h"
 
 const std::array<const char*, kSustainedChoiceCount> kSustainedChoiceTexts = {"2 日", "3 日", "4 日", "5 日",
                                                                               "6 日", "10 日", "20 日"};

@@ -7,14 +7,14 @@
 #include <utility>
 
 #include "analysis/tracker_searches.h"
-#include "app/settings.h"
 #include "platform/debug_log.h"
 #include "platform/message_box.h"
 #include "platform/worker_registry.h"
+#include "records/branch_teams.h"
+#include "records/stock_detail.h"
+#include "settings/settings.h"
 #include "storage/ado_recordset.h"
 #include "storage/day_range.h"
-#include "views/daily_list_model.h"
-#include "views/stock_detail.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 
 #include "platform/gdi_types.h"
 #include "platform/win_types.h"
-#include "views/list_line.h"
+#include "records/list_line.h"
 
 class IClock;
 

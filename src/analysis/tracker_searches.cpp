@@ -11,7 +11,6 @@
 #include "storage/file_io.h"
 #include "storage/gbk_format.h"
 #include "storage/row_cursor.h"
-#include "views/daily_exports.h"
 
 namespace {
 

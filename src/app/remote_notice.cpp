@@ -4,8 +4,8 @@
 #include <memory>
 #include <stop_token>
 
-#include "controls/hyper_link_rules.h"
 #include "platform/debug_log.h"
+#include "platform/hyper_link_rules.h"
 #include "platform/internet_session.h"
 #include "platform/page_registry.h"
 #include "platform/worker_registry.h"

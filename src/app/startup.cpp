@@ -11,11 +11,11 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/settings.h"
 #include "platform/app_paths.h"
 #include "platform/debug_log.h"
 #include "platform/internet_session.h"
 #include "platform/message_box.h"
+#include "settings/settings.h"
 #include "storage/ado_database.h"
 #include "storage/file_io.h"
 #include "storage/ini_file.h"

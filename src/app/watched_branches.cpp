@@ -1,6 +1,6 @@
 #include "app/watched_branches.h"
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "storage/ini_file.h"
 
 std::string WatchedBranchKey(int index) { return "YYB" + std::to_string(index + 1) + "_Name"; }

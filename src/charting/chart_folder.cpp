@@ -11,9 +11,9 @@
 #include <system_error>
 #include <vector>
 
-#include "app/settings.h"
 #include "platform/ascii.h"
 #include "platform/message_box.h"
+#include "settings/settings.h"
 
 namespace {
 

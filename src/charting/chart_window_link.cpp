@@ -1,10 +1,10 @@
 #include "charting/chart_window_link.h"
 
-#include "app/settings.h"
 #include "charting/chart_folder.h"
 #include "charting/soft_list.h"
 #include "platform/ascii.h"
 #include "platform/message_box.h"
+#include "settings/settings.h"
 
 namespace {
 

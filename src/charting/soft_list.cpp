@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/settings.h"
 #include "platform/app_paths.h"
+#include "settings/settings.h"
 #include "storage/ini_document.h"
 #include "storage/ini_file.h"
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "storage/ini_document.h"
 #include "storage/ini_file.h"
 #include "storage/row_cursor.h"

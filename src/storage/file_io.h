@@ -45,3 +45,6 @@ bool SyncFileSystem(const std::string& path);
 // ReplaceFileContents leaves ("<name>.tmp<pid>.<n>") whose writing process no longer
 // lives. Returns how many were removed.
 int RemoveStaleTemporaryFiles(const std::string& folder);
+
+// The message shown when a text file the program writes for the user cannot be opened.
+inline constexpr const char* kFileOpenErrorText = "文件打开错误!";

@@ -4,13 +4,13 @@
 #include <climits>
 #include <functional>
 
-#include "app/settings.h"
+#include "records/branch_marks.h"
+#include "settings/settings.h"
 #include "storage/ado_database.h"
 #include "storage/ado_recordset.h"
 #include "storage/charset.h"
 #include "storage/day_range.h"
 #include "storage/ole_types.h"
-#include "views/branch_marks.h"
 
 namespace {
 

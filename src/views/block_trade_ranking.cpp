@@ -4,8 +4,8 @@
 #include <charconv>
 #include <unordered_map>
 
+#include "records/branch_marks.h"
 #include "storage/day_range.h"
-#include "views/branch_marks.h"
 
 namespace {
 

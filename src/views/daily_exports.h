@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "views/stock_detail_record.h"
+#include "records/stock_detail_record.h"
+#include "storage/file_io.h"
 
 inline constexpr const char* kSuggestionFileHeader = "-----------------建议关注个股------------";
 inline constexpr const char* kExportMessageCaption = "系统提示";
-inline constexpr const char* kFileOpenErrorText = "文件打开错误!";
 inline constexpr const char* kNetBuyFileErrorText = "每日净买入排序.txt 打开错误!";
 
 std::string NetBuyFilePath();      // …/临时文件/每日净买入排序.txt

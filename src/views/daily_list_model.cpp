@@ -6,14 +6,14 @@
 #include <map>
 #include <set>
 
-#include "app/settings.h"
 #include "platform/message_box.h"
+#include "records/stock_detail.h"
+#include "settings/settings.h"
 #include "storage/ado_recordset.h"
 #include "storage/charset.h"
 #include "storage/day_range.h"
 #include "storage/gbk_format.h"
 #include "views/daily_exports.h"
-#include "views/stock_detail.h"
 
 std::vector<CStockDayRow> g_DayRows;
 
@@ -29,8 +29,6 @@ constexpr const char* kMarginBuyingReason = "当日融资买入数量";
 constexpr const char* kCaption = "系统提示";
 
 bool Contains(const std::string& text, const char* word) { return text.find(word) != std::string::npos; }
-
-bool TakesExtraBranch(const std::string& teamName) { return teamName == "温州系" || teamName == "山东系"; }
 
 int WholeNumber(float value) {
   if (!(value > static_cast<float>(INT_MIN)) || !(value < static_cast<float>(INT_MAX))) {
@@ -71,17 +69,6 @@ DailyListSettings DailyListSettingsFromGlobals(const IClock& clock) {
   settings.sellTeams = g_Settings.SellTeams;
   settings.blockTradeCutoff = CutoffDay(clock, 30);
   return settings;
-}
-
-void RemoveRepeatedSeatFigures(StockDetailRecord& record) {
-  // Field by field: a branch that stands among the buyers and the sellers counts once;
-  // an unrelated seat whose one figure happens to match loses that figure too.
-  for (const SeatFigures& buy : record.Buy) {
-    for (SeatFigures& sell : record.Sell) {
-      if (sell.BuyAmount == buy.BuyAmount) sell.BuyAmount = 0;
-      if (sell.SellAmount == buy.SellAmount) sell.SellAmount = 0;
-    }
-  }
 }
 
 void SortDayRows(std::vector<CStockDayRow>& rows, int mode) {
@@ -146,45 +133,6 @@ bool CDailyListModel::LoadDayList(const std::string& day) {
   rs.Close();
   m_loadedRows = g_DayRows;
   m_suggestLines = m_marginLines;
-  return true;
-}
-
-bool ReadBranchTeams(CADODataBase& custom, std::vector<CBranchTeamRow>& teams) {
-  teams.clear();
-  CADORecordset rs(&custom);
-  const std::string sql =
-      "SELECT TeamName, YYBName, TeamNumber FROM YYBMark WHERE TeamNumber >= ? ORDER BY TeamNumber DESC, rowid";
-  if (!rs.Open(sql, {DbValue(kFirstTeamNumber)})) return false;
-  CBranchTeamRow team;
-  bool started = false;
-  for (; !rs.IsEof(); rs.MoveNext()) {
-    std::string teamName;
-    std::string member;
-    int number = 0;
-    rs.GetFieldValue("TeamName", teamName);
-    rs.GetFieldValue("YYBName", member);
-    rs.GetFieldValue("TeamNumber", number);
-    if (started && number != team.TeamNumber) {
-      teams.push_back(std::move(team));
-      started = false;
-    }
-    if (!started) {
-      team = CBranchTeamRow{};
-      team.TeamNumber = number;
-      team.TeamName = teamName;
-      team.Members.push_back(member);
-      // These two teams always include the branch below, right after their first
-      // member, even when it is a member already.
-      if (TakesExtraBranch(teamName)) team.Members.push_back(kTeamExtraBranch);
-      started = true;
-    } else {
-      // Every row of a team names it; when they disagree, the last one does.
-      team.TeamName = teamName;
-      team.Members.push_back(member);
-    }
-  }
-  if (started) teams.push_back(std::move(team));
-  rs.Close();
   return true;
 }
 

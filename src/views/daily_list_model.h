@@ -16,11 +16,12 @@
 
 #include "platform/gdi_types.h"
 #include "platform/win_types.h"
+#include "records/branch_marks.h"
+#include "records/branch_teams.h"
+#include "records/list_line.h"
+#include "records/stock_detail_record.h"
 #include "storage/ado_database.h"
 #include "storage/row_records.h"
-#include "views/branch_marks.h"
-#include "views/list_line.h"
-#include "views/stock_detail_record.h"
 
 class IClock;
 
@@ -44,13 +45,6 @@ DailyListSettings DailyListSettingsFromGlobals(const IClock& clock);
 
 // The listing counts of the day list run from the loaded day minus this many days.
 inline constexpr int kListingCountDays = 30;
-// The first member a team named so is given its extra branch after.
-inline constexpr const char* kTeamExtraBranch = "中信证券股份有限公司杭州四季路证券营业部";
-// Teams are the branch marks with a TeamNumber of at least this.
-inline constexpr int kFirstTeamNumber = 200;
-// Shown when the teams cannot be read: the text users know from earlier versions,
-// placeholder and stray quote included.
-inline constexpr const char* kTeamsQueryFailedText = "SELECT * FROM YYBMark where TeamNumber>=%d', Error";
 
 // Colours of the lines.
 inline constexpr COLORREF kMarginLineColour = RGB(255, 0, 255);
@@ -70,19 +64,6 @@ enum DaySortMode {
 };
 // Mode 2 shows the stocks whose stored change (in percent) exceeds this.
 inline constexpr float kShownChangeAbove = 7.0f;
-
-// The teams of the branch marks, for every page that looks for them: the YYBMark rows
-// with TeamNumber >= kFirstTeamNumber, highest number first, each run of rows with one
-// number (in stored order) one team whose members are the rows' YYBName in that order
-// and whose name is the rows' TeamName (the last row's when they differ). A team named
-// "温州系" or "山东系" gets kTeamExtraBranch right after its first member, once. No
-// row gives no team. False when the query fails; `teams` is empty then.
-bool ReadBranchTeams(CADODataBase& custom, std::vector<CBranchTeamRow>& teams);
-
-// Sets sell seat figures that repeat a buy seat's figure to 0, each field on its own:
-// a sell seat's BuyAmount equal to any buy seat's BuyAmount becomes 0, and likewise
-// (independently) its SellAmount.
-void RemoveRepeatedSeatFigures(StockDetailRecord& record);
 
 // Sorts descending by NetBuy (mode 0 and any mode outside 0-3), ZhangFu (1, 2) or
 // TotalBuy (3); rows with equal keys keep their order.

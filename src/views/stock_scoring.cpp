@@ -3,12 +3,12 @@
 #include <cstdio>
 
 #include "platform/message_box.h"
+#include "records/stock_detail.h"
 #include "storage/ado_database.h"
 #include "storage/ado_recordset.h"
 #include "storage/day_range.h"
 #include "storage/file_io.h"
 #include "views/daily_exports.h"
-#include "views/stock_detail.h"
 
 namespace {
 

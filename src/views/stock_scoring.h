@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "platform/gdi_types.h"
+#include "records/stock_detail_record.h"
 #include "storage/row_records.h"  // kInstitutionSeatName
-#include "views/stock_detail_record.h"
 
 class CADODataBase;
 class IClock;

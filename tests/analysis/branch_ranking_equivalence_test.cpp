@@ -12,8 +12,8 @@
 #include "../support/temp_program_folder.h"
 #include "analysis/branch_ranking.h"
 #include "platform/message_box.h"
+#include "records/branch_marks.h"
 #include "storage/day_range.h"
-#include "views/branch_marks.h"
 
 namespace {
 

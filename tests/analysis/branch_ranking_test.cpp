@@ -10,9 +10,9 @@
 #include "../support/db_builder.h"
 #include "../support/temp_program_folder.h"
 #include "platform/message_box.h"
+#include "records/branch_marks.h"
 #include "storage/charset.h"
 #include "storage/day_range.h"
-#include "views/branch_marks.h"
 
 namespace {
 

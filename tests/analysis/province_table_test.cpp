@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "views/branch_marks.h"
+#include "records/branch_marks.h"
 
 namespace {
 

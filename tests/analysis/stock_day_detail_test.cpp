@@ -7,8 +7,8 @@
 #include "../support/db_builder.h"
 #include "../support/temp_program_folder.h"
 #include "analysis/branch_totals_merge.h"
-#include "app/settings.h"
 #include "platform/message_box.h"
+#include "settings/settings.h"
 #include "storage/ado_database.h"
 
 namespace {

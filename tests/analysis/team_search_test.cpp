@@ -10,8 +10,8 @@
 #include "../support/temp_program_folder.h"
 #include "analysis/tracker_searches.h"
 #include "platform/message_box.h"
+#include "records/branch_teams.h"
 #include "storage/charset.h"
-#include "views/daily_list_model.h"
 
 namespace {
 

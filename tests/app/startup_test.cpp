@@ -7,9 +7,9 @@
 
 #include "../support/db_builder.h"
 #include "../support/temp_program_folder.h"
-#include "app/settings.h"
 #include "platform/app_paths.h"
 #include "platform/message_box.h"
+#include "settings/settings.h"
 #include "storage/ado_recordset.h"
 #include "storage/charset.h"
 

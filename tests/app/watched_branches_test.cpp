@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "../support/temp_program_folder.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "storage/charset.h"
 
 namespace {

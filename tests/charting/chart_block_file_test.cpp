@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/settings.h"
 #include "../support/chart_folder_builder.h"
 #include "charting/chart_folder.h"
 #include "../support/hex_bytes.h"
 #include "platform/message_box.h"
+#include "settings/settings.h"
 
 namespace fs = std::filesystem;
 

@@ -4,10 +4,10 @@
 
 #include <filesystem>
 
-#include "app/settings.h"
 #include "../support/chart_folder_builder.h"
 #include "platform/message_box.h"
 #include "../support/temp_program_folder.h"
+#include "settings/settings.h"
 
 namespace fs = std::filesystem;
 

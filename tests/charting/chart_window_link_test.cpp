@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings.h"
 #include "charting/soft_list.h"
 #include "../support/chart_folder_builder.h"
 #include "../support/fake_proc_tree.h"
 #include "platform/message_box.h"
 #include "../support/recording_window_system.h"
+#include "settings/settings.h"
 
 namespace {
 

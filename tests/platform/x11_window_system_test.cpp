@@ -23,7 +23,6 @@
 #include <sstream>
 #include <thread>
 
-#include "app/settings.h"
 #include "charting/chart_window_link.h"
 #include "charting/soft_list.h"
 #include "platform/message_box.h"
@@ -31,6 +30,7 @@
 #include "../support/chart_folder_builder.h"
 #include "../support/temp_program_folder.h"
 #include "../support/zero_sleeper.h"
+#include "settings/settings.h"
 
 // Last: Xlib defines plain macros (None, Bool, Status) that other headers use as names.
 #include <X11/Xatom.h>

@@ -19,11 +19,11 @@
 #include "zero_sleeper.h"
 #include "acquisition/download_engine.h"
 #include "acquisition/ui/download_data_dlg.h"
-#include "app/settings.h"
 #include "controls/ui/color_list_box.h"
 #include "platform/page_registry.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
+#include "settings/settings.h"
 
 // The registries restarted on `ui`, the closing flag down, the first source chosen,
 // and VELKORDESK_SOURCE_BASE set to `base` until the environment goes.

@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "app/main_window_iface.h"
-#include "app/settings.h"
 #include "charting/chart_link_iface.h"
 #include "platform/clipboard.h"
 #include "platform/page_registry.h"
 #include "platform/pages/dzjy_list_page_iface.h"
 #include "platform/pages/tracker_page_iface.h"
 #include "platform/worker_registry.h"
+#include "settings/settings.h"
 
 // The program-wide state a page test starts from: `dispatcher`, no workers, not
 // closing, the loader's default settings (empty watched slots, the default amount

@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "analysis/branch_ranking.h"
+#include "records/branch_marks.h"
 #include "storage/ado_database.h"
 #include "storage/ado_recordset.h"
-#include "views/branch_marks.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "../support/db_builder.h"
 #include "../support/fake_clock.h"
 #include "../support/temp_program_folder.h"
-#include "views/branch_marks.h"
+#include "records/branch_marks.h"
 
 namespace {
 

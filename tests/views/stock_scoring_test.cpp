@@ -11,10 +11,10 @@
 #include "../support/market_generator.h"
 #include "../support/temp_program_folder.h"
 #include "platform/message_box.h"
+#include "records/stock_detail.h"
 #include "storage/ado_recordset.h"
 #include "storage/day_range.h"
 #include "views/daily_exports.h"
-#include "views/stock_detail.h"
 
 namespace {
 

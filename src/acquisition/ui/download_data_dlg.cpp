@@ -19,7 +19,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/settings.h"
 #include "controls/ui/bitmap_button_ex.h"
 #include "controls/ui/color_list_box.h"
 #include "controls/ui/page_widgets.h"
@@ -30,6 +29,7 @@
 #include "platform/page_registry.h"
 #include "platform/ui/qt_convert.h"
 #include "platform/worker_registry.h"
+#include "settings/settings.h"
 #include "storage/ado_database.h"
 #include "storage/ini_file.h"
 

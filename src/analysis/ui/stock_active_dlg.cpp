@@ -19,7 +19,6 @@
 #include "analysis/stock_day_detail.h"
 #include "analysis/sustained_buy_page_iface.h"
 #include "app/main_window_iface.h"
-#include "app/settings.h"
 #include "charting/chart_link_iface.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/edit_ex.h"
@@ -30,6 +29,7 @@
 #include "platform/page_registry.h"
 #include "platform/pages/tracker_page_iface.h"
 #include "platform/ui/qt_convert.h"
+#include "settings/settings.h"
 #include "storage/day_range.h"
 #include "storage/ini_file.h"
 

@@ -16,7 +16,6 @@
 #include "analysis/stock_activity.h"
 #include "analysis/stock_day_detail.h"
 #include "analysis/sustained_buy.h"
-#include "app/settings.h"
 #include "charting/chart_link_iface.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/page_widgets.h"
@@ -27,6 +26,7 @@
 #include "platform/feature_seam.h"
 #include "platform/page_registry.h"
 #include "platform/pages/stock_active_page_iface.h"
+#include "settings/settings.h"
 #include "storage/day_range.h"
 #include "storage/ini_file.h"
 

@@ -21,7 +21,6 @@
 #include "analysis/stock_day_detail.h"
 #include "analysis/ui/page_search.h"
 #include "app/main_window_iface.h"
-#include "app/settings.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/edit_ex.h"
 #include "controls/ui/page_widgets.h"
@@ -30,9 +29,10 @@
 #include "platform/page_registry.h"
 #include "platform/pages/tracker_page_iface.h"
 #include "platform/ui/qt_convert.h"
+#include "records/branch_marks.h"
+#include "settings/settings.h"
 #include "storage/ado_database.h"
 #include "storage/day_range.h"
-#include "views/branch_marks.h"
 
 namespace {
 

@@ -24,7 +24,6 @@
 #include "analysis/tracker_searches.h"
 #include "analysis/ui/page_search.h"
 #include "app/main_window_iface.h"
-#include "app/settings.h"
 #include "charting/chart_link_iface.h"
 #include "controls/ui/page_widgets.h"
 #include "controls/ui/color_list_box.h"
@@ -35,8 +34,9 @@
 #include "platform/page_registry.h"
 #include "platform/feature_seam.h"
 #include "platform/ui/qt_convert.h"
+#include "records/branch_marks.h"
+#include "settings/settings.h"
 #include "storage/ado_database.h"
-#include "views/branch_marks.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <QGridLayout>
 
-#include "app/settings.h"
 #include "app/ui/main_dlg.h"
 #include "platform/message_box.h"
 #include "platform/ui/page.h"
+#include "settings/settings.h"
 
 #ifndef VELKOR_VERSION
 #error "VELKOR_VERSION must come from the build (the project's version)"

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/settings.h"
 #include "app/startup.h"
 #include "platform/app_paths.h"
 #include "platform/page_registry.h"
@@ -18,6 +17,7 @@
 #include "platform/ui/qt_dialogs.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
+#include "settings/settings.h"
 #include "storage/ado_database.h"
 
 CDeskApp::CDeskApp(int& argc, char** argv)

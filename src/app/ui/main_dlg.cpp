@@ -13,7 +13,6 @@
 #include <QWindowStateChangeEvent>
 
 #include "app/remote_notice.h"
-#include "app/settings.h"
 #include "app/ui/about_dlg.h"
 #include "app/ui/new_version_dlg.h"
 #include "app/startup.h"
@@ -24,6 +23,7 @@
 #include "platform/ui/qt_convert.h"
 #include "platform/ui/ui_seams.h"
 #include "platform/worker_registry.h"
+#include "settings/settings.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/settings.h"
 #include "platform/app_paths.h"
 #include "platform/message_box.h"
 #include "platform/ui/page.h"
 #include "platform/ui/qt_convert.h"
+#include "settings/settings.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include "app/ui/link_web_view.h"
-#include "controls/hyper_link_rules.h"
+#include "platform/hyper_link_rules.h"
 #include "platform/ui/qt_convert.h"
 #ifdef VELKOR_HAVE_WEB_ENGINE
 #include "app/ui/engine_web_view.h"

@@ -3,10 +3,10 @@
 #include <QVBoxLayout>
 
 #include "app/remote_notice.h"
-#include "app/settings.h"
 #include "controls/ui/page_widgets.h"
 #include "platform/ui/dc.h"
 #include "platform/ui/qt_convert.h"
+#include "settings/settings.h"
 
 namespace {
 

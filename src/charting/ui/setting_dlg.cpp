@@ -19,7 +19,6 @@
 #include <QVBoxLayout>
 #include <mutex>
 
-#include "app/settings.h"
 #include "charting/chart_folder.h"
 #include "charting/custom_data_job.h"
 #include "charting/ui/upgrade_dlg.h"
@@ -36,6 +35,7 @@
 #include "platform/pages/tracker_page_iface.h"
 #include "platform/ui/qt_convert.h"
 #include "platform/worker_registry.h"
+#include "settings/settings.h"
 #include "storage/ini_file.h"
 
 // The job's reports, queued to the page on the UI thread. The job may outlive the

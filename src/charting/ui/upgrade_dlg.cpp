@@ -7,13 +7,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/settings.h"
 #include "charting/ui/setting_dlg.h"
 #include "charting/upgrade_migrator.h"
 #include "platform/app_paths.h"
 #include "platform/message_box.h"
 #include "platform/ui/page.h"
 #include "platform/ui/qt_convert.h"
+#include "settings/settings.h"
 
 namespace {
 

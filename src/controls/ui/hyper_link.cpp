@@ -5,7 +5,7 @@
 #include <QFontMetrics>
 #include <QMouseEvent>
 
-#include "controls/hyper_link_rules.h"
+#include "platform/hyper_link_rules.h"
 #include "platform/message_box.h"
 #include "platform/ui/qt_convert.h"
 #include "platform/ui/ui_seams.h"

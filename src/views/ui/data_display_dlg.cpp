@@ -17,7 +17,6 @@
 #include <QVBoxLayout>
 
 #include "app/main_window_iface.h"
-#include "app/settings.h"
 #include "app/ui/watch_branch_dlg.h"
 #include "charting/chart_link_iface.h"
 #include "controls/list_box_colours.h"
@@ -36,14 +35,15 @@
 #include "platform/pages/tracker_page_iface.h"
 #include "platform/ui/qt_convert.h"
 #include "platform/worker_registry.h"
+#include "records/seat_list_rows.h"
+#include "records/stock_detail.h"
+#include "settings/settings.h"
 #include "storage/ado_database.h"
 #include "storage/day_range.h"
 #include "storage/gbk_format.h"
 #include "storage/ini_file.h"
 #include "views/daily_exports.h"
 #include "views/day_search.h"
-#include "views/seat_list_rows.h"
-#include "views/stock_detail.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include "platform/clock.h"
 #include "platform/pages/daily_list_page_iface.h"
 #include "platform/ui/page.h"
-#include "views/branch_marks.h"
+#include "records/branch_marks.h"
+#include "records/stock_detail_record.h"
 #include "views/daily_list_model.h"
-#include "views/stock_detail_record.h"
 
 class CADODataBase;
 class CBitmapButtonEx;

@@ -14,7 +14,6 @@
 #include <atomic>
 
 #include "app/main_window_iface.h"
-#include "app/settings.h"
 #include "charting/chart_link_iface.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/page_widgets.h"
@@ -23,9 +22,10 @@
 #include "platform/feature_seam.h"
 #include "platform/pages/dzjy_tabs_iface.h"
 #include "platform/ui/qt_convert.h"
+#include "records/branch_marks.h"
+#include "settings/settings.h"
 #include "storage/ado_database.h"
 #include "storage/day_range.h"
-#include "views/branch_marks.h"
 #include "views/day_search.h"
 
 namespace {

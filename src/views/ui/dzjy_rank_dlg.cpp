@@ -14,8 +14,8 @@
 #include "platform/feature_seam.h"
 #include "platform/pages/dzjy_list_page_iface.h"
 #include "platform/ui/qt_convert.h"
+#include "records/branch_marks.h"
 #include "storage/ado_database.h"
-#include "views/branch_marks.h"
 #include "views/ui/dzjy_list_dlg.h"
 
 namespace {

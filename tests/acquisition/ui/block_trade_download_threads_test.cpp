@@ -24,13 +24,13 @@
 #include "acquisition/block_trade_job.h"
 #include "acquisition/download_engine.h"
 #include "acquisition/ui/download_data_dlg.h"
-#include "app/settings.h"
 #include "controls/ui/color_list_box.h"
 #include "platform/message_box.h"
 #include "platform/page_registry.h"
 #include "platform/pages/settings_page_iface.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
+#include "settings/settings.h"
 #include "storage/ado_recordset.h"
 
 namespace {

@@ -18,11 +18,11 @@
 #include "../../support/gui_driver.h"
 #include "../../support/temp_program_folder.h"
 #include "../../support/zero_sleeper.h"
-#include "app/settings.h"
 #include "controls/ui/color_list_box.h"
 #include "platform/page_registry.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
+#include "settings/settings.h"
 #include "storage/ado_recordset.h"
 #include "storage/day_range.h"
 

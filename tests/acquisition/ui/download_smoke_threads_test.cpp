@@ -23,10 +23,10 @@
 #include "../../support/temp_program_folder.h"
 #include "acquisition/download_engine.h"
 #include "acquisition/ui/download_data_dlg.h"
-#include "app/settings.h"
 #include "platform/page_registry.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
+#include "settings/settings.h"
 #include "storage/ado_recordset.h"
 
 namespace {

@@ -22,11 +22,11 @@
 #include "acquisition/download_engine.h"
 #include "acquisition/ui/download_data_dlg.h"
 #include "acquisition/unset_source_guard.h"
-#include "app/settings.h"
 #include "controls/ui/color_list_box.h"
 #include "platform/page_registry.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
+#include "settings/settings.h"
 #include "storage/ado_recordset.h"
 
 namespace {

@@ -21,12 +21,12 @@
 #include "../../support/zero_sleeper.h"
 #include "acquisition/download_engine.h"
 #include "acquisition/ui/download_data_dlg.h"
-#include "app/settings.h"
 #include "controls/ui/color_list_box.h"
 #include "platform/page_registry.h"
 #include "platform/pages/stock_active_page_iface.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
+#include "settings/settings.h"
 #include "storage/ado_recordset.h"
 
 namespace {

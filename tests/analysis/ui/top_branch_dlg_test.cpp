@@ -31,8 +31,8 @@
 #include "platform/page_registry.h"
 #include "platform/ui/qt_convert.h"
 #include "platform/ui/qt_ui_dispatcher.h"
+#include "records/branch_marks.h"
 #include "storage/charset.h"
-#include "views/branch_marks.h"
 
 namespace {
 

@@ -21,7 +21,6 @@
 #include "../../support/recording_pages.h"
 #include "../../support/temp_program_folder.h"
 #include "../../support/zero_sleeper.h"
-#include "app/settings.h"
 #include "app/ui/main_dlg.h"
 #include "charting/chart_block_file.h"
 #include "controls/ui/color_list_box.h"
@@ -33,6 +32,7 @@
 #include "platform/ui/qt_convert.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
+#include "settings/settings.h"
 #include "storage/charset.h"
 
 namespace {

@@ -17,13 +17,13 @@
 #include "../../support/gui_driver.h"
 #include "../../support/paint_probe.h"
 #include "../../support/temp_program_folder.h"
-#include "app/settings.h"
 #include "fake_tray.h"
 #include "platform/app_paths.h"
 #include "platform/page_registry.h"
 #include "platform/pages/daily_list_page_iface.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
+#include "settings/settings.h"
 #include "storage/ini_file.h"
 
 using paint_probe::HasEveryGlyph;

@@ -4,7 +4,7 @@
 
 #include "../../support/gui_driver.h"
 #include "app/remote_notice.h"
-#include "controls/hyper_link_rules.h"
+#include "platform/hyper_link_rules.h"
 #include "platform/message_box.h"
 #include "platform/ui/qt_convert.h"
 #include "platform/ui/ui_seams.h"

@@ -11,7 +11,6 @@
 #include "../../support/gui_driver.h"
 #include "../../support/temp_program_folder.h"
 #include "app/remote_notice.h"
-#include "app/settings.h"
 #include "app/ui/about_dlg.h"
 #include "app/ui/main_dlg.h"
 #include "app/ui/new_version_dlg.h"
@@ -21,6 +20,7 @@
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/ui/ui_seams.h"
 #include "platform/worker_registry.h"
+#include "settings/settings.h"
 #include "storage/ini_file.h"
 
 namespace {

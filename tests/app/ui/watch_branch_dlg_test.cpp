@@ -8,7 +8,7 @@
 
 #include "../../support/gui_driver.h"
 #include "../../support/temp_program_folder.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 
 namespace {
 

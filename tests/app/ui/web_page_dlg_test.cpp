@@ -8,11 +8,11 @@
 #include "../../support/fixture_http_server.h"
 #include "../../support/gui_driver.h"
 #include "app/remote_notice.h"
-#include "app/settings.h"
 #include "app/ui/link_web_view.h"
 #include "controls/ui/hyper_link.h"
 #include "platform/ui/dc.h"
 #include "platform/ui/qt_convert.h"
+#include "settings/settings.h"
 
 namespace {
 

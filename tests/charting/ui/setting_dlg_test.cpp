@@ -21,7 +21,6 @@
 #include "../../support/db_builder.h"
 #include "../../support/gui_driver.h"
 #include "../../support/temp_program_folder.h"
-#include "app/settings.h"
 #include "charting/chart_block_file.h"
 #include "charting/custom_data_job.h"
 #include "charting/soft_list.h"
@@ -34,6 +33,7 @@
 #include "platform/ui/qt_convert.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
+#include "settings/settings.h"
 #include "storage/ado_recordset.h"
 
 namespace {

@@ -9,7 +9,6 @@
 #include "../../support/db_builder.h"
 #include "../../support/gui_driver.h"
 #include "../../support/temp_program_folder.h"
-#include "app/settings.h"
 #include "charting/ui/setting_dlg.h"
 #include "charting/upgrade_migrator.h"
 #include "controls/ui/color_list_ctrl.h"
@@ -17,6 +16,7 @@
 #include "platform/page_registry.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
+#include "settings/settings.h"
 #include "storage/ado_recordset.h"
 #include "storage/charset.h"
 

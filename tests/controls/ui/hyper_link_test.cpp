@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "../../support/gui_driver.h"
-#include "controls/hyper_link_rules.h"
+#include "platform/hyper_link_rules.h"
 #include "platform/message_box.h"
 #include "platform/ui/qt_convert.h"
 #include "platform/ui/ui_seams.h"

@@ -22,7 +22,6 @@
 #include "../../support/recording_pages.h"
 #include "../../support/temp_program_folder.h"
 #include "../../support/zero_sleeper.h"
-#include "app/settings.h"
 #include "app/ui/watch_branch_dlg.h"
 #include "controls/list_box_colours.h"
 #include "controls/ui/bitmap_button_ex.h"
@@ -35,6 +34,7 @@
 #include "platform/ui/qt_convert.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
+#include "settings/settings.h"
 #include "storage/charset.h"
 #include "views/day_search.h"
 

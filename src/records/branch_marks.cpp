@@ -1,8 +1,8 @@
-#include "views/branch_marks.h"
+#include "records/branch_marks.h"
 
-#include "app/settings.h"
 #include "platform/ascii.h"
 #include "platform/message_box.h"
+#include "settings/settings.h"
 #include "storage/ado_recordset.h"
 #include "storage/gbk_format.h"
 #include "storage/ole_types.h"

@@ -1,4 +1,4 @@
-#include "controls/hyper_link_rules.h"
+#include "platform/hyper_link_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/win_types.h"
-#include "views/stock_detail_record.h"
+#include "records/stock_detail_record.h"
 
 class CADODataBase;
 class CADORecordset;

@@ -1,4 +1,4 @@
-#include "views/list_line.h"
+#include "records/list_line.h"
 
 #include <gtest/gtest.h>
 

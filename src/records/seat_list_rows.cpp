@@ -1,4 +1,4 @@
-#include "views/seat_list_rows.h"
+#include "records/seat_list_rows.h"
 
 #include <cmath>
 #include <limits>
@@ -26,18 +26,28 @@ int WholePercent(double part, double amount) {
   return static_cast<int>(share);
 }
 
-std::string PercentText(int value) { return std::to_string(value) + "%"; }
+std::string PercentText(std::optional<int> value, const SeatListStyle& style) {
+  return value ? std::to_string(*value) + "%" : std::string(style.noShareText);
+}
 
-void FillSeatRow(std::array<SeatCell, kSeatListColumnCount>& row, const std::string& label,
-                 const std::string& name, const SeatFigures& figures, double amount, const BranchMarks& marks) {
+// The daily list's shares: none for a day amount of 0 or less.
+std::optional<int> DailyShare(double part, double amount, SharePrecision) {
+  if (amount <= 0) return std::nullopt;
+  return WholePercent(part, amount);
+}
+
+void FillSeatRow(SeatListRow& row, const std::string& label, const std::string& name, const SeatFigures& figures,
+                 double amount, const BranchMarks& marks, const SeatListStyle& style) {
   row[0].text = label;
   row[1] = {name, marks.Colour(name)};
-  row[2] = {Whole(figures.BuyAmount), AmountColourClass(figures.BuyAmount)};
-  row[3] = {Whole(figures.SellAmount), SellAmountColourClass(figures.SellAmount)};
-  row[4].text = Whole(figures.BuyAmount - figures.SellAmount);
-  if (amount > 0) row[5].text = PercentText(WholePercent(figures.BuyAmount + figures.SellAmount, amount));
+  row[2] = {FormatGbk(style.seatFigureFormat, figures.BuyAmount), AmountColourClass(figures.BuyAmount)};
+  row[3] = {FormatGbk(style.seatFigureFormat, figures.SellAmount), SellAmountColourClass(figures.SellAmount)};
+  row[4].text = FormatGbk(style.seatFigureFormat, figures.BuyAmount - figures.SellAmount);
+  row[style.seatShareColumn].text =
+      PercentText(style.share(figures.BuyAmount + figures.SellAmount, amount, SharePrecision::Single), style);
   const std::string remark = marks.Mark(name);
   if (!remark.empty()) row[7] = {remark, marks.Colour(name)};
+  if (style.seatExtras) style.seatExtras(row, name);
 }
 
 }  // namespace
@@ -60,20 +70,22 @@ SeatFigures RepeatedSeatFigures(std::span<const SeatFigures> shownRows) {
   return out;
 }
 
-SeatListRows BuildSeatListRows(const StockDetailRecord& record, const BranchMarks& marks) {
+SeatListRows BuildSeatListRows(const StockDetailRecord& record, const BranchMarks& marks,
+                               const SeatListStyle& style) {
   SeatListRows rows;
   auto& cells = rows.cells;
   double buy = 0;
   double sell = 0;
   for (int i = 0; i < 5; ++i) {
-    FillSeatRow(cells[i], "买" + std::to_string(i + 1), record.BuyNames[i], record.Buy[i], record.Amount, marks);
+    FillSeatRow(cells[i], "买" + std::to_string(i + 1), record.BuyNames[i], record.Buy[i], record.Amount, marks,
+                style);
     buy += record.Buy[i].BuyAmount;
     sell += record.Buy[i].SellAmount;
   }
   cells[kSeatRowSeparator1][1].text = kSeatSeparatorText;
   for (int j = 0; j < 5; ++j) {
     FillSeatRow(cells[6 + j], "卖" + std::to_string(j + 1), record.SellNames[j], record.Sell[j], record.Amount,
-                marks);
+                marks, style);
     buy += record.Sell[j].BuyAmount;
     sell += record.Sell[j].SellAmount;
   }
@@ -97,18 +109,28 @@ SeatListRows BuildSeatListRows(const StockDetailRecord& record, const BranchMark
   totals[2] = {Whole(buy), kRed};
   totals[3] = {Whole(sell), kSellGreen};
   totals[4] = {Whole(net), netColour};
-  shares[1].text = kSeatSharesLabel;
-  if (record.Amount > 0) {
-    const int turnoverShare = WholePercent(buy + sell, record.Amount);
-    totals[5].text = PercentText(turnoverShare);
-    if (turnoverShare >= 30) {
+  const std::optional<int> turnoverShare = style.share(buy + sell, record.Amount, SharePrecision::Double);
+  totals[5].text = PercentText(turnoverShare, style);
+  if (turnoverShare) {
+    if (*turnoverShare >= 30) {
       totals[5].colour = kRed;
-    } else if (turnoverShare <= 0) {
+    } else if (*turnoverShare <= 0) {
       totals[5].colour = kNegativeGreen;
     }
-    shares[2] = {PercentText(WholePercent(buy, record.Amount)), kRed};
-    shares[3] = {PercentText(WholePercent(sell, record.Amount)), kSellGreen};
-    shares[4] = {PercentText(WholePercent(net, record.Amount)), netColour};
   }
+  shares[1].text = kSeatSharesLabel;
+  const auto shareCell = [&](double part, COLORREF colour) {
+    const std::optional<int> value = style.share(part, record.Amount, SharePrecision::Single);
+    return SeatCell{PercentText(value, style), value || style.colourNoShare ? std::optional(colour) : std::nullopt};
+  };
+  shares[2] = shareCell(buy, kRed);
+  shares[3] = shareCell(sell, kSellGreen);
+  shares[4] = shareCell(net, netColour);
   return rows;
+}
+
+SeatListRows BuildSeatListRows(const StockDetailRecord& record, const BranchMarks& marks) {
+  SeatListStyle style;
+  style.share = DailyShare;
+  return BuildSeatListRows(record, marks, style);
 }

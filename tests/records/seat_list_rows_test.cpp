@@ -1,4 +1,4 @@
-#include "views/seat_list_rows.h"
+#include "records/seat_list_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 
 #include "../support/db_builder.h"
 #include "../support/temp_program_folder.h"
-#include "app/settings.h"
 #include "platform/message_box.h"
+#include "settings/settings.h"
 #include "storage/gbk_format.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "views/list_line.h"
+#include "records/list_line.h"
 
 bool IsStockCode(const std::string& text) {
   if (text.size() != 6) return false;

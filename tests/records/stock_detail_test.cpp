@@ -1,4 +1,4 @@
-#include "views/stock_detail.h"
+#include "records/stock_detail.h"
 
 #include <gtest/gtest.h>
 

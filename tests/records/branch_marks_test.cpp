@@ -1,4 +1,4 @@
-#include "views/branch_marks.h"
+#include "records/branch_marks.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 
 #include "../support/db_builder.h"
 #include "../support/temp_program_folder.h"
-#include "app/settings.h"
 #include "platform/message_box.h"
+#include "settings/settings.h"
 
 namespace {
 
