@@ -48,13 +48,13 @@ endif()
 if(MODE STREQUAL "refusals")
   # Offscreen nobody answers a box: each refusal says why on standard error and ends.
   file(MAKE_DIRECTORY "${WORK}/data")
-  execute_process(COMMAND flock "${WORK}/data/velkordesk.lock" timeout 10 "${BINARY}" --data-dir "${WORK}/data"
+  execute_process(COMMAND flock "${WORK}/data/velkordesk.lock" timeout 5 "${BINARY}" --data-dir "${WORK}/data"
                   RESULT_VARIABLE busy ERROR_VARIABLE busyErr)
-  execute_process(COMMAND timeout 10 "${BINARY}" --data-dir "${WORK}/data/velkordesk.lock"
+  execute_process(COMMAND timeout 5 "${BINARY}" --data-dir "${WORK}/data/velkordesk.lock"
                   RESULT_VARIABLE file ERROR_VARIABLE fileErr)
   execute_process(COMMAND timeout 5 "${BINARY}" --data-dir "${WORK}/data")  # the program's files
   file(CHMOD "${WORK}/data" DIRECTORY_PERMISSIONS OWNER_READ OWNER_EXECUTE)
-  execute_process(COMMAND ${drop} timeout 10 "${BINARY}" --data-dir "${WORK}/data"
+  execute_process(COMMAND ${drop} timeout 5 "${BINARY}" --data-dir "${WORK}/data"
                   RESULT_VARIABLE readOnly ERROR_VARIABLE readOnlyErr)
   set(err "${busyErr}${fileErr}${readOnlyErr}")
   if(NOT "${busy}|${file}|${readOnly}" STREQUAL "3|4|4" OR NOT err MATCHES
