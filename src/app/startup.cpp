@@ -27,7 +27,7 @@ const char* const kUsageText =
     "Usage: velkordesk [--data-dir DIR]\n"
     "  --data-dir DIR  keep the program's files in DIR (default: $VELKORDESK_DATA_DIR,\n"
     "                  else the program's own folder, or ~/.local/share/velkordesk\n"
-    "                  when that folder is not writable)\n"
+    "                  when that folder is not writable or the copy is installed)\n"
     "  --help          print this text and exit\n";
 
 CommandLineCheck CheckCommandLine(int argc, char** argv) {
@@ -56,22 +56,74 @@ DataFolderLock::~DataFolderLock() {
 
 DataFolderLock::Result DataFolderLock::Acquire(const std::string& folder) {
   if (fd_ >= 0) ::close(fd_);
+  error_ = 0;
   fd_ = ::open(JoinPath(folder, kFolderLockFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd_ < 0) return Result::Failed;
+  if (fd_ < 0) {
+    error_ = errno;
+    return Result::Failed;
+  }
   int rc;
   while ((rc = ::flock(fd_, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
   }
   if (rc == 0) return Result::Held;
-  const Result result = errno == EWOULDBLOCK ? Result::Busy : Result::Failed;
+  error_ = errno;
+  const Result result = error_ == EWOULDBLOCK ? Result::Busy : Result::Failed;
   ::close(fd_);
   fd_ = -1;
   return result;
 }
 
-bool PrepareDataFolder(const std::string& folder) {
+std::string FolderErrorReason(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+      return "权限不够";
+    case ENOTDIR:
+      return "不是目录";
+    case ENOSPC:
+    case EDQUOT:
+      return "磁盘已满";
+    case EROFS:
+      return "只读文件系统";
+    case ENOENT:
+      return "目录不存在";
+    default:
+      return std::strerror(error);
+  }
+}
+
+namespace {
+
+// Writes one byte into a file of the folder, flushes it to disk and removes the file:
+// 0 when that worked, else the errno of the step that failed. Permission bits alone
+// would say nothing true for root, a read-only mount or a full disk.
+int ProbeFolderWrite(const std::string& folder) {
+  const std::string probe = JoinPath(folder, "velkordesk.probe");
+  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return errno;
+  const char byte = 0;
+  int error = 0;
+  if (::write(fd, &byte, 1) != 1 || ::fsync(fd) != 0) error = errno != 0 ? errno : EIO;
+  ::close(fd);
+  if (::unlink(probe.c_str()) != 0 && error == 0) error = errno;
+  return error;
+}
+
+}  // namespace
+
+bool PrepareDataFolder(const std::string& folder, std::string* reason) {
   SetAppFolder(folder);
   std::error_code ec;
-  if (!fs::is_directory(g_szAppFolderSlash, ec)) return false;
+  int error = 0;
+  if (!fs::is_directory(g_szAppFolderSlash, ec)) {
+    error = fs::exists(g_szAppFolder, ec) ? ENOTDIR : ENOENT;
+  } else {
+    error = ProbeFolderWrite(g_szAppFolder);
+  }
+  if (error != 0) {
+    if (reason != nullptr) *reason = FolderErrorReason(error);
+    return false;
+  }
   const fs::path exportFolder = AppPath(kExportFolder);
   for (const std::string& dir : {g_szAppFolderSlash, exportFolder.string()}) {
     if (const int removed = RemoveStaleTemporaryFiles(dir)) {

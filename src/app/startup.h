@@ -37,17 +37,26 @@ class DataFolderLock {
   DataFolderLock(const DataFolderLock&) = delete;
   DataFolderLock& operator=(const DataFolderLock&) = delete;
   // Busy when another open lock file holds it; Failed when the lock file cannot be
-  // opened (a missing or read-only folder) or locked.
+  // opened (a missing or read-only folder) or locked, with the cause in Error().
   Result Acquire(const std::string& folder);
+  // The errno of the last failed Acquire; 0 after a success.
+  int Error() const { return error_; }
 
  private:
   int fd_ = -1;
+  int error_ = 0;
 };
+
+// Why a folder cannot be used, named from the errno of the step that failed:
+// "权限不够", "不是目录", "磁盘已满", ...
+std::string FolderErrorReason(int error);
 
 // Fixes the program folder globals, removes the temporary files of killed writes from
 // the folder and "临时文件", loads "sysinfo.ini", creates "临时文件" when it is
-// missing. Returns false only when the folder itself cannot be used.
-bool PrepareDataFolder(const std::string& folder);
+// missing. Returns false only when the folder itself cannot be used: it is no folder,
+// or a file written into it does not reach the disk (a folder the user may only read
+// is refused even when it holds the program's files). `reason` then names the cause.
+bool PrepareDataFolder(const std::string& folder, std::string* reason = nullptr);
 
 // Open "CJHB.mdb" / "Custom.mdb" of the program folder on the global connections,
 // creating a missing file with the schema. 0 = open; -1 after the error box. A file

@@ -135,11 +135,14 @@ std::string ResolveDataFolder(int argc, char** argv) {
   const std::string exe = ExecutablePath();
   if (exe.empty()) return MakeAbsolute(".");
   const std::string folder = FolderOfExecutable(exe);
-  if (::access(folder.c_str(), W_OK) == 0) return folder;
-  // An installed program (/usr/local/bin) keeps its files in the user's data folder.
+  // An installed copy keeps each user's files in the user's data folder, whoever starts
+  // it and whoever may write to its bin/; the build folder and a portable copy keep
+  // theirs beside the program when they may.
+  std::error_code ec;
+  const bool installed = std::filesystem::exists(JoinPath(ParentFolder(folder), kInstalledMarker), ec);
+  if (!installed && ::access(folder.c_str(), W_OK) == 0) return folder;
   const std::string userFolder = UserDataFolder();
   if (userFolder.empty()) return folder;
-  std::error_code ec;
   std::filesystem::create_directories(userFolder, ec);
   return userFolder;
 }

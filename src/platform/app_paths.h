@@ -30,9 +30,14 @@ std::string ToSlashes(std::string path);
 
 // The running executable (/proc/self/exe); "" when it cannot be read.
 std::string ExecutablePath();
+// The file the install step puts beside an installed copy's bin/ folder: it tells that
+// copy apart from the build folder and from a portable copy.
+inline constexpr const char* kInstalledMarker = "share/velkordesk/installed";
+
 // The data folder for this run: --data-dir DIR or --data-dir=DIR, else the
 // environment variable VELKORDESK_DATA_DIR, else the executable's folder when this user
-// may write to it, else $XDG_DATA_HOME/velkordesk (~/.local/share/velkordesk by
-// default), created when missing. The result has no trailing "/" (the root gives "/");
+// may write to it and the copy is not an installed one (no kInstalledMarker under the
+// folder above the executable's), else $XDG_DATA_HOME/velkordesk
+// (~/.local/share/velkordesk by default), created when missing. The result has no trailing "/" (the root gives "/");
 // a relative folder is made absolute.
 std::string ResolveDataFolder(int argc, char** argv);

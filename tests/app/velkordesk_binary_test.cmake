@@ -1,7 +1,7 @@
 # Runs the real binary offscreen on an empty data folder: it must still be running
 # after 5 s (timeout's status 124) and leave its files behind.
-if(IS_DIRECTORY "${WORK}/prefix/bin")  # left read-only by an earlier install run
-  file(CHMOD "${WORK}/prefix/bin" DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+if(IS_DIRECTORY "${WORK}/data")  # left read-only by an earlier run
+  file(CHMOD "${WORK}/data" DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 endif()
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
@@ -31,24 +31,55 @@ if(MODE STREQUAL "nodisplay")
   endif()
   return()
 endif()
+execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(uid EQUAL 0)  # root without the capabilities that pass over file modes
+  set(drop setpriv --bounding-set=-all --inh-caps=-all --ambient-caps=-all)
+endif()
+if(MODE STREQUAL "signal")
+  # SIGTERM while the box about a damaged "CJHB.mdb" waits: the box takes its OK, the
+  # window comes and leaves by the close box road (1); SIGKILL 2 s later would give 137.
+  file(WRITE "${WORK}/CJHB.mdb" "not a database, not a database, not a database")
+  execute_process(COMMAND timeout --preserve-status -k 2 2 "${BINARY}" --data-dir "${WORK}" RESULT_VARIABLE status)
+  if(NOT status EQUAL 1)
+    message(FATAL_ERROR "SIGTERM during the start-up box gave status ${status}")
+  endif()
+  return()
+endif()
+if(MODE STREQUAL "refusals")
+  # Offscreen nobody answers a box: each refusal says why on standard error and ends.
+  file(MAKE_DIRECTORY "${WORK}/data")
+  execute_process(COMMAND flock "${WORK}/data/velkordesk.lock" timeout 5 "${BINARY}" --data-dir "${WORK}/data"
+                  RESULT_VARIABLE busy ERROR_VARIABLE busyErr)
+  execute_process(COMMAND timeout 5 "${BINARY}" --data-dir "${WORK}/data/velkordesk.lock"
+                  RESULT_VARIABLE file ERROR_VARIABLE fileErr)
+  execute_process(COMMAND timeout 5 "${BINARY}" --data-dir "${WORK}/data")  # the program's files
+  file(CHMOD "${WORK}/data" DIRECTORY_PERMISSIONS OWNER_READ OWNER_EXECUTE)
+  execute_process(COMMAND ${drop} timeout 5 "${BINARY}" --data-dir "${WORK}/data"
+                  RESULT_VARIABLE readOnly ERROR_VARIABLE readOnlyErr)
+  set(err "${busyErr}${fileErr}${readOnlyErr}")
+  if(NOT "${busy}|${file}|${readOnly}" STREQUAL "3|4|4" OR NOT err MATCHES
+     "另一个Velkor Desk使用：[^\n]*\n(.*\n)?数据目录无法使用: [^\n]*（不是目录）\n(.*\n)?数据目录无法使用: [^\n]*（权限不够）")
+    message(FATAL_ERROR "refusals: ${busy} ${file} ${readOnly}\n${err}")
+  endif()
+  return()
+endif()
 if(MODE STREQUAL "install")
-  # Installed into a prefix whose bin/ the user may not write (root runs without the
-  # capabilities that pass over file modes), the program keeps its files in HOME.
+  # Installed, and started by this user (root in CI) from /, the program keeps its
+  # files in $XDG_DATA_HOME/velkordesk and writes nothing into bin/.
   execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${WORK}/prefix" OUTPUT_QUIET)
   foreach(name lib/libvelkorhttp.so share/applications/velkordesk.desktop share/icons/hicolor/32x32/apps/velkordesk.png)
     if(NOT EXISTS "${WORK}/prefix/${name}")
       message(FATAL_ERROR "install left no ${name}")
     endif()
   endforeach()
-  file(CHMOD "${WORK}/prefix/bin" DIRECTORY_PERMISSIONS OWNER_READ OWNER_EXECUTE)
-  execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE)
-  if(uid EQUAL 0)
-    set(drop setpriv --bounding-set=-all --inh-caps=-all --ambient-caps=-all)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env "XDG_DATA_HOME=${WORK}/xdg" --unset=VELKORDESK_DATA_DIR
+                          timeout -k 2 5 "${WORK}/prefix/bin/velkordesk"
+                  WORKING_DIRECTORY / RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  file(GLOB bin RELATIVE "${WORK}/prefix/bin" "${WORK}/prefix/bin/*")
+  if(NOT bin STREQUAL "velkordesk")
+    message(FATAL_ERROR "the installed program wrote into bin/: ${bin}")
   endif()
-  execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=XDG_DATA_HOME --unset=VELKORDESK_DATA_DIR
-                          "HOME=${WORK}/home" ${drop} timeout -k 2 5 "${WORK}/prefix/bin/velkordesk"
-                  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  set(WORK "${WORK}/home/.local/share/velkordesk")
+  set(WORK "${WORK}/xdg/velkordesk")
 else()
   execute_process(COMMAND timeout 5 "${BINARY}" --data-dir "${WORK}"
                   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)

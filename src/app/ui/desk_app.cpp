@@ -1,7 +1,12 @@
 #include "app/ui/desk_app.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +29,8 @@ CDeskApp::CDeskApp(int& argc, char** argv)
     : argc_(argc), argv_(argv), dataFolder_(ResolveDataFolder(argc, argv)) {}
 
 CDeskApp::~CDeskApp() {
+  signalRoad_.reset();
+  closeSignal_.reset();
   mainWindow_.reset();
   PageRegistry::Instance().SetDispatcher(nullptr);
   dispatcher_.reset();
@@ -80,6 +87,7 @@ int CDeskApp::Run() {
 
 bool CDeskApp::InitInstance() {
   InstallProcessSignalHandling();
+  WatchCloseSignals();
   InstallQtDialogBackend();
   InstallQtTranslations();  // without the package Qt's own texts stay English
   InstallQtClipboardBackend();
@@ -92,15 +100,13 @@ bool CDeskApp::InitInstance() {
   // Before any file of the folder is written: a second instance keeps off it.
   const DataFolderLock::Result lock = folderLock_.Acquire(dataFolder_);
   if (lock == DataFolderLock::Result::Busy) {
-    const std::string text = "数据目录正在被另一个Velkor Desk使用：" + dataFolder_;
-    std::fprintf(stderr, "%s\n", text.c_str());
-    MessageBox(text, kDefaultWindowTitle, MB_OK | MB_ICONERROR);
-    startStatus_ = kExitFolderInUse;
+    Refuse("数据目录正在被另一个Velkor Desk使用：" + dataFolder_, kExitFolderInUse);
     return false;
   }
-  if (lock != DataFolderLock::Result::Held || !PrepareDataFolder(dataFolder_)) {
-    MessageBox("数据目录无法使用: " + dataFolder_, kDefaultWindowTitle, MB_OK | MB_ICONERROR);
-    startStatus_ = kExitFolderUnusable;
+  std::string reason;
+  if (lock != DataFolderLock::Result::Held) reason = FolderErrorReason(folderLock_.Error());
+  if (!reason.empty() || !PrepareDataFolder(dataFolder_, &reason)) {
+    Refuse("数据目录无法使用: " + dataFolder_ + "（" + reason + "）", kExitFolderUnusable);
     return false;
   }
   OpenCjhbDatabase();
@@ -111,17 +117,58 @@ bool CDeskApp::InitInstance() {
   mainWindow_->InitDialog();
   mainWindow_->PlaceOnScreen();  // measured from the pages, which InitDialog builds
   mainWindow_->show();
-  // SIGTERM and SIGINT close the window as its close box does.
-  if (const int fd = CloseSignalFd(); fd >= 0) {
-    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, mainWindow_.get());
-    QObject::connect(notifier, &QSocketNotifier::activated, mainWindow_.get(), [this, fd] {
-      char bytes[16];
-      while (read(fd, bytes, sizeof bytes) > 0) {
-      }
-      if (mainWindow_) mainWindow_->close();
-    });
-  }
   return true;
+}
+
+void CDeskApp::Refuse(const std::string& text, int status) {
+  std::fprintf(stderr, "%s\n", text.c_str());
+  const QString platform = QGuiApplication::platformName();
+  if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal")) {
+    MessageBox(text, kDefaultWindowTitle, MB_OK | MB_ICONERROR);
+  }
+  startStatus_ = status;
+}
+
+void CDeskApp::WatchCloseSignals() {
+  const int fd = CloseSignalFd();
+  if (fd < 0 || closeSignal_) return;
+  // Watched by every event loop, the nested one of a start-up box included.
+  closeSignal_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+  QObject::connect(closeSignal_.get(), &QSocketNotifier::activated, [this, fd] {
+    char bytes[16];
+    while (read(fd, bytes, sizeof bytes) > 0) {
+    }
+    if (!signalRoad_) {
+      // Answering a box may open the next one (a damaged "CJHB.mdb", then the window):
+      // each round takes one step, until the program has ended.
+      signalRoad_ = std::make_unique<QTimer>();
+      signalRoad_->setInterval(50);
+      QObject::connect(signalRoad_.get(), &QTimer::timeout, [this] { EndOnSignal(); });
+      signalRoad_->start();
+    }
+    EndOnSignal();
+  });
+}
+
+void CDeskApp::EndOnSignal() {
+  if (QWidget* popup = QApplication::activePopupWidget()) {
+    popup->close();
+    return;
+  }
+  if (QWidget* modal = QApplication::activeModalWidget()) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    QAbstractButton* button = box == nullptr ? nullptr : box->defaultButton();
+    if (box != nullptr && button == nullptr) button = box->escapeButton();
+    if (button != nullptr) {
+      button->click();
+    } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+      dialog->reject();  // a dialog is left as by its close box
+    } else {
+      modal->close();
+    }
+    return;
+  }
+  if (mainWindow_ && !mainWindow_->ClosedByCloseBox()) mainWindow_->close();
 }
 
 int CDeskApp::ExitInstance() {

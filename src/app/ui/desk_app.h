@@ -9,6 +9,8 @@
 #include "app/startup.h"
 
 class QApplication;
+class QSocketNotifier;
+class QTimer;
 class QWidget;
 class CMainDlg;
 class QtUiDispatcher;
@@ -23,8 +25,8 @@ class CDeskApp {
 
   // InitInstance, the event loop, ExitInstance. Before Qt starts: --help prints the
   // usage (0), a command-line mistake gives 64 and no display 2. Then 3 when another
-  // instance holds the data folder and 4 when the folder cannot be used (each after
-  // its box), else the loop's exit code.
+  // instance holds the data folder and 4 when the folder cannot be used (each on
+  // standard error, and in a box when someone can answer it), else the loop's exit code.
   int Run();
 
   bool InitInstance();
@@ -43,6 +45,15 @@ class CDeskApp {
   static bool HasDisplay();
 
  private:
+  // A start-up refusal: its text on standard error, the box unless nobody can answer
+  // it (the offscreen platform), then `status`.
+  void Refuse(const std::string& text, int status);
+  // SIGTERM and SIGINT, from the moment the handler is installed: an open box is
+  // answered with its default button, then the window (once it exists) is closed as
+  // by its close box.
+  void WatchCloseSignals();
+  void EndOnSignal();
+
   int& argc_;
   char** argv_;
   std::string dataFolder_;
@@ -50,6 +61,8 @@ class CDeskApp {
   int startStatus_ = 0;  // why InitInstance refused to start
   std::unique_ptr<QApplication> ownedApp_;
   std::unique_ptr<QtUiDispatcher> dispatcher_;
+  std::unique_ptr<QSocketNotifier> closeSignal_;
+  std::unique_ptr<QTimer> signalRoad_;  // repeats EndOnSignal until the program ends
   MainWindowFactory mainWindowFactory_;
   std::unique_ptr<CMainDlg> mainWindow_;
 };

@@ -51,24 +51,30 @@ QMessageBox::Icon ToIcon(unsigned style) {
   }
 }
 
+// The default button is the answer DefaultAnswer gives: the one Enter presses, and the
+// one that answers a box left open when the program is told to end.
 int ShowOnUiThread(const std::string& text, const std::string& caption, unsigned style) {
   QMessageBox box(ToIcon(style), ToQString(caption.empty() ? std::string("Velkor Desk") : caption), ToQString(text),
                   QMessageBox::NoButton, QApplication::activeWindow());
   switch (style & MB_TYPEMASK) {
     case MB_OKCANCEL:
       box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+      box.setDefaultButton(QMessageBox::Ok);
       box.setEscapeButton(QMessageBox::Cancel);
       break;
     case MB_YESNO:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      box.setDefaultButton(QMessageBox::Yes);
       box.setEscapeButton(QMessageBox::No);
       break;
     case MB_YESNOCANCEL:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+      box.setDefaultButton(QMessageBox::Yes);
       box.setEscapeButton(QMessageBox::Cancel);
       break;
     default:
       box.setStandardButtons(QMessageBox::Ok);
+      box.setDefaultButton(QMessageBox::Ok);
       box.setEscapeButton(QMessageBox::Ok);
       break;
   }
