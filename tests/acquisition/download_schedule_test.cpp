@@ -66,6 +66,13 @@ HttpResult NotOpened(std::string error) {
   return result;
 }
 
+// The data centre at an address of its own: a run reads no unset source.
+SourceHosts TestHosts() {
+  SourceHosts hosts;
+  hosts.SetBase(SourceHosts::kDataCenter, "http://datacenter.test");
+  return hosts;
+}
+
 struct Line {
   std::string text;
   COLORREF colour = 0;
@@ -102,6 +109,7 @@ class RecordingSink final : public MessageSink {
     std::lock_guard lock(mutex_);
     ++timerStops_;
   }
+  void setStatusPane(const std::string&) override {}
 
   std::vector<Line> Lines() const {
     std::lock_guard lock(mutex_);
@@ -269,7 +277,7 @@ class DownloadScheduleTest : public testing::Test {
                             .ui = ui_,
                             .pages = pages_,
                             .workers = workers_,
-                            .hosts = SourceHosts(),
+                            .hosts = TestHosts(),
                             .blockTrades = withBlockTrades ? &trades_ : nullptr,
                             .dataSource = [] { return 1; },
                             .startupPeriodMs = 100,
@@ -337,7 +345,7 @@ class DownloadScheduleTest : public testing::Test {
 
   FakeClock clock_;
   ZeroSleeper sleeper_;
-  MapFetcher fetcher_{SourceHosts().DataCenter()};
+  MapFetcher fetcher_{TestHosts().DataCenter()};
   TempProgramFolder folder_;
   DbBuilder builder_{folder_.Path()};
   RecordingSink sink_;
@@ -799,7 +807,7 @@ TEST_F(DownloadScheduleTest, TheNextDayStartsWhileTheLastJobIsStillEnding) {
                           .ui = lingering,
                           .pages = pages_,
                           .workers = workers_,
-                          .hosts = SourceHosts(),
+                          .hosts = TestHosts(),
                           .onDbWrite = {}};
   engine_ = std::make_unique<DownloadEngine>(std::move(deps));
   DownloadRequest twoDays;
