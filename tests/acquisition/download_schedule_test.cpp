@@ -67,12 +67,7 @@ HttpResult NotOpened(std::string error) {
 }
 
 // The data centre at an address of its own: a run reads no unset source.
-SourceHosts TestHosts() {
-  SourceHosts hosts;
-  hosts.SetBase(SourceHosts::kDataCenter, "http://datacenter.test");
-  return hosts;
-}
-
+const SourceHosts kHosts = [] { SourceHosts h; h.SetBase(SourceHosts::kDataCenter, "http://dc.test"); return h; }();
 struct Line {
   std::string text;
   COLORREF colour = 0;
@@ -277,7 +272,7 @@ class DownloadScheduleTest : public testing::Test {
                             .ui = ui_,
                             .pages = pages_,
                             .workers = workers_,
-                            .hosts = TestHosts(),
+                            .hosts = kHosts,
                             .blockTrades = withBlockTrades ? &trades_ : nullptr,
                             .dataSource = [] { return 1; },
                             .startupPeriodMs = 100,
@@ -345,7 +340,7 @@ class DownloadScheduleTest : public testing::Test {
 
   FakeClock clock_;
   ZeroSleeper sleeper_;
-  MapFetcher fetcher_{TestHosts().DataCenter()};
+  MapFetcher fetcher_{kHosts.DataCenter()};
   TempProgramFolder folder_;
   DbBuilder builder_{folder_.Path()};
   RecordingSink sink_;
@@ -807,7 +802,7 @@ TEST_F(DownloadScheduleTest, TheNextDayStartsWhileTheLastJobIsStillEnding) {
                           .ui = lingering,
                           .pages = pages_,
                           .workers = workers_,
-                          .hosts = TestHosts(),
+                          .hosts = kHosts,
                           .onDbWrite = {}};
   engine_ = std::make_unique<DownloadEngine>(std::move(deps));
   DownloadRequest twoDays;
