@@ -114,6 +114,10 @@ bool BlockTradeJob::StartBlockTradeDownload(const std::string& yyyymm, std::func
     AppendDebugLog("block trades: \"%s\" is no month", yyyymm.c_str());
     return false;
   }
+  if (deps_.hosts.IsUnset(SourceHosts::kDataCenter)) {
+    TellSourceUnset(deps_.sink);  // no month is begun that cannot be asked
+    return false;
+  }
   deps_.sink.addLine(FormatC("大宗交易数据： %s 开始下载: .", yyyymm.c_str()), kLineBlue);
   const std::string url = MonthUrl(yyyymm);
   const std::string name = namePrefix_ + std::to_string(++sequence_);

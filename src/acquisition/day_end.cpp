@@ -48,6 +48,24 @@ std::vector<std::string> LoadStoredNames(CADODataBase& db, const std::string& da
   return names;
 }
 
+std::map<std::string, int> LoadStoredRowStates(CADODataBase& db, const std::string& day) {
+  std::map<std::string, int> rows;
+  CADORecordset rs(&db);
+  if (!rs.Open("SELECT StockCode, IsDownloadOK FROM StockInfo WHERE SB_Date=? ORDER BY rowid", {day})) return rows;
+  for (; !rs.IsEof(); rs.MoveNext()) {
+    std::string code;
+    int ok = 0;
+    rs.GetFieldValue("StockCode", code);
+    rs.GetFieldValue("IsDownloadOK", ok);
+    rows[code] = ok == 1 ? 1 : 2;
+  }
+  return rows;
+}
+
+std::string KeptRowsLine(const std::string& day, int kept, int listed) {
+  return FormatC("%s：已有%d只，补下载%d只", day.c_str(), kept, listed - kept);
+}
+
 void TellPagesTodayDownloaded(PageRegistry& pages) {
   if (!pages.Send<IDailyListPage>(PageSlot::DataDisplay, [](IDailyListPage& p) { p.OnTodayDataDownloaded(); })) {
     AppendDebugLog("download: the daily list page is not there to reload today");

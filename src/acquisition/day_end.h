@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,11 @@ bool IsDayComplete(CADODataBase& db, const std::string& day);
 
 // The names stored for `day`, in storing order.
 std::vector<std::string> LoadStoredNames(CADODataBase& db, const std::string& day);
+
+// StockCode → 1 (stored complete) or 2 (stored incomplete) for the rows stored for `day`.
+std::map<std::string, int> LoadStoredRowStates(CADODataBase& db, const std::string& day);
+// The line of a day that already holds `kept` of its `listed` stocks complete.
+std::string KeptRowsLine(const std::string& day, int kept, int listed);
 
 // The summary line (and the missing names when rows are missing), the totals
 // recomputed and the day marked complete, and for today the daily list and the stock

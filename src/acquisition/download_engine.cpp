@@ -108,7 +108,17 @@ void DownloadEngine::StopTimer() {
 
 // ---- The schedule (UI thread) ----------------------------------------------------
 
+bool DownloadEngine::RefuseUnsetSource() {
+  if (!deps_.hosts.IsRunSourceUnset(deps_.dataSource())) return false;
+  TellSourceUnset(deps_.sink);
+  return true;
+}
+
 void DownloadEngine::StartStartupRun() {
+  if (RefuseUnsetSource()) {
+    StartDayScan();  // the stored days are listed all the same
+    return;
+  }
   m_bNextDay = 1;
   m_nDaysWanted = 50;
   m_nDayCounter = 0;
@@ -123,6 +133,7 @@ void DownloadEngine::OnStartDownload(const DownloadRequest& request) {
     deps_.sink.addLine(kBusyLine, kLineRed);
     return;
   }
+  if (RefuseUnsetSource()) return;
   m_nDayCounter = 0;
   m_nDayOffset = 0;
   deps_.sink.setStartEnabled(false);
@@ -385,7 +396,7 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
 
   // The rows an earlier, unfinished job stored: complete ones are kept as they are,
   // incomplete ones are completed in place.
-  const std::map<std::string, int> stored = LoadStoredRows(day);
+  const std::map<std::string, int> stored = LoadStoredRowStates(deps_.db, day);
   const auto storedState = [&](const DayListEntry& entry) {
     const auto it = stored.find(entry.record.StockCode);
     return it == stored.end() ? 0 : it->second;
@@ -397,7 +408,7 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
     if (entry.complete && storedState(entry) == 1) ++kept;
   }
   if (!MarkDayStarted(deps_.db, day, listed)) AppendDebugLog("download: %s cannot be marked as begun", day.c_str());
-  if (kept > 0) deps_.sink.addLine(FormatC("%s：已有%d只，补下载%d只", day.c_str(), kept, listed - kept), kLineBlue);
+  if (kept > 0) deps_.sink.addLine(KeptRowsLine(day, kept, listed), kLineBlue);
 
   // Each stock's seats.
   StockInsertCounters counters;
@@ -470,20 +481,6 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
                                    .elapsedMs = deps_.clock.SteadyMs() - startTick},
                       deps_.onDbWrite);
   fetched = true;
-}
-
-std::map<std::string, int> DownloadEngine::LoadStoredRows(const std::string& day) const {
-  std::map<std::string, int> rows;
-  CADORecordset rs(&deps_.db);
-  if (!rs.Open("SELECT StockCode, IsDownloadOK FROM StockInfo WHERE SB_Date=? ORDER BY rowid", {day})) return rows;
-  for (; !rs.IsEof(); rs.MoveNext()) {
-    std::string code;
-    int ok = 0;
-    rs.GetFieldValue("StockCode", code);
-    rs.GetFieldValue("IsDownloadOK", ok);
-    rows[code] = ok == 1 ? 1 : 2;
-  }
-  return rows;
 }
 
 // ---- Fill-in (worker) ------------------------------------------------------------

@@ -76,6 +76,9 @@ class DownloadEngine {
 
  private:
   struct DayJobResult;
+  // True, with the page told why, when a source the run reads is still unset: such a
+  // run walks no day.
+  bool RefuseUnsetSource();
   void Step();
   void EndRun();
   // Asks the block trades of months[next], then of the later ones, one after another.
@@ -86,8 +89,6 @@ class DownloadEngine {
   void RunDayJob(const std::string& day, std::int64_t startTick, std::stop_token stop);
   void RunFillMissing(std::stop_token stop);
   void RunScan(bool showAll);
-  // StockCode → 1 (stored complete) or 2 (stored incomplete) for the day's rows.
-  std::map<std::string, int> LoadStoredRows(const std::string& day) const;
   int FetchSeatPage(const std::string& url, StockRecord& record, int& pageOpenCount);
   std::string SeatPageUrl(const std::string& day, const std::string& code) const;
   std::string DayListUrl(const std::string& day) const;

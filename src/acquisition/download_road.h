@@ -88,6 +88,7 @@ class MessageSink {
   virtual void setStoredDays(const std::vector<StoredDay>& rows, int count) = 0;  // list 1119, edit 1001
   virtual void setElapsed(const std::string& text) = 0;                          // edit 1011
   virtual void setStartEnabled(bool enabled) = 0;                                // button 1006
+  virtual void setStatusPane(const std::string& text) = 0;                       // the main window's pane 0
   virtual void startTimer(int periodMs) = 0;
   virtual void stopTimer() = 0;
 };

@@ -1,5 +1,7 @@
 #include "acquisition/exchange_day_job.h"
 
+#include <map>
+
 #include "acquisition/day_end.h"
 #include "acquisition/format_line.h"
 #include "acquisition/page_text.h"
@@ -60,7 +62,8 @@ class ExchangeDayJob::Day final : public BulletinEvents {
   Day(DownloadRoadDeps& deps, const std::string& day, std::stop_token stop)
       : deps_(deps), stop_(std::move(stop)), parser_(day, *this), writer_(deps.db, deps.sleeper, counters_) {}
 
-  void Run();
+  // True once the day has ended; false when stopped, or when no source answered.
+  bool Run();
 
   bool Stopped() const { return Stopping(stop_); }
 
@@ -76,6 +79,15 @@ class ExchangeDayJob::Day final : public BulletinEvents {
   int FetchQuoteHistory(StockRecord& record);
   int FetchQuotePage(StockRecord& record);
   std::string Decoded(const HttpResult& page, const char* defaultCharset, bool keepLineEnds) const;
+  // Every read of the day goes through these: they note whether any source answered.
+  HttpResult Read(const std::string& url) { return Noted(deps_.fetcher.Get(url)); }
+  HttpResult Read(const std::string& url, const RequestLines& lines) {
+    return Noted(deps_.fetcher.GetWithLines(url, lines));
+  }
+  HttpResult Noted(HttpResult result) {
+    answered_ = answered_ || result.opened;
+    return result;
+  }
 
   DownloadRoadDeps& deps_;
   std::stop_token stop_;
@@ -83,6 +95,10 @@ class ExchangeDayJob::Day final : public BulletinEvents {
   StockInsertCounters counters_;
   CStockInfoWriter writer_;
   std::vector<std::string> storedNames_;  // handed to the writer, in order
+  std::map<std::string, int> storedRows_;  // what the day held before (LoadStoredRowStates)
+  int kept_ = 0;                           // stocks stored complete before, left as they are
+  int updatedComplete_ = 0;                // stored incomplete before, completed now
+  bool answered_ = false;                  // some source answered a read
   std::int64_t m_dwStartTick = 0;
 };
 
@@ -91,7 +107,7 @@ std::string ExchangeDayJob::Day::Decoded(const HttpResult& page, const char* def
   return keepLineEnds ? text : joinLines(text);
 }
 
-void ExchangeDayJob::Day::Run() {
+bool ExchangeDayJob::Day::Run() {
   const std::string& day = parser_.m_strDownloadDate;
   const std::int64_t startTick = deps_.clock.SteadyMs();
   const std::string file = [&] {
@@ -102,42 +118,51 @@ void ExchangeDayJob::Day::Run() {
   }();
   parser_.m_nDownload_StockCounter = 0;
   counters_ = StockInsertCounters{};
+  storedRows_ = LoadStoredRowStates(deps_.db, day);
   for (const SzseBoard& board : SzseBoards()) {
-    if (Stopped()) return;
+    if (Stopped()) return false;
     counters_.m_nMarket = board.market;
     if (ParseSzseBulletin(board, deps_.hosts.Url(SourceHosts::kSzseFiles, std::string(board.path) + file)) == -1) {
       deps_.sink.addLine(board.failureLine, kLineRed);
     }
     deps_.sleeper.Sleep(1);
   }
-  if (Stopped()) return;
+  if (Stopped()) return false;
   counters_.m_nMarket = 1;
   parser_.m_strMarketFile = "上海主板.txt";
   if (QuerySseTradeInfo() != 0) deps_.sink.addLine(kSseFailureLine, kLineRed);
   deps_.sleeper.Sleep(1);
-  if (Stopped()) return;
+  if (Stopped()) return false;
+  if (!answered_) {
+    // No source was reached: nothing is known of the day, which is neither ended nor told.
+    deps_.sink.addLine(kNetworkLine, kLinePlain);
+    return false;
+  }
 
+  const int listed = parser_.m_nDownload_StockCounter;
+  if (kept_ > 0) deps_.sink.addLine(KeptRowsLine(day, kept_, listed), kLineBlue);
   FinishDownloadedDay(deps_.db, deps_.sink, deps_.pages, day == DayTextOf(deps_.clock.Now()),
                       DayEndCounts{.day = day,
                                    .downloadedNames = storedNames_,
-                                   .downloadCounter = parser_.m_nDownload_StockCounter,
-                                   .insertedComplete = counters_.m_nInsertDB_StockCounter,
+                                   .downloadCounter = listed - kept_,
+                                   .insertedComplete = counters_.m_nInsertDB_StockCounter + updatedComplete_,
                                    .elapsedMs = deps_.clock.SteadyMs() - startTick},
                       deps_.onDbWrite);
+  return true;
 }
 
 int ExchangeDayJob::Day::ParseSzseBulletin(const SzseBoard& board, const std::string& url) {
   m_dwStartTick = deps_.clock.SteadyMs();
-  const HttpResult page = deps_.fetcher.Get(url);
+  const HttpResult page = Read(url);
   if (!page.opened || !Is2xx(page.status)) return -1;
   return parser_.ParseSzseBulletin(Decoded(page, "gbk", true), board.marketFile) == kBulletinParsed ? 0 : -1;
 }
 
-int ExchangeDayJob::Day::ProbeUrl(const std::string& url) { return deps_.fetcher.Get(url).opened ? 0 : -1; }
+int ExchangeDayJob::Day::ProbeUrl(const std::string& url) { return Read(url).opened ? 0 : -1; }
 
 int ExchangeDayJob::Day::QuerySseTradeInfo() {
   if (ProbeUrl(deps_.hosts.Url(SourceHosts::kSseQuery, "/")) == -1) return -1;
-  const HttpResult answer = deps_.fetcher.GetWithLines(
+  const HttpResult answer = Read(
       deps_.hosts.Url(SourceHosts::kSseQuery, SseQueryTarget(parser_.m_strDownloadDate)), SseQueryLines(deps_.hosts));
   if (!answer.opened) return -1;
   deps_.sleeper.Sleep(2000);
@@ -157,14 +182,14 @@ int ExchangeDayJob::Day::QuerySseTradeInfo() {
 }
 
 int ExchangeDayJob::Day::FetchQuoteHistory(StockRecord& record) {
-  const HttpResult answer = deps_.fetcher.Get(
+  const HttpResult answer = Read(
       deps_.hosts.Url(SourceHosts::kQuoteHistory, QuoteHistoryTarget(record.StockCode, parser_.m_strDownloadDate)));
   if (!answer.opened) return kQuoteNotOpened;
   return ParseQuoteHistory(Decoded(answer, "gbk", false), parser_.m_strDownloadDate, record);
 }
 
 int ExchangeDayJob::Day::FetchQuotePage(StockRecord& record) {
-  const HttpResult page = deps_.fetcher.Get(deps_.hosts.Url(SourceHosts::kQuotePage, QuotePageTarget(record.StockCode)));
+  const HttpResult page = Read(deps_.hosts.Url(SourceHosts::kQuotePage, QuotePageTarget(record.StockCode)));
   if (!page.opened) return kQuotePageNoDay;
   const int result = ParseQuotePage(Decoded(page, "gbk", false), parser_.m_strDownloadDate, record);
   if (result == kQuotePageNoTable) {
@@ -175,13 +200,21 @@ int ExchangeDayJob::Day::FetchQuotePage(StockRecord& record) {
 
 void ExchangeDayJob::Day::Stock(StockRecord& record) {
   if (Stopped()) return;
+  // A stock stored complete before is kept as it is; one stored incomplete is completed in place.
+  const auto stored = storedRows_.find(record.StockCode);
+  const int state = stored == storedRows_.end() ? 0 : stored->second;
+  if (state == 1) {
+    ++kept_;
+    return;
+  }
   deps_.sleeper.Sleep(1);
   if (FetchQuoteHistory(record) == kQuoteNoData) FetchQuotePage(record);
   deps_.sleeper.Sleep(1);
   storedNames_.push_back(record.StockName);
   const auto start = std::chrono::steady_clock::now();
-  const int written = writer_.InsertStockInfo(record);
+  const int written = state == 0 ? writer_.InsertStockInfo(record) : writer_.UpdateStockInfo(record);
   if (deps_.onDbWrite) deps_.onDbWrite(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  if (state == 2 && written == kStockWriteOk && record.IsDownloadOK == 1) ++updatedComplete_;
   if (written != kStockWriteOk) {
     deps_.sink.addLine(record.StockCode + FormatC(", 插入数据库时错误，%d !", written), kLineRed);
   }
@@ -229,8 +262,7 @@ void ExchangeDayJob::ExchangeFilesThread(const std::string& day, std::stop_token
   bool fetched = false;
   {
     Day job(deps_, day, stop);
-    job.Run();
-    fetched = !job.Stopped();
+    fetched = job.Run();
   }
   std::weak_ptr<int> alive = aliveToken_;
   const bool queued = deps_.ui.RunOnUi(

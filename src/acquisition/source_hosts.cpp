@@ -96,6 +96,12 @@ bool SourceHosts::IsUnsetUrl(std::string_view url) const {
   return false;
 }
 
+bool SourceHosts::IsRunSourceUnset(int dataSource) const {
+  if (IsUnset(kDataCenter)) return true;
+  return dataSource == 2 &&
+         (IsUnset(kSzseFiles) || IsUnset(kSseQuery) || IsUnset(kQuoteHistory) || IsUnset(kQuotePage));
+}
+
 int SourceHosts::PacingMs(std::string_view key) const {
   auto it = sources_.find(key);
   return it == sources_.end() ? 0 : it->second.pacingMs;

@@ -73,6 +73,10 @@ class SourceHosts {
   bool IsUnset(std::string_view key) const;
   // True when `url` lies under the base of an unset source.
   bool IsUnsetUrl(std::string_view url) const;
+  // True when a source that a download run of data source 1 (the data centre) or 2
+  // (the exchanges' bulletins and the quote portals) reads is unset. Both end with the
+  // data centre's block-trade months.
+  bool IsRunSourceUnset(int dataSource) const;
 
   std::string DataCenter() const { return Base(kDataCenter); }
   int DataCenterPacingMs() const { return PacingMs(kDataCenter); }

@@ -10,9 +10,14 @@ HttpResult NotSent() {
 
 }  // namespace
 
+void TellSourceUnset(MessageSink& sink) {
+  sink.addLine(kUnsetSourceLine, kLineRed);
+  sink.setStatusPane(kUnsetSourceLine);
+}
+
 bool UnsetSourceGuard::HoldBack(const std::string& url) {
   if (!hosts_.IsUnsetUrl(url)) return false;
-  if (!told_.exchange(true)) sink_.addLine(kUnsetSourceLine, kLineRed);
+  if (!told_.exchange(true)) TellSourceUnset(sink_);
   return true;
 }
 

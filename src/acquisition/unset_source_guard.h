@@ -14,6 +14,9 @@ inline constexpr const char* kUnsetSourceLine = "未设置数据源地址：请�
 inline constexpr const char* kHeldBackError = "the source's address is not set";
 inline bool IsHeldBack(const HttpResult& result) { return !result.opened && result.error == kHeldBackError; }
 
+// Tells the page, in red, and the status pane that a source's address is not set.
+void TellSourceUnset(MessageSink& sink);
+
 class UnsetSourceGuard final : public HttpFetcher {
  public:
   // `inner` and `sink` must outlive the guard; any thread may call it.

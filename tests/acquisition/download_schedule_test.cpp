@@ -66,6 +66,8 @@ HttpResult NotOpened(std::string error) {
   return result;
 }
 
+// The data centre at an address of its own: a run reads no unset source.
+const SourceHosts kHosts = [] { SourceHosts h; h.SetBase(SourceHosts::kDataCenter, "http://dc.test"); return h; }();
 struct Line {
   std::string text;
   COLORREF colour = 0;
@@ -102,6 +104,7 @@ class RecordingSink final : public MessageSink {
     std::lock_guard lock(mutex_);
     ++timerStops_;
   }
+  void setStatusPane(const std::string&) override {}
 
   std::vector<Line> Lines() const {
     std::lock_guard lock(mutex_);
@@ -269,7 +272,7 @@ class DownloadScheduleTest : public testing::Test {
                             .ui = ui_,
                             .pages = pages_,
                             .workers = workers_,
-                            .hosts = SourceHosts(),
+                            .hosts = kHosts,
                             .blockTrades = withBlockTrades ? &trades_ : nullptr,
                             .dataSource = [] { return 1; },
                             .startupPeriodMs = 100,
@@ -337,7 +340,7 @@ class DownloadScheduleTest : public testing::Test {
 
   FakeClock clock_;
   ZeroSleeper sleeper_;
-  MapFetcher fetcher_{SourceHosts().DataCenter()};
+  MapFetcher fetcher_{kHosts.DataCenter()};
   TempProgramFolder folder_;
   DbBuilder builder_{folder_.Path()};
   RecordingSink sink_;
@@ -799,7 +802,7 @@ TEST_F(DownloadScheduleTest, TheNextDayStartsWhileTheLastJobIsStillEnding) {
                           .ui = lingering,
                           .pages = pages_,
                           .workers = workers_,
-                          .hosts = SourceHosts(),
+                          .hosts = kHosts,
                           .onDbWrite = {}};
   engine_ = std::make_unique<DownloadEngine>(std::move(deps));
   DownloadRequest twoDays;

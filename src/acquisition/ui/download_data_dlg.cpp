@@ -19,6 +19,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "app/main_window_iface.h"
 #include "controls/ui/bitmap_button_ex.h"
 #include "controls/ui/color_list_box.h"
 #include "controls/ui/page_widgets.h"
@@ -443,6 +444,12 @@ void CDownloadDataDlg::setElapsed(const std::string& text) {
 
 void CDownloadDataDlg::setStartEnabled(bool enabled) {
   Queue([this, enabled] { startButton_->setEnabled(enabled); });
+}
+
+void CDownloadDataDlg::setStatusPane(const std::string& text) {
+  Queue([text] {
+    if (auto* bar = PageRegistry::Instance().Get<IStatusBar>(PageSlot::StatusBar)) bar->SetPaneText(0, text);
+  });
 }
 
 void CDownloadDataDlg::startTimer(int periodMs) { SetTimer(1, periodMs); }

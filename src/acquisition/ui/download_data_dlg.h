@@ -68,6 +68,7 @@ class CDownloadDataDlg : public CPage, public MessageSink {
   void setStoredDays(const std::vector<StoredDay>& rows, int count) override;
   void setElapsed(const std::string& text) override;
   void setStartEnabled(bool enabled) override;
+  void setStatusPane(const std::string& text) override;
   void startTimer(int periodMs) override;
   void stopTimer() override;
 

@@ -17,6 +17,7 @@
 #include "../../support/fixture_http_server.h"
 #include "../../support/gui_driver.h"
 #include "../../support/page_generator.h"
+#include "../../support/recording_pages.h"
 #include "../../support/temp_program_folder.h"
 #include "../../support/zero_sleeper.h"
 #include "acquisition/download_engine.h"
@@ -248,12 +249,20 @@ TEST_F(DownloadStartupTest, StartupFillsInAndScansAtTick90AndWaitsForAHeldSeatPa
 TEST_F(DownloadStartupTest, AnUnsetSourceIsToldOnceARunInRedAndAskedNothing) {
   unsetenv("VELKORDESK_SOURCE_BASE");  // every source at its compiled placeholder
   clock_.Set(2017, 2, 6, 18, 0);
+  RecordingStatusBar bar;
+  PageRegistry::Instance().Publish<IStatusBar>(PageSlot::StatusBar, &bar);
   MakePage();
   RunTodayToEnd();
   RunTodayToEnd();
-  EXPECT_EQ(Count(kUnsetSourceLine), 2);
+  g_nDataSource = 2;  // the exchanges' bulletins walk no day either
+  RunTodayToEnd();
+  EXPECT_EQ(Count(kUnsetSourceLine), 4);  // the start-up run and each press, and nothing after it
+  EXPECT_EQ(Lines().back(), kUnsetSourceLine);
   EXPECT_EQ(ColourOf(kUnsetSourceLine), static_cast<long long>(kLineRed));
+  EXPECT_FALSE(AnyContains("开始下载") || AnyContains("下载正确"));
   EXPECT_EQ(Count("请保证网络连接正常!!!"), 0);
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM DayStatus") + Query("SELECT COUNT(*) FROM TotalBuySell"), 0);
+  EXPECT_EQ(bar.texts, (std::vector<std::pair<int, std::string>>(4, {0, kUnsetSourceLine})));
   EXPECT_TRUE(fetcher_.For("").empty());
 }
 

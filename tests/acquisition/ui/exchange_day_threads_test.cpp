@@ -20,6 +20,7 @@
 #include "../../support/temp_program_folder.h"
 #include "../../support/zero_sleeper.h"
 #include "acquisition/download_engine.h"
+#include "acquisition/format_line.h"
 #include "acquisition/ui/download_data_dlg.h"
 #include "controls/ui/color_list_box.h"
 #include "platform/page_registry.h"
@@ -406,4 +407,26 @@ TEST_F(ExchangeDayTest, AMissingBoardGivesItsRedLineAndTheOthersGoOn) {
   int n = 0;
   rs.GetFieldValue("n", n);
   EXPECT_EQ(n, static_cast<int>(Expected(model).size()));
+}
+
+TEST_F(ExchangeDayTest, ARedownloadKeepsTheStoredRowsInOneBlueLineAndEndsAsASuccess) {
+  const ExchangeDayModel model = MakeExchangeDay(kDay);
+  Serve(model);
+  auto page = MakePage();
+  DownloadChosenDay(*page);
+  ASSERT_TRUE(builder_.Market().Execute("DELETE FROM StockInfo WHERE rowid > 3"));  // three rows kept
+  page->OnClearLog();
+  DownloadChosenDay(*page);
+  const std::vector<Line> lines = Lines(*page);
+  const int fetched = static_cast<int>(Expected(model).size()) - 3;
+  EXPECT_FALSE(std::any_of(lines.begin(), lines.end(), [](const Line& l) { return l.text.ends_with("错误，-2 !"); }));
+  EXPECT_GE(IndexOf(lines, FormatC("%s：已有3只，补下载%d只", kDay, fetched), kLineBlue), 0);
+  EXPECT_TRUE(HasLineStarting(lines, FormatC("下载 %d 只,入数据库 %d 只,下载正确。耗时：", fetched, fetched), kLineBlue));
+}
+
+TEST_F(ExchangeDayTest, ADayNoSourceAnsweredIsNeitherASuccessNorEnded) {
+  server_.Stop();
+  auto page = MakePage();
+  DownloadChosenDay(*page);
+  EXPECT_EQ(Lines(*page).back(), (Line{kNetworkLine, kLinePlain}));  // not "下载 0 只,…,下载正确"
 }
