@@ -22,6 +22,11 @@ void PageSearch::Begin(bool paneTold) {
   if (paneShown_) SetStatusPane(kSearchRunningText);
 }
 
+void PageSearch::TellRefused(const std::string& text) {
+  SetStatusPane(text);
+  paneShown_ = busyShown_;
+}
+
 void PageSearch::End() {
   if (!busyShown_) return;
   busyShown_ = false;

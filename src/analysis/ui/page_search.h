@@ -22,6 +22,9 @@ class PageSearch {
   PageSearch& operator=(const PageSearch&) = delete;
 
   bool IsRunning() const { return search_.IsRunning(); }
+  // While a search runs: pane 1 tells that a request was not taken; the pane's own
+  // text comes back when the search ends.
+  void TellRefused(const std::string& text);
   std::string WorkerName() const { return search_.WorkerName(); }
 
   // UI thread. Runs compute() on a worker and show(result) on the UI thread once the

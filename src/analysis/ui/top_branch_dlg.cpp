@@ -142,7 +142,7 @@ void CTopBranchDlg::BuildControls() {
   auto* mergeBox =
       new QGroupBox(QStringLiteral("合并 N日 可以发现最近活跃的营业部，(双击下表中 总买入、总卖出、上榜次数 进行排序)"), this);
   auto* mergeGrid = new QGridLayout(mergeBox);
-  auto* days = new QButtonGroup(this);
+  auto* days = m_DayButtons = new QButtonGroup(this);
   auto addDay = [&](int id, const char* text, int row, int column) {
     auto* radio = MakeControl<QRadioButton>(mergeBox, id, QString::fromUtf8(text));
     days->addButton(radio);
@@ -298,13 +298,18 @@ void CTopBranchDlg::ShowResult(const BranchRankingResult& result) {
 }
 
 void CTopBranchDlg::OnToday() {
+  if (RefuseWhileBusy()) return;
   const auto restore = WaitCursor();
   ShowResult(RankToday(Market(), Today(), g_BranchTotals));
 }
 
-void CTopBranchDlg::OnYesterday() { ShowResult(RankYesterday(Market(), Today(), g_BranchTotals)); }
+void CTopBranchDlg::OnYesterday() {
+  if (RefuseWhileBusy()) return;
+  ShowResult(RankYesterday(Market(), Today(), g_BranchTotals));
+}
 
 void CTopBranchDlg::OnDateChange() {
+  if (RefuseWhileBusy()) return;
   const std::string day = PickerDayText(m_Picker);
   const std::optional<std::int64_t> number = DayNumberOf(day);
   if (!number) return;
@@ -316,7 +321,8 @@ void CTopBranchDlg::OnDateChange() {
 }
 
 void CTopBranchDlg::OnQueryBigBuyers() {
-  if (IsBusy()) return;
+  if (RefuseWhileBusy()) return;
+  KeepControlsOfSearch();
   CADODataBase* market = &Market();
   m_search->Start(
       false,
@@ -336,6 +342,20 @@ bool CTopBranchDlg::IsBusy() const { return m_bBusy != 0 || IsSearchRunning(); }
 
 bool CTopBranchDlg::IsSearchRunning() const { return m_search->IsRunning(); }
 
+bool CTopBranchDlg::RefuseWhileBusy() {
+  if (!IsBusy()) return false;
+  if (IsSearchRunning()) {
+    if (m_dayOfSearch != nullptr) m_dayOfSearch->setChecked(true);
+    if (PickerDayText(m_Picker) != m_pickerDayOfSearch) SetPickerDayQuietly(m_Picker, m_pickerDayOfSearch);
+  }
+  return true;
+}
+
+void CTopBranchDlg::KeepControlsOfSearch() {
+  m_dayOfSearch = m_DayButtons->checkedButton();
+  m_pickerDayOfSearch = PickerDayText(m_Picker);
+}
+
 void CTopBranchDlg::ShowLongWait(int days) {
   if (days >= kLongWaitDays) ShowStatus(kLongWaitText);
 }
@@ -347,7 +367,7 @@ void CTopBranchDlg::ShowStatus(const std::string& text) {
 }
 
 void CTopBranchDlg::StartMerge(int days) {
-  if (IsBusy()) return;
+  if (RefuseWhileBusy()) return;
   m_bBusy = 1;
   const auto idle = qScopeGuard([this] { m_bBusy = 0; });
   ShowLongWait(days);
@@ -381,7 +401,8 @@ void CTopBranchDlg::OnRepeatBuyStats() { StartRepeatBuyStats(kRepeatBuyDays); }
 
 void CTopBranchDlg::StartRepeatBuyStats(int days) {
   m_nSortMode = kBranchSortByTimes;
-  if (IsBusy()) return;
+  if (RefuseWhileBusy()) return;
+  KeepControlsOfSearch();
   ShowLongWait(days);
   ClearList();
   // The Buy2Times rows and the trace file are written by the worker, before the list
@@ -410,6 +431,7 @@ void CTopBranchDlg::StartRepeatBuyStats(int days) {
 }
 
 void CTopBranchDlg::OnRegion(int buttonId) {
+  if (RefuseWhileBusy()) return;
   for (const RegionButton& region : kRegionButtons) {
     if (region.id != buttonId) continue;
     if (region.province < 0) {
@@ -442,6 +464,7 @@ void CTopBranchDlg::OnListDblClk(int row) {
 void CTopBranchDlg::OnHeaderDblClk(int column) {
   if (column < kBranchSortByTotalBuy || column > kBranchSortByAverageFunds) return;
   if (QApplication::mouseButtons() & Qt::RightButton) return;
+  if (RefuseWhileBusy()) return;
   m_nSortMode = column;
   g_BranchTotals.SortBranches(column);
   ShowRanking();
@@ -449,6 +472,8 @@ void CTopBranchDlg::OnHeaderDblClk(int column) {
 
 void CTopBranchDlg::OnFirstShowing() {
   m_firstShowing->stop();
+  // A search started before it: its result is the list's.
+  if (RefuseWhileBusy()) return;
   // Today's ranking, then sorted by total buy: shown once, so a failed mark lookup
   // is told once.
   const auto restore = WaitCursor();

@@ -4,6 +4,11 @@
 // stored day, the regional views of the current ranking and the repeat-buy
 // statistics. The computations are the analysis library's and run in one step under
 // the wait cursor; this page shows their results and writes the ranking's file.
+// The big-buyer query and the repeat-buy statistics run in the background. Their rule:
+// while one runs, every control that changes the list is refused (the day buttons,
+// the picker, the regions, the header's sort, the query and the statistics) and shows
+// again what it showed when the search started, so the list, the ranking's file and
+// the controls all stay those of the search.
 
 #include <memory>
 #include <string>
@@ -17,6 +22,8 @@ class CColorListCtrl;
 class CEditEx;
 class CTipWnd;
 class PageSearch;
+class QAbstractButton;
+class QButtonGroup;
 class QDateEdit;
 class QTimer;
 struct RepeatBuyListRow;
@@ -68,7 +75,7 @@ class CTopBranchDlg : public CPage {
   void OnFirstShowing();
 
   // True while a merge runs or a big-buyer or repeat-buy search has not yet shown its
-  // result: the merges, the big-buyer query and the repeat-buy statistics are then ignored.
+  // result: every control that changes the list is then refused.
   bool IsBusy() const;
   bool IsSearchRunning() const;
   int SortMode() const { return m_nSortMode; }
@@ -96,12 +103,20 @@ class CTopBranchDlg : public CPage {
   // Shows a single-day or query ranking's result: the ranking, or for a failed read
   // the message and an empty list.
   void ShowResult(const BranchRankingResult& result);
+  // True (the request refused) while the page is busy; the day buttons and the picker
+  // then show again what they showed when the running search started.
+  bool RefuseWhileBusy();
+  // Notes what the day buttons and the picker show as a search starts.
+  void KeepControlsOfSearch();
 
   TopBranchServices services_;
   CColorListCtrl* m_list = nullptr;  // 1115
   CEditEx* m_DaysEdit = nullptr;     // 1000
   CEditEx* m_AmountEdit = nullptr;   // 1006
   QDateEdit* m_Picker = nullptr;     // 1015
+  QButtonGroup* m_DayButtons = nullptr;
+  QAbstractButton* m_dayOfSearch = nullptr;  // the day button checked as the running search started
+  std::string m_pickerDayOfSearch;           // the picker's day then
   CTipWnd* m_TipWnd = nullptr;
   QTimer* m_firstShowing = nullptr;  // timer 3
   std::unique_ptr<PageSearch> m_search;  // the big-buyer query and the repeat-buy statistics

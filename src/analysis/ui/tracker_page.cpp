@@ -76,6 +76,7 @@ const char* const kColumnsHint = " 次数：指上榜次数(买/卖)或成功率
 const char* const kComboPlaceholder = "点左面按钮";
 const char* const kDefaultTeamDays = "40";
 constexpr COLORREF kCodesHintColour = RGB(255, 0, 0);
+const char* const kHandOverRefusedText = "正在查询，请在本次查询结束后再跟踪";
 
 constexpr int kResultListColumns = 62;  // the widest line (the team line) and a margin
 
@@ -472,20 +473,28 @@ void CTrackerPage::SearchInBackground(std::function<TrackerSearchResult()> searc
 
 // ---- the entries other pages call ----
 
+bool CTrackerPage::RefuseHandOver() {
+  if (!IsSearchRunning()) return false;
+  m_search->TellRefused(kHandOverRefusedText);
+  return true;
+}
+
 void CTrackerPage::OnTrackBranch(const std::string& branchName) {
   SelectOwnTab();
-  if (IsSearchRunning()) return;
+  if (RefuseHandOver()) return;
   SetEditText(m_Team1Edit, branchName);
   SearchBranch(branchName, true);
 }
 
 void CTrackerPage::OnTrackByStockCode(const std::string& stockCode) {
   SelectOwnTab();
+  if (RefuseHandOver()) return;
   ApplyResult(::SearchStockCode(Market(), Clock(), stockCode, false));
 }
 
 void CTrackerPage::OnTrackByStockName(const std::string& stockName) {
   SelectOwnTab();
+  if (RefuseHandOver()) return;
   ApplyResult(::SearchStockName(Market(), Clock(), stockName, false));
 }
 
@@ -502,6 +511,7 @@ void CTrackerPage::SearchBranch(const std::string& branchName, bool showFirst) {
 }
 
 void CTrackerPage::OnSearchTeamsOnly() {
+  if (IsSearchRunning()) return;
   ApplyResult(::SearchTwoBranches(Market(), Clock(), EditText(m_Team1Edit), EditText(m_Team2Edit)));
 }
 
@@ -514,22 +524,29 @@ void CTrackerPage::SearchBranchKeyword() {
 }
 
 void CTrackerPage::SearchStockName() {
+  if (IsSearchRunning()) return;
   ApplyResult(::SearchStockName(Market(), Clock(), EditText(m_Team1Edit), true));
 }
 
 void CTrackerPage::SearchStockCode() {
+  if (IsSearchRunning()) return;
   ApplyResult(::SearchStockCode(Market(), Clock(), EditText(m_Team1Edit), true));
 }
 
 void CTrackerPage::OnMultiStockSearch() {
+  if (IsSearchRunning()) return;
   ApplyResult(SearchMultiStock(Market(), Clock(), EditText(m_MultiStockEdit)));
 }
 
 void CTrackerPage::OnTeam1OnStock() {
+  if (IsSearchRunning()) return;
   ApplyResult(SearchTeam1OnStock(Market(), Clock(), EditText(m_Team1Edit), EditText(m_StockCodeEdit)));
 }
 
-void CTrackerPage::OnStockQuery() { ApplyResult(RunStockQuery(Market(), Clock(), EditText(m_Team1Edit))); }
+void CTrackerPage::OnStockQuery() {
+  if (IsSearchRunning()) return;
+  ApplyResult(RunStockQuery(Market(), Clock(), EditText(m_Team1Edit)));
+}
 
 void CTrackerPage::OnBranchQuery() { SearchBranchKeyword(); }
 
@@ -597,7 +614,7 @@ void CTrackerPage::FillSeatList(const std::vector<StockDayRow>& rows,
 
 void CTrackerPage::OnResultDblClk() {
   const int line = m_ResultList->GetCurSel();
-  if (line < 0) return;
+  if (line < 0 || IsSearchRunning()) return;
   // A team line names its team: "温州系" becomes team 1 (before the seats are shown,
   // so the highlight follows it).
   if (const auto team = Team1TextOfTeam(LineRole(line, kLineTeamRole))) SetEditText(m_Team1Edit, *team);
@@ -666,6 +683,7 @@ void CTrackerPage::OnMergeData() {
 }
 
 void CTrackerPage::OnSeatListHeaderClick(int column) {
+  if (IsSearchRunning()) return;
   if (!SortBranchTotalsByColumn(g_TrackerBranchTotals, column)) return;
   BranchMarks marks;
   marks.Load(Custom());
@@ -696,6 +714,7 @@ void CTrackerPage::EnableTeamSearchControls(bool enable) {
 
 void CTrackerPage::OnSearchTeamCombat() {
   if (IsTeamSearchRunning()) return;  // the button is disabled meanwhile
+  if (IsSearchRunning()) return;
   EnableTeamSearchControls(false);
 
   std::vector<CBranchTeamRow> teams;
@@ -765,6 +784,7 @@ void CTrackerPage::OnTeamSearchFailed(std::uint64_t job, const std::string& text
 // ---- the event filter ----
 
 void CTrackerPage::OnEditEnter(int id) {
+  if (IsSearchRunning()) return;  // 1017 keeps its text too
   if (id == kIdName) {
     SetEditText(m_Team1Edit, EditText(m_StockNameEdit));
     SearchStockName();

@@ -5,6 +5,12 @@
 // search of the user's teams over the last N weekdays in a worker. The searches, the
 // detail rows, the totals and the team job are the analysis library's; this page maps
 // their results into widgets and routes the user's clicks to them.
+// The branch, keyword, merge and hot-stock searches run in the background. Their
+// rule: while one runs, every request that changes the lists is refused (the other
+// searches, a line's stock-day, the seat list's sort, the team search, and a branch,
+// code or name handed over by another page, which pane 1 then tells); the lists stay
+// those of the running search. The team search streams its lines: a search started
+// after it ends it and drops its later lines.
 
 #include <array>
 #include <cstdint>
@@ -102,7 +108,8 @@ class CTrackerPage : public CPage, public ITrackerPage {
   std::vector<TrackerLine> ResultLines(std::size_t limit = static_cast<std::size_t>(-1)) const;
 
   // True from the start of a branch search, a keyword search, a merge or a hot-stock
-  // ranking until its result has been shown; meanwhile these four are ignored.
+  // ranking until its result has been shown; meanwhile every request that changes the
+  // lists is ignored.
   bool IsSearchRunning() const;
 
   // True from the start of a team search until its end has reached this page.
@@ -129,6 +136,8 @@ class CTrackerPage : public CPage, public ITrackerPage {
   CADODataBase& Market() const;
   CADODataBase& Custom() const;
   void SelectOwnTab();
+  // Another page's hand-over while a search runs: pane 1 says it was not taken (true).
+  bool RefuseHandOver();
 
   std::string EditText(const QLineEdit* edit) const;
   void SetEditText(QLineEdit* edit, const std::string& text);

@@ -1,4 +1,6 @@
+#include <QDateEdit>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -14,6 +16,7 @@
 #include "analysis/tracker_searches.h"
 #include "analysis/ui/top_branch_dlg.h"
 #include "analysis/ui/tracker_page.h"
+#include "controls/ui/color_list_ctrl.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 
 namespace {
@@ -76,22 +79,46 @@ class PageSearchThreadsTest : public testing::Test {
 };
 
 TEST_F(PageSearchThreadsTest, AKeywordSearchRunsOnAWorkerRefusesASecondPressAndListsTheSynchronousLines) {
+  RecordingStatusBar bar;
+  PageRegistry::Instance().Publish<IStatusBar>(PageSlot::StatusBar, &bar);
   auto page = Make<CTrackerPage>();
   auto* team1 = GuiDriver::FindAs<QLineEdit>(page.get(), 1017);
   team1->setText(QStringLiteral("营业部"));
+  GuiDriver::FindAs<QLineEdit>(page.get(), 1019)->setText(QStringLiteral("600000"));
   {
     WorkerLatch latch;
     GuiDriver::Click(page.get(), 1150);
     ASSERT_TRUE(latch.WaitEntered());
     EXPECT_TRUE(page->IsSearchRunning());
     team1->setText(QStringLiteral("机构专用"));
-    for (int id : {1150, 1140, 1048}) GuiDriver::Click(page.get(), id);
+    for (int id : {1150, 1140, 1048, 1004}) GuiDriver::Click(page.get(), id);
     GuiDriver::DoubleClick(team1);
+    EXPECT_TRUE(page->ResultLines().empty());  // the multi-stock search was refused too
+    page->OnTrackBranch("机构专用");
+    EXPECT_EQ(bar.texts.back(), (std::pair<int, std::string>{1, "正在查询，请在本次查询结束后再跟踪"}));
     latch.Open();
     ASSERT_TRUE(GuiDriver::WaitForSearch(*page));
   }
   // The lines of the first search: the later presses were ignored.
   EXPECT_EQ(page->ResultLines(), SearchBranchKeyword(g_ADODatabase, clock_, "营业部").lines.value());
+}
+
+TEST_F(PageSearchThreadsTest, ADayOrDatePickedWhileTheBigBuyersAreSoughtIsRefused) {
+  auto page = Make<CTopBranchDlg>();
+  for (QTimer* timer : page->findChildren<QTimer*>()) timer->stop();  // no first showing
+  auto* picker = GuiDriver::FindAs<QDateEdit>(page.get(), CTopBranchDlg::kPickerId);
+  WorkerLatch latch;
+  GuiDriver::Click(page.get(), 1048);
+  ASSERT_TRUE(latch.WaitEntered());
+  for (int id : {1004, 1021}) GuiDriver::FindAs<QRadioButton>(page.get(), id)->click();
+  picker->setDate(QDate(2024, 5, 14));
+  // Nothing listed or written, and the controls show what they showed at the query.
+  EXPECT_EQ(GuiDriver::FindAs<CColorListCtrl>(page.get(), CTopBranchDlg::kListId)->GetItemCount(), 0);
+  EXPECT_FALSE(folder_.Exists(kRankingFileName));
+  EXPECT_TRUE(GuiDriver::FindAs<QRadioButton>(page.get(), 1004)->isChecked());
+  EXPECT_EQ(picker->date(), QDate(2024, 5, 15));
+  latch.Open();
+  ASSERT_TRUE(GuiDriver::WaitForSearch(*page));
 }
 
 TEST_F(PageSearchThreadsTest, APageDestroyedWhileItsSearchRunsNeverGetsTheResult) {
