@@ -48,7 +48,8 @@ int RaceWithWorker(QCoreApplication& app, const std::function<void()>& road) {
     g_shared = 2;
     g_workerWrote.store(true, std::memory_order_relaxed);
   });
-  QTimer::singleShot(0, &app, road);
+  // A plain lambda, as most of the program's timers and slots are.
+  QTimer::singleShot(0, &app, [&road] { road(); });
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, &app, [&] {
     if (!g_workerWrote.load(std::memory_order_relaxed)) return;
