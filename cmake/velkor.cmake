@@ -6,14 +6,18 @@
 #   and any _ui target anywhere in its link closure, and any logic library there on
 #   the same or a higher floor (see VELKOR_LOGIC_FLOORS).
 #
-# velkor_ui_library(NAME SOURCES ... [LIBS ...])
-#   A static library of Qt code (a folder's ui/ subfolder).
+# velkor_ui_library(NAME FLOOR floor SOURCES ... [LIBS ...])
+#   A static library of Qt code (a folder's ui/ subfolder), on the floor of its
+#   folder's logic. It links logic libraries on its own floor or below and ui
+#   libraries on a lower floor only: two pages' libraries on one floor (the views and
+#   the analysis) reach each other through the page registry, never by a link.
 #
 # velkor_add_test(NAME SOURCES ... [LIBS ...] [GUI] [THREADS])
 #   One GoogleTest executable and one CTest entry. GUI tests run offscreen with a
 #   fixed locale and a private runtime folder; THREADS adds the label "threads".
 
 set_property(GLOBAL PROPERTY VELKOR_LOGIC_LIBRARIES "")
+set_property(GLOBAL PROPERTY VELKOR_UI_LIBRARIES "")
 
 # The floors of the logic libraries, lowest first. A logic library links only logic
 # libraries on a lower floor, so the order below is the order of the house:
@@ -42,8 +46,14 @@ function(velkor_logic_library name)
 endfunction()
 
 function(velkor_ui_library name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "FLOOR" "SOURCES;LIBS" ${ARGN})
+  list(FIND VELKOR_LOGIC_FLOORS "${ARG_FLOOR}" floor)
+  if(floor LESS 0)
+    message(FATAL_ERROR "UI library '${name}' needs a FLOOR, one of: ${VELKOR_LOGIC_FLOORS}")
+  endif()
   add_library(${name} STATIC ${ARG_SOURCES})
+  set_target_properties(${name} PROPERTIES VELKOR_FLOOR ${floor})
+  set_property(GLOBAL APPEND PROPERTY VELKOR_UI_LIBRARIES ${name})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${ARG_LIBS})
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
@@ -89,7 +99,8 @@ function(_velkor_link_closure target out_var)
 endfunction()
 
 # Stops configuration when a logic library reaches Qt Gui, Qt Widgets or a _ui target,
-# or a logic library on its own floor or above (the floors: VELKOR_LOGIC_FLOORS).
+# or a logic library on its own floor or above (the floors: VELKOR_LOGIC_FLOORS), and
+# when a UI library reaches logic above its floor or UI on its floor or above.
 function(velkor_check_logic_libraries)
   get_property(libs GLOBAL PROPERTY VELKOR_LOGIC_LIBRARIES)
   foreach(lib IN LISTS libs)
@@ -110,6 +121,36 @@ function(velkor_check_logic_libraries)
             "Logic library '${lib}' (floor ${floor_name}) links '${dep}' (floor ${dep_floor_name}). "
             "A logic library links only libraries on a lower floor: move what both need down.")
         endif()
+      endif()
+    endforeach()
+  endforeach()
+  get_property(uis GLOBAL PROPERTY VELKOR_UI_LIBRARIES)
+  foreach(ui IN LISTS uis)
+    get_target_property(floor ${ui} VELKOR_FLOOR)
+    list(GET VELKOR_LOGIC_FLOORS ${floor} floor_name)
+    _velkor_link_closure(${ui} closure)
+    foreach(dep IN LISTS closure)
+      if(dep STREQUAL ui)
+        continue()
+      endif()
+      set(refused "")
+      if(dep IN_LIST uis)
+        get_target_property(dep_floor ${dep} VELKOR_FLOOR)
+        if(NOT dep_floor LESS floor)
+          set(refused "UI library")
+        endif()
+      elseif(dep IN_LIST libs)
+        get_target_property(dep_floor ${dep} VELKOR_FLOOR)
+        if(dep_floor GREATER floor)
+          set(refused "Logic library")
+        endif()
+      endif()
+      if(refused)
+        list(GET VELKOR_LOGIC_FLOORS ${dep_floor} dep_floor_name)
+        message(FATAL_ERROR
+          "UI library '${ui}' (floor ${floor_name}) links ${refused} '${dep}' (floor ${dep_floor_name}). "
+          "A UI library links logic on its own floor or below and UI libraries below it: reach a page "
+          "on the same floor or above through the page registry.")
       endif()
     endforeach()
   endforeach()

@@ -3,6 +3,7 @@
 #   ./scripts/test.sh             Debug build in build-test/, every test
 #   ./scripts/test.sh --sanitize  address + undefined sanitizers in build-asan/, every test
 #   ./scripts/test.sh --tsan      thread sanitizer in build-tsan/, the tests labelled "threads"
+#   ./scripts/test.sh --tsan-clang  the same with clang in build-tsan-clang/
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 mode=${1:-plain}
@@ -30,15 +31,27 @@ case "$mode" in
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
     ctest --test-dir "$dir" --output-on-failure -j "$jobs" -LE web_engine
     ;;
-  --tsan)
-    dir="$root/build-tsan"
-    cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELKOR_TSAN=ON -DVELKOR_WEB_ENGINE=OFF >/dev/null
-    cmake --build "$dir" -j "$jobs"
+  --tsan|--tsan-clang)
+    # The tests labelled "threads", under g++'s thread sanitizer (build-tsan/) or
+    # clang's (build-tsan-clang/): the two name and inline frames differently.
+    if [ "$mode" = --tsan ]; then
+      dir="$root/build-tsan"
+      compilers=()
+    else
+      dir="$root/build-tsan-clang"
+      compilers=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
+    fi
+    cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELKOR_TSAN=ON -DVELKOR_WEB_ENGINE=OFF "${compilers[@]}" >/dev/null
+    # Only what those tests run is built: each test is its own executable, but for the
+    # sanitizer probe's cases, which share one.
+    mapfile -t targets < <(ctest --test-dir "$dir" -N -L threads | sed -n 's/^ *Test *#[0-9]*: \([A-Za-z0-9_]*\).*/\1/p' |
+                           sed 's/^sanitizer_probe_.*/sanitizer_probe/' | sort -u)
+    cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
     export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$root/scripts/tsan.supp"
     ctest --test-dir "$dir" --output-on-failure -j "$jobs" -L threads
     ;;
   *)
-    echo "usage: $0 [--sanitize|--tsan]" >&2
+    echo "usage: $0 [--sanitize|--tsan|--tsan-clang]" >&2
     exit 2
     ;;
 esac

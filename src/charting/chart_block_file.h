@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "charting/chart_link_iface.h"
+#include "platform/pages/chart_link_iface.h"
 
 inline constexpr std::size_t kBlockEntryBytes = 9;
 inline constexpr std::size_t kBlockRecordBytes = 120;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "charting/chart_link_iface.h"
+#include "platform/pages/chart_link_iface.h"
 #include "platform/clock.h"
 #include "platform/proc_process_finder.h"
 #include "platform/window_system.h"

@@ -385,13 +385,11 @@ bool CADOCommand::Execute() {
     RecordError(code, message);
     return false;
   }
-  int rc;
-  while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
-  }
-  if (rc != SQLITE_DONE) {
-    RecordError(sqlite3_extended_errcode(th.handle), sqlite3_errmsg(th.handle));
+  const std::optional<long> affected = StepToEnd(th.handle, statement.get(), code, message);
+  if (!affected) {
+    RecordError(code, message);
     return false;
   }
-  recordsAffected_ = sqlite3_stmt_readonly(statement.get()) ? -1 : static_cast<long>(sqlite3_changes(th.handle));
+  recordsAffected_ = *affected;
   return true;
 }

@@ -506,6 +506,18 @@ std::size_t CADODataBase::OpenHandleCount() const {
       std::count_if(slots_.begin(), slots_.end(), [](const auto& s) { return s->open.load(); }));
 }
 
+std::optional<long> StepToEnd(sqlite3* handle, sqlite3_stmt* statement, int& code, std::string& message) {
+  int rc;
+  while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+  }
+  if (rc != SQLITE_DONE) {
+    code = sqlite3_extended_errcode(handle);
+    message = sqlite3_errmsg(handle);
+    return std::nullopt;
+  }
+  return sqlite3_stmt_readonly(statement) ? -1L : static_cast<long>(sqlite3_changes(handle));
+}
+
 bool CADODataBase::Execute(const std::string& sql) { return Execute(sql, {}); }
 
 bool CADODataBase::Execute(const std::string& sql, const std::vector<DbValue>& params) {
@@ -519,14 +531,12 @@ bool CADODataBase::Execute(const std::string& sql, const std::vector<DbValue>& p
     RecordError(code, message);
     return false;
   }
-  int rc;
-  while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
-  }
-  if (rc != SQLITE_DONE) {
-    RecordError(sqlite3_extended_errcode(th.handle), sqlite3_errmsg(th.handle));
+  const std::optional<long> affected = StepToEnd(th.handle, statement.get(), code, message);
+  if (!affected) {
+    RecordError(code, message);
     return false;
   }
-  recordsAffected_ = static_cast<long>(sqlite3_changes(th.handle));
+  recordsAffected_ = *affected;
   return true;
 }
 

@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,6 +80,11 @@ StatementPtr PrepareOne(sqlite3* handle, std::string_view sql, int& code, std::s
 // Binds `params` to the `?` of a prepared (or reset) statement, in order; the same
 // failures as PrepareBound's for a wrong count or a value that cannot be bound.
 bool BindValues(sqlite3_stmt* statement, const std::vector<DbValue>& params, int& code, std::string& message);
+// Runs a prepared statement on `handle` to its end, rows read and dropped. Returns
+// the rows it changed: -1 for a statement that changes nothing by its kind (a query,
+// BEGIN, COMMIT), never the count left over from an earlier statement. nullopt on
+// failure, with the extended result code and the engine's message.
+std::optional<long> StepToEnd(sqlite3* handle, sqlite3_stmt* statement, int& code, std::string& message);
 
 class CADODataBase {
  public:
@@ -115,7 +121,8 @@ class CADODataBase {
   // to its `?` in order.
   bool Execute(const std::string& sql);
   bool Execute(const std::string& sql, const std::vector<DbValue>& params);
-  // Rows changed by the last successful Execute (0 after a failure).
+  // Rows changed by the last successful Execute, -1 when it was a query or a
+  // transaction step (0 after a failure).
   long GetRecordsAffected() const noexcept;
   // The rowid of the last insert on the calling thread's handle.
   std::int64_t LastInsertRowId();

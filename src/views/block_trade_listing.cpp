@@ -11,6 +11,7 @@
 #include "storage/charset.h"
 #include "storage/day_range.h"
 #include "storage/ole_types.h"
+#include "views/day_search.h"
 
 namespace {
 
@@ -62,18 +63,6 @@ std::string EscapeLike(const std::string& text) {
     escaped += c;
   }
   return escaped;
-}
-
-std::optional<std::string> TradeDayBound(CADODataBase& db, const char* sql, bool* ok) {
-  CADORecordset rs(&db);
-  const bool opened = rs.Open(sql);
-  if (ok != nullptr) *ok = opened;
-  if (!opened || rs.IsEof() || rs.IsFieldNull("Day")) return std::nullopt;
-  std::string day;
-  rs.GetFieldValue("Day", day);
-  day = day.substr(0, 10);
-  if (day.empty()) return std::nullopt;
-  return day;
 }
 
 void HashInto(std::size_t& seed, const std::string& text) {
@@ -199,11 +188,11 @@ bool DayHasTrades(CADODataBase& db, const std::string& day) {
 }
 
 std::optional<std::string> NewestTradeDay(CADODataBase& db, bool* ok) {
-  return TradeDayBound(db, "SELECT MAX(DZJY_Date) AS Day FROM DZJY WHERE DZJY_Date <> ''", ok);
+  return StoredDayBound(db, "SELECT MAX(DZJY_Date) AS Day FROM DZJY WHERE DZJY_Date <> ''", ok);
 }
 
 std::optional<std::string> OldestTradeDay(CADODataBase& db, bool* ok) {
-  return TradeDayBound(db, "SELECT MIN(DZJY_Date) AS Day FROM DZJY WHERE DZJY_Date <> ''", ok);
+  return StoredDayBound(db, "SELECT MIN(DZJY_Date) AS Day FROM DZJY WHERE DZJY_Date <> ''", ok);
 }
 
 bool ReadBlockTrades(CADODataBase& db, const BlockTradeQuery& query, std::vector<BlockTradeRecord>& rows) {

@@ -5,20 +5,18 @@
 #include "storage/ado_recordset.h"
 #include "storage/day_range.h"
 
-namespace {
-
-std::optional<std::string> StoredDay(CADODataBase& db, const std::string& sql, bool* ok) {
+std::optional<std::string> StoredDayBound(CADODataBase& db, const char* sql, bool* ok) {
   CADORecordset rs(&db);
   const bool opened = rs.Open(sql);
   if (ok != nullptr) *ok = opened;
   if (!opened || rs.IsEof() || rs.IsFieldNull("Day")) return std::nullopt;
   std::string day;
   rs.GetFieldValue("Day", day);
+  // A day stored with a time of day still steps as its date.
+  day = day.substr(0, 10);
   if (day.empty()) return std::nullopt;
   return day;
 }
-
-}  // namespace
 
 bool HasDayData(CADODataBase& db, const std::string& day) {
   CADORecordset rs(&db);
@@ -26,11 +24,11 @@ bool HasDayData(CADODataBase& db, const std::string& day) {
 }
 
 std::optional<std::string> NewestStoredDay(CADODataBase& db, bool* ok) {
-  return StoredDay(db, "SELECT MAX(SB_Date) AS Day FROM StockInfo", ok);
+  return StoredDayBound(db, "SELECT MAX(SB_Date) AS Day FROM StockInfo", ok);
 }
 
 std::optional<std::string> OldestStoredDay(CADODataBase& db, bool* ok) {
-  return StoredDay(db, "SELECT MIN(SB_Date) AS Day FROM StockInfo", ok);
+  return StoredDayBound(db, "SELECT MIN(SB_Date) AS Day FROM StockInfo", ok);
 }
 
 std::optional<std::string> FindTradingDay(const std::string& from, int direction, const DayExists& exists,

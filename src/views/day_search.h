@@ -16,6 +16,9 @@ bool HasDayData(CADODataBase& db, const std::string& day);
 // The newest and the oldest SB_Date stored; nullopt for an empty table or a failed
 // query (`ok`, when given, tells the two apart).
 std::optional<std::string> NewestStoredDay(CADODataBase& db, bool* ok = nullptr);
+// The same for any statement whose one column `Day` is such a bound: the day's first
+// ten characters ("YYYY-MM-DD").
+std::optional<std::string> StoredDayBound(CADODataBase& db, const char* sql, bool* ok);
 std::optional<std::string> OldestStoredDay(CADODataBase& db, bool* ok = nullptr);
 
 using DayExists = std::function<bool(const std::string&)>;

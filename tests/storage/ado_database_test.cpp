@@ -173,6 +173,8 @@ TEST_F(AdoDatabaseTest, RecordsAffectedAndLastInsertRowId) {
   ASSERT_TRUE(db_.Execute("INSERT INTO T (k, v) VALUES (?, ?)", {"b", 1}));
   ASSERT_TRUE(db_.Execute("UPDATE T SET v = ? WHERE v = ?", {5, 1}));
   EXPECT_EQ(db_.GetRecordsAffected(), 2);
+  ASSERT_TRUE(db_.Execute("SELECT k FROM T"));
+  EXPECT_EQ(db_.GetRecordsAffected(), -1) << "a query changes nothing, whatever ran before it";
 }
 
 TEST_F(AdoDatabaseTest, BoundTextIsStoredUnchangedAndNeverSpliced) {

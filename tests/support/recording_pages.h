@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/main_window_iface.h"
-#include "charting/chart_link_iface.h"
+#include "platform/pages/main_window_iface.h"
+#include "platform/pages/chart_link_iface.h"
 #include "platform/clipboard.h"
 #include "platform/page_registry.h"
 #include "platform/pages/dzjy_list_page_iface.h"

@@ -57,6 +57,8 @@ TEST_F(DaySearchTest, DayDataOnAnEmptyAndAFilledDatabase) {
   EXPECT_FALSE(HasDayData(g_ADODatabase, "2024-05-1%"));
   EXPECT_EQ(NewestStoredDay(g_ADODatabase), "2024-05-14");
   EXPECT_EQ(OldestStoredDay(g_ADODatabase), "2023-12-29");
+  Listing("2024-05-15 00:00:00");  // a day written with its time steps as its date
+  EXPECT_EQ(NewestStoredDay(g_ADODatabase), "2024-05-15");
 
   g_ADODatabase.Close();
   EXPECT_FALSE(HasDayData(g_ADODatabase, "2024-05-14"));

@@ -104,6 +104,8 @@ CDownloadDataDlg::~CDownloadDataDlg() {
   engine_.reset();
   ownBlockTrades_.reset();
   ownExchangeDays_.reset();
+  // The jobs are gone: no worker queues for this page any more.
+  alive_.reset();
 }
 
 void CDownloadDataDlg::BuildControls() {
@@ -408,7 +410,15 @@ void CDownloadDataDlg::OnFillBlockTrades() {
 // ---- The sink: every call runs on the UI thread, in calling order. ----
 
 void CDownloadDataDlg::Queue(std::function<void()> fn) {
-  QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+  // Through the one dispatcher, in calling order; a call that arrives after the
+  // page is gone does nothing.
+  IUiDispatcher* ui = PageRegistry::Instance().Dispatcher();
+  if (ui == nullptr) return;
+  ui->RunOnUi(
+      [alive = std::weak_ptr<const bool>(alive_), fn = std::move(fn)] {
+        if (!alive.expired()) fn();
+      },
+      false);
 }
 
 void CDownloadDataDlg::addLine(const std::string& text, COLORREF colour) {

@@ -79,6 +79,8 @@ class CDownloadDataDlg : public CPage, public MessageSink {
   DownloadRequest CurrentRequest() const;
 
   DownloadPageServices services_;
+  // Queued calls hold it weakly: once the page is going, they do nothing.
+  std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
   std::unique_ptr<HttpFetcher> ownFetcher_;
   std::unique_ptr<InternetSession> ownSession_;
   std::unique_ptr<UnsetSourceGuard> sourceGuard_;  // before the jobs: they read through it

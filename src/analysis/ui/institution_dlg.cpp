@@ -14,7 +14,7 @@
 
 #include "analysis/institution_list.h"
 #include "analysis/tracker_line.h"
-#include "charting/chart_link_iface.h"
+#include "platform/pages/chart_link_iface.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/page_widgets.h"
 #include "platform/clipboard.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/page_services.h"
+#include "storage/page_services.h"
 #include "platform/ui/page.h"
 
 class CADODataBase;

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "app/main_window_iface.h"
+#include "platform/pages/main_window_iface.h"
 #include "platform/page_registry.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "analysis/stock_activity.h"
-#include "app/page_services.h"
+#include "storage/page_services.h"
 #include "platform/pages/stock_active_page_iface.h"
 #include "platform/ui/page.h"
 

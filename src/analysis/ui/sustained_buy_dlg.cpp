@@ -16,7 +16,7 @@
 #include "analysis/stock_activity.h"
 #include "analysis/stock_day_detail.h"
 #include "analysis/sustained_buy.h"
-#include "charting/chart_link_iface.h"
+#include "platform/pages/chart_link_iface.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/page_widgets.h"
 #include "controls/ui/tip_wnd.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "analysis/sustained_buy_page_iface.h"
-#include "app/page_services.h"
+#include "storage/page_services.h"
 #include "platform/ui/page.h"
 
 class CADODataBase;

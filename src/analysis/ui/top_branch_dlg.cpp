@@ -20,7 +20,7 @@
 #include "analysis/repeat_buy_stats.h"
 #include "analysis/stock_day_detail.h"
 #include "analysis/ui/page_search.h"
-#include "app/main_window_iface.h"
+#include "platform/pages/main_window_iface.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/edit_ex.h"
 #include "controls/ui/page_widgets.h"

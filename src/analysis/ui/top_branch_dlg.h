@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "analysis/branch_ranking.h"
-#include "app/page_services.h"
+#include "storage/page_services.h"
 #include "platform/ui/page.h"
 
 class CColorListCtrl;

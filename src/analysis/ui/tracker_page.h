@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "app/page_services.h"
+#include "storage/page_services.h"
 #include "analysis/stock_day_detail.h"
 #include "analysis/tracker_line.h"
 #include "platform/clock.h"

@@ -12,7 +12,7 @@
 #include "acquisition/ui/download_data_dlg.h"
 #include "analysis/ui/top_branch_dlg.h"
 #include "analysis/ui/tracker_page.h"
-#include "app/main_window_iface.h"
+#include "platform/pages/main_window_iface.h"
 #include "app/ui/hot_money_tabs_dlg.h"
 #include "app/ui/track_tabs_dlg.h"
 #include "app/ui/tray_icon.h"

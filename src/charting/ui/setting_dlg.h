@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/page_services.h"
+#include "storage/page_services.h"
 #include "charting/branch_mark_store.h"
 #include "charting/soft_list.h"
 #include "platform/pages/settings_page_iface.h"

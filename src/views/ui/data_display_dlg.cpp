@@ -16,9 +16,9 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "app/main_window_iface.h"
-#include "app/ui/watch_branch_dlg.h"
-#include "charting/chart_link_iface.h"
+#include "platform/pages/main_window_iface.h"
+#include "views/ui/watch_branch_dlg.h"
+#include "platform/pages/chart_link_iface.h"
 #include "controls/list_box_colours.h"
 #include "controls/ui/page_widgets.h"
 #include "controls/ui/bitmap_button_ex.h"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "app/page_services.h"
+#include "storage/page_services.h"
 #include "platform/clock.h"
 #include "platform/pages/daily_list_page_iface.h"
 #include "platform/ui/page.h"

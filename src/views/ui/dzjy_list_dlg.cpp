@@ -13,8 +13,8 @@
 #include <array>
 #include <atomic>
 
-#include "app/main_window_iface.h"
-#include "charting/chart_link_iface.h"
+#include "platform/pages/main_window_iface.h"
+#include "platform/pages/chart_link_iface.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/page_widgets.h"
 #include "platform/message_box.h"

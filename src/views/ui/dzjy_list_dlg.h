@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/page_services.h"
+#include "storage/page_services.h"
 #include "platform/clock.h"
 #include "platform/pages/dzjy_list_page_iface.h"
 #include "platform/ui/page.h"

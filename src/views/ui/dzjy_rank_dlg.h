@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "app/page_services.h"
+#include "storage/page_services.h"
 #include "platform/clock.h"
 #include "platform/ui/page.h"
 #include "views/block_trade_ranking.h"

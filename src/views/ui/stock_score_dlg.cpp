@@ -7,7 +7,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "charting/chart_link_iface.h"
+#include "platform/pages/chart_link_iface.h"
 #include "controls/ui/bitmap_button_ex.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/page_widgets.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/page_services.h"
+#include "storage/page_services.h"
 #include "platform/ui/page.h"
 #include "views/stock_scoring.h"
 

@@ -21,7 +21,7 @@
 #include "../../support/recording_pages.h"
 #include "../../support/temp_program_folder.h"
 #include "analysis/branch_totals_merge.h"
-#include "app/main_window_iface.h"
+#include "platform/pages/main_window_iface.h"
 #include "controls/ui/color_list_box.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/edit_ex.h"

@@ -18,7 +18,7 @@
 
 #include "../../support/gui_driver.h"
 #include "../../support/temp_program_folder.h"
-#include "app/main_window_iface.h"
+#include "platform/pages/main_window_iface.h"
 #include "app/ui/main_dlg.h"
 #include "fake_tray.h"
 #include "platform/page_registry.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../../support/temp_program_folder.h"
-#include "charting/chart_link_iface.h"
+#include "platform/pages/chart_link_iface.h"
 #include "charting/soft_list.h"
 #include "platform/page_registry.h"
 

@@ -22,7 +22,7 @@
 #include "../../support/recording_pages.h"
 #include "../../support/temp_program_folder.h"
 #include "../../support/zero_sleeper.h"
-#include "app/ui/watch_branch_dlg.h"
+#include "views/ui/watch_branch_dlg.h"
 #include "controls/list_box_colours.h"
 #include "controls/ui/bitmap_button_ex.h"
 #include "controls/ui/color_list_box.h"

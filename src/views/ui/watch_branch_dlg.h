@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <array>
 
-#include "app/watched_branches.h"
+#include "views/watched_branches.h"
 #include "platform/win_types.h"
 
 class QLineEdit;

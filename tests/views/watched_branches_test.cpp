@@ -1,4 +1,4 @@
-#include "app/watched_branches.h"
+#include "views/watched_branches.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "app/watched_branches.h"
+#include "views/watched_branches.h"
 
 #include "settings/settings.h"
 #include "storage/ini_file.h"

@@ -1,4 +1,4 @@
-#include "app/ui/watch_branch_dlg.h"
+#include "views/ui/watch_branch_dlg.h"
 
 #include <QLabel>
 #include <QLineEdit>
