@@ -19,7 +19,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/main_window_iface.h"
+#include "platform/pages/main_window_iface.h"
 #include "controls/ui/bitmap_button_ex.h"
 #include "controls/ui/color_list_box.h"
 #include "controls/ui/page_widgets.h"
