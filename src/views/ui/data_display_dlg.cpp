@@ -261,13 +261,15 @@ void CDataDisplayDlg::BuildControls() {
   m_listSuggest = ColourList(suggestBox, kIdSuggestList);
   suggestLayout->addWidget(m_listSuggest);
   auto* watchedBox = new QGroupBox(QStringLiteral("关注游资-买卖股票"), this);
-  auto* watchedLayout = new QVBoxLayout(watchedBox);
+  // The button stands beside the list, not below it: the three boxes then need no more
+  // height than their lists, which the smallest window has to spare.
+  auto* watchedLayout = new QHBoxLayout(watchedBox);
   watchedLayout->setContentsMargins(4, 4, 4, 4);
   m_listWatched = ColourList(watchedBox, kIdWatchedList);
   watchedLayout->addWidget(m_listWatched, 1);
   m_btnWatched = new QPushButton(QStringLiteral("设置关注游资"), watchedBox);
   SetDlgCtrlID(m_btnWatched, kIdWatchedButton);
-  watchedLayout->addWidget(m_btnWatched, 0, Qt::AlignRight);
+  watchedLayout->addWidget(m_btnWatched, 0, Qt::AlignBottom);
   auto* teamBox = new QGroupBox(QStringLiteral("团队作战：关注个股"), this);
   auto* teamLayout = new QVBoxLayout(teamBox);
   teamLayout->setContentsMargins(4, 4, 4, 4);

@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QApplication>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QDir>
 #include <QLabel>
@@ -25,6 +26,7 @@
 #include "fake_tray.h"
 #include "platform/app_paths.h"
 #include "platform/page_registry.h"
+#include "platform/ui/dc.h"
 #include "platform/pages/daily_list_page_iface.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
@@ -170,6 +172,9 @@ void ExpectEveryControlWhole(CPage& page, const std::string& where, bool mayScro
 }  // namespace
 
 TEST_F(MainDlgTest, AtTheStartSizeAnd1024x700And1280x720EveryPageShowsEveryControlWhole) {
+  const QFont testFont = QApplication::font();
+  const auto restoreFont = qScopeGuard([&] { QApplication::setFont(testFont); });
+  QApplication::setFont(ApplicationFont());  // the program's own, as it starts with it
   auto dlg = MakeWindow();
   const QSize start = dlg->StartSize();
   dlg->PlaceOnScreen(QRect(QPoint(0, 0), start + QSize(100, 60)));
