@@ -5,7 +5,6 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -25,6 +24,7 @@
 #include "controls/ui/edit_ex.h"
 #include "controls/ui/page_widgets.h"
 #include "controls/ui/tip_wnd.h"
+#include "controls/ui/wrap_layout.h"
 #include "platform/feature_seam.h"
 #include "platform/page_registry.h"
 #include "platform/pages/tracker_page_iface.h"
@@ -137,7 +137,7 @@ void CTopBranchDlg::BuildControls() {
   auto* top = new QVBoxLayout(this);
   top->setContentsMargins(6, 6, 6, 6);
   top->setSpacing(4);
-  auto* boxes = new QHBoxLayout;
+  auto* boxes = new CWrapLayout(6);  // the boxes wrap on a narrow page
 
   auto* mergeBox =
       new QGroupBox(QStringLiteral("合并 N日 可以发现最近活跃的营业部，(双击下表中 总买入、总卖出、上榜次数 进行排序)"), this);
@@ -194,7 +194,6 @@ void CTopBranchDlg::BuildControls() {
     regionGrid->addWidget(button, static_cast<int>(i / 7), static_cast<int>(i % 7));
   }
   boxes->addWidget(regionBox);
-  boxes->addStretch(1);
   top->addLayout(boxes);
 
   top->addWidget(MakeLabel(this, "[单位：万元]"));
