@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../support/db_builder.h"
@@ -163,8 +164,15 @@ TEST_F(BlockTradeListingTest, ADiscountOfExactlySixIsNotColouredAsDeeper) {
   for (int i : {0, 1}) EXPECT_EQ(listing_.Lines()[i].colours[6], std::nullopt) << i;
 }
 
-TEST(BlockTradePremiumTest, SignIsKeptNearZero) {
-  EXPECT_EQ(BlockTradePremium(10.0f, 9.99f, PremiumColours::DayListing).text, "-0%");
+TEST(BlockTradePremiumTest, PricesCountInWholeCentsSoSixIsExactlySix) {
+  for (const auto& [close, deal] : {std::pair{20.0, 18.799999}, std::pair{15.0, 14.10}}) {
+    EXPECT_EQ(BlockTradePremium(close, deal, PremiumColours::DayListing).colour, std::nullopt) << deal;
+    EXPECT_EQ(BlockTradePremium(close, deal, PremiumColours::Search).text, "-6%") << deal;
+  }
+}
+
+TEST(BlockTradePremiumTest, ANearCloseDealHasNoSign) {
+  EXPECT_EQ(BlockTradePremium(10.0f, 9.99f, PremiumColours::DayListing).text, "0%");
   EXPECT_EQ(BlockTradePremium(10.0f, 10.01f, PremiumColours::DayListing).text, "0%");
   EXPECT_EQ(BlockTradePremium(10.0f, 8.0f, PremiumColours::DayListing).text, "-20%");
   EXPECT_EQ(BlockTradePremium(10.0, 10.0, PremiumColours::DayListing).text, "0%");  // at the close
