@@ -155,13 +155,15 @@ TEST_F(StartupTest, AFailedIsExitWriteGoesToTheDebugLogWithoutABox) {
 
 TEST_F(StartupTest, AFolderNamedWithASemicolonOrAQuoteOpensItsOwnFilesAndNothingOutside) {
   TempProgramFolder parent;
-  for (const std::string name : {"a;b", "q\"x"}) {
+  parent.WriteFile("a;d \"q\" it", "");  // where a path cut at its first quote would lead
+  for (const std::string name : {"a;b", "q\"x", "a;d \"q\" it's=中文"}) {
     fs::create_directory(parent.File(name));
     ASSERT_TRUE(PrepareDataFolder(parent.File(name)));
     EXPECT_EQ(OpenCjhbDatabase() + OpenCustomDatabase(), 0) << name;
     EXPECT_EQ(DataSourceOf(g_ADODatabase.GetConnectionString()), parent.File(name) + "/CJHB.mdb");
   }
-  EXPECT_EQ(std::distance(fs::directory_iterator(parent.Path()), {}), 2);  // the two folders alone
+  EXPECT_EQ(std::distance(fs::directory_iterator(parent.Path()), {}), 4);  // the three folders and the decoy
+  EXPECT_EQ(fs::file_size(parent.File("a;d \"q\" it")), 0u);
 }
 
 TEST_F(StartupTest, TemporaryFilesOfDeadWritersAreRemovedAndOthersKept) {
