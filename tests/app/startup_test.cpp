@@ -170,10 +170,11 @@ TEST_F(StartupTest, TemporaryFilesOfDeadWritersAreRemovedAndOthersKept) {
   const pid_t dead = fork();
   if (dead == 0) _exit(0);
   waitpid(dead, nullptr, 0);
-  const std::string tag = ".tmp" + std::to_string(dead), live = ".tmp" + std::to_string(getpid()) + ".1";
+  const std::string tag = ".velkor-tmp" + std::to_string(dead);
   TempProgramFolder folder({false, "", {}, /*withExportFolder=*/true, true});
   const std::vector<std::string> gone{"sysinfo.ini" + tag + ".0", "临时文件/x.txt" + tag + ".7"};
-  const std::vector<std::string> kept{"sysinfo.ini" + live, "a" + tag + ".x", "a" + tag};
+  const std::vector<std::string> kept{"sysinfo.ini.velkor-tmp" + std::to_string(getpid()) + ".1", "a" + tag + ".x",
+                                      "a" + tag, "我的备份.tmp" + std::to_string(dead) + ".1"};
   for (const auto* names : {&gone, &kept}) for (const auto& name : *names) folder.WriteFile(name, "x");
   ASSERT_TRUE(PrepareDataFolder(folder.Path()));
   for (const auto& name : gone) EXPECT_FALSE(folder.Exists(name)) << name;
