@@ -8,7 +8,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QScopeGuard>
 #include <QSignalBlocker>
@@ -334,6 +333,6 @@ void CStockActiveDlg::ShowRecentDays(int count) {
 }
 
 bool CStockActiveDlg::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress && IsPageSwallowedKey(static_cast<QKeyEvent*>(event)->key())) return true;
+  if (IsPageSwallowedKeyPress(this, watched, event)) return true;
   return CPage::eventFilter(watched, event);
 }

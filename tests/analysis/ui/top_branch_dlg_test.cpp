@@ -1,6 +1,7 @@
 #include "analysis/ui/top_branch_dlg.h"
 
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QDateEdit>
 #include <QDir>
 #include <QGroupBox>
@@ -442,6 +443,13 @@ TEST_F(TopBranchDlgTest, EnterAndEscapeAreSwallowed) {
   EXPECT_TRUE(page.isVisible());
   EXPECT_EQ(List()->GetItemCount(), 0);
   EXPECT_EQ(days->text(), QStringLiteral("3"));
+  // The picker's calendar is no control of the page: Escape closes it.
+  auto* picker = Get<QDateEdit>(1015);
+  QTest::mouseClick(picker, Qt::LeftButton, {}, QPoint(picker->width() - 6, picker->height() / 2));  // the arrow
+  QWidget* calendar = picker->calendarWidget();
+  ASSERT_TRUE(GuiDriver::WaitUntil([&] { return calendar->isVisible(); }));
+  GuiDriver::PressKey(calendar->focusWidget(), Qt::Key_Escape);
+  EXPECT_TRUE(GuiDriver::WaitUntil([&] { return !calendar->isVisible(); }));
 }
 
 // ---- the look ----
