@@ -17,7 +17,6 @@
 #include "analysis/branch_ranking.h"
 #include "analysis/stock_day_detail.h"
 #include "analysis/sustained_buy_page_iface.h"
-#include "app/main_window_iface.h"
 #include "charting/chart_link_iface.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "controls/ui/edit_ex.h"
@@ -233,9 +232,7 @@ void CStockActiveDlg::StartStockWalk(int days, bool notify) {
     // Fewer than N days within the bound: no ranking, and the continuous-buying page
     // is not answered; the user reads why in the status bar.
     g_bNotifySustainedPage = false;
-    if (auto* bar = PageRegistry::Instance().Get<IStatusBar>(PageSlot::StatusBar)) {
-      bar->SetPaneText(1, NotEnoughDaysText(result.walk.daysFound));
-    }
+    m_pane.ShowNotice(NotEnoughDaysText(result.walk.daysFound));
     return;
   }
   g_StockActivity = std::move(result.rows);
@@ -268,6 +265,7 @@ void CStockActiveDlg::ShowStockRanking() {
       m_StockList->SetCellColor(row.netColour, r, kStockSortByNet);
     }
   }
+  m_pane.ResultShown();
   // The list is filled even when the file cannot be written.
   WriteStockRankingFile(view.fileBytes);
 }

@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "analysis/branch_ranking.h"
+#include "analysis/ui/page_search.h"
 #include "app/page_services.h"
 #include "platform/ui/page.h"
 
 class CColorListCtrl;
 class CEditEx;
 class CTipWnd;
-class PageSearch;
 class QDateEdit;
 class QTimer;
 struct RepeatBuyListRow;
@@ -105,6 +105,7 @@ class CTopBranchDlg : public CPage {
   CTipWnd* m_TipWnd = nullptr;
   QTimer* m_firstShowing = nullptr;  // timer 3
   std::unique_ptr<PageSearch> m_search;  // the big-buyer query and the repeat-buy statistics
+  StatusPaneNotice m_pane;               // pane 1: a shortage of days lasts until a list is shown
 
   int m_bBusy = 0;
   int m_nSortMode = kBranchSortByTotalBuy;

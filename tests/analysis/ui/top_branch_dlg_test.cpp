@@ -238,6 +238,8 @@ TEST_F(TopBranchDlgTest, TooFewDaysAndTypedNumbers) {
   // 20 days: no long-wait text.
   GuiDriver::Click(&page, 10132);
   EXPECT_EQ(bar.texts.size(), 3u);
+  GuiDriver::Click(&page, 1004);  // today's ranking replaces the shortage
+  EXPECT_EQ(bar.texts.back(), (std::pair<int, std::string>{1, kWorkingPaneText}));
   // Exactly the stored days rank.
   Get<QLineEdit>(1000)->setText(QStringLiteral("5"));
   GuiDriver::Click(&page, 10141);
