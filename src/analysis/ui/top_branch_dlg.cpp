@@ -254,6 +254,7 @@ void CTopBranchDlg::FillRows(const std::vector<BranchRankingRow>& rows) {
     m_list->SetCellColor(row.netColour, r, 4);
     m_list->SetCellColor(row.averageColour, r, 7);
   }
+  m_pane.ResultShown();
 }
 
 void CTopBranchDlg::FillRepeatBuyRows(const std::vector<RepeatBuyListRow>& rows) {
@@ -267,6 +268,7 @@ void CTopBranchDlg::FillRepeatBuyRows(const std::vector<RepeatBuyListRow>& rows)
     m_list->SetItemText(r, 3, row.stockCode);
     m_list->SetItemText(r, 4, std::to_string(row.count));
   }
+  m_pane.ResultShown();
 }
 
 void CTopBranchDlg::ShowRanking() {
@@ -361,9 +363,7 @@ void CTopBranchDlg::ShowLongWait(int days) {
 
 // The merge's progress and shortage go to pane 1 of the status bar: edit 1006 keeps
 // the user's threshold for the next query.
-void CTopBranchDlg::ShowStatus(const std::string& text) {
-  if (auto* bar = PageRegistry::Instance().Get<IStatusBar>(PageSlot::StatusBar)) bar->SetPaneText(1, text);
-}
+void CTopBranchDlg::ShowStatus(const std::string& text) { m_pane.Show(text); }
 
 void CTopBranchDlg::StartMerge(int days) {
   if (RefuseWhileBusy()) return;
@@ -384,7 +384,7 @@ void CTopBranchDlg::StartMerge(int days) {
       ShowRanking();
       break;
     case RankingStatus::NotEnoughDays:
-      ShowStatus(NotEnoughDaysText(result.walk.daysFound));
+      m_pane.ShowNotice(NotEnoughDaysText(result.walk.daysFound));
       break;
     case RankingStatus::QueryFailed:
       ShowQueryFailed(result.error);
@@ -422,7 +422,7 @@ void CTopBranchDlg::StartRepeatBuyStats(int days) {
         g_nDayOffset = result.walk.dayOffset;
         if (result.queryFailed) return;  // told already; nothing is listed
         if (!result.walk.complete) {
-          ShowStatus(NotEnoughDaysText(result.walk.daysFound));
+          m_pane.ShowNotice(NotEnoughDaysText(result.walk.daysFound));
           return;
         }
         FillRepeatBuyRows(result.rows);
