@@ -12,7 +12,7 @@ HttpResult NotSent() {
 
 void TellSourceUnset(MessageSink& sink) {
   sink.addLine(kUnsetSourceLine, kLineRed);
-  sink.setStatusPane(kUnsetSourceLine);
+  sink.setStatusPane(kUnsetSourcePaneText);
 }
 
 bool UnsetSourceGuard::HoldBack(const std::string& url) {

@@ -10,6 +10,8 @@
 #include "acquisition/source_hosts.h"
 
 inline constexpr const char* kUnsetSourceLine = "未设置数据源地址：请在 sysinfo.ini 的 [SourceHosts] 中设置（见 README）";
+// The status pane's short form: the pane is a third of the window wide.
+inline constexpr const char* kUnsetSourcePaneText = "未设置数据源地址";
 // The error of a read the guard held back: no network fault, and told already.
 inline constexpr const char* kHeldBackError = "the source's address is not set";
 inline bool IsHeldBack(const HttpResult& result) { return !result.opened && result.error == kHeldBackError; }

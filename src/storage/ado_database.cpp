@@ -181,10 +181,22 @@ std::string DataSourceOf(std::string_view cs) {
     while (valueStart < cs.size() && IsBlank(cs[valueStart])) ++valueStart;
     std::string_view value;
     std::size_t next;
+    std::string unquoted;
     if (valueStart < cs.size() && (cs[valueStart] == '"' || cs[valueStart] == '\'')) {
-      const std::size_t close = cs.find(cs[valueStart], valueStart + 1);
-      const std::size_t end = close == std::string_view::npos ? cs.size() : close;
-      value = cs.substr(valueStart + 1, end - valueStart - 1);
+      // Within the quotes, the quote character doubled stands for itself.
+      const char quote = cs[valueStart];
+      std::size_t end = valueStart + 1;
+      for (; end < cs.size(); ++end) {
+        if (cs[end] != quote) {
+          unquoted += cs[end];
+        } else if (end + 1 < cs.size() && cs[end + 1] == quote) {
+          unquoted += quote;
+          ++end;
+        } else {
+          break;
+        }
+      }
+      value = unquoted;
       next = cs.find(';', end);
     } else {
       next = cs.find(';', valueStart);
@@ -198,8 +210,12 @@ std::string DataSourceOf(std::string_view cs) {
 }
 
 std::string ConnectionStringFor(const std::string& path) {
-  const char quote = path.find('"') == std::string::npos ? '"' : '\'';
-  return std::string("Data Source=") + quote + path + quote + ";";
+  std::string cs = "Data Source=\"";
+  for (const char c : path) {
+    if (c == '"') cs += '"';
+    cs += c;
+  }
+  return cs + "\";";
 }
 
 bool IsBareTableName(std::string_view text) {

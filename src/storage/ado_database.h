@@ -53,11 +53,12 @@ std::string FormatErrorReport(std::string_view heading, std::uint32_t code, std:
 
 // The path given by "Data Source=" in a connection string such as
 // "Provider=...;Data Source=/x/CJHB.mdb;Jet OLEDB:Database Password=...". Keys are
-// matched without regard to case; a value may be enclosed in single or double quotes.
+// matched without regard to case; a value may be enclosed in single or double quotes,
+// and within them the quote character doubled stands for itself.
 // "" when the string names no data source.
 std::string DataSourceOf(std::string_view connectionString);
-// "Data Source=<path>;" with the path quoted, so that a ';' in it is no separator: in
-// double quotes, or in single quotes when the path holds a double quote.
+// "Data Source=<path>;" with the path in double quotes, so that a ';' in it is no
+// separator, and each double quote in it doubled: any path reads back whole.
 std::string ConnectionStringFor(const std::string& path);
 
 // A prepared statement that finalizes itself.

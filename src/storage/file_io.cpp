@@ -24,13 +24,14 @@ std::string ResolveLink(const std::string& path) {
   return path;
 }
 
-constexpr std::string_view kTempMark = ".tmp";
+// Distinctive, so that the start-up cleanup never takes a user's own "x.tmp1.2".
+constexpr std::string_view kTempMark = ".velkor-tmp";
 
 std::string TempPathFor(const std::string& path, unsigned n) {
   return path + std::string(kTempMark) + std::to_string(::getpid()) + "." + std::to_string(n);
 }
 
-// The writer's process id of a "<name>.tmp<pid>.<n>" file name; 0 for any other name.
+// The writer's process id of a "<name>.velkor-tmp<pid>.<n>" file name; 0 for any other name.
 pid_t TempFileWriter(std::string_view name) {
   const std::size_t mark = name.rfind(kTempMark);
   if (mark == std::string_view::npos || mark == 0) return 0;

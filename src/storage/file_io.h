@@ -42,8 +42,9 @@ bool AppendToFile(const std::string& path, std::string_view bytes);
 bool SyncFileSystem(const std::string& path);
 
 // Removes from `folder` (not its subfolders) the temporary files a killed
-// ReplaceFileContents leaves ("<name>.tmp<pid>.<n>") whose writing process no longer
-// lives. Returns how many were removed.
+// ReplaceFileContents leaves ("<name>.velkor-tmp<pid>.<n>") whose writing process no
+// longer lives; other files, such as a user's "x.tmp<pid>.<n>", stay. Returns how many
+// were removed.
 int RemoveStaleTemporaryFiles(const std::string& folder);
 
 // The message shown when a text file the program writes for the user cannot be opened.

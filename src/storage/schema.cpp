@@ -15,6 +15,9 @@
 
 namespace {
 
+// The stock rows a day needed before DayStatus came for it not to be fetched again.
+constexpr int kStoredDayRowsBeforeDayStatus = 16;
+
 struct ColumnDef {
   std::string name;
   std::string type;
@@ -186,12 +189,15 @@ bool EnsureSchema(CADODataBase& db, const std::vector<TableDef>& tables) {
     }
   }
   if (!db.Execute("CREATE TABLE IF NOT EXISTS SchemaVersion (Version INTEGER NOT NULL)")) return false;
-  // Which days are complete is stored since DayStatus came: a day stored before it
-  // counts as complete when it has its totals row.
+  // Which days are complete is stored since DayStatus came. Before it, a day was
+  // fetched again while it held fewer than 16 stock rows, and deleting a day kept its
+  // totals row: a day stored then counts as complete when it has its totals row and
+  // at least 16 stock rows, so a day that would have been fetched again still is.
   if (HasTable(tables, "DayStatus") && !hadDayStatus &&
       !db.Execute("INSERT OR IGNORE INTO DayStatus (SB_Date, Listed, Complete) "
-                  "SELECT t.SB_Date, (SELECT COUNT(*) FROM StockInfo s WHERE s.SB_Date = t.SB_Date), 1 "
-                  "FROM TotalBuySell t")) {
+                  "SELECT d, n, n >= ? FROM (SELECT t.SB_Date AS d, "
+                  "(SELECT COUNT(*) FROM StockInfo s WHERE s.SB_Date = t.SB_Date) AS n FROM TotalBuySell t)",
+                  {kStoredDayRowsBeforeDayStatus})) {
     return false;
   }
   if (version == 0) {

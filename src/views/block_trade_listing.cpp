@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <climits>
+#include <cmath>
 #include <functional>
 
 #include "platform/gcc_restrict.h"
@@ -81,14 +82,19 @@ std::optional<COLORREF> BlockTradeAmountColour(double amount) {
 }
 
 PremiumCell BlockTradePremium(double spj, double cjj, PremiumColours mode) {
+  // Prices are published in whole cents; a stored 18.80 reads as 18.799999. Counted
+  // in whole cents (exact in a double), 18.80 against 20.00 is a discount of exactly 6 %.
+  const double closeCents = std::round(spj * 100);
+  const double discountCents = closeCents - std::round(cjj * 100);
   // No close, no premium: the division would print "inf%" or "-nan%".
-  if (!(spj > 0)) return {};
-  const double discount = (spj - cjj) / spj * 100;
+  if (!(closeCents > 0)) return {};
   PremiumCell cell;
-  // A deal at the close has no sign: negating 0 would print "-0%".
-  cell.text = Fixed(discount == 0 ? 0.0 : -discount, 0) + "%";
-  const bool deepDiscount = discount > 6;
-  const bool aboveClose = discount < 0;
+  cell.text = Fixed(-100 * discountCents / closeCents, 0);
+  // A deal near the close has no sign: "-0" would read as a discount.
+  if (cell.text == "-0") cell.text = "0";
+  cell.text += "%";
+  const bool deepDiscount = discountCents * 100 > 6 * closeCents;
+  const bool aboveClose = discountCents < 0;
   if (mode == PremiumColours::DayListing) {
     if (deepDiscount)
       cell.colour = kBlockTradeGreen;

@@ -57,10 +57,12 @@ std::optional<COLORREF> BlockTradeAmountColour(double amount);
 enum class PremiumColours { DayListing, Search };
 
 struct PremiumCell {
-  std::string text;                // "-x%" with x = (SPJ - CJJ) / SPJ * 100, "%0.0f"; "0%" at the close
+  // "-x%" with x = (SPJ - CJJ) / SPJ * 100, "%0.0f"; "0%", never "-0%", near the close.
+  std::string text;
   std::optional<COLORREF> colour;  // nullopt: no colour
 };
-// The premium cell. A close of 0 or less gives "" and no colour.
+// The premium cell, from both prices rounded to whole cents, so that a discount of
+// exactly 6 % is exactly 6 %. A close of less than half a cent gives "" and no colour.
 PremiumCell BlockTradePremium(double spj, double cjj, PremiumColours mode);
 
 // One DZJY row as read.

@@ -155,23 +155,26 @@ TEST_F(StartupTest, AFailedIsExitWriteGoesToTheDebugLogWithoutABox) {
 
 TEST_F(StartupTest, AFolderNamedWithASemicolonOrAQuoteOpensItsOwnFilesAndNothingOutside) {
   TempProgramFolder parent;
-  for (const std::string name : {"a;b", "q\"x"}) {
+  parent.WriteFile("a;d \"q\" it", "");  // where a path cut at its first quote would lead
+  for (const std::string name : {"a;b", "q\"x", "a;d \"q\" it's=中文"}) {
     fs::create_directory(parent.File(name));
     ASSERT_TRUE(PrepareDataFolder(parent.File(name)));
     EXPECT_EQ(OpenCjhbDatabase() + OpenCustomDatabase(), 0) << name;
     EXPECT_EQ(DataSourceOf(g_ADODatabase.GetConnectionString()), parent.File(name) + "/CJHB.mdb");
   }
-  EXPECT_EQ(std::distance(fs::directory_iterator(parent.Path()), {}), 2);  // the two folders alone
+  EXPECT_EQ(std::distance(fs::directory_iterator(parent.Path()), {}), 4);  // the three folders and the decoy
+  EXPECT_EQ(fs::file_size(parent.File("a;d \"q\" it")), 0u);
 }
 
 TEST_F(StartupTest, TemporaryFilesOfDeadWritersAreRemovedAndOthersKept) {
   const pid_t dead = fork();
   if (dead == 0) _exit(0);
   waitpid(dead, nullptr, 0);
-  const std::string tag = ".tmp" + std::to_string(dead), live = ".tmp" + std::to_string(getpid()) + ".1";
+  const std::string tag = ".velkor-tmp" + std::to_string(dead);
   TempProgramFolder folder({false, "", {}, /*withExportFolder=*/true, true});
   const std::vector<std::string> gone{"sysinfo.ini" + tag + ".0", "临时文件/x.txt" + tag + ".7"};
-  const std::vector<std::string> kept{"sysinfo.ini" + live, "a" + tag + ".x", "a" + tag};
+  const std::vector<std::string> kept{"sysinfo.ini.velkor-tmp" + std::to_string(getpid()) + ".1", "a" + tag + ".x",
+                                      "a" + tag, "我的备份.tmp" + std::to_string(dead) + ".1"};
   for (const auto* names : {&gone, &kept}) for (const auto& name : *names) folder.WriteFile(name, "x");
   ASSERT_TRUE(PrepareDataFolder(folder.Path()));
   for (const auto& name : gone) EXPECT_FALSE(folder.Exists(name)) << name;

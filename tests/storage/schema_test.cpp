@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <utility>
+#include <vector>
 
 #include "storage/ado_database.h"
 #include "storage/ado_recordset.h"
@@ -224,17 +226,21 @@ TEST_F(SchemaTest, TablesWithoutAVersionRowReachVersionOne) {
   EXPECT_EQ(ReadSchemaVersion(db_), 1);
 }
 
-TEST_F(SchemaTest, AFileFromBeforeDayStatusGetsItsDaysWithTotalsMarkedComplete) {
+TEST_F(SchemaTest, AFileFromBeforeDayStatusMarksCompleteTheDaysItWouldNotHaveFetchedAgain) {
   ASSERT_TRUE(EnsureMarketSchema(db_));
   ASSERT_TRUE(db_.Execute("DROP TABLE DayStatus"));
-  for (const char* day : {"2017-02-03", "2017-02-06"}) {  // only the first has its totals
-    ASSERT_TRUE(db_.Execute("INSERT INTO StockInfo (StockInfo_ID, SB_Date) VALUES (?, ?)", {day, day}));
+  // 16 and 15 stock rows, a deleted day whose totals row stayed, and a day without totals.
+  const std::string insertStock = "INSERT INTO StockInfo (StockInfo_ID, SB_Date) VALUES (?, ?)";
+  for (const auto& [day, rows] :
+       std::vector<std::pair<std::string, int>>{{"2017-02-03", 16}, {"2017-02-06", 15}, {"2017-02-08", 0}}) {
+    ASSERT_TRUE(db_.Execute("INSERT INTO TotalBuySell (SB_Date) VALUES (?)", {day}));
+    for (int i = 0; i < rows; ++i) ASSERT_TRUE(db_.Execute(insertStock, {day + std::to_string(i), day}));
   }
-  ASSERT_TRUE(db_.Execute("INSERT INTO TotalBuySell (SB_Date) VALUES (?)", {"2017-02-03"}));
+  ASSERT_TRUE(db_.Execute(insertStock, {"2017-02-07", "2017-02-07"}));
   ASSERT_TRUE(EnsureMarketSchema(db_)) << db_.GetLastErrorText();
   CADORecordset rs(&db_);
   ASSERT_TRUE(rs.Open("SELECT SB_Date, Listed, Complete FROM DayStatus ORDER BY SB_Date"));
-  EXPECT_EQ(rs.GetString(":", ";"), "2017-02-03:1:1;");
+  EXPECT_EQ(rs.GetString(":", ";"), "2017-02-03:16:1;2017-02-06:15:0;2017-02-08:0:0;");
 }
 
 TEST_F(SchemaTest, NewerVersionIsRefusedAndNothingChanges) {

@@ -163,8 +163,14 @@ TEST_F(BlockTradeListingTest, ADiscountOfExactlySixIsNotColouredAsDeeper) {
   for (int i : {0, 1}) EXPECT_EQ(listing_.Lines()[i].colours[6], std::nullopt) << i;
 }
 
-TEST(BlockTradePremiumTest, SignIsKeptNearZero) {
-  EXPECT_EQ(BlockTradePremium(10.0f, 9.99f, PremiumColours::DayListing).text, "-0%");
+TEST(BlockTradePremiumTest, PricesCountInWholeCentsSoSixIsExactlySix) {
+  EXPECT_EQ(BlockTradePremium(20.0, 18.799999, PremiumColours::DayListing).colour, std::nullopt);
+  EXPECT_EQ(BlockTradePremium(15.0, 14.10, PremiumColours::DayListing).colour, std::nullopt);
+  EXPECT_EQ(BlockTradePremium(20.0, 18.799999, PremiumColours::Search).text, "-6%");
+}
+
+TEST(BlockTradePremiumTest, ANearCloseDealHasNoSign) {
+  EXPECT_EQ(BlockTradePremium(10.0f, 9.99f, PremiumColours::DayListing).text, "0%");
   EXPECT_EQ(BlockTradePremium(10.0f, 10.01f, PremiumColours::DayListing).text, "0%");
   EXPECT_EQ(BlockTradePremium(10.0f, 8.0f, PremiumColours::DayListing).text, "-20%");
   EXPECT_EQ(BlockTradePremium(10.0, 10.0, PremiumColours::DayListing).text, "0%");  // at the close

@@ -34,3 +34,17 @@ void PageSearch::End() {
   if (paneShown_ && !PageRegistry::Instance().IsClosing()) SetStatusPane(kWorkingPaneText);
   paneShown_ = false;
 }
+
+void StatusPaneNotice::Show(const std::string& text) {
+  noticeShown_ = false;
+  SetStatusPane(text);
+}
+
+void StatusPaneNotice::ShowNotice(const std::string& text) {
+  SetStatusPane(text);
+  noticeShown_ = true;
+}
+
+void StatusPaneNotice::ResultShown() {
+  if (noticeShown_) Show(kWorkingPaneText);
+}

@@ -55,3 +55,16 @@ class PageSearch {
   bool busyShown_ = false;
   bool paneShown_ = false;
 };
+
+// Pane 1 of the status bar as one page writes it. A notice, such as a shortage of days,
+// stays until the page next shows a result, which gives the pane back its own text;
+// any other line the page writes replaces it.
+class StatusPaneNotice {
+ public:
+  void Show(const std::string& text);        // an ordinary line
+  void ShowNotice(const std::string& text);  // a line that lasts until ResultShown
+  void ResultShown();
+
+ private:
+  bool noticeShown_ = false;
+};

@@ -8,7 +8,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QScopeGuard>
 #include <QSignalBlocker>
@@ -234,9 +233,7 @@ void CStockActiveDlg::StartStockWalk(int days, bool notify) {
     // Fewer than N days within the bound: no ranking, and the continuous-buying page
     // is not answered; the user reads why in the status bar.
     g_bNotifySustainedPage = false;
-    if (auto* bar = PageRegistry::Instance().Get<IStatusBar>(PageSlot::StatusBar)) {
-      bar->SetPaneText(1, NotEnoughDaysText(result.walk.daysFound));
-    }
+    m_pane.ShowNotice(NotEnoughDaysText(result.walk.daysFound));
     return;
   }
   g_StockActivity = std::move(result.rows);
@@ -269,6 +266,7 @@ void CStockActiveDlg::ShowStockRanking() {
       m_StockList->SetCellColor(row.netColour, r, kStockSortByNet);
     }
   }
+  m_pane.ResultShown();
   // The list is filled even when the file cannot be written.
   WriteStockRankingFile(view.fileBytes);
 }
@@ -334,6 +332,6 @@ void CStockActiveDlg::ShowRecentDays(int count) {
 }
 
 bool CStockActiveDlg::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress && IsPageSwallowedKey(static_cast<QKeyEvent*>(event)->key())) return true;
+  if (IsPageSwallowedKeyPress(this, watched, event)) return true;
   return CPage::eventFilter(watched, event);
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "analysis/stock_activity.h"
+#include "analysis/ui/page_search.h"
 #include "storage/page_services.h"
 #include "platform/pages/stock_active_page_iface.h"
 #include "platform/ui/page.h"
@@ -90,4 +91,5 @@ class CStockActiveDlg : public CPage, public IStockActivePage {
   bool m_bBusy = false;
   int choice_ = 0;  // the user's combo index (TimeSel)
   std::string m_strTotalsDay;
+  StatusPaneNotice m_pane;  // pane 1: a shortage of days lasts until a ranking is shown
 };

@@ -5,7 +5,6 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -25,6 +24,7 @@
 #include "controls/ui/edit_ex.h"
 #include "controls/ui/page_widgets.h"
 #include "controls/ui/tip_wnd.h"
+#include "controls/ui/wrap_layout.h"
 #include "platform/feature_seam.h"
 #include "platform/page_registry.h"
 #include "platform/pages/tracker_page_iface.h"
@@ -137,7 +137,7 @@ void CTopBranchDlg::BuildControls() {
   auto* top = new QVBoxLayout(this);
   top->setContentsMargins(6, 6, 6, 6);
   top->setSpacing(4);
-  auto* boxes = new QHBoxLayout;
+  auto* boxes = new CWrapLayout(6);  // the boxes wrap on a narrow page
 
   auto* mergeBox =
       new QGroupBox(QStringLiteral("合并 N日 可以发现最近活跃的营业部，(双击下表中 总买入、总卖出、上榜次数 进行排序)"), this);
@@ -194,7 +194,6 @@ void CTopBranchDlg::BuildControls() {
     regionGrid->addWidget(button, static_cast<int>(i / 7), static_cast<int>(i % 7));
   }
   boxes->addWidget(regionBox);
-  boxes->addStretch(1);
   top->addLayout(boxes);
 
   top->addWidget(MakeLabel(this, "[单位：万元]"));
@@ -255,6 +254,7 @@ void CTopBranchDlg::FillRows(const std::vector<BranchRankingRow>& rows) {
     m_list->SetCellColor(row.netColour, r, 4);
     m_list->SetCellColor(row.averageColour, r, 7);
   }
+  m_pane.ResultShown();
 }
 
 void CTopBranchDlg::FillRepeatBuyRows(const std::vector<RepeatBuyListRow>& rows) {
@@ -268,6 +268,7 @@ void CTopBranchDlg::FillRepeatBuyRows(const std::vector<RepeatBuyListRow>& rows)
     m_list->SetItemText(r, 3, row.stockCode);
     m_list->SetItemText(r, 4, std::to_string(row.count));
   }
+  m_pane.ResultShown();
 }
 
 void CTopBranchDlg::ShowRanking() {
@@ -362,9 +363,7 @@ void CTopBranchDlg::ShowLongWait(int days) {
 
 // The merge's progress and shortage go to pane 1 of the status bar: edit 1006 keeps
 // the user's threshold for the next query.
-void CTopBranchDlg::ShowStatus(const std::string& text) {
-  if (auto* bar = PageRegistry::Instance().Get<IStatusBar>(PageSlot::StatusBar)) bar->SetPaneText(1, text);
-}
+void CTopBranchDlg::ShowStatus(const std::string& text) { m_pane.Show(text); }
 
 void CTopBranchDlg::StartMerge(int days) {
   if (RefuseWhileBusy()) return;
@@ -385,7 +384,7 @@ void CTopBranchDlg::StartMerge(int days) {
       ShowRanking();
       break;
     case RankingStatus::NotEnoughDays:
-      ShowStatus(NotEnoughDaysText(result.walk.daysFound));
+      m_pane.ShowNotice(NotEnoughDaysText(result.walk.daysFound));
       break;
     case RankingStatus::QueryFailed:
       ShowQueryFailed(result.error);
@@ -423,7 +422,7 @@ void CTopBranchDlg::StartRepeatBuyStats(int days) {
         g_nDayOffset = result.walk.dayOffset;
         if (result.queryFailed) return;  // told already; nothing is listed
         if (!result.walk.complete) {
-          ShowStatus(NotEnoughDaysText(result.walk.daysFound));
+          m_pane.ShowNotice(NotEnoughDaysText(result.walk.daysFound));
           return;
         }
         FillRepeatBuyRows(result.rows);

@@ -15,13 +15,13 @@
 #include <vector>
 
 #include "analysis/branch_ranking.h"
+#include "analysis/ui/page_search.h"
 #include "storage/page_services.h"
 #include "platform/ui/page.h"
 
 class CColorListCtrl;
 class CEditEx;
 class CTipWnd;
-class PageSearch;
 class QAbstractButton;
 class QButtonGroup;
 class QDateEdit;
@@ -120,6 +120,7 @@ class CTopBranchDlg : public CPage {
   CTipWnd* m_TipWnd = nullptr;
   QTimer* m_firstShowing = nullptr;  // timer 3
   std::unique_ptr<PageSearch> m_search;  // the big-buyer query and the repeat-buy statistics
+  StatusPaneNotice m_pane;               // pane 1: a shortage of days lasts until a list is shown
 
   int m_bBusy = 0;
   int m_nSortMode = kBranchSortByTotalBuy;

@@ -101,6 +101,11 @@ void CMainDlg::InitTabs() {
 }
 
 QSize CMainDlg::StartSize() const {
+  const QSize tabs = m_ctrlTab.sizeHint().expandedTo(m_ctrlTab.minimumSizeHint());
+  return {tabs.width(), tabs.height() + statusBar_->sizeHint().height()};
+}
+
+QSize CMainDlg::SmallestSize() const {
   const QSize tabs = m_ctrlTab.minimumSizeHint();
   return {tabs.width(), tabs.height() + statusBar_->sizeHint().height()};
 }
@@ -117,7 +122,7 @@ void CMainDlg::PlaceOnScreen() {
 
 void CMainDlg::PlaceOnScreen(const QRect& available) {
   const QSize need = StartSize();
-  setMinimumSize(need.boundedTo(available.size()));
+  setMinimumSize(SmallestSize().boundedTo(available.size()));
   if (need.width() > available.width() || need.height() > available.height()) {
     resize(available.size());
     move(available.topLeft());

@@ -64,13 +64,17 @@ class CMainDlg : public CPage, public IStatusBar, public IMainTabs, public IMenu
   int SetCurSel(int index) override;
   int GetCurSel() const override;
 
-  // The size at which every page shows all of its controls: the strip over the room
-  // the largest page's layout needs, and the status bar below. Valid once the tabs
-  // are built.
+  // The size at which every page shows all of its controls and every list all of its
+  // columns: the strip over the room the largest page would like, and the status bar
+  // below. Valid once the tabs are built.
   QSize StartSize() const;
+  // The smallest size at which every page still shows every control whole (wide lists
+  // then scroll sideways): the strip over the room the largest page's layout needs,
+  // and the status bar below.
+  QSize SmallestSize() const;
   // Opens at StartSize centred in `available` (a screen's work area), or maximised when
-  // the area is smaller; the window never shrinks below the smaller of the two. The
-  // first form uses the window's own screen.
+  // the area is smaller; the window never shrinks below SmallestSize, nor below the
+  // area when that is smaller still. The first form uses the window's own screen.
   void PlaceOnScreen();
   void PlaceOnScreen(const QRect& available);
 

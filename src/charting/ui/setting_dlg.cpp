@@ -381,6 +381,10 @@ void CSettingDlg::ShowSettings() {
     m_buyColours[band]->SetColor(g_Settings.BuyMoney_Color[band]);
     m_sellColours[band]->SetColor(g_Settings.SellMoney_Color[band]);
   }
+  ShowSystemType();
+}
+
+void CSettingDlg::ShowSystemType() {
   const QSignalBlocker quiet(m_systemType);  // showing the setting is no choice to write
   m_systemType->setCurrentIndex(g_Settings.SystemType < 4 ? g_Settings.SystemType : 0);
 }
@@ -427,10 +431,13 @@ void CSettingDlg::OnChooseChartPath() {
 
 void CSettingDlg::OnSystemTypeChange(int index) {
   if (index < 0) return;
-  g_Settings.SystemType = static_cast<std::uint8_t>(index);
   if (!WritePrivateProfileString("system", "SystemType", std::to_string(index), AppPath(kSettingsFileName))) {
+    // The file keeps the old type, and so do this run and the combo.
+    ShowSystemType();
     IniWriteFailed();
+    return;
   }
+  g_Settings.SystemType = static_cast<std::uint8_t>(index);
 }
 
 void CSettingDlg::OnManualUpgrade() {

@@ -107,6 +107,7 @@ class CSettingDlg : public CPage, public ISettingsPage {
   // The path edit, the band colours and the system type from the settings in use.
   void ShowSettings();
   void ShowChartPath();
+  void ShowSystemType();  // quietly: showing it writes nothing
   void FillSoftList(const std::vector<SoftListEntry>& list);
   std::vector<SoftListEntry> SoftListShown() const;
   void SaveSoftListShown();

@@ -404,3 +404,13 @@ void CColorListBox::DrawItem(CDC& dc, const DrawItemRecord& item) {
   dc.SetTextColor(oldText);
   dc.SetBkMode(oldMode);
 }
+
+void CColorListBox::SetNaturalWidth(int width) {
+  naturalWidth_ = width;
+  updateGeometry();
+}
+
+QSize CColorListBox::sizeHint() const {
+  if (naturalWidth_ <= 0) return QListView::sizeHint();
+  return {naturalWidth_, minimumSizeHint().height()};  // the height the page gives it
+}

@@ -138,6 +138,12 @@ class CColorListBox : public QListView {
   void SetUseTabStops(bool on);
   bool UseTabStops() const { return useTabStops_; }
 
+  // The width the list asks for where there is room (all of its lines' text); laid out
+  // narrower, down to its minimum width, it scrolls them sideways. Its height is
+  // what the page gives it. 0, the default, leaves Qt's own size hint.
+  void SetNaturalWidth(int width);
+  QSize sizeHint() const override;
+
   // Owner-draw steps, called by the delegate on the UI thread.
   virtual void DrawItem(CDC& dc, const DrawItemRecord& item);
   virtual void MeasureItem(MeasureItemRecord& item);
@@ -174,6 +180,7 @@ class CColorListBox : public QListView {
 
   ColorListBoxModel* lines_;
   bool useTabStops_ = false;
+  int naturalWidth_ = 0;
   std::vector<HeldLine> held_;          // lines after the widget's last row
   std::optional<int> heldSelection_;    // a worker's selection, -1 = cleared
   QTimer batchTimer_;

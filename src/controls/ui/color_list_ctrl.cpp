@@ -361,3 +361,13 @@ void CColorListCtrl::DrawCell(CDC& dc, int row, int column, const CRect& rect, b
   textRect.DeflateRect(kTextMargin, 0);
   dc.DrawText(text, textRect, format);
 }
+
+void CColorListCtrl::SetNaturalWidth(int width) {
+  naturalWidth_ = width;
+  updateGeometry();
+}
+
+QSize CColorListCtrl::sizeHint() const {
+  if (naturalWidth_ <= 0) return QTableView::sizeHint();
+  return {naturalWidth_, minimumSizeHint().height()};  // the height the page gives it
+}

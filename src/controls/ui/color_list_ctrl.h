@@ -97,6 +97,12 @@ class CColorListCtrl : public QTableView {
 
   const CellColourTable& Colours() const { return colours_; }
 
+  // The width the list asks for where there is room (all of its columns); laid out
+  // narrower, down to its minimum width, it scrolls them sideways. Its height is
+  // what the page gives it. 0, the default, leaves Qt's own size hint.
+  void SetNaturalWidth(int width);
+  QSize sizeHint() const override;
+
   // Paints one cell through the device context; called by the delegate.
   virtual void DrawCell(CDC& dc, int row, int column, const CRect& rect, bool selected, const CString& text,
                         UINT format);
@@ -111,4 +117,5 @@ class CColorListCtrl : public QTableView {
   ColorListCtrlModel* cells_;
   CellColourTable colours_;
   COLORREF background_;
+  int naturalWidth_ = 0;
 };

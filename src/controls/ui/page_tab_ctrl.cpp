@@ -93,9 +93,13 @@ void CPageTabCtrl::SwitchTo(int index) {
   page->setFocus(Qt::TabFocusReason);
 }
 
-QSize CPageTabCtrl::minimumSizeHint() const {
+QSize CPageTabCtrl::minimumSizeHint() const { return AroundPages(&QWidget::minimumSizeHint); }
+
+QSize CPageTabCtrl::sizeHint() const { return AroundPages(&QWidget::sizeHint); }
+
+QSize CPageTabCtrl::AroundPages(QSize (QWidget::*pageSize)() const) const {
   QSize pages(0, 0);
-  for (int i = 0; i < m_nCount; ++i) pages = pages.expandedTo(pages_[i]->minimumSizeHint());
+  for (int i = 0; i < m_nCount; ++i) pages = pages.expandedTo((pages_[i]->*pageSize)());
   const int spacing = std::max(0, layout()->spacing());
   return {std::max(pages.width(), tabBar_->sizeHint().width()),
           tabBar_->sizeHint().height() + spacing + pages.height()};

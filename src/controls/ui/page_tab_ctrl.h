@@ -46,6 +46,8 @@ class CPageTabCtrl : public QWidget {
   // that hosts tabs asks its own strip). The pages are placed by hand, not by a
   // layout, so nothing else would tell the window around how large they must be.
   QSize minimumSizeHint() const override;
+  // The same over the room the largest page would like (its natural size).
+  QSize sizeHint() const override;
 
  protected:
   // Pages follow the size of the page area.
@@ -55,6 +57,7 @@ class CPageTabCtrl : public QWidget {
   void OnTabChanged(int index);
   void SwitchTo(int index);
   void LayoutPages();
+  QSize AroundPages(QSize (QWidget::*pageSize)() const) const;
 
   std::array<const char*, kMaxPages> titles_{};
   std::array<CPage*, kMaxPages> pages_{};

@@ -2,6 +2,7 @@
 
 #include <QCalendarWidget>
 #include <QLocale>
+#include <QStyle>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPolygonF>
@@ -69,6 +70,14 @@ QPushButton* MakeButton(QWidget* parent, int id, const char* text) {
 }
 
 QLabel* MakeLabel(QWidget* parent, const char* text) { return new QLabel(QString::fromUtf8(text), parent); }
+
+void FitEditTo(QLineEdit* edit, const char* sample) {
+  const QMargins text = edit->textMargins();
+  const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
+  constexpr int kInnerMargin = 2;  // the edit's own space each side of its text
+  edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QString::fromUtf8(sample)) + text.left() + text.right() +
+                        2 * (frame + kInnerMargin) + 1);  // and the cursor
+}
 
 void SetEditTextFromStart(QLineEdit* edit, const std::string& text) {
   edit->setText(ToQString(text));

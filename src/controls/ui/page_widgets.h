@@ -59,6 +59,10 @@ std::string PickerDayText(const QDateEdit* picker);
 // day the page sets is no pick of the user's. A text that is no day changes nothing.
 void SetPickerDayQuietly(QDateEdit* picker, const std::string& day);
 
+// Keeps the edit at least as wide as it must be to show `sample` whole, the longest of
+// the texts it shows.
+void FitEditTo(QLineEdit* edit, const char* sample);
+
 // Sets the text and shows it from its start, not from the cursor at its end.
 void SetEditTextFromStart(QLineEdit* edit, const std::string& text);
 

@@ -2,7 +2,6 @@
 
 #include <QEnterEvent>
 #include <QEvent>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
@@ -199,7 +198,7 @@ bool FilterPageControlEvent(CTipWnd* tip, QWidget* page, QObject* watched, QEven
       }
       return false;
     case QEvent::KeyPress:
-      return IsPageSwallowedKey(static_cast<QKeyEvent*>(event)->key());
+      return IsPageSwallowedKeyPress(page, watched, event);
     default:
       return false;
   }

@@ -87,6 +87,6 @@ class CTipWnd : public QWidget {
 };
 
 // What a page with tips does with the events of its controls: a mouse move goes to
-// `tip` (if any) in `page`'s coordinates, and Enter and Escape are swallowed (true:
-// the page's filter stops the event).
+// `tip` (if any) in `page`'s coordinates, and Enter and Escape aimed at the page's own
+// window are swallowed (true: the page's filter stops the event); a popup keeps them.
 bool FilterPageControlEvent(CTipWnd* tip, QWidget* page, QObject* watched, QEvent* event);

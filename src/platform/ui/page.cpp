@@ -49,6 +49,13 @@ bool IsPageSwallowedKey(int qtKey) {
   return qtKey == Qt::Key_Return || qtKey == Qt::Key_Enter || qtKey == Qt::Key_Escape;
 }
 
+bool IsPageSwallowedKeyPress(const QWidget* page, const QObject* watched, const QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return false;
+  if (!IsPageSwallowedKey(static_cast<const QKeyEvent*>(event)->key())) return false;
+  const auto* widget = qobject_cast<const QWidget*>(watched);
+  return widget != nullptr && widget->window() == page->window();
+}
+
 CPage::CPage(QWidget* parent) : QWidget(parent) { EnsureKeyFilterInstalled(); }
 
 CPage::~CPage() = default;

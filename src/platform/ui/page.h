@@ -59,3 +59,7 @@ class CPage : public QWidget {
 
 // True for the keys a page swallows (Return, Enter, Escape).
 bool IsPageSwallowedKey(int qtKey);
+// True for a press of such a key aimed at a control in `page`'s own window, which a
+// page's filter swallows. A popup of a control (a date picker's calendar) is a window
+// of its own and keeps its Enter and Escape.
+bool IsPageSwallowedKeyPress(const QWidget* page, const QObject* watched, const QEvent* event);

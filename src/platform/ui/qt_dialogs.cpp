@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
 #include <QThread>
@@ -92,7 +95,49 @@ int ShowOnUiThread(const std::string& text, const std::string& caption, unsigned
   }
 }
 
+// Qt's Chinese texts as the translations package has them. Qt 6 moved the file list's
+// names of folders, drives and links to a context the package does not translate yet;
+// those are looked up where Qt 5 kept them, under the file dialog's own context.
+class QtChineseTranslator final : public QTranslator {
+ public:
+  using QTranslator::QTranslator;
+  QString translate(const char* context, const char* source, const char* disambiguation, int n) const override {
+    const QString text = QTranslator::translate(context, source, disambiguation, n);
+    if (!text.isEmpty() || qstrcmp(context, "QAbstractFileIconProvider") != 0) return text;
+    return QTranslator::translate("QFileDialog", source, disambiguation, n);
+  }
+};
+
+// The file list writes its sizes and dates in the system's language (QLocale::system),
+// which no default locale changes; this writes them in Chinese.
+class ChineseFileColumns final : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+  QVariant data(const QModelIndex& index, int role) const override {
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (role != Qt::DisplayRole || files == nullptr || (index.column() != 1 && index.column() != 3)) {
+      return QIdentityProxyModel::data(index, role);
+    }
+    const QModelIndex file = mapToSource(index);
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    if (index.column() == 3) return chinese.toString(files->lastModified(file), QLocale::ShortFormat);
+    if (files->isDir(file)) return QString();
+    return chinese.formattedDataSize(files->size(file), 2, QLocale::DataSizeTraditionalFormat);
+  }
+};
+
+std::optional<std::string> RunFileDialog(QFileDialog& dialog) {
+  SetUpFileDialog(dialog);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return FromQString(dialog.selectedFiles().constFirst());
+}
+
 }  // namespace
+
+void SetUpFileDialog(QFileDialog& dialog) {
+  dialog.setOption(QFileDialog::DontUseNativeDialog);  // Qt's own, which speaks the loaded translation
+  dialog.setProxyModel(new ChineseFileColumns(&dialog));
+}
 
 std::string ToQtFileFilter(const std::string& filter) {
   if (filter.find('|') == std::string::npos) return filter;
@@ -125,12 +170,10 @@ std::optional<std::string> QtDialogBackend::PickOpenFile(const std::string& titl
                                                          const std::string& filter) {
   return OnUiThread<std::optional<std::string>>(
       [title, startDir, filter]() -> std::optional<std::string> {
-        // Qt's own dialog, which speaks the translation the program loaded.
-        const QString path =
-            QFileDialog::getOpenFileName(QApplication::activeWindow(), ToQString(title), ToQString(startDir),
-                                         ToQString(ToQtFileFilter(filter)), nullptr, QFileDialog::DontUseNativeDialog);
-        if (path.isEmpty()) return std::nullopt;
-        return FromQString(path);
+        QFileDialog dialog(QApplication::activeWindow(), ToQString(title), ToQString(startDir),
+                           ToQString(ToQtFileFilter(filter)));
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        return RunFileDialog(dialog);
       },
       std::nullopt);
 }
@@ -138,11 +181,10 @@ std::optional<std::string> QtDialogBackend::PickOpenFile(const std::string& titl
 std::optional<std::string> QtDialogBackend::PickFolder(const std::string& title, const std::string& startDir) {
   return OnUiThread<std::optional<std::string>>(
       [title, startDir]() -> std::optional<std::string> {
-        const QString path =
-            QFileDialog::getExistingDirectory(QApplication::activeWindow(), ToQString(title), ToQString(startDir),
-                                              QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
-        if (path.isEmpty()) return std::nullopt;
-        return FromQString(path);
+        QFileDialog dialog(QApplication::activeWindow(), ToQString(title), ToQString(startDir));
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        return RunFileDialog(dialog);
       },
       std::nullopt);
 }
@@ -150,9 +192,12 @@ std::optional<std::string> QtDialogBackend::PickFolder(const std::string& title,
 bool InstallQtTranslations() {
   QCoreApplication* app = QCoreApplication::instance();
   if (app == nullptr) return false;
+  // The dialogs Qt builds (the file list's type names) speak Chinese whatever the
+  // system's language; the program's own numbers and days never go through the locale.
+  QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
   static QPointer<QTranslator> installed;  // gone with the application object
   if (installed != nullptr) return true;
-  auto translator = std::make_unique<QTranslator>(app);
+  auto translator = std::make_unique<QtChineseTranslator>(app);
   if (!translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     return false;
   }

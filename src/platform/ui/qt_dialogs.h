@@ -22,10 +22,16 @@ class QtDialogBackend final : public IDialogBackend {
 std::string ToQtFileFilter(const std::string& filter);
 
 // Loads Qt's own Chinese texts (message-box buttons, file dialogs, ...) from Qt's
-// translations folder into the running application, once. The locale stays as it
-// is, so numbers are still written and read without it. False when the translation
-// is not installed or there is no application object yet.
+// translations folder into the running application, once, and makes Chinese the
+// default locale, for what Qt's dialogs write through it. The program writes and reads
+// its own numbers and days without the locale, so they do not change with it. False
+// when the translation is not installed or there is no application object yet.
 bool InstallQtTranslations();
+
+class QFileDialog;
+// Makes the dialog Qt's own (not the desktop's) with its sizes, dates and type names
+// in Chinese whatever the system's language, as the program's pickers show it.
+void SetUpFileDialog(QFileDialog& dialog);
 
 // Makes the Qt backend the one MessageBox() uses (process-wide).
 void InstallQtDialogBackend();

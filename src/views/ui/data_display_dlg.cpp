@@ -81,6 +81,7 @@ constexpr int kSortModeCount = 4;
 
 const char* const kDayListHeader = "序号 股票名称、代码  涨幅   净买入 上榜总额 月榜次数 类型 ";
 const char* const kClickHint = "双击一下";
+constexpr int kSideListLeastColumns = 12;
 const char* const kBlockTradeHint = "双击前面 上榜次数，可以跳转到大宗交易界面";
 const char* const kDownloadedPaneText = "  今日数据已经自动下载!! ";
 const char* const kAddedToBlockText =
@@ -183,7 +184,7 @@ void CDataDisplayDlg::BuildControls() {
 
   // Upper right: the stock's record and block trades.
   auto* detail = new QGridLayout;
-  detail->setHorizontalSpacing(6);
+  detail->setHorizontalSpacing(4);
   detail->setVerticalSpacing(4);
   m_editName = MakeControl<CEditEx>(this, kIdName);
   m_editCode = MakeControl<CEditEx>(this, kIdCode);
@@ -214,11 +215,16 @@ void CDataDisplayDlg::BuildControls() {
   detail->addWidget(m_editBlockVolume, 2, 3);
   detail->addWidget(MakeLabel(this, "成交额："), 2, 4);
   detail->addWidget(m_editBlockAmount, 2, 5);
+  // The main buyer and seller, a branch's full name with its amount, each get a line.
   detail->addWidget(MakeLabel(this, "主买："), 3, 0);
-  detail->addWidget(m_editMainBuyer, 3, 1, 1, 4);
-  detail->addWidget(MakeLabel(this, "主卖："), 3, 5);
-  detail->addWidget(m_editMainSeller, 3, 6, 1, 4);
+  detail->addWidget(m_editMainBuyer, 3, 1, 1, 9);
+  detail->addWidget(MakeLabel(this, "主卖："), 4, 0);
+  detail->addWidget(m_editMainSeller, 4, 1, 1, 9);
   for (int column : {1, 3, 5, 7, 9}) detail->setColumnStretch(column, 1);
+  for (CEditEx* edit : {m_editName, m_editCode}) FitEditTo(edit, kClickHint);
+  FitEditTo(m_editClose, "0000.00");
+  FitEditTo(m_editChange, "-00.00");
+  FitEditTo(m_editAmount, "000000.00");
   auto* commandRow = new QHBoxLayout;
   m_btnAddShown = new QPushButton(QStringLiteral("将上面股票加入Velkor自选股及剪贴板"), this);
   SetDlgCtrlID(m_btnAddShown, kIdAddShown);
@@ -228,21 +234,23 @@ void CDataDisplayDlg::BuildControls() {
   commandRow->addWidget(m_btnAddShown);
   commandRow->addWidget(unused, 1);
   commandRow->addWidget(MakeLabel(this, "介入度：占成交总金额的比例"));
-  detail->addLayout(commandRow, 4, 0, 1, 10);
+  detail->addLayout(commandRow, 5, 0, 1, 10);
   grid->addLayout(detail, 0, 1);
 
   m_listSeats = new CColorListCtrl(this);
   SetDlgCtrlID(m_listSeats, kIdSeatList);
   m_listSeats->verticalHeader()->setVisible(false);
   m_listSeats->verticalHeader()->setDefaultSectionSize(QFontMetrics(m_listSeats->font()).height() + 4);
-  // Large enough for every seat column, the branch notes at the end too, and every row.
+  // High enough for every row. Wide enough for every seat column, the branch notes at
+  // the end too, where there is room; else the number and the branch, and the other
+  // columns scroll sideways.
   int seatColumns = 0;
   for (const SeatListColumn& seatColumn : kSeatListColumns) seatColumns += seatColumn.width;
-  const int frame = 2 * m_listSeats->frameWidth();
-  m_listSeats->setMinimumSize(
-      seatColumns + frame + m_listSeats->style()->pixelMetric(QStyle::PM_ScrollBarExtent),
-      m_listSeats->horizontalHeader()->sizeHint().height() +
-          kSeatListRows * m_listSeats->verticalHeader()->defaultSectionSize() + frame);
+  const int frame = 2 * m_listSeats->frameWidth() + m_listSeats->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  m_listSeats->SetNaturalWidth(seatColumns + frame);
+  m_listSeats->setMinimumSize(kSeatListColumns[0].width + kSeatListColumns[1].width + frame,
+                              m_listSeats->horizontalHeader()->sizeHint().height() +
+                                  kSeatListRows * m_listSeats->verticalHeader()->defaultSectionSize() + frame);
   grid->addWidget(m_listSeats, 1, 1);
 
   // Lower right: the three side lists.
@@ -253,13 +261,15 @@ void CDataDisplayDlg::BuildControls() {
   m_listSuggest = ColourList(suggestBox, kIdSuggestList);
   suggestLayout->addWidget(m_listSuggest);
   auto* watchedBox = new QGroupBox(QStringLiteral("关注游资-买卖股票"), this);
-  auto* watchedLayout = new QVBoxLayout(watchedBox);
+  // The button stands beside the list, not below it: the three boxes then need no more
+  // height than their lists, which the smallest window has to spare.
+  auto* watchedLayout = new QHBoxLayout(watchedBox);
   watchedLayout->setContentsMargins(4, 4, 4, 4);
   m_listWatched = ColourList(watchedBox, kIdWatchedList);
   watchedLayout->addWidget(m_listWatched, 1);
   m_btnWatched = new QPushButton(QStringLiteral("设置关注游资"), watchedBox);
   SetDlgCtrlID(m_btnWatched, kIdWatchedButton);
-  watchedLayout->addWidget(m_btnWatched, 0, Qt::AlignRight);
+  watchedLayout->addWidget(m_btnWatched, 0, Qt::AlignBottom);
   auto* teamBox = new QGroupBox(QStringLiteral("团队作战：关注个股"), this);
   auto* teamLayout = new QVBoxLayout(teamBox);
   teamLayout->setContentsMargins(4, 4, 4, 4);
@@ -273,10 +283,13 @@ void CDataDisplayDlg::BuildControls() {
 
   const int column = QFontMetrics(ListFont()).horizontalAdvance(QLatin1Char('0'));
   const int scroll = 20;
-  m_listDay->setMinimumWidth(58 * column + scroll);
-  m_listSuggest->setMinimumWidth(20 * column + scroll);
-  m_listWatched->setMinimumWidth(49 * column + scroll);
-  m_listTeams->setMinimumWidth(32 * column + scroll);
+  m_listDay->setMinimumWidth(58 * column + scroll);  // its titles above do not scroll
+  // The side lists show their lines whole where there is room, else scroll sideways.
+  const std::pair<CColorListBox*, int> sideLists[] = {{m_listSuggest, 20}, {m_listWatched, 49}, {m_listTeams, 32}};
+  for (const auto& [list, columns] : sideLists) {
+    list->SetNaturalWidth(columns * column + scroll);
+    list->setMinimumWidth(kSideListLeastColumns * column + scroll);
+  }
   grid->setColumnStretch(0, 0);
   grid->setColumnStretch(1, 1);
   grid->setRowStretch(1, 3);

@@ -262,7 +262,7 @@ TEST_F(DownloadStartupTest, AnUnsetSourceIsToldOnceARunInRedAndAskedNothing) {
   EXPECT_FALSE(AnyContains("开始下载") || AnyContains("下载正确"));
   EXPECT_EQ(Count("请保证网络连接正常!!!"), 0);
   EXPECT_EQ(Query("SELECT COUNT(*) FROM DayStatus") + Query("SELECT COUNT(*) FROM TotalBuySell"), 0);
-  EXPECT_EQ(bar.texts, (std::vector<std::pair<int, std::string>>(4, {0, kUnsetSourceLine})));
+  EXPECT_EQ(bar.texts, (std::vector<std::pair<int, std::string>>(4, {0, kUnsetSourcePaneText})));
   EXPECT_TRUE(fetcher_.For("").empty());
 }
 

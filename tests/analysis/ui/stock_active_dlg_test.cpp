@@ -223,9 +223,10 @@ TEST_F(StockActiveDlgTest, FewerDaysThanChosenAreToldInTheStatusBar) {
   page.OnRankRequest(5);
   EXPECT_TRUE(sustained_.counts.empty());
   EXPECT_FALSE(g_bNotifySustainedPage);
-  // A later choice that ranks does not answer the request that failed.
+  // A later choice that ranks does not answer the request that failed, and ends the shortage.
   Choose(0);
   EXPECT_EQ(Stocks()->GetItemCount(), 3);
+  EXPECT_EQ(bar.texts.back(), (std::pair<int, std::string>{1, kWorkingPaneText}));
   EXPECT_TRUE(sustained_.counts.empty());
 }
 

@@ -1,6 +1,7 @@
 #include "analysis/ui/top_branch_dlg.h"
 
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QDateEdit>
 #include <QDir>
 #include <QGroupBox>
@@ -237,6 +238,8 @@ TEST_F(TopBranchDlgTest, TooFewDaysAndTypedNumbers) {
   // 20 days: no long-wait text.
   GuiDriver::Click(&page, 10132);
   EXPECT_EQ(bar.texts.size(), 3u);
+  GuiDriver::Click(&page, 1004);  // today's ranking replaces the shortage
+  EXPECT_EQ(bar.texts.back(), (std::pair<int, std::string>{1, kWorkingPaneText}));
   // Exactly the stored days rank.
   Get<QLineEdit>(1000)->setText(QStringLiteral("5"));
   GuiDriver::Click(&page, 10141);
@@ -442,6 +445,11 @@ TEST_F(TopBranchDlgTest, EnterAndEscapeAreSwallowed) {
   EXPECT_TRUE(page.isVisible());
   EXPECT_EQ(List()->GetItemCount(), 0);
   EXPECT_EQ(days->text(), QStringLiteral("3"));
+  auto* picker = Get<QDateEdit>(1015);  // its calendar is no control of the page: Escape closes it
+  QTest::mouseClick(picker, Qt::LeftButton, {}, QPoint(picker->width() - 6, picker->height() / 2));  // the arrow
+  ASSERT_TRUE(GuiDriver::WaitUntil([&] { return picker->calendarWidget()->isVisible(); }));
+  GuiDriver::PressKey(picker->calendarWidget()->focusWidget(), Qt::Key_Escape);
+  EXPECT_TRUE(GuiDriver::WaitUntil([&] { return !picker->calendarWidget()->isVisible(); }));
 }
 
 // ---- the look ----

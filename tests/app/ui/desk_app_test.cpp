@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QAbstractButton>
+#include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QTabBar>
 #include <QTimer>
 #include <QWidget>
@@ -13,6 +16,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <thread>
 #include <vector>
 
@@ -24,6 +28,7 @@
 #include "platform/page_registry.h"
 #include "platform/worker_registry.h"
 #include "platform/message_box.h"
+#include "platform/ui/qt_dialogs.h"
 #include "settings/settings.h"
 #include "storage/ado_database.h"
 #include "storage/ado_recordset.h"
@@ -217,6 +222,31 @@ TEST(DeskApp, EveryTabShowsItsPage) {
   EXPECT_TRUE(yes.startsWith(QStringLiteral("是")));
   EXPECT_TRUE(run.boxesBeforeWindow.empty());
   EXPECT_EQ(ExitMarker(folder), "1");
+}
+
+TEST(DeskApp, ThePickersFileListIsChineseUnderTheCLocale) {
+  ASSERT_EQ(QLocale::system().language(), QLocale::C);  // the tests run under LANG=C.UTF-8
+  TempProgramFolder folder;
+  folder.WriteFile("a.txt", std::string(75, 'x'));
+  std::filesystem::create_directory(folder.File("sub"));
+  QFileDialog picker(nullptr, "选择 通达信 程序", QString::fromStdString(folder.Path()));
+  SetUpFileDialog(picker);
+  auto* view = picker.findChild<QAbstractItemView*>(QStringLiteral("treeView"));
+  ASSERT_NE(view, nullptr);
+  std::map<QString, QStringList> rows;  // name: size, type, date
+  ASSERT_TRUE(GuiDriver::WaitUntil([&] {  // the list is read in the background
+    rows.clear();
+    const QModelIndex root = view->rootIndex();
+    for (int r = 0; r < view->model()->rowCount(root); ++r) {
+      QStringList& row = rows[view->model()->index(r, 0, root).data().toString()];
+      for (int c = 1; c < 4; ++c) row << view->model()->index(r, c, root).data().toString();
+    }
+    return rows.size() == 2 && !rows["a.txt"].contains(QString());
+  }));
+  EXPECT_EQ(rows["a.txt"].mid(0, 2).join('|').toStdString(), "75 字节|纯文本文档");
+  EXPECT_EQ(rows["sub"].mid(0, 2).join('|').toStdString(), "|文件夹");
+  EXPECT_TRUE(QRegularExpression("^\\d{4}/\\d{1,2}/\\d{1,2} \\d{2}:\\d{2}$").match(rows["a.txt"][2]).hasMatch()) << rows["a.txt"][2].toStdString();
+  EXPECT_TRUE(picker.grab().save(QDir::current().absoluteFilePath("qt_file_dialog.png")));
 }
 
 TEST(DeskApp, TheCloseBoxStopsAWorkerThatCallsTheUiAndSkipsTheExitMarker) {

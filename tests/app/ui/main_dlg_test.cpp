@@ -1,7 +1,13 @@
 #include "app/ui/main_dlg.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QRadioButton>
+#include <QScrollBar>
 #include <QApplication>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QDir>
 #include <QLabel>
@@ -20,6 +26,7 @@
 #include "fake_tray.h"
 #include "platform/app_paths.h"
 #include "platform/page_registry.h"
+#include "platform/ui/dc.h"
 #include "platform/pages/daily_list_page_iface.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "platform/worker_registry.h"
@@ -117,34 +124,73 @@ void ForEachLeafPage(CPageTabCtrl& tabs, const std::function<void(CPage&, const 
   }
 }
 
+// Every control the page shows is whole: the page as large as its layout needs, each
+// control inside its parent and the page (what a page puts in a scroll area may lie
+// beyond the page, and only a page that may scroll scrolls), no label, button or group
+// title narrower than its text (a wrapping label as high as its lines), and no two
+// controls of one parent over each other (an overlay may lie over them).
+void ExpectEveryControlWhole(CPage& page, const std::string& where, bool mayScroll) {
+  const QSize least = page.minimumSizeHint();  // no control squeezed below its own least size
+  EXPECT_TRUE(least.width() <= page.width() && least.height() <= page.height()) << where;
+  std::vector<QWidget*> shown;
+  for (QWidget* c : page.findChildren<QWidget*>()) {
+    if (!c->isVisibleTo(&page)) continue;
+    const auto* label = qobject_cast<QLabel*>(c);
+    const auto* button = qobject_cast<QAbstractButton*>(c);
+    const auto* box = qobject_cast<QGroupBox*>(c);
+    const QString text = label ? label->text() : button ? button->text().remove('&') : box ? box->title() : QString();
+    if (label && label->wordWrap()) {
+      EXPECT_GE(c->height(), c->heightForWidth(c->width())) << where << text.toStdString();
+    } else {
+      for (const QString& line : text.split('\n'))
+        EXPECT_GE(c->width(), c->fontMetrics().horizontalAdvance(line)) << where << line.toStdString();
+    }
+    const bool ticks = qobject_cast<const QCheckBox*>(c) || qobject_cast<const QRadioButton*>(c);
+    EXPECT_TRUE(!ticks || c->width() >= c->sizeHint().width()) << where << text.toStdString();  // the box or dot too
+    const QScrollArea* scroller = nullptr;
+    for (QWidget* w = c->parentWidget(); w != &page; w = w->parentWidget())
+      scroller = scroller ? scroller : qobject_cast<QScrollArea*>(w);
+    EXPECT_TRUE(!scroller || mayScroll || scroller->verticalScrollBar()->maximum() == 0) << where;
+    QWidget* parent = c->parentWidget();
+    if (qobject_cast<QAbstractScrollArea*>(parent->parentWidget()) || qobject_cast<QAbstractScrollArea*>(parent) ||
+        qobject_cast<QAbstractSpinBox*>(parent) || c->testAttribute(Qt::WA_TransparentForMouseEvents))
+      continue;  // a list's or an edit's own parts, and overlays
+    EXPECT_TRUE(parent->rect().contains(c->geometry()) &&
+                (scroller || page.rect().contains(QRect(c->mapTo(&page, QPoint()), c->size()))))
+        << where << " " << c->metaObject()->className() << " " << text.toStdString();
+    for (QWidget* other : shown) {
+      EXPECT_FALSE(other->parentWidget() == parent && other->geometry().intersects(c->geometry()))
+          << where << " " << other->metaObject()->className() << " " << c->metaObject()->className();
+    }
+    shown.push_back(c);
+  }
+}
+
 }  // namespace
 
-TEST_F(MainDlgTest, AtTheStartSizeEveryPageShowsEveryControlWhole) {
+TEST_F(MainDlgTest, AtTheStartSizeAnd1024x700And1280x720EveryPageShowsEveryControlWhole) {
+  const QFont testFont = QApplication::font();
+  const auto restoreFont = qScopeGuard([&] { QApplication::setFont(testFont); });
+  QApplication::setFont(ApplicationFont());  // the program's own, as it starts with it
   auto dlg = MakeWindow();
   const QSize start = dlg->StartSize();
   dlg->PlaceOnScreen(QRect(QPoint(0, 0), start + QSize(100, 60)));
   EXPECT_EQ(dlg->geometry(), QRect(QPoint(50, 30), start));
-  EXPECT_EQ(dlg->minimumSize(), start);
+  dlg->PlaceOnScreen(QRect(0, 0, 1366, 768));
+  EXPECT_TRUE(dlg->minimumWidth() <= 1024 && dlg->minimumHeight() <= 700) << dlg->minimumHeight();
   dlg->show();
   ASSERT_TRUE(GuiDriver::WaitForExposed(dlg.get()));
-  ForEachLeafPage(dlg->m_ctrlTab, [&](CPage& page, const QString& id) {
-    for (QWidget* c : page.findChildren<QWidget*>()) {
-      if (!c->isVisibleTo(&page)) continue;
-      const auto* label = qobject_cast<QLabel*>(c);
-      const auto* button = qobject_cast<QAbstractButton*>(c);
-      const QString text = label ? label->text() : button ? button->text().remove('&') : QString();
-      for (const QString& line : text.split('\n'))
-        EXPECT_GE(c->width(), c->fontMetrics().horizontalAdvance(line)) << id.toStdString() << line.toStdString();
-      bool scrolls = false;  // what a page puts in a scroll area may lie beyond the page
-      for (QWidget* w = c->parentWidget(); w != &page; w = w->parentWidget())
-        scrolls |= qobject_cast<QScrollArea*>(w) != nullptr;
-      EXPECT_TRUE(scrolls || page.rect().contains(QRect(c->mapTo(&page, QPoint()), c->size()))) << id.toStdString();
-    }
-    EXPECT_TRUE(GuiDriver::Grab(dlg.get()).save("start_size_" + id + ".png"));
-  });
+  for (const QSize size : {start, QSize(1024, 700), QSize(1280, 720)}) {
+    dlg->resize(size);
+    const QString shot = size == start ? "start_size_" : QStringLiteral("%1x%2_").arg(size.width()).arg(size.height());
+    ForEachLeafPage(dlg->m_ctrlTab, [&](CPage& page, const QString& id) {
+      ExpectEveryControlWhole(page, (shot + id).toStdString(), &page == &dlg->m_dlgSetting);
+      EXPECT_TRUE(GuiDriver::Grab(dlg.get()).save(shot + id + ".png"));
+    });
+  }
   dlg->PlaceOnScreen(QRect(0, 0, start.width() - 100, start.height() + 50));  // a smaller screen
   EXPECT_TRUE(dlg->windowState() & Qt::WindowMaximized);
-  EXPECT_EQ(dlg->minimumSize(), QSize(start.width() - 100, start.height()));
+  EXPECT_EQ(dlg->geometry().size(), QSize(start.width() - 100, start.height() + 50));
 }
 
 TEST_F(MainDlgTest, SixTabsAndTwoNestedHostsInOrderWithTheirPages) {

@@ -173,8 +173,9 @@ TEST_F(SettingDlgTest, AnIniThatIsAFolderCannotBeWrittenEvenByRoot) {
   ASSERT_EQ(std::remove(folder_.File("sysinfo.ini").c_str()), 0);
   ASSERT_EQ(mkdir(folder_.File("sysinfo.ini").c_str(), 0755), 0);
   Ctrl<QComboBox>(1005)->setCurrentIndex(0);
-  EXPECT_EQ(g_Settings.SystemType, 0);
   EXPECT_EQ(OnlyBoxText(), kIniWriteFailedText);
+  EXPECT_EQ(g_Settings.SystemType, 2);  // what the file held
+  EXPECT_EQ(Ctrl<QComboBox>(1005)->currentIndex(), 2);
   EditOf(1031)->setText(QStringLiteral("示例行情"));
   EditOf(1032)->setText(QStringLiteral("demo.exe"));
   GuiDriver::Click(page_.get(), 1127);
