@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/ascii.h"
+#include "platform/gcc_restrict.h"
 
 namespace {
 
@@ -88,7 +89,9 @@ bool HasScheme(const std::string& text) {
 
 std::string Origin(const CHttpDownload::Url& url) {
   std::string origin = "http://" + url.host;
+  VELKOR_STRING_RESTRICT_BEGIN
   if (url.port != 80) origin += ":" + std::to_string(url.port);
+  VELKOR_STRING_RESTRICT_END
   return origin;
 }
 
@@ -125,7 +128,9 @@ bool CHttpDownload::ParseUrl(const std::string& url, Url& out) {
   std::string path = authorityEnd == std::string::npos ? std::string() : rest.substr(authorityEnd);
   const std::size_t hash = path.find('#');
   if (hash != std::string::npos) path.erase(hash);
+  VELKOR_STRING_RESTRICT_BEGIN
   if (path.empty() || path.front() != '/') path.insert(0, "/");
+  VELKOR_STRING_RESTRICT_END
   parsed.path = path;
   out = parsed;
   return true;
@@ -137,7 +142,9 @@ std::string CHttpDownload::ResolveLocation(const std::string& base, const std::s
   if (loc.rfind("//", 0) == 0) return "http:" + loc;
   Url b;
   if (!ParseUrl(base, b)) return loc;
+  VELKOR_STRING_RESTRICT_BEGIN
   const std::string origin = Origin(b);
+  VELKOR_STRING_RESTRICT_END
   const std::size_t query = b.path.find('?');
   const std::string basePath = b.path.substr(0, query);
   if (loc.empty()) return origin + b.path;
@@ -276,7 +283,9 @@ int CHttpDownload::Download() {
     Url parts;
     if (!ParseUrl(url, parts)) return 0;
     std::string hostHeader = parts.host;
+    VELKOR_STRING_RESTRICT_BEGIN
     if (parts.port != 80) hostHeader += ":" + std::to_string(parts.port);
+    VELKOR_STRING_RESTRICT_END
     std::string object = parts.path;
     long length = 0;
     m_HttpSocket.FormatRequestHeader(hostHeader.data(), object.data(), length, nullptr, nullptr,

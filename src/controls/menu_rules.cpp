@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/ascii.h"
+#include "platform/gcc_restrict.h"
 #include "storage/charset.h"
 
 CSize MenuExRecordSize(int textWidth, bool separator, bool popup, int separatorHeight) {
@@ -44,7 +45,9 @@ int Channel(double value) { return std::clamp(static_cast<int>(value), 0, 255); 
 
 int FindMenuCharPosition(unsigned typed, const std::vector<std::string>& texts) {
   if (typed == 0) return -1;
+  VELKOR_STRING_RESTRICT_BEGIN
   const std::string key = "&" + AsciiLower(UnicodeCharToUtf8(static_cast<char32_t>(typed)));
+  VELKOR_STRING_RESTRICT_END
   for (std::size_t i = 0; i < texts.size(); ++i) {
     if (AsciiLower(texts[i]).find(key) != std::string::npos) return static_cast<int>(i);
   }

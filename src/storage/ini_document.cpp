@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "platform/gcc_restrict.h"
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n'; }
@@ -216,7 +218,9 @@ bool CIniDocument::SetValue(std::string_view section, std::string_view key, std:
     return true;
   }
   if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = lineEnd_;
+  VELKOR_STRING_RESTRICT_BEGIN
   lines_.push_back(Line{"[" + std::string(section) + "]", lineEnd_, std::nullopt});
+  VELKOR_STRING_RESTRICT_END
   lines_.push_back(Line{keyLine, lineEnd_, std::nullopt});
   return true;
 }

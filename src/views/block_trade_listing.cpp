@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 
+#include "platform/gcc_restrict.h"
 #include "records/branch_marks.h"
 #include "settings/settings.h"
 #include "storage/ado_database.h"
@@ -118,8 +119,10 @@ BlockTradeQuery StockNameTradesQuery(const std::string& name) {
 
 std::optional<BlockTradeQuery> BuyerKeywordTradesQuery(const std::string& keyword) {
   if (GbkByteLength(keyword) < 4) return std::nullopt;
+  VELKOR_STRING_RESTRICT_BEGIN
   return BlockTradeQuery{std::string(kTradeColumns) + " WHERE BuyName LIKE ? ESCAPE '\\'" + kNewestDayFirst,
                          {"%" + EscapeLike(keyword) + "%"}};
+  VELKOR_STRING_RESTRICT_END
 }
 
 StockSearchKind ClassifyStockSearch(const std::string& text) {

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <unordered_map>
 
+#include "platform/gcc_restrict.h"
 #include "records/branch_marks.h"
 #include "storage/day_range.h"
 
@@ -88,10 +89,12 @@ std::vector<BlockTradeLine> RankingLines(const std::vector<RankGroup>& groups, c
     line.texts[1] = group.day.substr(0, 10);
     line.texts[2] = group.name;
     line.texts[3] = group.code;
+    VELKOR_STRING_RESTRICT_BEGIN
     line.texts[4] = "0";
     line.texts[5] = "0.00";
     line.texts[6] = std::to_string(group.count);
     line.texts[7] = "0";
+    VELKOR_STRING_RESTRICT_END
     line.texts[8] = Fixed0(group.amount);
     line.texts[9] = group.buyer;
     line.texts[10] = group.seller;
