@@ -59,18 +59,10 @@ constexpr std::array<Column, 10> kColumns{{{"序号", 50},
 CInstitutionDlg::CInstitutionDlg(QWidget* parent) : CInstitutionDlg(InstitutionServices{}, parent) {}
 
 CInstitutionDlg::CInstitutionDlg(const InstitutionServices& services, QWidget* parent)
-    : CPage(parent), services_(services) {
+    : CServicedPage(services, parent) {
   SetPageDialogId(*this, IDD);
   BuildControls();
 }
-
-bool CInstitutionDlg::SetServices(const InstitutionServices& services) {
-  if (IsInitialised()) return false;
-  services_ = services;
-  return true;
-}
-
-CADODataBase& CInstitutionDlg::Market() const { return services_.Market(); }
 
 void CInstitutionDlg::BuildControls() {
   auto* top = new QVBoxLayout(this);
@@ -164,7 +156,7 @@ void CInstitutionDlg::Load(const std::string& seat, bool filtered) {
   edits.sellSeats = FromQString(m_editSellSeats->text());
   edits.minNet = FromQString(m_editMinNet->text());
   // A failed query shows its message and leaves the list empty.
-  Fill(LoadInstitutionList(Market(), seat, m_nShowMode, filtered, edits, TrackerToday(services_.Clock())));
+  Fill(LoadInstitutionList(Market(), seat, m_nShowMode, filtered, edits, TrackerToday(Clock())));
   ++m_nLoads;
 }
 

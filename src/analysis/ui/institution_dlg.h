@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "controls/ui/serviced_page.h"
 #include "storage/page_services.h"
 #include "platform/ui/page.h"
 
@@ -20,7 +21,7 @@ struct InstitutionList;
 
 using InstitutionServices = PageServices;
 
-class CInstitutionDlg : public CPage {
+class CInstitutionDlg : public CServicedPage {
   Q_OBJECT
 
  public:
@@ -31,8 +32,6 @@ class CInstitutionDlg : public CPage {
 
   explicit CInstitutionDlg(QWidget* parent = nullptr);
   explicit CInstitutionDlg(const InstitutionServices& services, QWidget* parent = nullptr);
-
-  bool SetServices(const InstitutionServices& services);
 
   BOOL OnInitDialog() override;
 
@@ -59,9 +58,7 @@ class CInstitutionDlg : public CPage {
   void BuildControls();
   void Load(const std::string& seat, bool filtered);
   void Fill(const InstitutionList& list);
-  CADODataBase& Market() const;
 
-  InstitutionServices services_;
   CColorListCtrl* m_list = nullptr;        // 1132
   QRadioButton* m_radioAll = nullptr;      // 1006
   QPushButton* m_btnNetBuy = nullptr;      // 1007

@@ -71,7 +71,7 @@ CColorListCtrl* MakeList(QWidget* parent, int id) {
 CStockActiveDlg::CStockActiveDlg(QWidget* parent) : CStockActiveDlg(StockActiveServices{}, parent) {}
 
 CStockActiveDlg::CStockActiveDlg(const StockActiveServices& services, QWidget* parent)
-    : CPage(parent), services_(services) {
+    : CServicedPage(services, parent) {
   SetPageDialogId(*this, IDD);
   BuildControls();
 }
@@ -80,15 +80,6 @@ CStockActiveDlg::~CStockActiveDlg() {
   PageRegistry& registry = PageRegistry::Instance();
   if (registry.Get<IStockActivePage>(PageSlot::StockActivePage) == this) registry.Unpublish(PageSlot::StockActivePage);
 }
-
-bool CStockActiveDlg::SetServices(const StockActiveServices& services) {
-  if (IsInitialised()) return false;
-  services_ = services;
-  return true;
-}
-
-IClock& CStockActiveDlg::Clock() const { return services_.Clock(); }
-CADODataBase& CStockActiveDlg::Market() const { return services_.Market(); }
 
 std::string CStockActiveDlg::Today() const {
   const LocalTime now = Clock().Now();

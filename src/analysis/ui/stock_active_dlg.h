@@ -8,6 +8,7 @@
 
 #include "analysis/stock_activity.h"
 #include "analysis/ui/page_search.h"
+#include "controls/ui/serviced_page.h"
 #include "storage/page_services.h"
 #include "platform/pages/stock_active_page_iface.h"
 #include "platform/ui/page.h"
@@ -21,7 +22,7 @@ class QLineEdit;
 
 using StockActiveServices = PageServices;
 
-class CStockActiveDlg : public CPage, public IStockActivePage {
+class CStockActiveDlg : public CServicedPage, public IStockActivePage {
   Q_OBJECT
 
  public:
@@ -35,9 +36,6 @@ class CStockActiveDlg : public CPage, public IStockActivePage {
   explicit CStockActiveDlg(const StockActiveServices& services, QWidget* parent = nullptr);
   // Leaves its registry slot.
   ~CStockActiveDlg() override;
-
-  // Replaces the services; only before the page is initialised (false afterwards).
-  bool SetServices(const StockActiveServices& services);
 
   BOOL OnInitDialog() override;
 
@@ -62,8 +60,6 @@ class CStockActiveDlg : public CPage, public IStockActivePage {
 
  private:
   void BuildControls();
-  IClock& Clock() const;
-  CADODataBase& Market() const;
   std::string Today() const;
 
   // The whole N-day ranking in one step; `notify`: answer the continuous-buying page.
@@ -79,7 +75,6 @@ class CStockActiveDlg : public CPage, public IStockActivePage {
 
   bool eventFilter(QObject* watched, QEvent* event) override;
 
-  StockActiveServices services_;
   CColorListCtrl* m_StockList = nullptr;  // 1115
   CColorListCtrl* m_DayList = nullptr;    // 1116
   QComboBox* m_DaysCombo = nullptr;       // 1131

@@ -70,7 +70,7 @@ CColorListCtrl* MakeList(QWidget* parent, int id, const std::array<Column, N>& c
 CSustainedBuyDlg::CSustainedBuyDlg(QWidget* parent) : CSustainedBuyDlg(SustainedBuyServices{}, parent) {}
 
 CSustainedBuyDlg::CSustainedBuyDlg(const SustainedBuyServices& services, QWidget* parent)
-    : CPage(parent), services_(services) {
+    : CServicedPage(services, parent) {
   SetPageDialogId(*this, IDD);
   BuildControls();
 }
@@ -79,14 +79,6 @@ CSustainedBuyDlg::~CSustainedBuyDlg() {
   PageRegistry& registry = PageRegistry::Instance();
   if (registry.Get<ISustainedBuyPage>(PageSlot::ContinuousBuy) == this) registry.Unpublish(PageSlot::ContinuousBuy);
 }
-
-bool CSustainedBuyDlg::SetServices(const SustainedBuyServices& services) {
-  if (IsInitialised()) return false;
-  services_ = services;
-  return true;
-}
-
-IClock& CSustainedBuyDlg::Clock() const { return services_.Clock(); }
 
 std::string CSustainedBuyDlg::Today() const {
   const LocalTime now = Clock().Now();
@@ -183,7 +175,7 @@ void CSustainedBuyDlg::OnStocksReady() {
   {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-    list = ScanSustainedStocks(services_.Market(), g_StockActivity, CountedWindow());
+    list = ScanSustainedStocks(Market(), g_StockActivity, CountedWindow());
   }
   m_StockList->setUpdatesEnabled(false);
   const auto update = qScopeGuard([this] { m_StockList->setUpdatesEnabled(true); });
@@ -223,13 +215,13 @@ void CSustainedBuyDlg::FillBranchList() {
     const std::optional<std::string> only =
         m_nAllStocks == 1 ? std::nullopt : std::optional<std::string>(m_strSelectedCode);
     // Today's text is taken at each fill, so a page left open past midnight is right.
-    list = FillSustainedBranchList(services_.Market(), services_.Custom(), g_StockActivity, CountedWindow(), only,
+    list = FillSustainedBranchList(Market(), Custom(), g_StockActivity, CountedWindow(), only,
                                    SustainedTodayText(Clock()));
   }
   ShowBranchRows(list);
 }
 
-void CSustainedBuyDlg::OnMarginBuy() { ShowBranchRows(LoadMarginBuying(services_.Market())); }
+void CSustainedBuyDlg::OnMarginBuy() { ShowBranchRows(LoadMarginBuying(Market())); }
 
 void CSustainedBuyDlg::ShowBranchRows(const SustainedBranchList& list) {
   m_BranchList->setUpdatesEnabled(false);

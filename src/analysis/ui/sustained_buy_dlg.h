@@ -8,6 +8,7 @@
 #include <string>
 
 #include "analysis/sustained_buy_page_iface.h"
+#include "controls/ui/serviced_page.h"
 #include "storage/page_services.h"
 #include "platform/ui/page.h"
 
@@ -22,7 +23,7 @@ struct SustainedList;
 
 using SustainedBuyServices = PageServices;
 
-class CSustainedBuyDlg : public CPage, public ISustainedBuyPage {
+class CSustainedBuyDlg : public CServicedPage, public ISustainedBuyPage {
   Q_OBJECT
 
  public:
@@ -38,9 +39,6 @@ class CSustainedBuyDlg : public CPage, public ISustainedBuyPage {
   explicit CSustainedBuyDlg(const SustainedBuyServices& services, QWidget* parent = nullptr);
   // Leaves its registry slot.
   ~CSustainedBuyDlg() override;
-
-  // Replaces the services; only before the page is initialised (false afterwards).
-  bool SetServices(const SustainedBuyServices& services);
 
   BOOL OnInitDialog() override;
 
@@ -62,7 +60,6 @@ class CSustainedBuyDlg : public CPage, public ISustainedBuyPage {
 
  private:
   void BuildControls();
-  IClock& Clock() const;
   std::string Today() const;
   // The oldest day of the window g_StockActivity was counted over.
   std::string CountedWindow() const;
@@ -72,7 +69,6 @@ class CSustainedBuyDlg : public CPage, public ISustainedBuyPage {
 
   bool eventFilter(QObject* watched, QEvent* event) override;
 
-  SustainedBuyServices services_;
   QComboBox* m_DaysCombo = nullptr;         // 1003
   CColorListCtrl* m_StockList = nullptr;    // 1119
   CColorListCtrl* m_BranchList = nullptr;   // 1120

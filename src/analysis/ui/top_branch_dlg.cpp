@@ -111,22 +111,12 @@ struct FoldedResult {
 CTopBranchDlg::CTopBranchDlg(QWidget* parent) : CTopBranchDlg(TopBranchServices{}, parent) {}
 
 CTopBranchDlg::CTopBranchDlg(const TopBranchServices& services, QWidget* parent)
-    : CPage(parent), services_(services), m_search(std::make_unique<PageSearch>("BranchRankingSearch")) {
+    : CServicedPage(services, parent), m_search(std::make_unique<PageSearch>("BranchRankingSearch")) {
   SetPageDialogId(*this, IDD);
   BuildControls();
 }
 
 CTopBranchDlg::~CTopBranchDlg() = default;
-
-bool CTopBranchDlg::SetServices(const TopBranchServices& services) {
-  if (IsInitialised()) return false;
-  services_ = services;
-  return true;
-}
-
-IClock& CTopBranchDlg::Clock() const { return services_.Clock(); }
-CADODataBase& CTopBranchDlg::Market() const { return services_.Market(); }
-CADODataBase& CTopBranchDlg::Custom() const { return services_.Custom(); }
 
 std::string CTopBranchDlg::Today() const {
   const LocalTime now = Clock().Now();

@@ -16,6 +16,7 @@
 
 #include "analysis/branch_ranking.h"
 #include "analysis/ui/page_search.h"
+#include "controls/ui/serviced_page.h"
 #include "storage/page_services.h"
 #include "platform/ui/page.h"
 
@@ -30,7 +31,7 @@ struct RepeatBuyListRow;
 
 using TopBranchServices = PageServices;
 
-class CTopBranchDlg : public CPage {
+class CTopBranchDlg : public CServicedPage {
   Q_OBJECT
 
  public:
@@ -45,9 +46,6 @@ class CTopBranchDlg : public CPage {
   explicit CTopBranchDlg(QWidget* parent = nullptr);
   explicit CTopBranchDlg(const TopBranchServices& services, QWidget* parent = nullptr);
   ~CTopBranchDlg() override;
-
-  // Replaces the services; only before the page is initialised (false afterwards).
-  bool SetServices(const TopBranchServices& services);
 
   BOOL OnInitDialog() override;
 
@@ -90,9 +88,6 @@ class CTopBranchDlg : public CPage {
 
  private:
   void BuildControls();
-  IClock& Clock() const;
-  CADODataBase& Market() const;
-  CADODataBase& Custom() const;
   std::string Today() const;
   void SetEditText(CEditEx* edit, const std::string& text);
   void ClearList();
@@ -109,7 +104,6 @@ class CTopBranchDlg : public CPage {
   // Notes what the day buttons and the picker show as a search starts.
   void KeepControlsOfSearch();
 
-  TopBranchServices services_;
   CColorListCtrl* m_list = nullptr;  // 1115
   CEditEx* m_DaysEdit = nullptr;     // 1000
   CEditEx* m_AmountEdit = nullptr;   // 1006

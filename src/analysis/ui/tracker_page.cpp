@@ -138,7 +138,7 @@ class PageTeamSearchSink final : public TeamSearchSink {
 CTrackerPage::CTrackerPage(QWidget* parent) : CTrackerPage(TrackerServices{}, parent) {}
 
 CTrackerPage::CTrackerPage(const TrackerServices& services, QWidget* parent)
-    : CPage(parent), services_(services), m_search(std::make_unique<PageSearch>("TrackerSearch")) {
+    : CServicedPage(services, parent), m_search(std::make_unique<PageSearch>("TrackerSearch")) {
   SetPageDialogId(*this, IDD);
   BuildControls();
 }
@@ -148,16 +148,6 @@ CTrackerPage::~CTrackerPage() {
   if (registry.Get<ITrackerPage>(PageSlot::Tracker) == this) registry.Unpublish(PageSlot::Tracker);
   if (m_team) m_team->Exit();
 }
-
-bool CTrackerPage::SetServices(const TrackerServices& services) {
-  if (IsInitialised()) return false;
-  services_ = services;
-  return true;
-}
-
-IClock& CTrackerPage::Clock() const { return services_.Clock(); }
-CADODataBase& CTrackerPage::Market() const { return services_.Market(); }
-CADODataBase& CTrackerPage::Custom() const { return services_.Custom(); }
 
 // ---- controls ----
 

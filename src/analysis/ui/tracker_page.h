@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/ui/serviced_page.h"
 #include "storage/page_services.h"
 #include "analysis/stock_day_detail.h"
 #include "analysis/tracker_line.h"
@@ -44,7 +45,7 @@ struct TrackerSearchResult;
 // system clock, g_ADODatabase and g_ADODatabase_Custom).
 using TrackerServices = PageServices;
 
-class CTrackerPage : public CPage, public ITrackerPage {
+class CTrackerPage : public CServicedPage, public ITrackerPage {
   Q_OBJECT
 
  public:
@@ -62,9 +63,6 @@ class CTrackerPage : public CPage, public ITrackerPage {
   explicit CTrackerPage(const TrackerServices& services, QWidget* parent = nullptr);
   // Leaves its registry slot, then stops a running team search and waits for it.
   ~CTrackerPage() override;
-
-  // Replaces the services; only before the page is initialised (false afterwards).
-  bool SetServices(const TrackerServices& services);
 
   BOOL OnInitDialog() override;
 
@@ -132,9 +130,6 @@ class CTrackerPage : public CPage, public ITrackerPage {
  private:
   void BuildControls();
   void WatchControls();
-  IClock& Clock() const;
-  CADODataBase& Market() const;
-  CADODataBase& Custom() const;
   void SelectOwnTab();
   // Another page's hand-over while a search runs: pane 1 says it was not taken (true).
   bool RefuseHandOver();
@@ -168,8 +163,6 @@ class CTrackerPage : public CPage, public ITrackerPage {
   // queued lines are dropped; 1131 and 1005 come back when it has ended.
   void AbandonTeamSearch();
   void EnableTeamSearchControls(bool enable);
-
-  TrackerServices services_;
 
   CColorListBox* m_ResultList = nullptr;   // 1112
   CColorListCtrl* m_SeatList = nullptr;    // 1113

@@ -106,7 +106,7 @@ std::string Fixed0(double value) { return FormatGbk("%0.0f", value); }
 CDataDisplayDlg::CDataDisplayDlg(QWidget* parent) : CDataDisplayDlg(DataDisplayServices{}, parent) {}
 
 CDataDisplayDlg::CDataDisplayDlg(const DataDisplayServices& services, QWidget* parent)
-    : CPage(parent), services_(services), m_model(std::make_unique<CDailyListModel>(Market(), Custom())) {
+    : CServicedPage(services, parent), m_model(std::make_unique<CDailyListModel>(Market(), Custom())) {
   SetPageDialogId(*this, IDD);
   BuildControls();
 }
@@ -116,19 +116,7 @@ CDataDisplayDlg::~CDataDisplayDlg() {
   if (registry.Get<IDailyListPage>(PageSlot::DataDisplay) == this) registry.Unpublish(PageSlot::DataDisplay);
 }
 
-bool CDataDisplayDlg::SetServices(const DataDisplayServices& services) {
-  if (IsInitialised()) return false;
-  services_ = services;
-  m_model = std::make_unique<CDailyListModel>(Market(), Custom());
-  return true;
-}
-
-IClock& CDataDisplayDlg::Clock() const { return services_.Clock(); }
-ISleeper& CDataDisplayDlg::Sleeper() const { return services_.Sleeper(); }
-CADODataBase& CDataDisplayDlg::Market() const { return services_.Market(); }
-CADODataBase& CDataDisplayDlg::Custom() const {
-  return services_.Custom();
-}
+void CDataDisplayDlg::ServicesReplaced() { m_model = std::make_unique<CDailyListModel>(Market(), Custom()); }
 
 std::string CDataDisplayDlg::BlockTradeCutoff() const { return CutoffDay(Clock(), m_nBlockTradeDays); }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "controls/ui/serviced_page.h"
 #include "storage/page_services.h"
 #include "platform/clock.h"
 #include "platform/pages/daily_list_page_iface.h"
@@ -32,7 +33,7 @@ class QPushButton;
 // default (the system clock, real sleeps, g_ADODatabase and g_ADODatabase_Custom).
 using DataDisplayServices = PageServices;
 
-class CDataDisplayDlg : public CPage, public IDailyListPage {
+class CDataDisplayDlg : public CServicedPage, public IDailyListPage {
   Q_OBJECT
 
  public:
@@ -44,10 +45,6 @@ class CDataDisplayDlg : public CPage, public IDailyListPage {
   explicit CDataDisplayDlg(QWidget* parent = nullptr);
   explicit CDataDisplayDlg(const DataDisplayServices& services, QWidget* parent = nullptr);
   ~CDataDisplayDlg() override;
-
-  // Replaces the services; only before the page is initialised (false afterwards,
-  // nothing changes). Lets a window that builds the page as a member hand it a clock.
-  bool SetServices(const DataDisplayServices& services);
 
   BOOL OnInitDialog() override;
 
@@ -89,14 +86,12 @@ class CDataDisplayDlg : public CPage, public IDailyListPage {
  protected:
   // Tips, Enter and Escape, the edits' double-clicks and the lists' right presses.
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // The list's model reads the new databases.
+  void ServicesReplaced() override;
 
  private:
   void BuildControls();
   void WatchControls();
-  IClock& Clock() const;
-  ISleeper& Sleeper() const;
-  CADODataBase& Market() const;
-  CADODataBase& Custom() const;
   std::string BlockTradeCutoff() const;
   std::string PickerDay() const;
   void SetPickerDay(const std::string& day);
@@ -114,7 +109,6 @@ class CDataDisplayDlg : public CPage, public IDailyListPage {
   void OnListRightPress(CColorListBox* list, const QPoint& viewportPos);
   void OnEditDoubleClick(int id);
 
-  DataDisplayServices services_;
   std::unique_ptr<CDailyListModel> m_model;
 
   CColorListBox* m_listDay = nullptr;      // 1112

@@ -92,7 +92,7 @@ void PageBeep::ResetCount() { g_beepCount = 0; }
 
 CDzjyListDlg::CDzjyListDlg(QWidget* parent) : CDzjyListDlg(DzjyListServices{}, parent) {}
 
-CDzjyListDlg::CDzjyListDlg(const DzjyListServices& services, QWidget* parent) : CPage(parent), services_(services) {
+CDzjyListDlg::CDzjyListDlg(const DzjyListServices& services, QWidget* parent) : CServicedPage(services, parent) {
   SetPageDialogId(*this, IDD);
   BuildControls();
   WatchControls();
@@ -102,16 +102,6 @@ CDzjyListDlg::~CDzjyListDlg() {
   PageRegistry& registry = PageRegistry::Instance();
   if (registry.Get<IDzjyListPage>(PageSlot::DzjyList) == this) registry.Unpublish(PageSlot::DzjyList);
 }
-
-bool CDzjyListDlg::SetServices(const DzjyListServices& services) {
-  if (IsInitialised()) return false;
-  services_ = services;
-  return true;
-}
-
-IClock& CDzjyListDlg::Clock() const { return services_.Clock(); }
-CADODataBase& CDzjyListDlg::Market() const { return services_.Market(); }
-CADODataBase& CDzjyListDlg::Custom() const { return services_.Custom(); }
 
 void CDzjyListDlg::BuildControls() {
   auto* top = new QVBoxLayout(this);

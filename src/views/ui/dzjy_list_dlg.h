@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/ui/serviced_page.h"
 #include "storage/page_services.h"
 #include "platform/clock.h"
 #include "platform/pages/dzjy_list_page_iface.h"
@@ -36,7 +37,7 @@ class PageBeep {
 // system clock, g_ADODatabase and g_ADODatabase_Custom).
 using DzjyListServices = PageServices;
 
-class CDzjyListDlg : public CPage, public IDzjyListPage {
+class CDzjyListDlg : public CServicedPage, public IDzjyListPage {
   Q_OBJECT
 
  public:
@@ -46,9 +47,6 @@ class CDzjyListDlg : public CPage, public IDzjyListPage {
   explicit CDzjyListDlg(QWidget* parent = nullptr);
   explicit CDzjyListDlg(const DzjyListServices& services, QWidget* parent = nullptr);
   ~CDzjyListDlg() override;
-
-  // Replaces the services; only before the page is initialised (false afterwards).
-  bool SetServices(const DzjyListServices& services);
 
   BOOL OnInitDialog() override;
 
@@ -79,9 +77,6 @@ class CDzjyListDlg : public CPage, public IDzjyListPage {
  private:
   void BuildControls();
   void WatchControls();
-  IClock& Clock() const;
-  CADODataBase& Market() const;
-  CADODataBase& Custom() const;
   std::string PickerDay() const;
   void SetPickerDay(const std::string& day);
   std::string Cutoff() const;
@@ -94,7 +89,6 @@ class CDzjyListDlg : public CPage, public IDzjyListPage {
   // Puts the listing's lines into the table.
   void ShowLines();
 
-  DzjyListServices services_;
   CColorListCtrl* m_list = nullptr;      // 1136
   QDateEdit* m_datePicker = nullptr;     // 1111
   QPushButton* m_btnPrev = nullptr;      // 1003

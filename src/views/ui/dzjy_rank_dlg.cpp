@@ -57,20 +57,10 @@ W* Radio(QWidget* parent, int id, const char* text) {
 
 CDzjyRankDlg::CDzjyRankDlg(QWidget* parent) : CDzjyRankDlg(DzjyRankServices{}, parent) {}
 
-CDzjyRankDlg::CDzjyRankDlg(const DzjyRankServices& services, QWidget* parent) : CPage(parent), services_(services) {
+CDzjyRankDlg::CDzjyRankDlg(const DzjyRankServices& services, QWidget* parent) : CServicedPage(services, parent) {
   SetPageDialogId(*this, IDD);
   BuildControls();
 }
-
-bool CDzjyRankDlg::SetServices(const DzjyRankServices& services) {
-  if (IsInitialised()) return false;
-  services_ = services;
-  return true;
-}
-
-IClock& CDzjyRankDlg::Clock() const { return services_.Clock(); }
-CADODataBase& CDzjyRankDlg::Market() const { return services_.Market(); }
-CADODataBase& CDzjyRankDlg::Custom() const { return services_.Custom(); }
 
 void CDzjyRankDlg::BuildControls() {
   auto* top = new QVBoxLayout(this);

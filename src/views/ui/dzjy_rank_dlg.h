@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "controls/ui/serviced_page.h"
 #include "storage/page_services.h"
 #include "platform/clock.h"
 #include "platform/ui/page.h"
@@ -18,7 +19,7 @@ class QRadioButton;
 
 using DzjyRankServices = PageServices;
 
-class CDzjyRankDlg : public CPage {
+class CDzjyRankDlg : public CServicedPage {
   Q_OBJECT
 
  public:
@@ -27,8 +28,6 @@ class CDzjyRankDlg : public CPage {
 
   explicit CDzjyRankDlg(QWidget* parent = nullptr);
   explicit CDzjyRankDlg(const DzjyRankServices& services, QWidget* parent = nullptr);
-
-  bool SetServices(const DzjyRankServices& services);
 
   BOOL OnInitDialog() override;
 
@@ -43,12 +42,8 @@ class CDzjyRankDlg : public CPage {
 
  private:
   void BuildControls();
-  IClock& Clock() const;
-  CADODataBase& Market() const;
-  CADODataBase& Custom() const;
   RankGrouping Grouping() const;
 
-  DzjyRankServices services_;
   CColorListCtrl* m_list = nullptr;  // 1136
   QRadioButton* m_radio10 = nullptr;     // 1012
   QRadioButton* m_radio20 = nullptr;     // 1013

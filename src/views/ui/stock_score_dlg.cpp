@@ -38,7 +38,7 @@ constexpr ColumnDef kColumns[StockScoreRow::kColumns] = {
 CStockScoreDlg::CStockScoreDlg(QWidget* parent) : CStockScoreDlg(StockScoreServices{}, parent) {}
 
 CStockScoreDlg::CStockScoreDlg(const StockScoreServices& services, QWidget* parent)
-    : CPage(parent), services_(services) {
+    : CServicedPage(services, parent) {
   SetPageDialogId(*this, IDD);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(6, 6, 6, 6);
@@ -74,16 +74,6 @@ CStockScoreDlg::CStockScoreDlg(const StockScoreServices& services, QWidget* pare
 }
 
 CStockScoreDlg::~CStockScoreDlg() = default;
-
-bool CStockScoreDlg::SetServices(const StockScoreServices& services) {
-  if (IsInitialised()) return false;
-  services_ = services;
-  return true;
-}
-
-IClock& CStockScoreDlg::Clock() const { return services_.Clock(); }
-
-CADODataBase& CStockScoreDlg::Market() const { return services_.Market(); }
 
 BOOL CStockScoreDlg::OnInitDialog() {
   m_scoring = std::make_unique<CStockScoring>(Market(), Clock());

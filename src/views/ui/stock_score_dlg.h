@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/ui/serviced_page.h"
 #include "storage/page_services.h"
 #include "platform/ui/page.h"
 #include "views/stock_scoring.h"
@@ -23,7 +24,7 @@ class QPushButton;
 // system clock and g_ADODatabase).
 using StockScoreServices = PageServices;
 
-class CStockScoreDlg : public CPage {
+class CStockScoreDlg : public CServicedPage {
   Q_OBJECT
 
  public:
@@ -31,9 +32,6 @@ class CStockScoreDlg : public CPage {
   explicit CStockScoreDlg(QWidget* parent = nullptr);
   explicit CStockScoreDlg(const StockScoreServices& services, QWidget* parent = nullptr);
   ~CStockScoreDlg() override;
-
-  // Replaces the services; only before the page is initialised (false afterwards).
-  bool SetServices(const StockScoreServices& services);
 
   BOOL OnInitDialog() override;
 
@@ -52,14 +50,11 @@ class CStockScoreDlg : public CPage {
  protected:
 
  private:
-  IClock& Clock() const;
-  CADODataBase& Market() const;
   std::string PickerDay() const;
   void SetPickerDay(const std::string& day);
   void StepDay(int direction, QPushButton* button);
   std::string RowCode(int row) const;
 
-  StockScoreServices services_;
   std::unique_ptr<CStockScoring> m_scoring;
   CColorListCtrl* m_list = nullptr;
   QDateEdit* m_datePicker = nullptr;

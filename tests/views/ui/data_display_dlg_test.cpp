@@ -108,13 +108,15 @@ class DataDisplayTest : public testing::Test {
     builder_.AddMark(kDongcai, 0, 0, 0, 205, "", "", "测试团队");
   }
 
-  std::unique_ptr<CDataDisplayDlg> MakePage(bool show = true) {
+  // handedLate: the page is built on the program's own services and given these after.
+  std::unique_ptr<CDataDisplayDlg> MakePage(bool show = true, bool handedLate = false) {
     DataDisplayServices services;
     services.clock = &clock_;
     services.sleeper = &sleeper_;
     services.market = &builder_.Market();
     services.custom = &builder_.User();
-    auto page = std::make_unique<CDataDisplayDlg>(services);
+    auto page = std::make_unique<CDataDisplayDlg>(handedLate ? DataDisplayServices{} : services);
+    if (handedLate) EXPECT_TRUE(page->SetServices(services));
     page->resize(1260, 720);
     page->InitDialog();
     if (show) {
@@ -210,6 +212,8 @@ TEST_F(DataDisplayTest, StartUpShowsTodayWithItsFirstStockSideListsAndTips) {
   auto* day = List(*page, 1112);
   ASSERT_EQ(day->GetCount(), 3);
   EXPECT_EQ(CodeOf(day, 0), "600000");  // sorted by net buy
+  auto late = MakePage(false, true);  // the list reads the databases handed in last
+  EXPECT_EQ(List(*late, 1112)->GetCount(), 3);
   EXPECT_EQ(CodeOf(day, 2), "000001");
   EXPECT_TRUE(Lines(day)[0].endsWith(QStringLiteral(" 大 "))) << Lines(day)[0].toStdString();
   // The first stock is shown.
