@@ -104,3 +104,25 @@ int CompareDateTexts(std::string_view a, std::string_view b) {
   if (!left || !right) return left ? 1 : (right ? -1 : 0);
   return *left > *right ? 1 : (*left < *right ? -1 : 0);
 }
+
+std::optional<std::string> FindTradingDay(const std::string& from, int direction, const DayExists& exists,
+                                          const std::string& bound) {
+  if (direction != 1 && direction != -1) return std::nullopt;
+  const std::optional<std::int64_t> start = DayNumberOf(from);
+  const std::optional<std::int64_t> limit = DayNumberOf(bound);
+  if (!start || !limit) return std::nullopt;
+  for (std::int64_t day = *start + direction; direction > 0 ? day <= *limit : day >= *limit; day += direction) {
+    const LocalTime civil = CivilFromDays(day);
+    if (civil.dayOfWeek == 0 || civil.dayOfWeek == 6) continue;
+    const std::string text = DayText(civil.year, civil.month, civil.day);
+    if (exists && exists(text)) return text;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> StepStoredDay(const std::string& from, int direction, const DayStepRule& rule) {
+  if (!rule.bound) return std::nullopt;
+  const std::optional<std::string> bound = rule.bound(direction);
+  if (!bound) return std::nullopt;
+  return FindTradingDay(from, direction, rule.exists, *bound);
+}

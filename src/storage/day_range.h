@@ -4,6 +4,7 @@
 // bounds below finds both forms.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,3 +41,29 @@ std::string DayMinus(std::string_view day, int days);
 // its month, hours run 0..23 and minutes and seconds 0..59 (one or two digits each). Blanks
 // around the text are ignored; a missing time part is midnight.
 int CompareDateTexts(std::string_view a, std::string_view b);
+
+// Stepping through the days a page's table holds: the search takes the day test as a
+// predicate, so every page that steps (the daily list, the scoring and block-trade
+// pages) shares it.
+using DayExists = std::function<bool(const std::string&)>;
+
+// Steps one calendar day at a time from `from` (not included) in `direction` (-1 back,
+// +1 forward). Saturdays and Sundays are passed over without asking `exists`; every
+// other day is asked in turn and the first with data is returned as "YYYY-MM-DD". The
+// search never passes `bound` (the newest stored day when stepping forward, the oldest
+// when stepping back; the bound itself is tried). nullopt when nothing is found up to
+// the bound, when the bound is empty or already reached, or for a bad day text or
+// direction.
+std::optional<std::string> FindTradingDay(const std::string& from, int direction, const DayExists& exists,
+                                          const std::string& bound);
+
+// Where a page steps: `bound(direction)` is the oldest (-1) or newest (+1) day its table
+// holds (nullopt when none), `exists` whether it holds a day.
+struct DayStepRule {
+  std::function<std::optional<std::string>(int direction)> bound;
+  DayExists exists;
+};
+
+// One press of 前一天 (-1) or 后一天 (+1) from `from`: FindTradingDay up to the rule's
+// bound. nullopt when the table is empty or nothing is found.
+std::optional<std::string> StepStoredDay(const std::string& from, int direction, const DayStepRule& rule);

@@ -204,6 +204,11 @@ std::optional<std::string> OldestTradeDay(CADODataBase& db, bool* ok) {
   return StoredDayBound(db, "SELECT MIN(DZJY_Date) AS Day FROM DZJY WHERE DZJY_Date <> ''", ok);
 }
 
+DayStepRule TradeDayRule(CADODataBase& db) {
+  return {[&db](int direction) { return direction < 0 ? OldestTradeDay(db) : NewestTradeDay(db); },
+          [&db](const std::string& day) { return DayHasTrades(db, day); }};
+}
+
 bool ReadBlockTrades(CADODataBase& db, const BlockTradeQuery& query, std::vector<BlockTradeRecord>& rows) {
   rows.clear();
   CADORecordset rs(&db);

@@ -19,6 +19,7 @@
 
 #include "platform/gdi_types.h"
 #include "platform/win_types.h"
+#include "storage/day_range.h"
 #include "storage/db_value.h"
 
 class BranchMarks;
@@ -115,6 +116,8 @@ bool DayHasTrades(CADODataBase& db, const std::string& day);
 // apart).
 std::optional<std::string> NewestTradeDay(CADODataBase& db, bool* ok = nullptr);
 std::optional<std::string> OldestTradeDay(CADODataBase& db, bool* ok = nullptr);
+// The rule by which the block-trade list steps: the days DZJY holds.
+DayStepRule TradeDayRule(CADODataBase& db);
 
 // Runs `query` and reads its rows in order. False when the statement fails
 // (`rows` is then left empty); NULL texts and numbers read as "" and 0.

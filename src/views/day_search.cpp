@@ -31,17 +31,7 @@ std::optional<std::string> OldestStoredDay(CADODataBase& db, bool* ok) {
   return StoredDayBound(db, "SELECT MIN(SB_Date) AS Day FROM StockInfo", ok);
 }
 
-std::optional<std::string> FindTradingDay(const std::string& from, int direction, const DayExists& exists,
-                                          const std::string& bound) {
-  if (direction != 1 && direction != -1) return std::nullopt;
-  const std::optional<std::int64_t> start = DayNumberOf(from);
-  const std::optional<std::int64_t> limit = DayNumberOf(bound);
-  if (!start || !limit) return std::nullopt;
-  for (std::int64_t day = *start + direction; direction > 0 ? day <= *limit : day >= *limit; day += direction) {
-    const LocalTime civil = CivilFromDays(day);
-    if (civil.dayOfWeek == 0 || civil.dayOfWeek == 6) continue;
-    const std::string text = DayText(civil.year, civil.month, civil.day);
-    if (exists && exists(text)) return text;
-  }
-  return std::nullopt;
+DayStepRule StoredDayRule(CADODataBase& db) {
+  return {[&db](int direction) { return direction < 0 ? OldestStoredDay(db) : NewestStoredDay(db); },
+          [&db](const std::string& day) { return HasDayData(db, day); }};
 }

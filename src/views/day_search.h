@@ -1,11 +1,10 @@
 #pragma once
-// Finding trading days: a weekday counts as one when StockInfo holds rows of it. The
-// search takes the day test as a predicate, so every page that steps through days
-// (the daily list, the scoring and block-trade pages) shares it.
+// Finding trading days: a weekday counts as one when StockInfo holds rows of it.
 
-#include <functional>
 #include <optional>
 #include <string>
+
+#include "storage/day_range.h"
 
 class CADODataBase;
 
@@ -21,14 +20,5 @@ std::optional<std::string> NewestStoredDay(CADODataBase& db, bool* ok = nullptr)
 std::optional<std::string> StoredDayBound(CADODataBase& db, const char* sql, bool* ok);
 std::optional<std::string> OldestStoredDay(CADODataBase& db, bool* ok = nullptr);
 
-using DayExists = std::function<bool(const std::string&)>;
-
-// Steps one calendar day at a time from `from` (not included) in `direction` (-1 back,
-// +1 forward). Saturdays and Sundays are passed over without asking `exists`; every
-// other day is asked in turn and the first with data is returned as "YYYY-MM-DD". The
-// search never passes `bound` (the newest stored day when stepping forward, the oldest
-// when stepping back; the bound itself is tried). nullopt when nothing is found up to
-// the bound, when the bound is empty or already reached, or for a bad day text or
-// direction.
-std::optional<std::string> FindTradingDay(const std::string& from, int direction, const DayExists& exists,
-                                          const std::string& bound);
+// The rule by which the daily list and the scoring page step: the days StockInfo holds.
+DayStepRule StoredDayRule(CADODataBase& db);

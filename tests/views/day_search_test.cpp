@@ -78,6 +78,9 @@ TEST_F(DaySearchTest, BackFromMondayAsksOnceForTheFriday) {
       "2024-05-13", -1, [](const std::string& day) { return HasDayData(g_ADODatabase, day); }, "2024-05-03");
   EXPECT_EQ(found, "2024-05-10");
   EXPECT_EQ(statements.size(), 1u);
+  // A page's step goes no further than the newest day stored, and not at all from it.
+  EXPECT_EQ(StepStoredDay("2024-05-10", 1, StoredDayRule(g_ADODatabase)), "2024-05-13");
+  EXPECT_EQ(StepStoredDay("2024-05-13", 1, StoredDayRule(g_ADODatabase)), std::nullopt);
 }
 
 TEST(FindTradingDayTest, SkipsWeekendsWithoutAsking) {

@@ -8,6 +8,7 @@
 #include <QPolygonF>
 #include <QSignalBlocker>
 
+#include "controls/ui/bitmap_button_ex.h"
 #include "platform/ui/qt_convert.h"
 #include "storage/day_range.h"
 
@@ -67,6 +68,42 @@ void WatchRightPress(QAbstractScrollArea* list, std::function<bool(const QPoint&
 
 QPushButton* MakeButton(QWidget* parent, int id, const char* text) {
   return MakeControl<QPushButton>(parent, id, QString::fromUtf8(text));
+}
+
+DayStepper::DayStepper(CPage* page, Style style) {
+  picker_ = MakeControl<QDateEdit>(page, kPickerId);
+  SetUpDayPicker(picker_);
+  if (style == Style::Plain) {
+    prev_ = MakeButton(page, kPrevId, "前一天");
+    next_ = MakeButton(page, kNextId, "后一天");
+    return;
+  }
+  struct Arrow {
+    int id;
+    const char* caption;
+    bool pointsLeft;
+    const char* tip;
+    QPushButton** button;
+  };
+  for (const Arrow& a : {Arrow{kPrevId, "前一天", true, "显示前一天Velkor数据!", &prev_},
+                         Arrow{kNextId, "后一天", false, "显示后一天Velkor数据!", &next_}}) {
+    auto* button = MakeControl<CBitmapButtonEx>(page, a.id, QString::fromUtf8(a.caption));
+    button->setFixedSize(72, 46);
+    button->SetIcon(ArrowImage(a.pointsLeft));
+    button->OffsetColor(0, 50);
+    button->SetTooltipText(a.tip);
+    button->SetAlign(kButtonAlignImageAbove);
+    button->SetFlat(false);
+    button->EnableBalloonTooltip();
+    *a.button = button;
+  }
+}
+
+std::optional<std::string> DayStepper::Step(int direction, const DayStepRule& rule) const {
+  const ButtonBusyScope busy(direction < 0 ? prev_ : next_);
+  const std::optional<std::string> day = StepStoredDay(Day(), direction, rule);
+  if (day) SetDay(*day);
+  return day;
 }
 
 QLabel* MakeLabel(QWidget* parent, const char* text) { return new QLabel(QString::fromUtf8(text), parent); }

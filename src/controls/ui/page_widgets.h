@@ -11,11 +11,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "platform/gdi_types.h"
 #include "platform/ui/page.h"
+#include "storage/day_range.h"
 
 inline constexpr const char* kListFontFamily = "Noto Sans Mono CJK SC";
 inline constexpr int kListFontPixels = 12;  // even, so a CJK glyph is exactly two ASCII columns
@@ -62,6 +64,35 @@ void SetPickerDayQuietly(QDateEdit* picker, const std::string& day);
 // Keeps the edit at least as wide as it must be to show `sample` whole, the longest of
 // the texts it shows.
 void FitEditTo(QLineEdit* edit, const char* sample);
+
+// The day row of a page that steps through stored days: the picker (1111) and the
+// 前一天 (1003) and 后一天 (1004) buttons, built once for every such page. With arrows,
+// each button's arrow stands above its caption and a balloon tells what it shows.
+class DayStepper {
+ public:
+  enum class Style { Arrows, Plain };
+  static constexpr int kPickerId = 1111;
+  static constexpr int kPrevId = 1003;
+  static constexpr int kNextId = 1004;
+
+  DayStepper(CPage* page, Style style);
+
+  QDateEdit* Picker() const { return picker_; }
+  QPushButton* Prev() const { return prev_; }
+  QPushButton* Next() const { return next_; }
+  // The picker's day as "YYYY-MM-DD", and set quietly (see SetPickerDayQuietly).
+  std::string Day() const { return PickerDayText(picker_); }
+  void SetDay(const std::string& day) const { SetPickerDayQuietly(picker_, day); }
+  // One press of 前一天 (direction -1) or 后一天 (+1): the button stays disabled while
+  // the page looks, and the day found by `rule` is set on the picker and returned;
+  // nullopt, with the picker unchanged, when there is none.
+  std::optional<std::string> Step(int direction, const DayStepRule& rule) const;
+
+ private:
+  QDateEdit* picker_ = nullptr;
+  QPushButton* prev_ = nullptr;
+  QPushButton* next_ = nullptr;
+};
 
 // Sets the text and shows it from its start, not from the cursor at its end.
 void SetEditTextFromStart(QLineEdit* edit, const std::string& text);

@@ -49,8 +49,6 @@ namespace {
 
 // Ids of the page's controls.
 enum : int {
-  kIdPrevDay = 1003,
-  kIdNextDay = 1004,
   kIdSortMode = 1005,
   kIdName = 1006,
   kIdAddAll = 1007,
@@ -65,7 +63,6 @@ enum : int {
   kIdMainSeller = 1016,
   kIdMainBuyer = 1017,
   kIdAddShown = 1048,
-  kIdDatePicker = 1111,
   kIdDayList = 1112,
   kIdSeatList = 1113,
   kIdSuggestList = 1115,
@@ -131,18 +128,11 @@ void CDataDisplayDlg::BuildControls() {
   // Left: the day and its list.
   auto* left = new QVBoxLayout;
   auto* dayRow = new QHBoxLayout;
-  m_datePicker = new QDateEdit(this);
-  SetDlgCtrlID(m_datePicker, kIdDatePicker);
-  SetUpDayPicker(m_datePicker);
-  m_btnPrev = new CBitmapButtonEx(QStringLiteral("前一天"), this);
-  SetDlgCtrlID(m_btnPrev, kIdPrevDay);
-  m_btnNext = new CBitmapButtonEx(QStringLiteral("后一天"), this);
-  SetDlgCtrlID(m_btnNext, kIdNextDay);
-  // The arrows stand above their captions.
-  for (CBitmapButtonEx* button : {m_btnPrev, m_btnNext}) button->setFixedSize(72, 46);
+  m_days = std::make_unique<DayStepper>(this, DayStepper::Style::Arrows);
+  m_datePicker = m_days->Picker();
   dayRow->addWidget(m_datePicker, 1, Qt::AlignVCenter);
-  dayRow->addWidget(m_btnPrev);
-  dayRow->addWidget(m_btnNext);
+  dayRow->addWidget(m_days->Prev());
+  dayRow->addWidget(m_days->Next());
   left->addLayout(dayRow);
   auto* sortRow = new QHBoxLayout;
   m_comboSort = new QComboBox(this);
@@ -290,8 +280,8 @@ void CDataDisplayDlg::BuildControls() {
   connect(m_listTeams, &CColorListBox::doubleClicked, this, [this] { OnTeamStockDblClk(); });
   connect(m_listSeats, &CColorListCtrl::cellClicked, this, [this](int row, int) { OnSeatListClick(row); });
   connect(m_listSeats, &CColorListCtrl::cellDoubleClicked, this, [this](int row, int) { OnSeatListDblClk(row); });
-  connect(m_btnPrev, &QPushButton::clicked, this, [this] { OnPrevDay(); });
-  connect(m_btnNext, &QPushButton::clicked, this, [this] { OnNextDay(); });
+  connect(m_days->Prev(), &QPushButton::clicked, this, [this] { OnPrevDay(); });
+  connect(m_days->Next(), &QPushButton::clicked, this, [this] { OnNextDay(); });
   // `activated` is the user's choice only: preselecting the saved mode sorts nothing.
   connect(m_comboSort, &QComboBox::activated, this, [this] { OnSortModeChange(); });
   connect(m_btnAddAll, &QPushButton::clicked, this, [this] { OnAddToBlock(); });
@@ -321,20 +311,6 @@ BOOL CDataDisplayDlg::OnInitDialog() {
   const int saved = g_Settings.SortMode;
   m_comboSort->setCurrentIndex(saved >= 0 && saved < kSortModeCount ? saved : 0);
 
-  struct DayButton {
-    CBitmapButtonEx* button;
-    bool pointsLeft;
-    const char* tip;
-  };
-  for (const DayButton& b : {DayButton{m_btnPrev, true, "显示前一天Velkor数据!"},
-                             DayButton{m_btnNext, false, "显示后一天Velkor数据!"}}) {
-    b.button->SetIcon(ArrowImage(b.pointsLeft));
-    b.button->OffsetColor(0, 50);
-    b.button->SetTooltipText(b.tip);
-    b.button->SetAlign(kButtonAlignImageAbove);
-    b.button->SetFlat(false);
-    b.button->EnableBalloonTooltip();
-  }
 
   for (int c = 0; c < kSeatListColumnCount; ++c) {
     m_listSeats->InsertColumn(c, kSeatListColumns[static_cast<std::size_t>(c)].title, LVCFMT_LEFT,
@@ -363,9 +339,9 @@ BOOL CDataDisplayDlg::OnInitDialog() {
 
 // ---- the picker ----
 
-std::string CDataDisplayDlg::PickerDay() const { return PickerDayText(m_datePicker); }
+std::string CDataDisplayDlg::PickerDay() const { return m_days->Day(); }
 
-void CDataDisplayDlg::SetPickerDay(const std::string& day) { SetPickerDayQuietly(m_datePicker, day); }
+void CDataDisplayDlg::SetPickerDay(const std::string& day) { m_days->SetDay(day); }
 
 int CDataDisplayDlg::SortMode() const { return m_comboSort->currentIndex(); }
 
@@ -444,21 +420,13 @@ void CDataDisplayDlg::OnDateTimeChange() {
   LoadDayList(day);
 }
 
-void CDataDisplayDlg::StepDay(int direction, QPushButton* button) {
-  const ButtonBusyScope busy(button);
-  const std::optional<std::string> bound = direction < 0 ? OldestStoredDay(Market()) : NewestStoredDay(Market());
-  if (!bound) return;
-  CADODataBase& db = Market();
-  const std::optional<std::string> day =
-      FindTradingDay(PickerDay(), direction, [&db](const std::string& d) { return HasDayData(db, d); }, *bound);
-  if (!day) return;
-  SetPickerDay(*day);
-  LoadDayList(*day);
+void CDataDisplayDlg::StepDay(int direction) {
+  if (const std::optional<std::string> day = m_days->Step(direction, StoredDayRule(Market()))) LoadDayList(*day);
 }
 
-void CDataDisplayDlg::OnPrevDay() { StepDay(-1, m_btnPrev); }
+void CDataDisplayDlg::OnPrevDay() { StepDay(-1); }
 
-void CDataDisplayDlg::OnNextDay() { StepDay(+1, m_btnNext); }
+void CDataDisplayDlg::OnNextDay() { StepDay(+1); }
 
 void CDataDisplayDlg::OnTodayDataDownloaded() {
   // While the program closes the download worker waits here; it must not wait long.

@@ -25,6 +25,7 @@ class CEditEx;
 class CTipWnd;
 class QCheckBox;
 class QComboBox;
+class DayStepper;
 class QDateEdit;
 class QLabel;
 class QPushButton;
@@ -96,7 +97,7 @@ class CDataDisplayDlg : public CServicedPage, public IDailyListPage {
   std::string PickerDay() const;
   void SetPickerDay(const std::string& day);
   int SortMode() const;
-  void StepDay(int direction, QPushButton* button);
+  void StepDay(int direction);
 
   // Shows the stock `code` of the loaded day (empty seat list, record, detail).
   void ShowStockOfLoadedDay(const std::string& code);
@@ -116,10 +117,9 @@ class CDataDisplayDlg : public CServicedPage, public IDailyListPage {
   CColorListBox* m_listSuggest = nullptr;  // 1115
   CColorListBox* m_listTeams = nullptr;    // 1116
   CColorListBox* m_listWatched = nullptr;  // 1117
-  QDateEdit* m_datePicker = nullptr;       // 1111
+  std::unique_ptr<DayStepper> m_days;
+  QDateEdit* m_datePicker = nullptr;       // 1111, m_days' picker
   QComboBox* m_comboSort = nullptr;        // 1005
-  CBitmapButtonEx* m_btnPrev = nullptr;    // 1003
-  CBitmapButtonEx* m_btnNext = nullptr;    // 1004
   CEditEx* m_editName = nullptr;           // 1006
   CEditEx* m_editCode = nullptr;           // 1009
   CEditEx* m_editClose = nullptr;          // 1012

@@ -33,12 +33,9 @@ namespace {
 enum : int {
   kIdRows = 1000,
   kIdDays = 1001,
-  kIdPrevDay = 1003,
-  kIdNextDay = 1004,
   kIdShowDay = 1007,
   kIdSearch = 1017,
   kIdTotals = 1048,
-  kIdDatePicker = 1111,
   kIdStockSearch = 1152,
   kIdBuyerSearch = 1153,
 };
@@ -110,10 +107,8 @@ void CDzjyListDlg::BuildControls() {
 
   // Row 1: the day and its stepping, the search.
   auto* dayRow = new QHBoxLayout;
-  m_datePicker = MakeControl<QDateEdit>(this, kIdDatePicker);
-  SetUpDayPicker(m_datePicker);
-  m_btnPrev = MakeButton(this, kIdPrevDay, "前一天");
-  m_btnNext = MakeButton(this, kIdNextDay, "后一天");
+  m_days = std::make_unique<DayStepper>(this, DayStepper::Style::Plain);
+  m_datePicker = m_days->Picker();
   m_btnShowDay = MakeButton(this, kIdShowDay, "详细显示");
   m_editSearch = MakeControl<QLineEdit>(this, kIdSearch);
   m_editSearch->setMinimumWidth(260);
@@ -121,8 +116,8 @@ void CDzjyListDlg::BuildControls() {
   m_btnStock = MakeButton(this, kIdStockSearch, "个股查询");
   m_btnBuyer = MakeButton(this, kIdBuyerSearch, "买方：营业部名称或部分关键字");
   dayRow->addWidget(m_datePicker);
-  dayRow->addWidget(m_btnPrev);
-  dayRow->addWidget(m_btnNext);
+  dayRow->addWidget(m_days->Prev());
+  dayRow->addWidget(m_days->Next());
   dayRow->addWidget(m_btnShowDay);
   dayRow->addSpacing(16);
   dayRow->addWidget(MakeLabel(this, "搜索查询："));
@@ -165,8 +160,8 @@ void CDzjyListDlg::BuildControls() {
 }
 
 void CDzjyListDlg::WatchControls() {
-  connect(m_btnPrev, &QPushButton::clicked, this, [this] { OnPrevDay(); });
-  connect(m_btnNext, &QPushButton::clicked, this, [this] { OnNextDay(); });
+  connect(m_days->Prev(), &QPushButton::clicked, this, [this] { OnPrevDay(); });
+  connect(m_days->Next(), &QPushButton::clicked, this, [this] { OnNextDay(); });
   connect(m_btnShowDay, &QPushButton::clicked, this, [this] { OnShowDay(); });
   connect(m_btnTotals, &QPushButton::clicked, this, [this] { OnTotalRows(); });
   connect(m_btnStock, &QPushButton::clicked, this, [this] { OnStockSearch(); });
@@ -194,25 +189,17 @@ BOOL CDzjyListDlg::OnInitDialog() {
 
 // ---- days ----
 
-std::string CDzjyListDlg::PickerDay() const { return PickerDayText(m_datePicker); }
+std::string CDzjyListDlg::PickerDay() const { return m_days->Day(); }
 
-void CDzjyListDlg::SetPickerDay(const std::string& day) { SetPickerDayQuietly(m_datePicker, day); }
+void CDzjyListDlg::SetPickerDay(const std::string& day) { m_days->SetDay(day); }
 
-void CDzjyListDlg::StepDay(int direction, QPushButton* button) {
-  const ButtonBusyScope busy(button);
-  CADODataBase& db = Market();
-  const std::optional<std::string> bound = direction < 0 ? OldestTradeDay(db) : NewestTradeDay(db);
-  if (!bound) return;
-  const std::optional<std::string> day = FindTradingDay(
-      PickerDay(), direction, [&db](const std::string& d) { return DayHasTrades(db, d); }, *bound);
-  if (!day) return;
-  SetPickerDay(*day);
-  ShowDay(*day);
+void CDzjyListDlg::StepDay(int direction) {
+  if (const std::optional<std::string> day = m_days->Step(direction, TradeDayRule(Market()))) ShowDay(*day);
 }
 
-void CDzjyListDlg::OnPrevDay() { StepDay(-1, m_btnPrev); }
+void CDzjyListDlg::OnPrevDay() { StepDay(-1); }
 
-void CDzjyListDlg::OnNextDay() { StepDay(+1, m_btnNext); }
+void CDzjyListDlg::OnNextDay() { StepDay(+1); }
 
 void CDzjyListDlg::OnShowDay() {
   const std::string day = PickerDay();

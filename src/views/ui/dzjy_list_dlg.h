@@ -6,6 +6,7 @@
 // into the table and sends the user's clicks on. Other pages reach it through the
 // registry slot DzjyList.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 
 class CADODataBase;
 class CColorListCtrl;
+class DayStepper;
 class QDateEdit;
 class QLineEdit;
 class QPushButton;
@@ -81,7 +83,7 @@ class CDzjyListDlg : public CServicedPage, public IDzjyListPage {
   void SetPickerDay(const std::string& day);
   std::string Cutoff() const;
   void BringForward();
-  void StepDay(int direction, QPushButton* button);
+  void StepDay(int direction);
 
   // The listings.
   void ShowDay(const std::string& day);
@@ -90,9 +92,8 @@ class CDzjyListDlg : public CServicedPage, public IDzjyListPage {
   void ShowLines();
 
   CColorListCtrl* m_list = nullptr;      // 1136
-  QDateEdit* m_datePicker = nullptr;     // 1111
-  QPushButton* m_btnPrev = nullptr;      // 1003
-  QPushButton* m_btnNext = nullptr;      // 1004
+  std::unique_ptr<DayStepper> m_days;
+  QDateEdit* m_datePicker = nullptr;     // 1111, m_days' picker
   QPushButton* m_btnShowDay = nullptr;   // 1007
   QPushButton* m_btnStock = nullptr;     // 1152
   QPushButton* m_btnBuyer = nullptr;     // 1153

@@ -22,7 +22,7 @@
 
 namespace {
 
-enum : int { kIdPrevDay = 1003, kIdNextDay = 1004, kIdDatePicker = 1111, kIdScoreList = 1119 };
+enum : int { kIdScoreList = 1119 };
 
 struct ColumnDef {
   const char* title;
@@ -43,17 +43,11 @@ CStockScoreDlg::CStockScoreDlg(const StockScoreServices& services, QWidget* pare
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(6, 6, 6, 6);
   auto* dayRow = new QHBoxLayout;
-  m_datePicker = new QDateEdit(this);
-  SetDlgCtrlID(m_datePicker, kIdDatePicker);
-  SetUpDayPicker(m_datePicker);
-  m_btnPrev = new CBitmapButtonEx(QStringLiteral("前一天"), this);
-  SetDlgCtrlID(m_btnPrev, kIdPrevDay);
-  m_btnNext = new CBitmapButtonEx(QStringLiteral("后一天"), this);
-  SetDlgCtrlID(m_btnNext, kIdNextDay);
-  for (CBitmapButtonEx* button : {m_btnPrev, m_btnNext}) button->setFixedSize(72, 46);
+  m_days = std::make_unique<DayStepper>(this, DayStepper::Style::Arrows);
+  m_datePicker = m_days->Picker();
   dayRow->addWidget(m_datePicker, 0, Qt::AlignVCenter);
-  dayRow->addWidget(m_btnPrev);
-  dayRow->addWidget(m_btnNext);
+  dayRow->addWidget(m_days->Prev());
+  dayRow->addWidget(m_days->Next());
   dayRow->addStretch(1);
   layout->addLayout(dayRow);
   m_list = new CColorListCtrl(this);
@@ -62,8 +56,8 @@ CStockScoreDlg::CStockScoreDlg(const StockScoreServices& services, QWidget* pare
   layout->addWidget(m_list, 1);
 
   connect(m_datePicker, &QDateEdit::dateChanged, this, [this] { OnDateChange(); });
-  connect(m_btnPrev, &QPushButton::clicked, this, [this] { OnPrevDay(); });
-  connect(m_btnNext, &QPushButton::clicked, this, [this] { OnNextDay(); });
+  connect(m_days->Prev(), &QPushButton::clicked, this, [this] { OnPrevDay(); });
+  connect(m_days->Next(), &QPushButton::clicked, this, [this] { OnNextDay(); });
   connect(m_list, &CColorListCtrl::cellDoubleClicked, this, [this](int row, int) { OnListDblClk(row); });
   WatchRightPress(m_list, [this](const QPoint& at) {
     const int row = m_list->rowAt(at.y());
@@ -80,29 +74,15 @@ BOOL CStockScoreDlg::OnInitDialog() {
   for (int c = 0; c < StockScoreRow::kColumns; ++c) {
     m_list->InsertColumn(c, kColumns[c].title, LVCFMT_LEFT, kColumns[c].width);
   }
-  struct DayButton {
-    CBitmapButtonEx* button;
-    bool pointsLeft;
-    const char* tip;
-  };
-  for (const DayButton& b : {DayButton{m_btnPrev, true, "显示前一天Velkor数据!"},
-                             DayButton{m_btnNext, false, "显示后一天Velkor数据!"}}) {
-    b.button->SetIcon(ArrowImage(b.pointsLeft));
-    b.button->OffsetColor(0, 50);
-    b.button->SetTooltipText(b.tip);
-    b.button->SetAlign(kButtonAlignImageAbove);
-    b.button->SetFlat(false);
-    b.button->EnableBalloonTooltip();
-  }
   // The picker starts on today; the list stays empty until a day is picked or stepped to.
   const LocalTime now = Clock().Now();
   SetPickerDay(DayText(now.year, now.month, now.day));
   return TRUE;
 }
 
-std::string CStockScoreDlg::PickerDay() const { return PickerDayText(m_datePicker); }
+std::string CStockScoreDlg::PickerDay() const { return m_days->Day(); }
 
-void CStockScoreDlg::SetPickerDay(const std::string& day) { SetPickerDayQuietly(m_datePicker, day); }
+void CStockScoreDlg::SetPickerDay(const std::string& day) { m_days->SetDay(day); }
 
 bool CStockScoreDlg::ScoreDay(const std::string& day) {
   if (!m_scoring) m_scoring = std::make_unique<CStockScoring>(Market(), Clock());
@@ -133,21 +113,13 @@ void CStockScoreDlg::OnDateChange() {
   ScoreDay(day);
 }
 
-void CStockScoreDlg::StepDay(int direction, QPushButton* button) {
-  const ButtonBusyScope busy(button);
-  CADODataBase& db = Market();
-  const std::optional<std::string> bound = direction < 0 ? OldestStoredDay(db) : NewestStoredDay(db);
-  if (!bound) return;
-  const std::optional<std::string> day =
-      FindTradingDay(PickerDay(), direction, [&db](const std::string& d) { return HasDayData(db, d); }, *bound);
-  if (!day) return;
-  SetPickerDay(*day);
-  ScoreDay(*day);
+void CStockScoreDlg::StepDay(int direction) {
+  if (const std::optional<std::string> day = m_days->Step(direction, StoredDayRule(Market()))) ScoreDay(*day);
 }
 
-void CStockScoreDlg::OnPrevDay() { StepDay(-1, m_btnPrev); }
+void CStockScoreDlg::OnPrevDay() { StepDay(-1); }
 
-void CStockScoreDlg::OnNextDay() { StepDay(+1, m_btnNext); }
+void CStockScoreDlg::OnNextDay() { StepDay(+1); }
 
 std::string CStockScoreDlg::RowCode(int row) const {
   if (row < 0 || row >= static_cast<int>(m_codes.size())) return "";

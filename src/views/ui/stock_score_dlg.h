@@ -17,6 +17,7 @@ class CADODataBase;
 class CBitmapButtonEx;
 class CColorListCtrl;
 class IClock;
+class DayStepper;
 class QDateEdit;
 class QPushButton;
 
@@ -52,14 +53,13 @@ class CStockScoreDlg : public CServicedPage {
  private:
   std::string PickerDay() const;
   void SetPickerDay(const std::string& day);
-  void StepDay(int direction, QPushButton* button);
+  void StepDay(int direction);
   std::string RowCode(int row) const;
 
   std::unique_ptr<CStockScoring> m_scoring;
   CColorListCtrl* m_list = nullptr;
-  QDateEdit* m_datePicker = nullptr;
-  CBitmapButtonEx* m_btnPrev = nullptr;
-  CBitmapButtonEx* m_btnNext = nullptr;
+  std::unique_ptr<DayStepper> m_days;
+  QDateEdit* m_datePicker = nullptr;  // m_days' picker
   std::string m_strShownDay;
   std::vector<std::string> m_codes;  // the stock code of each list row
 };
