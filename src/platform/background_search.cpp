@@ -32,8 +32,8 @@ bool BackgroundSearch::IsRunning() const { return state_->running; }
 
 std::string BackgroundSearch::WorkerName() const { return state_->worker; }
 
-BackgroundSearch::StartResult BackgroundSearch::StartErased(std::function<void()> compute, std::function<void()> show,
-                                                            std::function<void()> failed) {
+BackgroundSearch::StartResult BackgroundSearch::StartErased(std::function<void(const Poster&)> compute,
+                                                            std::function<void()> show, std::function<void()> failed) {
   if (state_->running) return StartResult::Busy;
   const std::string name = name_ + "-" + std::to_string(++g_searchSequence);
   std::shared_ptr<State> state = state_;
@@ -41,9 +41,19 @@ BackgroundSearch::StartResult BackgroundSearch::StartErased(std::function<void()
   const WorkerRegistry::StartResult started =
       workers_.Start(name, [state, name, compute = std::move(compute), show = std::move(show),
                             failed = std::move(failed)](std::stop_token) {
+        const Poster post = [state](std::function<void()> step) {
+          PageRegistry& registry = PageRegistry::Instance();
+          IUiDispatcher* dispatcher = registry.Dispatcher();
+          if (dispatcher == nullptr || registry.IsClosing()) return;
+          dispatcher->RunOnUi(
+              [state, step = std::move(step)] {
+                if (!state->gone && !PageRegistry::Instance().IsClosing()) step();
+              },
+              false);
+        };
         bool computed = false;
         try {
-          compute();
+          compute(post);
           computed = true;
         } catch (const std::exception& e) {
           AppendDebugLog("%s failed: %s", name.c_str(), e.what());

@@ -35,14 +35,29 @@ class BackgroundSearch {
   BackgroundSearch(const BackgroundSearch&) = delete;
   BackgroundSearch& operator=(const BackgroundSearch&) = delete;
 
+  // What a streaming computation calls to run a step on the UI thread while it still
+  // computes: the steps run in order, all before the result is shown, and never once
+  // the road is gone or the program closes.
+  using Poster = std::function<void(std::function<void()>)>;
+
   // UI thread. Runs compute() on a worker, then show(result) on the UI thread, or
-  // failed() there when compute() threw. What compute() uses must outlive the worker
-  // (the program's databases do).
+  // failed() there when compute() threw. A compute(const Poster&) streams: its posted
+  // steps reach the UI thread while it runs, and the search counts as running until
+  // the result was shown. What compute() uses must outlive the worker (the program's
+  // databases do).
   template <class Compute, class Show>
   StartResult Start(Compute compute, Show show, std::function<void()> failed = {}) {
-    using Result = std::invoke_result_t<Compute&>;
+    constexpr bool streams = std::is_invocable_v<Compute&, const Poster&>;
+    using Result = typename std::conditional_t<streams, std::invoke_result<Compute&, const Poster&>,
+                                               std::invoke_result<Compute&>>::type;
     auto slot = std::make_shared<std::optional<Result>>();
-    return StartErased([compute = std::move(compute), slot]() mutable { slot->emplace(compute()); },
+    return StartErased([compute = std::move(compute), slot](const Poster& post) mutable {
+                         if constexpr (streams) {
+                           slot->emplace(compute(post));
+                         } else {
+                           slot->emplace(compute());
+                         }
+                       },
                        [show = std::move(show), slot]() mutable {
                          Result result = std::move(**slot);
                          slot->reset();
@@ -57,7 +72,8 @@ class BackgroundSearch {
   std::string WorkerName() const;
 
  private:
-  StartResult StartErased(std::function<void()> compute, std::function<void()> show, std::function<void()> failed);
+  StartResult StartErased(std::function<void(const Poster&)> compute, std::function<void()> show,
+                          std::function<void()> failed);
 
   struct State;
   std::shared_ptr<State> state_;
