@@ -1,6 +1,8 @@
 #pragma once
-// A page's long search off the user-interface thread. The computation runs on a
-// WorkerRegistry worker (its database reads go through that thread's own handles;
+// A page's long search off the user-interface thread. The computation runs on the
+// road's own WorkerRegistry worker, started with its first search and kept, waiting,
+// for the next, so its database handles stay open and warm (its reads go through that
+// thread's own handles;
 // it touches no widget and nothing the UI thread reads), and its result, a plain
 // value, goes to the UI thread through the page registry's dispatcher, where the
 // page shows it. One search at a time per road. A road that is gone (its page
@@ -29,8 +31,8 @@ class BackgroundSearch {
   // `name` prefixes the workers' registry names.
   explicit BackgroundSearch(std::string name);
   BackgroundSearch(std::string name, WorkerRegistry& workers);
-  // The result of a running search is dropped when it arrives; the worker is not
-  // waited for (the UI thread never waits on a worker).
+  // The result of a running search is dropped when it arrives; the worker is asked to
+  // end after it and not waited for (the UI thread never waits on a worker).
   ~BackgroundSearch();
   BackgroundSearch(const BackgroundSearch&) = delete;
   BackgroundSearch& operator=(const BackgroundSearch&) = delete;
@@ -75,8 +77,13 @@ class BackgroundSearch {
   StartResult StartErased(std::function<void(const Poster&)> compute, std::function<void()> show,
                           std::function<void()> failed);
 
+  // UI thread: the road's worker runs (started now when it did not).
+  bool StartWorker();
+
   struct State;
+  struct Queue;
   std::shared_ptr<State> state_;
+  std::shared_ptr<Queue> queue_;
   std::string name_;
   WorkerRegistry& workers_;
 };
