@@ -11,7 +11,9 @@
 //
 // Figures: history750_<action>_ms, history5000_<action>_ms, history_growth_<action>
 // (5,000 days over 750), and history5000_anon_mb, the anonymous resident memory after
-// every action has run once on the 5,000-day market. Beside each time, history<N>_cpu_<action>
+// every action has run on the 5,000-day market and the sequence has ended with a
+// keyword search of most of history (history5000_end_keyword_lines) and the merge of
+// all its lines, 3 s after the merge was shown. Beside each time, history<N>_cpu_<action>
 // is the process's CPU time over it (ms), for reading the times on a loaded machine, and
 // history<N>_stall_<action>_ms the longest the interface thread did not answer during it
 // (the longest single span of the click or of one event-processing call; the largest
@@ -70,6 +72,8 @@ const std::string kCacheStamp = "history market 1: 5000 days x 150 listings, 50 
 constexpr double kActionLimitSeconds = 600;
 // Timed runs of an action after its warm run: up to this many while they stay short.
 constexpr int kMaxRuns = 3;
+// The keyword of the sequence's last search: nearly every seat name holds it.
+const char* const kEverythingKeyword = "证券营业部";
 constexpr double kRunBudgetSeconds = 5;
 
 // The tracker's market stretched to twenty years of weekdays from 2006: 150 listings a
@@ -320,6 +324,28 @@ class HistoryPages {
     PageRegistry::Instance().ResetForTests();
   }
 
+  // The end of the sequence, untimed: a keyword search of most of history, then
+  // "合并数据" of all its lines; the lines it listed. The memory figure is read 3 s
+  // after the merge's rows are shown.
+  int SearchAndMergeEverything() {
+    CColorListBox* results = GuiDriver::FindAs<CColorListBox>(tracker_.get(), 1112);
+    CColorListCtrl* seats = GuiDriver::FindAs<CColorListCtrl>(tracker_.get(), 1113);
+    auto settle = [this] {
+      while (tracker_->IsSearchRunning()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    };
+    settle();
+    SetText(tracker_.get(), 1017, kEverythingKeyword);
+    GuiDriver::Click(tracker_.get(), 1150);
+    settle();
+    const int lines = results->GetCount();
+    seats->DeleteAllItems();
+    SetText(tracker_.get(), 1028, std::to_string(lines));
+    GuiDriver::Click(tracker_.get(), 1048);
+    settle();
+    GuiDriver::WaitUntil([] { return false; }, 3000);
+    return lines;
+  }
+
   // Values the last custom-data run handed to its series files.
   std::size_t SeriesValues() const { return seriesValues_; }
 
@@ -480,7 +506,10 @@ std::vector<double> RunMarket(const std::string& marketFolder, int days, std::ve
   if (Wanted("custom_series30")) {
     PrintFigure(prefix + "custom_series30_values", static_cast<double>(pages.SeriesValues()), "values");
   }
-  if (anonMb != nullptr) *anonMb = AnonResidentMb();
+  if (anonMb != nullptr) {
+    PrintFigure(prefix + "end_keyword_lines", pages.SearchAndMergeEverything(), "lines");
+    *anonMb = AnonResidentMb();
+  }
   return times;
 }
 
