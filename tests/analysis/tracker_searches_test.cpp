@@ -220,6 +220,19 @@ std::vector<std::string> PlanOf(CADODataBase& db, const std::string& sql) {
   return details;
 }
 
+// The 34 columns of every row `sql` reads with ?1 bound to `value`, joined per row.
+std::vector<std::string> SearchRows(CADODataBase& db, const std::string& sql, const std::string& value) {
+  std::vector<std::string> rows;
+  RowCursor cursor(db, sql, {value});
+  while (cursor.Next()) {
+    std::string row;
+    for (int column = 0; column < 34; ++column) row += std::string(cursor.Text(column)) + "|";
+    rows.push_back(row);
+  }
+  EXPECT_FALSE(cursor.Failed()) << cursor.ErrorText();
+  return rows;
+}
+
 TEST_F(TrackerSearchTest, BranchStatementUsesTheSeatNameIndexes) {
   for (int day = 1; day <= 9; ++day) {
     List("2017-02-0" + std::to_string(day), "60000" + std::to_string(day), "股票", Five({{kX, 1, 0}}),
@@ -253,17 +266,7 @@ TEST_F(TrackerSearchTest, ByDayStatementGivesTheSameRowsWithoutSortingAllOfHisto
   MarketShape shape = CrowdedMarketShape(7, 20);
   GenerateMarket(market, shape);
   const std::string seat = "机构专用";
-  auto rowsOf = [&](const std::string& sql) {
-    std::vector<std::string> rows;
-    RowCursor cursor(market.Market(), sql, {seat});
-    while (cursor.Next()) {
-      std::string row;
-      for (int column = 0; column < 34; ++column) row += std::string(cursor.Text(column)) + "|";
-      rows.push_back(row);
-    }
-    EXPECT_FALSE(cursor.Failed()) << cursor.ErrorText();
-    return rows;
-  };
+  auto rowsOf = [&](const std::string& sql) { return SearchRows(market.Market(), sql, seat); };
   const std::vector<std::string> byDay = rowsOf(BranchSearchByDayStatement());
   EXPECT_GT(byDay.size(), 100u);
   EXPECT_EQ(byDay, rowsOf(BranchSearchStatement()));
@@ -284,15 +287,7 @@ TEST_F(TrackerSearchTest, KeywordStatementOverDistinctNamesGivesTheRowsOfTheRowB
   List("2017-02-09", "600101", "乙", Five({{"kX", 1, 0}, {"ABCD证券%营业部", 2, 0}}), Five({{"abcd证券_营业部", 3, 4}}));
   List("2017-02-10", "600102", "丙", Five({{"无", 1, 0}}), Five({{"", 0, 0}, {"x%y证券", 1, 1}}));
   auto rowsOf = [&](const std::string& sql, const std::string& keyword) {
-    std::vector<std::string> rows;
-    RowCursor cursor(Db(), sql, {KeywordPattern(keyword)});
-    while (cursor.Next()) {
-      std::string row;
-      for (int column = 0; column < 34; ++column) row += std::string(cursor.Text(column)) + "|";
-      rows.push_back(row);
-    }
-    EXPECT_FALSE(cursor.Failed()) << cursor.ErrorText();
-    return rows;
+    return SearchRows(Db(), sql, KeywordPattern(keyword));
   };
   const std::string columns = TrackerSearchColumns();
   std::size_t listed = 0;
