@@ -2,6 +2,7 @@
 
 #include <array>
 #include <map>
+#include <memory>
 #include <utility>
 
 #include "platform/message_box.h"
@@ -48,6 +49,46 @@ std::string TenSeatCondition(const std::string& test) {
 }
 
 std::string SelectFrom() { return "SELECT " + TrackerSearchColumns() + " FROM StockInfo"; }
+
+// The distinct names of every seat that are LIKE ?1, as the common table "matched":
+// each seat's index is walked from name to name (one seek per distinct name) instead
+// of row by row, and LIKE tests each name once.
+std::string MatchedNamesTable() {
+  std::string with = "WITH RECURSIVE ";
+  std::string matched;
+  for (std::size_t i = 0; i < kSeats.size(); ++i) {
+    const std::string column = std::string(kSeats[i]) + "_YYB_Name";
+    const std::string name = "names" + std::to_string(i);
+    with += name + "(name) AS (SELECT MIN(" + column + ") FROM StockInfo UNION ALL SELECT (SELECT MIN(" + column +
+            ") FROM StockInfo WHERE " + column + " > " + name + ".name) FROM " + name + " WHERE " + name +
+            ".name IS NOT NULL), ";
+    if (!matched.empty()) matched += " UNION ";
+    matched += "SELECT name FROM " + name + " WHERE name LIKE ?1 ESCAPE '\\'";
+  }
+  return with + "matched(name) AS MATERIALIZED (" + matched + ") ";
+}
+
+// Listings whose ten names meet `test`, counted through the seat-name indexes up to
+// kManyListings per seat: a cheap look at whether a search lists much.
+constexpr int kManyListings = 2000;
+std::string SeatCountProbe(const std::string& test) {
+  std::string sum;
+  for (const char* seat : kSeats) {
+    if (!sum.empty()) sum += " + ";
+    sum += "(SELECT COUNT(*) FROM (SELECT 1 FROM StockInfo WHERE " + std::string(seat) + "_YYB_Name " + test +
+           " LIMIT " + std::to_string(kManyListings) + "))";
+  }
+  return "SELECT " + sum;
+}
+
+// Whether the probe counts kManyListings or more: then the newest rows are best read day
+// by day through the date index, which finds them at once and streams them without a
+// sort; few rows come faster through the seat-name indexes. A failed probe says no
+// (the search's own statement then reports the failure).
+bool ManyListings(CADODataBase& db, const std::string& probe, const std::vector<DbValue>& params) {
+  RowCursor cursor(db, probe, params);
+  return cursor.Next() && cursor.Int(0) >= kManyListings;
+}
 
 bool QueryRows(CADODataBase& db, const std::string& sql, const std::vector<DbValue>& params,
                std::vector<SearchRow>& rows, std::string& error) {
@@ -106,6 +147,9 @@ const std::string& BuySellColumns() {
 // What a search decided, before anything is shown or written.
 struct Outcome {
   TrackerSearchResult result;
+  // A streaming search's file, its lines written as they came (the header is in
+  // result.fileBytes too, for a query that fails).
+  std::unique_ptr<FileReplacement> file;
   std::string refusalText;     // Refused: the message
   std::string refusalCaption;
   std::string queryError;      // QueryFailed: the recordset's error text
@@ -135,7 +179,9 @@ TrackerSearchResult Commit(Outcome outcome) {
       break;
   }
   if (result.writesFile) {
-    result.fileWritten = ReplaceFileContents(TrackerFilePath(), result.fileBytes);
+    const bool streamed = outcome.file && result.status == TrackerSearchResult::Status::Done;
+    result.fileWritten = streamed ? outcome.file->Commit() : ReplaceFileContents(TrackerFilePath(), result.fileBytes);
+    outcome.file.reset();
     if (!result.fileWritten && result.status == TrackerSearchResult::Status::Done) {
       MessageBox(kFileOpenErrorText, kTrackerCaption, MB_OK | MB_ICONWARNING);
     }
@@ -158,13 +204,58 @@ void ClearFiguresWhenEmpty(TrackerSearchResult& result) {
   result.averageText = "";
 }
 
+// A search's lines as they are made. Without a sink they are all kept for the result
+// (and its file bytes); with one, the first screenful and then each chunk go to the
+// sink at once and their bytes into the file, and only the lines after the last
+// hand-over are kept.
+class LineStream {
+ public:
+  LineStream(Outcome& outcome, TrackerLineSink* sink) : outcome_(outcome), sink_(sink) {
+    if (sink_ != nullptr && outcome_.result.writesFile) {
+      outcome_.file = std::make_unique<FileReplacement>(TrackerFilePath());
+      outcome_.file->Write(outcome_.result.fileBytes);
+    }
+  }
+
+  void Add(TrackerLine line) {
+    lines_.push_back(std::move(line));
+    if (sink_ != nullptr && lines_.size() >= (handed_ == 0 ? kTrackerFirstChunkLines : kTrackerChunkLines)) Hand();
+  }
+  std::size_t Count() const { return handed_ + lines_.size(); }
+
+  // The read went through: the remaining lines become the result's.
+  void Finish() {
+    TrackerSearchResult& result = outcome_.result;
+    result.streamedLines = handed_;
+    if (outcome_.file) {
+      outcome_.file->Write(TrackerFileBytes("", lines_));
+    } else {
+      result.fileBytes += TrackerFileBytes("", lines_);
+    }
+    result.lines = std::move(lines_);
+  }
+
+ private:
+  void Hand() {
+    if (outcome_.file) outcome_.file->Write(TrackerFileBytes("", lines_));
+    handed_ += lines_.size();
+    sink_->AddLines(std::move(lines_));
+    lines_.clear();
+  }
+
+  Outcome& outcome_;
+  TrackerLineSink* sink_;
+  std::vector<TrackerLine> lines_;
+  std::size_t handed_ = 0;
+};
+
 // A search of the buy/sell layout (the sums of all ten seats, so a branch among both
 // the buyers and the sellers counts on both sides) that ends by showing its first
 // line: on success the lines and their count; on failure nothing changes.
 void FillBuySellOutcome(Outcome& outcome, CADODataBase& db, const IClock& clock, const std::string& sql,
-                        const std::vector<DbValue>& params) {
+                        const std::vector<DbValue>& params, TrackerLineSink* sink = nullptr) {
   const std::string today = TrackerToday(clock);
-  std::vector<TrackerLine> lines;
+  LineStream lines(outcome, sink);
   int number = 0;
   std::string error;
   const bool read = StepRows(db, sql, params, error, [&](const RowCursor& row) {
@@ -172,31 +263,30 @@ void FillBuySellOutcome(Outcome& outcome, CADODataBase& db, const IClock& clock,
     double sell = 0;
     for (int seat = 0; seat < 10; ++seat) buy += row.Number(kFirstBuyColumn + seat);
     for (int seat = 0; seat < 10; ++seat) sell += row.Number(kFirstSellColumn + seat);
-    lines.push_back(MakeBuySellLine(++number, std::string(row.Text(0)), std::string(row.Text(1)),
-                                    std::string(row.Text(2)), TruncateAmount(buy), TruncateAmount(sell),
-                                    row.Number(3), today));
+    lines.Add(MakeBuySellLine(++number, std::string(row.Text(0)), std::string(row.Text(1)), std::string(row.Text(2)),
+                              TruncateAmount(buy), TruncateAmount(sell), row.Number(3), today));
   });
   if (!read) {
     FailQuery(outcome, std::move(error));
     return;
   }
-  outcome.result.countText = CountText(lines.size());
+  outcome.result.countText = CountText(lines.Count());
   outcome.result.showFirstResult = true;
-  outcome.result.fileBytes += TrackerFileBytes("", lines);
-  outcome.result.lines = std::move(lines);
+  lines.Finish();
 }
 
 // "SELECT <buy/sell columns> FROM StockInfo".
 std::string SelectBuySellFrom() { return "SELECT " + BuySellColumns() + " FROM StockInfo"; }
 
-Outcome BranchOutcome(CADODataBase& db, const IClock& clock, const std::string& branch) {
+Outcome BranchOutcome(CADODataBase& db, const IClock& clock, const std::string& branch,
+                      TrackerLineSink* sink = nullptr) {
   Outcome outcome;
   TrackerSearchResult& result = outcome.result;
   result.writesFile = true;
   result.fileBytes = ToGbk(BranchFileHeader(branch));
   const std::string today = TrackerToday(clock);
 
-  std::vector<TrackerLine> lines;
+  LineStream lines(outcome, sink);
   int largeCount = 0;
   double largeSum = 0;
   int number = 0;
@@ -223,23 +313,22 @@ Outcome BranchOutcome(CADODataBase& db, const IClock& clock, const std::string& 
       ++largeCount;
       largeSum += total;
     }
-    lines.push_back(MakeBranchLine(++number, std::string(row.Text(kNameColumn)), std::string(row.Text(kCodeColumn)),
-                                   std::string(row.Text(kDateColumn)), TruncateAmount(net),
-                                   row.Number(kCloseColumn), today));
+    lines.Add(MakeBranchLine(++number, std::string(row.Text(kNameColumn)), std::string(row.Text(kCodeColumn)),
+                             std::string(row.Text(kDateColumn)), TruncateAmount(net), row.Number(kCloseColumn), today));
   };
   if (!branch.empty()) {
     std::string error;
-    if (!StepRows(db, BranchSearchStatement(), {branch}, error, addRow)) {
+    const bool byDay = sink != nullptr && ManyListings(db, SeatCountProbe("= ?1"), {branch});
+    if (!StepRows(db, byDay ? BranchSearchByDayStatement() : BranchSearchStatement(), {branch}, error, addRow)) {
       FailQuery(outcome, std::move(error));
       return outcome;
     }
   }
-  result.countText = CountText(lines.size());
+  result.countText = CountText(lines.Count());
   result.largeCountText = std::to_string(largeCount);
   // No line of 200 or more has no average: the edit stays empty.
   result.averageText = largeCount > 0 ? FormatGbk("%0.1f", largeSum / largeCount) : std::string();
-  result.fileBytes += TrackerFileBytes("", lines);
-  result.lines = std::move(lines);
+  lines.Finish();
   return outcome;
 }
 
@@ -287,6 +376,23 @@ std::string BranchSearchStatement(bool indexed) {
   return SelectFrom() + (indexed ? "" : " NOT INDEXED") + " WHERE " + TenSeatCondition("= ?1") + kNewestFirst;
 }
 
+std::string KeywordPattern(const std::string& keyword) {
+  std::string pattern = "%";
+  for (const char c : keyword) {
+    if (c == '\\' || c == '%' || c == '_') pattern += '\\';
+    pattern += c;
+  }
+  pattern += '%';
+  return pattern;
+}
+
+std::string KeywordSearchStatement(const std::string& columns, bool byNames, bool byDay) {
+  const std::string from = std::string(" FROM StockInfo") + (byDay ? " INDEXED BY IX_StockInfo_SB_Date" : "");
+  if (!byNames) return "SELECT " + columns + from + " WHERE " + TenSeatCondition("LIKE ?1 ESCAPE '\\'") + kNewestFirst;
+  return MatchedNamesTable() + "SELECT " + columns + from + " WHERE " +
+         TenSeatCondition("IN (SELECT name FROM matched)") + kNewestFirst;
+}
+
 std::string BranchSearchByDayStatement() {
   return BranchSearchStatementOf(TrackerSearchColumns(), true);
 }
@@ -295,8 +401,9 @@ TrackerSearchResult BuildBranchSearch(CADODataBase& db, const IClock& clock, con
   return BranchOutcome(db, clock, branch).result;
 }
 
-TrackerSearchResult SearchBranch(CADODataBase& db, const IClock& clock, const std::string& branch) {
-  return Commit(BranchOutcome(db, clock, branch));
+TrackerSearchResult SearchBranch(CADODataBase& db, const IClock& clock, const std::string& branch,
+                                 TrackerLineSink* sink) {
+  return Commit(BranchOutcome(db, clock, branch, sink));
 }
 
 // Every line is blue, today's too: the clock is not read.
@@ -347,24 +454,20 @@ TrackerSearchResult SearchTwoBranches(CADODataBase& db, const IClock& /*clock*/,
   return Commit(std::move(outcome));
 }
 
-TrackerSearchResult SearchBranchKeyword(CADODataBase& db, const IClock& clock, const std::string& keyword) {
+TrackerSearchResult SearchBranchKeyword(CADODataBase& db, const IClock& clock, const std::string& keyword,
+                                        TrackerLineSink* sink) {
   const std::size_t bytes = GbkByteLength(keyword);
   if (bytes < kMinKeywordBytes) return Commit(Refuse(kKeywordShortText, kTrackerCaption));
-  if (bytes > kMaxKeywordBytes) return SearchBranch(db, clock, keyword);
+  if (bytes > kMaxKeywordBytes) return SearchBranch(db, clock, keyword, sink);
 
-  // The keyword is taken literally: the LIKE wildcards and the escape itself are escaped.
-  std::string pattern = "%";
-  for (const char c : keyword) {
-    if (c == '\\' || c == '%' || c == '_') pattern += '\\';
-    pattern += c;
-  }
-  pattern += '%';
-
+  const std::vector<DbValue> params = {KeywordPattern(keyword)};
   Outcome outcome;
   outcome.result.writesFile = true;
   outcome.result.fileBytes = ToGbk(KeywordFileHeader(keyword));
-  const std::string sql = SelectBuySellFrom() + " WHERE " + TenSeatCondition("LIKE ?1 ESCAPE '\\'") + kNewestFirst;
-  FillBuySellOutcome(outcome, db, clock, sql, {pattern});
+  const bool byDay =
+      sink != nullptr &&
+      ManyListings(db, MatchedNamesTable() + SeatCountProbe("IN (SELECT name FROM matched)"), params);
+  FillBuySellOutcome(outcome, db, clock, KeywordSearchStatement(BuySellColumns(), true, byDay), params, sink);
   ClearFiguresWhenEmpty(outcome.result);
   return Commit(std::move(outcome));
 }

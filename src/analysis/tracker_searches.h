@@ -17,6 +17,7 @@
 //    the list is filled all the same.
 // Texts are counted in GBK bytes (a Chinese character is 2).
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,18 @@
 
 class CADODataBase;
 class IClock;
+
+// Where a streaming search hands its lines while it still reads: the first screenful
+// as soon as it is made, then the rest in chunks, in list order. Called on the
+// searching thread. The first call replaces the list's lines; the later ones append.
+class TrackerLineSink {
+ public:
+  virtual ~TrackerLineSink() = default;
+  virtual void AddLines(std::vector<TrackerLine> lines) = 0;
+};
+// The lines of the first hand-over (a screenful and more) and of each later one.
+inline constexpr std::size_t kTrackerFirstChunkLines = 64;
+inline constexpr std::size_t kTrackerChunkLines = 16384;
 
 struct TrackerSearchResult {
   enum class Status {
@@ -44,8 +57,13 @@ struct TrackerSearchResult {
   // The search ends by showing the stock-day of its first line (when it has one).
   bool showFirstResult = false;
 
+  // Lines a streaming search already handed to its sink; `lines` then holds only the
+  // lines after them (and, when the query broke off, the sink's lines stay listed).
+  std::size_t streamedLines = 0;
+
   // The bytes for "追踪游资.txt" (GBK) and whether the search writes the file at all;
-  // fileWritten says the write went through.
+  // fileWritten says the write went through. A streaming search writes its lines into
+  // the file as they come: fileBytes then holds only the header.
   bool writesFile = false;
   std::string fileBytes;
   bool fileWritten = false;
@@ -88,7 +106,10 @@ const std::string& TrackerSearchColumns();
 // once. Edits 1000-1002: the line count, the lines of 200 and more, their average
 // ("%0.1f"; "" when there is none). An empty name lists nothing. Writes the file. The
 // caller decides whether the first line is shown (showFirstResult is false).
-TrackerSearchResult SearchBranch(CADODataBase& db, const IClock& clock, const std::string& branch);
+// With a sink, the lines stream (see TrackerLineSink): read day by day through the date
+// index, newest first, when the branch has many listings.
+TrackerSearchResult SearchBranch(CADODataBase& db, const IClock& clock, const std::string& branch,
+                                 TrackerLineSink* sink = nullptr);
 // The same without writing the file or showing any message (fileBytes is filled):
 // the work the page waits for, as the benchmark measures it.
 TrackerSearchResult BuildBranchSearch(CADODataBase& db, const IClock& clock, const std::string& branch);
@@ -100,12 +121,24 @@ TrackerSearchResult BuildBranchSearch(CADODataBase& db, const IClock& clock, con
 TrackerSearchResult SearchTwoBranches(CADODataBase& db, const IClock& clock, const std::string& team1,
                                       const std::string& team2);
 
+// The LIKE pattern of a keyword taken literally: "%<keyword>%" with '%', '_' and '\'
+// escaped by '\'.
+std::string KeywordPattern(const std::string& keyword);
+// The keyword search's rows: `columns` from StockInfo where any of the ten seat names
+// is LIKE ?1 (ESCAPE '\'), newest first. `byNames` matches ?1 once against the
+// distinct seat names (one index seek per name and seat) and fetches the listings of
+// the names that match through the seat-name indexes, or day by day through the date
+// index when `byDay`; false tests every row's ten names (the plain form, for comparison).
+std::string KeywordSearchStatement(const std::string& columns, bool byNames = true, bool byDay = false);
+
 // Button 1150: branches whose name holds the keyword (taken literally: '%', '_' and
 // '\' are no wildcards). Under 4 bytes refused; over 16 bytes the exact search runs
 // instead (and its result is returned). Lines: buy/sell layout with the sums of all
 // ten seats. Edits 1001 and 1002 are emptied when nothing is listed. Writes the file;
 // shows the first line.
-TrackerSearchResult SearchBranchKeyword(CADODataBase& db, const IClock& clock, const std::string& keyword);
+// With a sink, the lines stream as in SearchBranch.
+TrackerSearchResult SearchBranchKeyword(CADODataBase& db, const IClock& clock, const std::string& keyword,
+                                        TrackerLineSink* sink = nullptr);
 
 // A stock's listings by whole name or by code. `writeFile` false for the entries
 // other pages call (they leave the file alone). Edits 1001 and 1002 are emptied

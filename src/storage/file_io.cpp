@@ -90,47 +90,71 @@ FileReadResult ReadFileBytes(const std::string& path, std::string& bytes) {
   return FileReadResult::Ok;
 }
 
-bool ReplaceFileContents(const std::string& givenPath, std::string_view bytes, FileSync sync) {
-  if (givenPath.empty()) return false;
-  const std::string path = ResolveLink(givenPath);
+FileReplacement::FileReplacement(const std::string& givenPath) {
+  if (givenPath.empty()) return;
+  path_ = ResolveLink(givenPath);
   struct stat existing {};
-  const bool exists = ::stat(path.c_str(), &existing) == 0;
-  if (!exists && errno != ENOENT) return false;
-  if (exists && (!S_ISREG(existing.st_mode) || (existing.st_mode & kAnyWriteBit) == 0)) return false;
+  exists_ = ::stat(path_.c_str(), &existing) == 0;
+  if (!exists_ && errno != ENOENT) return;
+  if (exists_ && (!S_ISREG(existing.st_mode) || (existing.st_mode & kAnyWriteBit) == 0)) return;
+  mode_ = existing.st_mode & 07777;
 
-  const std::string folder = FolderOf(path);
+  const std::string folder = FolderOf(path_);
   struct stat folderStat {};
   if (::stat(folder.c_str(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode) ||
       (folderStat.st_mode & kAnyWriteBit) == 0)
-    return false;
+    return;
 
   static std::atomic<unsigned> counter{0};
-  std::string tempPath;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    tempPath = TempPathFor(path, counter++);
-    fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
+  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+    tempPath_ = TempPathFor(path_, counter++);
+    fd_ = ::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0 && errno != EEXIST) return;
   }
-  if (fd < 0) return false;
+  ok_ = fd_ >= 0;
+}
 
-  bool ok = WriteAll(fd, bytes);
-  if (ok && exists) ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
-  if (ok && sync == FileSync::Durable) ok = ::fsync(fd) == 0;
+FileReplacement::~FileReplacement() { Abandon(); }
+
+void FileReplacement::Abandon() {
+  ok_ = false;
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
+  ::unlink(tempPath_.c_str());
+}
+
+bool FileReplacement::Write(std::string_view bytes) {
+  if (ok_ && !WriteAll(fd_, bytes)) Abandon();
+  return ok_;
+}
+
+bool FileReplacement::Commit(FileSync sync) {
+  if (!ok_) return false;
+  bool ok = !exists_ || ::fchmod(fd_, mode_) == 0;
+  if (ok && sync == FileSync::Durable) ok = ::fsync(fd_) == 0;
+  const int fd = fd_;
+  fd_ = -1;
   if (::close(fd) != 0) ok = false;
-  if (ok) ok = ::rename(tempPath.c_str(), path.c_str()) == 0;
+  if (ok) ok = ::rename(tempPath_.c_str(), path_.c_str()) == 0;
+  ok_ = false;
   if (!ok) {
-    ::unlink(tempPath.c_str());
+    ::unlink(tempPath_.c_str());
     return false;
   }
   if (sync == FileSync::Deferred) return true;
   // Make the rename itself durable; failing here does not undo the write.
-  const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dirFd = ::open(FolderOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd >= 0) {
     ::fsync(dirFd);
     ::close(dirFd);
   }
   return true;
+}
+
+bool ReplaceFileContents(const std::string& path, std::string_view bytes, FileSync sync) {
+  FileReplacement replacement(path);
+  return replacement.Write(bytes) && replacement.Commit(sync);
 }
 
 bool AppendFileContents(const std::string& path, std::string_view bytes, FileSync sync) {

@@ -26,6 +26,32 @@ FileReadResult ReadFileBytes(const std::string& path, std::string& bytes);
 enum class FileSync { Durable, Deferred };
 bool ReplaceFileContents(const std::string& path, std::string_view bytes, FileSync sync = FileSync::Durable);
 
+// The same replacement written in pieces as they come: the bytes go to the temporary
+// file at once (a long result never waits in memory), and Commit renames it over the
+// file. Destroyed without a successful Commit, it removes the temporary file and leaves
+// the old one. A replacement that could not start (the cases ReplaceFileContents
+// refuses) or a write that failed makes every later Write and the Commit return false.
+class FileReplacement {
+ public:
+  explicit FileReplacement(const std::string& path);
+  ~FileReplacement();
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+
+  bool Write(std::string_view bytes);
+  bool Commit(FileSync sync = FileSync::Durable);
+
+ private:
+  void Abandon();
+
+  std::string path_;
+  std::string tempPath_;
+  int fd_ = -1;
+  bool ok_ = false;
+  bool exists_ = false;
+  unsigned mode_ = 0;
+};
+
 // Appends `bytes` to the file at `path` (created when missing): the old bytes plus the
 // new ones go through ReplaceFileContents, so a failed append leaves the old file.
 bool AppendFileContents(const std::string& path, std::string_view bytes, FileSync sync = FileSync::Durable);

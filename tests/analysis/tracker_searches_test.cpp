@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -219,6 +220,19 @@ std::vector<std::string> PlanOf(CADODataBase& db, const std::string& sql) {
   return details;
 }
 
+// The 34 columns of every row `sql` reads with ?1 bound to `value`, joined per row.
+std::vector<std::string> SearchRows(CADODataBase& db, const std::string& sql, const std::string& value) {
+  std::vector<std::string> rows;
+  RowCursor cursor(db, sql, {value});
+  while (cursor.Next()) {
+    std::string row;
+    for (int column = 0; column < 34; ++column) row += std::string(cursor.Text(column)) + "|";
+    rows.push_back(row);
+  }
+  EXPECT_FALSE(cursor.Failed()) << cursor.ErrorText();
+  return rows;
+}
+
 TEST_F(TrackerSearchTest, BranchStatementUsesTheSeatNameIndexes) {
   for (int day = 1; day <= 9; ++day) {
     List("2017-02-0" + std::to_string(day), "60000" + std::to_string(day), "股票", Five({{kX, 1, 0}}),
@@ -252,17 +266,7 @@ TEST_F(TrackerSearchTest, ByDayStatementGivesTheSameRowsWithoutSortingAllOfHisto
   MarketShape shape = CrowdedMarketShape(7, 20);
   GenerateMarket(market, shape);
   const std::string seat = "机构专用";
-  auto rowsOf = [&](const std::string& sql) {
-    std::vector<std::string> rows;
-    RowCursor cursor(market.Market(), sql, {seat});
-    while (cursor.Next()) {
-      std::string row;
-      for (int column = 0; column < 34; ++column) row += std::string(cursor.Text(column)) + "|";
-      rows.push_back(row);
-    }
-    EXPECT_FALSE(cursor.Failed()) << cursor.ErrorText();
-    return rows;
-  };
+  auto rowsOf = [&](const std::string& sql) { return SearchRows(market.Market(), sql, seat); };
   const std::vector<std::string> byDay = rowsOf(BranchSearchByDayStatement());
   EXPECT_GT(byDay.size(), 100u);
   EXPECT_EQ(byDay, rowsOf(BranchSearchStatement()));
@@ -270,6 +274,69 @@ TEST_F(TrackerSearchTest, ByDayStatementGivesTheSameRowsWithoutSortingAllOfHisto
   for (const std::string& detail : PlanOf(market.Market(), BranchSearchByDayStatement())) {
     EXPECT_EQ(detail.find("USE TEMP B-TREE FOR ORDER BY"), std::string::npos) << detail;
     EXPECT_EQ(detail.find("MULTI-INDEX OR"), std::string::npos) << detail;
+  }
+}
+
+// ---- keyword search over the distinct names
+
+// A generated market with names that test the LIKE rules: ASCII case, the escaped
+// wildcards, a name only one seat ever holds, and the same name in different seats.
+TEST_F(TrackerSearchTest, KeywordStatementOverDistinctNamesGivesTheRowsOfTheRowByRowForm) {
+  GenerateMarket(db_, CrowdedMarketShape(11, 20));
+  List("2017-02-09", "600100", "甲", Five({{"Abcd证券_营业部", 1, 0}}), Five({{"x%y证券", 0, 1}}));
+  List("2017-02-09", "600101", "乙", Five({{"kX", 1, 0}, {"ABCD证券%营业部", 2, 0}}), Five({{"abcd证券_营业部", 3, 4}}));
+  List("2017-02-10", "600102", "丙", Five({{"无", 1, 0}}), Five({{"", 0, 0}, {"x%y证券", 1, 1}}));
+  auto rowsOf = [&](const std::string& sql, const std::string& keyword) {
+    return SearchRows(Db(), sql, KeywordPattern(keyword));
+  };
+  const std::string columns = TrackerSearchColumns();
+  std::size_t listed = 0;
+  for (const std::string keyword : {"证券股份", "营业部", "机构专用", "ABCD", "abcd证券_", "证券%", "x%y", "y证券", "无此营业部"}) {
+    const std::vector<std::string> plain = rowsOf(KeywordSearchStatement(columns, false), keyword);
+    EXPECT_EQ(rowsOf(KeywordSearchStatement(columns), keyword), plain) << keyword;
+    EXPECT_EQ(rowsOf(KeywordSearchStatement(columns, true, true), keyword), plain) << keyword;
+    listed += plain.size();
+  }
+  EXPECT_GT(listed, 1000u);
+  // The names are matched without reading every row.
+  for (const std::string& detail : PlanOf(Db(), KeywordSearchStatement(columns))) {
+    EXPECT_NE(detail.rfind("SCAN StockInfo", 0), 0u) << detail;
+  }
+}
+
+// A streaming search hands over the same lines in the same order as the whole result,
+// the first screenful first, and writes the same file.
+TEST_F(TrackerSearchTest, StreamedLinesAndFileAreThoseOfTheWholeResult) {
+  const std::string last = GenerateMarket(db_, CrowdedMarketShape(5, 20)).days.back();
+  const FakeClock clock(std::stoi(last.substr(0, 4)), std::stoi(last.substr(5, 2)), std::stoi(last.substr(8, 2)));
+  struct Sink : TrackerLineSink {
+    void AddLines(std::vector<TrackerLine> lines) override {
+      sizes.push_back(lines.size());
+      all.insert(all.end(), lines.begin(), lines.end());
+    }
+    std::vector<std::size_t> sizes;
+    std::vector<TrackerLine> all;
+  };
+  using Search = std::function<TrackerSearchResult(TrackerLineSink*)>;
+  for (const Search& search : {Search([&](TrackerLineSink* sink) { return SearchBranch(Db(), clock, kInstitution, sink); }),
+                               Search([&](TrackerLineSink* sink) { return SearchBranchKeyword(Db(), clock, "证券", sink); })}) {
+    const TrackerSearchResult whole = search(nullptr);
+    const std::string wholeFile = FileBytes();
+    Sink sink;
+    TrackerSearchResult streamed = search(&sink);
+    ASSERT_TRUE(whole.lines && streamed.lines);
+    ASSERT_GT(whole.lines->size(), kTrackerFirstChunkLines);
+    ASSERT_FALSE(sink.sizes.empty());
+    EXPECT_EQ(sink.sizes[0], kTrackerFirstChunkLines);
+    EXPECT_EQ(streamed.streamedLines, sink.all.size());
+    sink.all.insert(sink.all.end(), streamed.lines->begin(), streamed.lines->end());
+    EXPECT_EQ(sink.all, *whole.lines);
+    EXPECT_EQ(streamed.countText, whole.countText);
+    EXPECT_EQ(streamed.largeCountText, whole.largeCountText);
+    EXPECT_EQ(streamed.averageText, whole.averageText);
+    EXPECT_TRUE(streamed.fileWritten);
+    EXPECT_EQ(FileBytes(), wholeFile);
+    EXPECT_EQ(wholeFile, whole.fileBytes);
   }
 }
 

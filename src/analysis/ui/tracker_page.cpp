@@ -430,8 +430,13 @@ std::vector<TrackerLine> CTrackerPage::ResultLines(std::size_t limit) const {
 
 bool CTrackerPage::ApplyResult(const TrackerSearchResult& result, std::vector<ColorListBoxEntry>* entries) {
   if (result.lines) {
-    AbandonTeamSearch();
-    FillResultList(entries != nullptr ? std::move(*entries) : ResultEntries(*result.lines));
+    std::vector<ColorListBoxEntry> lines = entries != nullptr ? std::move(*entries) : ResultEntries(*result.lines);
+    if (result.streamedLines > 0) {
+      m_ResultList->AddLines(std::move(lines));  // after the lines the search streamed
+    } else {
+      AbandonTeamSearch();
+      FillResultList(std::move(lines));
+    }
   }
   if (result.countText) SetEditText(m_CountEdit, *result.countText);
   if (result.largeCountText) SetEditText(m_LargeEdit, *result.largeCountText);
@@ -444,12 +449,34 @@ bool CTrackerPage::ApplyResult(const TrackerSearchResult& result, std::vector<Co
 
 bool CTrackerPage::IsSearchRunning() const { return m_search->IsRunning(); }
 
-void CTrackerPage::SearchInBackground(std::function<TrackerSearchResult()> search, bool showFirst) {
+namespace {
+
+// A streaming search's lines, made into the list's lines on the worker and handed to
+// the page's list through the search's own road.
+class PageLineSink final : public TrackerLineSink {
+ public:
+  PageLineSink(const BackgroundSearch::Poster& post, std::function<void(std::vector<ColorListBoxEntry>&)> add)
+      : post_(post), add_(std::move(add)) {}
+  void AddLines(std::vector<TrackerLine> lines) override {
+    post_([add = add_, entries = ResultEntries(lines)]() mutable { add(entries); });
+  }
+
+ private:
+  const BackgroundSearch::Poster& post_;
+  std::function<void(std::vector<ColorListBoxEntry>&)> add_;
+};
+
+}  // namespace
+
+void CTrackerPage::SearchInBackground(std::function<TrackerSearchResult(TrackerLineSink*)> search, bool showFirst) {
+  m_bStreamStarted = false;
   m_search->Start(
       false,
-      [market = &Market(), search = std::move(search)] {
+      [this, market = &Market(), search = std::move(search)](const BackgroundSearch::Poster& post) {
         market->InterruptWhenClosing();
-        PreparedSearch prepared{search(), {}};
+        // `this` is only used on the UI thread, by steps that never run once the page is gone.
+        PageLineSink sink(post, [this](std::vector<ColorListBoxEntry>& entries) { AddStreamedLines(entries); });
+        PreparedSearch prepared{search(&sink), {}};
         if (prepared.result.lines) {
           prepared.entries = ResultEntries(*prepared.result.lines);
           prepared.result.lines.emplace();  // the list is replaced; its lines are the entries
@@ -459,6 +486,17 @@ void CTrackerPage::SearchInBackground(std::function<TrackerSearchResult()> searc
       [this, showFirst](PreparedSearch& prepared) {
         if (ApplyResult(prepared.result, &prepared.entries) && showFirst) ShowFirstResult();
       });
+}
+
+void CTrackerPage::AddStreamedLines(std::vector<ColorListBoxEntry>& entries) {
+  if (m_bStreamStarted) {
+    m_ResultList->AddLines(std::move(entries));
+    return;
+  }
+  // The first screenful replaces the list.
+  m_bStreamStarted = true;
+  AbandonTeamSearch();
+  FillResultList(std::move(entries));
 }
 
 // ---- the entries other pages call ----
@@ -496,8 +534,9 @@ void CTrackerPage::SearchBranch(const std::string& branchName, bool showFirst) {
   AbandonTeamSearch();
   CADODataBase* market = &Market();
   const IClock* clock = &Clock();
-  SearchInBackground([market, clock, branchName] { return ::SearchBranch(*market, *clock, branchName); },
-                     showFirst);
+  SearchInBackground([market, clock, branchName](TrackerLineSink* sink) {
+    return ::SearchBranch(*market, *clock, branchName, sink);
+  }, showFirst);
 }
 
 void CTrackerPage::OnSearchTeamsOnly() {
@@ -509,7 +548,9 @@ void CTrackerPage::SearchBranchKeyword() {
   CADODataBase* market = &Market();
   const IClock* clock = &Clock();
   SearchInBackground(
-      [market, clock, keyword = EditText(m_Team1Edit)] { return ::SearchBranchKeyword(*market, *clock, keyword); },
+      [market, clock, keyword = EditText(m_Team1Edit)](TrackerLineSink* sink) {
+        return ::SearchBranchKeyword(*market, *clock, keyword, sink);
+      },
       false);
 }
 

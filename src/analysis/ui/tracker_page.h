@@ -9,7 +9,8 @@
 // rule: while one runs, every request that changes the lists is refused (the other
 // searches, a line's stock-day, the seat list's sort, the team search, and a branch,
 // code or name handed over by another page, which pane 1 then tells); the lists stay
-// those of the running search. The team search streams its lines: a search started
+// those of the running search (a streaming search runs until its last lines are
+// shown). The team search streams its lines: a search started
 // after it ends it and drops its later lines.
 
 #include <array>
@@ -40,6 +41,7 @@ class PageSearch;
 class TeamSearchJob;
 struct TeamSearchSummary;
 struct TrackerSearchResult;
+class TrackerLineSink;
 
 // What the page reads the time from and queries; the program's own by default (the
 // system clock, g_ADODatabase and g_ADODatabase_Custom).
@@ -147,7 +149,11 @@ class CTrackerPage : public CServicedPage, public ITrackerPage {
   // Runs `search` off the interface thread and applies its result; `showFirst`: then
   // shows the first line's stock-day when the search went through. Ignored while a
   // search runs.
-  void SearchInBackground(std::function<TrackerSearchResult()> search, bool showFirst);
+  // The search streams its lines through the sink it is given: the first screenful
+  // replaces the list at once, the rest is appended as it comes; the search counts as
+  // running until its last lines and figures are shown.
+  void SearchInBackground(std::function<TrackerSearchResult(TrackerLineSink*)> search, bool showFirst);
+  void AddStreamedLines(std::vector<ColorListBoxEntry>& entries);
   void FillResultList(std::vector<ColorListBoxEntry> lines);
   void AddResultLine(const TrackerLine& line);
   // Loads and shows the stock-day of result line `line`.
@@ -190,6 +196,7 @@ class CTrackerPage : public CServicedPage, public ITrackerPage {
   bool m_bSeatPressIsDoubleClick = false;
 
   std::unique_ptr<PageSearch> m_search;
+  bool m_bStreamStarted = false;  // the running search's first lines replaced the list
 
   // The team search.
   std::unique_ptr<TeamSearchJob> m_team;

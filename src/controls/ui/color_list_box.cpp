@@ -19,11 +19,12 @@ constexpr int kColourRole = Qt::UserRole;
 
 }  // namespace
 
-// The lines in order: text, colour and whatever other roles the pages store.
+// The lines in order: text, colour and whatever other roles the pages store. A role
+// whose text stands in the line's text (a stock's name, code and day do) is held as a
+// place in it, not as a copy: a list of hundreds of thousands of lines holds each line
+// once.
 class ColorListBoxModel final : public QAbstractListModel {
  public:
-  using Line = ColorListBoxEntry;
-
   using QAbstractListModel::QAbstractListModel;
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override {
@@ -43,7 +44,10 @@ class ColorListBoxModel final : public QAbstractListModel {
     const Line& line = lines_[static_cast<size_t>(row)];
     if (role == Qt::DisplayRole || role == Qt::EditRole) return line.text;
     if (role == kColourRole) return static_cast<uint>(line.colour);
-    for (const auto& [key, value] : line.roles) {
+    for (const Span& span : line.spans) {
+      if (span.role == role) return line.text.mid(span.start, span.length);
+    }
+    for (const auto& [key, value] : line.others) {
       if (key == role) return value;
     }
     return QVariant();
@@ -53,16 +57,16 @@ class ColorListBoxModel final : public QAbstractListModel {
     if (!Valid(row)) return;
     Line& line = lines_[static_cast<size_t>(row)];
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
+      // The other roles keep their values, not their places in the old text.
+      std::vector<std::pair<int, QVariant>> roles = RolesOf(line);
       line.text = value.toString();
+      line.spans.clear();
+      line.others.clear();
+      for (auto& [key, kept] : roles) Store(line, key, std::move(kept));
     } else if (role == kColourRole) {
       line.colour = static_cast<COLORREF>(value.toUInt());
     } else {
-      auto it = std::find_if(line.roles.begin(), line.roles.end(), [role](const auto& r) { return r.first == role; });
-      if (it != line.roles.end()) {
-        it->second = value;
-      } else {
-        line.roles.emplace_back(role, value);
-      }
+      Store(line, role, value);
       // The pages' own roles are never painted: no view needs to hear of them.
       return;
     }
@@ -71,16 +75,31 @@ class ColorListBoxModel final : public QAbstractListModel {
   }
 
   // Inserts the lines before `row` in one step.
-  void Insert(int row, std::vector<Line> lines) {
-    if (lines.empty()) return;
+  void Insert(int row, std::vector<ColorListBoxEntry> entries) {
+    if (entries.empty()) return;
+    std::vector<Line> lines;
+    lines.reserve(entries.size());
+    for (ColorListBoxEntry& entry : entries) {
+      Line& line = lines.emplace_back();
+      line.text = std::move(entry.text);
+      line.colour = entry.colour;
+      for (auto& [key, value] : entry.roles) Store(line, key, std::move(value));
+    }
+    entries.clear();
     beginInsertRows(QModelIndex(), row, row + static_cast<int>(lines.size()) - 1);
     lines_.insert(lines_.begin() + row, std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
     endInsertRows();
   }
 
-  // Copies of the first `limit` lines.
-  std::vector<Line> Copy(std::size_t limit) const {
-    return std::vector<Line>(lines_.begin(), lines_.begin() + static_cast<std::ptrdiff_t>(std::min(limit, lines_.size())));
+  // Copies of the first `limit` lines (the texts shared).
+  std::vector<ColorListBoxEntry> Copy(std::size_t limit) const {
+    std::vector<ColorListBoxEntry> copies;
+    const std::size_t count = std::min(limit, lines_.size());
+    copies.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      copies.push_back({lines_[i].text, lines_[i].colour, RolesOf(lines_[i])});
+    }
+    return copies;
   }
 
   void Clear() {
@@ -91,6 +110,41 @@ class ColorListBoxModel final : public QAbstractListModel {
   }
 
  private:
+  // A role's text as a place in the line's text.
+  struct Span {
+    int role = 0;
+    int start = 0;
+    int length = 0;
+  };
+  struct Line {
+    QString text;
+    COLORREF colour = 0;
+    std::vector<Span> spans;
+    std::vector<std::pair<int, QVariant>> others;  // roles that are no part of the text
+  };
+
+  static void Store(Line& line, int role, QVariant value) {
+    std::erase_if(line.spans, [role](const Span& span) { return span.role == role; });
+    std::erase_if(line.others, [role](const auto& other) { return other.first == role; });
+    if (value.typeId() == QMetaType::QString) {
+      const QString text = value.toString();
+      const qsizetype at = text.isEmpty() ? 0 : line.text.indexOf(text);
+      if (at >= 0) {
+        line.spans.push_back({role, static_cast<int>(at), static_cast<int>(text.size())});
+        return;
+      }
+    }
+    line.others.emplace_back(role, std::move(value));
+  }
+
+  std::vector<std::pair<int, QVariant>> RolesOf(const Line& line) const {
+    std::vector<std::pair<int, QVariant>> roles;
+    roles.reserve(line.spans.size() + line.others.size());
+    for (const Span& span : line.spans) roles.emplace_back(span.role, line.text.mid(span.start, span.length));
+    for (const auto& other : line.others) roles.push_back(other);
+    return roles;
+  }
+
   std::vector<Line> lines_;
 };
 
@@ -205,9 +259,9 @@ void CColorListBox::FlushHeld() {
   batchTimer_.stop();
   std::vector<HeldLine> held = std::move(held_);
   held_.clear();
-  std::vector<ColorListBoxModel::Line> lines;
+  std::vector<ColorListBoxEntry> lines;
   lines.reserve(held.size());
-  for (HeldLine& line : held) lines.push_back(ColorListBoxModel::Line{std::move(line.text), line.colour, {}});
+  for (HeldLine& line : held) lines.push_back(ColorListBoxEntry{std::move(line.text), line.colour, {}});
   lines_->Insert(count(), std::move(lines));
   if (heldSelection_) {
     const int selection = *heldSelection_;
@@ -221,8 +275,8 @@ int CColorListBox::InsertNow(int index, const CString& text, COLORREF colour) {
   if (index == -1) index = n;
   if (index < 0 || index > n) return LB_ERR;
   // The colour goes with the line in the same call, so no other line can come between.
-  std::vector<ColorListBoxModel::Line> line;
-  line.push_back(ColorListBoxModel::Line{ToQString(text), colour, {}});
+  std::vector<ColorListBoxEntry> line;
+  line.push_back(ColorListBoxEntry{ToQString(text), colour, {}});
   lines_->Insert(index, std::move(line));
   return index;
 }

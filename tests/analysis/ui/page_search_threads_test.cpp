@@ -11,6 +11,7 @@
 #include "../../support/db_builder.h"
 #include "../../support/fake_clock.h"
 #include "../../support/gui_driver.h"
+#include "../../support/market_generator.h"
 #include "../../support/recording_pages.h"
 #include "../../support/temp_program_folder.h"
 #include "analysis/tracker_searches.h"
@@ -101,6 +102,32 @@ TEST_F(PageSearchThreadsTest, AKeywordSearchRunsOnAWorkerRefusesASecondPressAndL
   }
   // The lines of the first search: the later presses were ignored.
   EXPECT_EQ(page->ResultLines(), SearchBranchKeyword(g_ADODatabase, clock_, "营业部").lines.value());
+}
+
+// The exact and the keyword search stream their lines into the list: the list ends with
+// every line of the whole result in its order, and the file is the whole result's.
+TEST_F(PageSearchThreadsTest, StreamedSearchesListEveryLineInOrderAndWriteTheWholeFile) {
+  const std::string busiest = GenerateMarket(builder_, CrowdedMarketShape(9, 20)).branches.front();
+  auto page = Make<CTrackerPage>();
+  auto* team1 = GuiDriver::FindAs<QLineEdit>(page.get(), 1017);
+  for (const bool keyword : {false, true}) {
+    const std::string text = keyword ? "证券" : busiest;
+    page->SearchBranch("营业部");  // the list holds other lines before
+    ASSERT_TRUE(GuiDriver::WaitForSearch(*page));
+    team1->setText(QString::fromStdString(text));
+    if (keyword) {
+      GuiDriver::Click(page.get(), 1150);
+    } else {
+      GuiDriver::DoubleClick(team1);
+    }
+    ASSERT_TRUE(GuiDriver::WaitForSearch(*page));
+    const std::string file = folder_.ReadFile("临时文件/追踪游资.txt");
+    const TrackerSearchResult whole = keyword ? SearchBranchKeyword(g_ADODatabase, clock_, text)
+                                              : BuildBranchSearch(g_ADODatabase, clock_, text);
+    ASSERT_GT(whole.lines->size(), 2 * kTrackerFirstChunkLines) << keyword;
+    EXPECT_EQ(page->ResultLines(), *whole.lines) << keyword;
+    EXPECT_EQ(file, keyword ? folder_.ReadFile("临时文件/追踪游资.txt") : whole.fileBytes) << keyword;
+  }
 }
 
 TEST_F(PageSearchThreadsTest, ADayOrDatePickedWhileTheBigBuyersAreSoughtIsRefused) {

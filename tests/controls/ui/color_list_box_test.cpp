@@ -444,6 +444,26 @@ TEST_F(ColorListBoxTest, HundredsOfThousandsOfLines) {
   EXPECT_EQ(list.GetCurSel(), kLines - 1);
 }
 
+// Roles held as places in the line's text keep their values when the text changes,
+// and come back from Lines() as they were given, beside roles that are no part of it.
+TEST_F(ColorListBoxTest, RolesInTheTextKeepTheirValuesWhenTheTextChanges) {
+  CColorListBox list;
+  list.AddLines({{QStringLiteral("01 浦发银行 600000"), kRed,
+                  {{Qt::UserRole + 1, QStringLiteral("浦发银行")}, {Qt::UserRole + 2, QStringLiteral("600000")},
+                   {Qt::UserRole + 3, QStringLiteral("温州系")}, {Qt::UserRole + 4, QString()}, {Qt::UserRole + 5, 7}}}});
+  list.item(0)->setData(Qt::DisplayRole, QStringLiteral("x"));
+  list.item(0)->setData(Qt::UserRole + 2, QStringLiteral("x"));
+  const std::vector<ColorListBoxEntry> lines = list.Lines(1);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].text, QStringLiteral("x"));
+  EXPECT_EQ(list.item(0)->data(Qt::UserRole + 1).toString(), QStringLiteral("浦发银行"));
+  EXPECT_EQ(list.item(0)->data(Qt::UserRole + 2).toString(), QStringLiteral("x"));
+  EXPECT_EQ(list.item(0)->data(Qt::UserRole + 3).toString(), QStringLiteral("温州系"));
+  EXPECT_EQ(list.item(0)->data(Qt::UserRole + 4).toString(), QString());
+  EXPECT_EQ(list.item(0)->data(Qt::UserRole + 5), QVariant(7));
+  EXPECT_EQ(lines[0].roles.size(), 5u);
+}
+
 // Random steps on the list and on a list widget filled as the control once filled
 // itself: the same lines, texts, colours and roles read back.
 TEST_F(ColorListBoxTest, SameLinesAsAListWidget) {
