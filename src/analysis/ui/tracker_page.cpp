@@ -442,7 +442,11 @@ bool CTrackerPage::ApplyResult(const TrackerSearchResult& result, std::vector<Co
   if (result.largeCountText) SetEditText(m_LargeEdit, *result.largeCountText);
   if (result.averageText) SetEditText(m_AverageEdit, *result.averageText);
   // After a failed query the old lines are not shown again: one message per action.
-  if (result.status == TrackerSearchResult::Status::QueryFailed) return false;
+  // Lines streamed before the read broke off are no result either: they go with it.
+  if (result.status == TrackerSearchResult::Status::QueryFailed) {
+    if (m_bStreamStarted) m_ResultList->ResetContent();
+    return false;
+  }
   if (result.showFirstResult) ShowFirstResult();
   return result.status == TrackerSearchResult::Status::Done;
 }
