@@ -11,13 +11,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
-#include <QMetaObject>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <mutex>
 
 #include "charting/chart_folder.h"
 #include "charting/custom_data_job.h"
@@ -38,16 +36,14 @@
 #include "settings/settings.h"
 #include "storage/ini_file.h"
 
-// The job's reports, queued to the page on the UI thread. The job may outlive the
-// page (a join that timed out): the page detaches itself first, under the lock, and
-// Qt drops the calls still queued for it.
+// The job's reports, queued to the page on the UI thread through the page registry's
+// dispatcher. The job may outlive the page (a join that timed out): the page detaches
+// itself first, and the calls still queued for it then do nothing.
 class SettingSinkAdapter final : public CustomDataSink {
  public:
-  explicit SettingSinkAdapter(CSettingDlg* page) : page_(page) {}
-  void Detach() {
-    std::lock_guard lock(mutex_);
-    page_ = nullptr;
-  }
+  explicit SettingSinkAdapter(CSettingDlg* page) : page_(std::make_shared<CSettingDlg*>(page)) {}
+  // UI thread.
+  void Detach() { *page_ = nullptr; }
 
   void Status(const std::string& text) override {
     Post([text](CSettingDlg& p) { p.ShowJobStatus(text); });
@@ -71,14 +67,17 @@ class SettingSinkAdapter final : public CustomDataSink {
  private:
   template <class Fn>
   void Post(Fn fn) {
-    std::lock_guard lock(mutex_);
-    if (page_ == nullptr) return;
-    CSettingDlg* page = page_;
-    QMetaObject::invokeMethod(page, [page, fn] { fn(*page); }, Qt::QueuedConnection);
+    IUiDispatcher* ui = PageRegistry::Instance().Dispatcher();
+    if (ui == nullptr) return;
+    ui->RunOnUi(
+        [page = page_, fn] {
+          if (*page != nullptr) fn(**page);
+        },
+        false);
   }
 
-  std::mutex mutex_;
-  CSettingDlg* page_;
+  // The page, read and cleared on the UI thread only; the pointer to it is never changed.
+  const std::shared_ptr<CSettingDlg*> page_;
 };
 
 namespace {
