@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <numeric>
 
 #include "platform/app_paths.h"
 #include "platform/clock.h"
@@ -28,11 +29,14 @@ const std::string kDaySeatsQuery =
     "Sell5_YYB_Name, Sell5_YYB_BuyAmount, Sell5_YYB_SellAmount "
     "FROM StockInfo WHERE SB_Date = ? ORDER BY rowid";
 
-// The buy seats of every listing with one of them above the threshold.
+// The day and buy seats of every listing with one of them above the threshold, read
+// in table order: a plain pass over the file instead of a look-up per listing through
+// the day index. The fold's order (newest day first, rowid order within a day) is
+// put together afterwards.
 const std::string kBigBuyersQuery =
-    "SELECT " + std::string(kBuySeatColumns) + " "
+    "SELECT SB_Date, " + std::string(kBuySeatColumns) + " "
     "FROM StockInfo WHERE Buy1_YYB_BuyAmount>? OR Buy2_YYB_BuyAmount>? OR Buy3_YYB_BuyAmount>? "
-    "OR Buy4_YYB_BuyAmount>? OR Buy5_YYB_BuyAmount>? ORDER BY SB_Date DESC, rowid";
+    "OR Buy4_YYB_BuyAmount>? OR Buy5_YYB_BuyAmount>? ORDER BY rowid";
 
 constexpr const char* kCaption = "系统提示";
 
@@ -154,6 +158,89 @@ bool OpenDay(RowCursor& cursor, const std::string& day, std::string& error) {
   return opened;
 }
 
+// The seats above the threshold kept in table order, folded afterwards in the order
+// the fold has always seen them: by day text descending (a listing without a day
+// last), rowid order within a day. The same seats in the same order give the same
+// sums, the same pairs met twice and the same order of last update.
+class BigBuyerSeats {
+ public:
+  // Keeps the seats of the cursor's listing (SB_Date, then the kBuySeatColumns)
+  // whose buy is above `threshold`.
+  void Keep(const RowCursor& cursor, float threshold) {
+    const std::size_t firstSeat = seats_.size();
+    for (int seat = 0; seat < 5; ++seat) {
+      const int column = 3 + seat * 3;
+      const double buy = cursor.Double(column + 1);
+      if (!(buy > threshold)) continue;
+      const int branch = branches_.Id(cursor.Text(column));
+      // The fold passes over a seat without a name.
+      if (branch != NameTable::kNone) seats_.push_back({branch, buy, cursor.Double(column + 2)});
+    }
+    if (seats_.size() == firstSeat) return;
+    int day = kNoDay;
+    if (!cursor.IsNull(0)) {
+      const std::string_view text = cursor.Text(0);
+      if (lastDay_ == kNoDay || text != days_[static_cast<std::size_t>(lastDay_)]) {
+        const auto [id, added] = dayIds_.Emplace(text, static_cast<std::uint32_t>(days_.size()));
+        if (added) days_.emplace_back(text);
+        lastDay_ = static_cast<int>(*id);
+      }
+      day = lastDay_;
+    }
+    listings_.push_back({day, stocks_.Id(cursor.Text(1)), stocks_.Id(cursor.Text(2)), firstSeat});
+  }
+
+  void Fold(BranchFold& totals) const {
+    // Listings grouped by day, newest first (the texts compared bytewise, as the
+    // database compares them), table order kept within a day; the listings without
+    // a day at the end.
+    std::vector<std::size_t> dayOrder(days_.size());
+    std::iota(dayOrder.begin(), dayOrder.end(), std::size_t{0});
+    std::sort(dayOrder.begin(), dayOrder.end(), [this](std::size_t a, std::size_t b) { return days_[a] > days_[b]; });
+    std::vector<std::size_t> placeOfDay(days_.size() + 1);
+    for (std::size_t i = 0; i < dayOrder.size(); ++i) placeOfDay[dayOrder[i]] = i;
+    placeOfDay[days_.size()] = days_.size();
+    auto place = [&placeOfDay, this](const Listing& listing) {
+      return placeOfDay[listing.day == kNoDay ? days_.size() : static_cast<std::size_t>(listing.day)];
+    };
+    std::vector<std::size_t> starts(days_.size() + 2, 0);
+    for (const Listing& listing : listings_) ++starts[place(listing) + 1];
+    for (std::size_t i = 1; i < starts.size(); ++i) starts[i] += starts[i - 1];
+    std::vector<std::uint32_t> order(listings_.size());
+    for (std::size_t i = 0; i < listings_.size(); ++i) order[starts[place(listings_[i])]++] = static_cast<std::uint32_t>(i);
+
+    for (const std::uint32_t i : order) {
+      const Listing& listing = listings_[i];
+      const std::size_t end = i + 1 < listings_.size() ? listings_[i + 1].firstSeat : seats_.size();
+      for (std::size_t s = listing.firstSeat; s < end; ++s) {
+        totals.AddSeat(branches_.Name(seats_[s].branch), Stock(listing.name), Stock(listing.code), seats_[s].buy,
+                       seats_[s].sell);
+      }
+    }
+  }
+
+ private:
+  struct Seat {
+    int branch;
+    double buy, sell;
+  };
+  struct Listing {
+    int day;                // into days_, or kNoDay
+    int name, code;         // into stocks_, or kNone for an empty text
+    std::size_t firstSeat;  // its seats: up to the next listing's first
+  };
+  static constexpr int kNoDay = -1;
+
+  std::string_view Stock(int id) const { return id == NameTable::kNone ? std::string_view() : stocks_.Name(id); }
+
+  NameTable branches_, stocks_;
+  TextIndex dayIds_;
+  std::vector<std::string> days_;
+  int lastDay_ = kNoDay;
+  std::vector<Seat> seats_;
+  std::vector<Listing> listings_;
+};
+
 }  // namespace
 
 bool LoadDaySeats(CADODataBase& db, const std::string& day, BranchFold& totals, std::string& error) {
@@ -213,19 +300,15 @@ BranchRankingResult QueryBigBuyers(CADODataBase& db, const std::string& threshol
   std::snprintf(text, sizeof text, "%0.3f", static_cast<double>(threshold));
   double bound = 0;
   std::from_chars(text, text + std::char_traits<char>::length(text), bound);
-  RowCursor cursor(db);
-  if (!cursor.Open(kBigBuyersQuery, {bound, bound, bound, bound, bound}))
-    return Failed(totals, std::move(result), cursor.ErrorText());
-  while (cursor.Next()) {
-    const std::string_view name = cursor.Text(0), code = cursor.Text(1);
-    for (int seat = 0; seat < 5; ++seat) {
-      const int column = 2 + seat * 3;
-      const double buy = cursor.Double(column + 1);
-      if (!(buy > threshold)) continue;
-      totals.AddSeat(cursor.Text(column), name, code, buy, cursor.Double(column + 2));
-    }
+  BigBuyerSeats seats;
+  {
+    RowCursor cursor(db);
+    if (!cursor.Open(kBigBuyersQuery, {bound, bound, bound, bound, bound}))
+      return Failed(totals, std::move(result), cursor.ErrorText());
+    while (cursor.Next()) seats.Keep(cursor, threshold);
+    if (cursor.Failed()) return Failed(totals, std::move(result), cursor.ErrorText());
   }
-  if (cursor.Failed()) return Failed(totals, std::move(result), cursor.ErrorText());
+  seats.Fold(totals);
   Sort(totals, kBranchSortByTimes, result);
   return result;
 }
