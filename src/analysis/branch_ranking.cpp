@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <limits>
 #include <numeric>
+#include <thread>
 
 #include "platform/app_paths.h"
 #include "platform/clock.h"
@@ -29,14 +30,18 @@ const std::string kDaySeatsQuery =
     "Sell5_YYB_Name, Sell5_YYB_BuyAmount, Sell5_YYB_SellAmount "
     "FROM StockInfo WHERE SB_Date = ? ORDER BY rowid";
 
-// The day and buy seats of every listing with one of them above the threshold, read
-// in table order: a plain pass over the file instead of a look-up per listing through
-// the day index. The fold's order (newest day first, rowid order within a day) is
-// put together afterwards.
+// The day and buy seats of the listings of a stretch of rowids with a buy seat above
+// the threshold, read in table order: a plain pass over the file instead of a look-up
+// per listing through the day index. The fold's order (newest day first, rowid order
+// within a day) is put together afterwards.
 const std::string kBigBuyersQuery =
     "SELECT SB_Date, " + std::string(kBuySeatColumns) + " "
-    "FROM StockInfo WHERE Buy1_YYB_BuyAmount>? OR Buy2_YYB_BuyAmount>? OR Buy3_YYB_BuyAmount>? "
-    "OR Buy4_YYB_BuyAmount>? OR Buy5_YYB_BuyAmount>? ORDER BY rowid";
+    "FROM StockInfo WHERE rowid BETWEEN ? AND ? AND (Buy1_YYB_BuyAmount>? OR Buy2_YYB_BuyAmount>? "
+    "OR Buy3_YYB_BuyAmount>? OR Buy4_YYB_BuyAmount>? OR Buy5_YYB_BuyAmount>?) ORDER BY rowid";
+constexpr const char* kRowidSpanQuery = "SELECT MIN(rowid), MAX(rowid) FROM StockInfo";
+// The big-buyer pass reads up to this many stretches of rowids at once, each on a
+// thread of its own with its own handle.
+constexpr unsigned kMaxBigBuyerReaders = 4;
 
 constexpr const char* kCaption = "系统提示";
 
@@ -158,12 +163,41 @@ bool OpenDay(RowCursor& cursor, const std::string& day, std::string& error) {
   return opened;
 }
 
-// The seats above the threshold kept in table order, folded afterwards in the order
-// the fold has always seen them: by day text descending (a listing without a day
-// last), rowid order within a day. The same seats in the same order give the same
-// sums, the same pairs met twice and the same order of last update.
+// The seats above the threshold of one stretch of rowids, kept in table order.
 class BigBuyerSeats {
  public:
+  // Reads the listings of rowids first..last; false on a failed read (`error` set).
+  bool Read(CADODataBase& db, std::int64_t first, std::int64_t last, double bound, float threshold) {
+    RowCursor cursor(db);
+    if (cursor.Open(kBigBuyersQuery, {first, last, bound, bound, bound, bound, bound})) {
+      while (cursor.Next()) Keep(cursor, threshold);
+    }
+    if (!cursor.Failed()) return true;
+    error_ = cursor.ErrorText();
+    return false;
+  }
+  const std::string& Error() const { return error_; }
+
+  // Folds the seats of `parts` (stretches in rowid order) in the order the fold has
+  // always seen them: by day text descending, compared bytewise as the database
+  // compares it (a listing without a day last), rowid order within a day. The same
+  // seats in the same order give the same sums, the same pairs met twice and the
+  // same order of last update.
+  static void Fold(const std::vector<BigBuyerSeats>& parts, BranchFold& totals);
+
+ private:
+  static constexpr int kNoDay = -1;
+  struct Seat {
+    int branch;  // into branches_
+    double buy, sell;
+  };
+  struct Listing {
+    int day = kNoDay;              // into days_
+    std::uint32_t nameLength = 0;  // the name's bytes at `stock`, then the code's up to the next listing's
+    std::size_t stock = 0;
+    std::size_t firstSeat = 0;  // its seats: up to the next listing's first
+  };
+
   // Keeps the seats of the cursor's listing (SB_Date, then the kBuySeatColumns)
   // whose buy is above `threshold`.
   void Keep(const RowCursor& cursor, float threshold) {
@@ -177,69 +211,93 @@ class BigBuyerSeats {
       if (branch != NameTable::kNone) seats_.push_back({branch, buy, cursor.Double(column + 2)});
     }
     if (seats_.size() == firstSeat) return;
-    int day = kNoDay;
+    Listing& listing = listings_.emplace_back();
+    listing.firstSeat = firstSeat;
     if (!cursor.IsNull(0)) {
-      const std::string_view text = cursor.Text(0);
-      if (lastDay_ == kNoDay || text != days_[static_cast<std::size_t>(lastDay_)]) {
-        const auto [id, added] = dayIds_.Emplace(text, static_cast<std::uint32_t>(days_.size()));
-        if (added) days_.emplace_back(text);
+      const std::string_view day = cursor.Text(0);
+      if (lastDay_ == kNoDay || day != days_[static_cast<std::size_t>(lastDay_)]) {
+        const auto [id, added] = dayIds_.Emplace(day, static_cast<std::uint32_t>(days_.size()));
+        if (added) days_.emplace_back(day);
         lastDay_ = static_cast<int>(*id);
       }
-      day = lastDay_;
+      listing.day = lastDay_;
     }
-    listings_.push_back({day, stocks_.Id(cursor.Text(1)), stocks_.Id(cursor.Text(2)), firstSeat});
+    // The stock's name and code, one after the other in the text store.
+    const std::string_view name = cursor.Text(1), code = cursor.Text(2);
+    listing.stock = stockTexts_.size();
+    listing.nameLength = static_cast<std::uint32_t>(name.size());
+    stockTexts_ += name;
+    stockTexts_ += code;
   }
 
-  void Fold(BranchFold& totals) const {
-    // Listings grouped by day, newest first (the texts compared bytewise, as the
-    // database compares them), table order kept within a day; the listings without
-    // a day at the end.
-    std::vector<std::size_t> dayOrder(days_.size());
-    std::iota(dayOrder.begin(), dayOrder.end(), std::size_t{0});
-    std::sort(dayOrder.begin(), dayOrder.end(), [this](std::size_t a, std::size_t b) { return days_[a] > days_[b]; });
-    std::vector<std::size_t> placeOfDay(days_.size() + 1);
-    for (std::size_t i = 0; i < dayOrder.size(); ++i) placeOfDay[dayOrder[i]] = i;
-    placeOfDay[days_.size()] = days_.size();
-    auto place = [&placeOfDay, this](const Listing& listing) {
-      return placeOfDay[listing.day == kNoDay ? days_.size() : static_cast<std::size_t>(listing.day)];
-    };
-    std::vector<std::size_t> starts(days_.size() + 2, 0);
-    for (const Listing& listing : listings_) ++starts[place(listing) + 1];
-    for (std::size_t i = 1; i < starts.size(); ++i) starts[i] += starts[i - 1];
-    std::vector<std::uint32_t> order(listings_.size());
-    for (std::size_t i = 0; i < listings_.size(); ++i) order[starts[place(listings_[i])]++] = static_cast<std::uint32_t>(i);
-
-    for (const std::uint32_t i : order) {
-      const Listing& listing = listings_[i];
-      const std::size_t end = i + 1 < listings_.size() ? listings_[i + 1].firstSeat : seats_.size();
-      for (std::size_t s = listing.firstSeat; s < end; ++s) {
-        totals.AddSeat(branches_.Name(seats_[s].branch), Stock(listing.name), Stock(listing.code), seats_[s].buy,
-                       seats_[s].sell);
-      }
+  // Folds listing `i`'s seats; `rows` by branch number, as AddSeat keeps them.
+  void FoldListing(std::size_t i, std::vector<std::uint32_t>& rows, BranchFold& totals) const {
+    const Listing& listing = listings_[i];
+    const bool last = i + 1 == listings_.size();
+    const std::size_t end = last ? seats_.size() : listings_[i + 1].firstSeat;
+    const std::string_view texts = stockTexts_;
+    const std::size_t textEnd = last ? texts.size() : listings_[i + 1].stock;
+    const std::string_view name = texts.substr(listing.stock, listing.nameLength);
+    const std::string_view code = texts.substr(listing.stock + listing.nameLength,
+                                               textEnd - listing.stock - listing.nameLength);
+    for (std::size_t s = listing.firstSeat; s < end; ++s) {
+      const Seat& seat = seats_[s];
+      totals.AddSeat(rows[static_cast<std::size_t>(seat.branch)], branches_.Name(seat.branch), name, code, seat.buy,
+                     seat.sell);
     }
   }
 
- private:
-  struct Seat {
-    int branch;
-    double buy, sell;
-  };
-  struct Listing {
-    int day;                // into days_, or kNoDay
-    int name, code;         // into stocks_, or kNone for an empty text
-    std::size_t firstSeat;  // its seats: up to the next listing's first
-  };
-  static constexpr int kNoDay = -1;
-
-  std::string_view Stock(int id) const { return id == NameTable::kNone ? std::string_view() : stocks_.Name(id); }
-
-  NameTable branches_, stocks_;
+  NameTable branches_;
   TextIndex dayIds_;
   std::vector<std::string> days_;
   int lastDay_ = kNoDay;
+  std::string stockTexts_;
   std::vector<Seat> seats_;
   std::vector<Listing> listings_;
+  std::string error_;
 };
+
+void BigBuyerSeats::Fold(const std::vector<BigBuyerSeats>& parts, BranchFold& totals) {
+  // Every part's days numbered once over all parts.
+  NameTable days;
+  std::vector<std::vector<int>> dayOf(parts.size());
+  for (std::size_t p = 0; p < parts.size(); ++p) {
+    for (const std::string& day : parts[p].days_) dayOf[p].push_back(days.Id(day));
+  }
+  // An empty day text is a day of its own, apart from a missing day: put last among
+  // the days, before the listings without one.
+  const std::size_t dayCount = days.size() + 1, noDay = dayCount;
+  std::vector<std::size_t> dayOrder(days.size());
+  std::iota(dayOrder.begin(), dayOrder.end(), std::size_t{0});
+  std::sort(dayOrder.begin(), dayOrder.end(), [&days](std::size_t a, std::size_t b) {
+    return days.Name(static_cast<int>(a)) > days.Name(static_cast<int>(b));
+  });
+  std::vector<std::size_t> placeOfDay(dayCount + 1);
+  for (std::size_t i = 0; i < dayOrder.size(); ++i) placeOfDay[dayOrder[i]] = i;
+  placeOfDay[days.size()] = days.size();  // the empty text
+  placeOfDay[noDay] = dayCount;
+  auto place = [&](std::size_t p, const Listing& listing) {
+    if (listing.day == kNoDay) return placeOfDay[noDay];
+    const int day = dayOf[p][static_cast<std::size_t>(listing.day)];
+    return placeOfDay[day == NameTable::kNone ? days.size() : static_cast<std::size_t>(day)];
+  };
+  // The listings by place of their day, each day's in table order (a counting sort).
+  std::vector<std::size_t> starts(dayCount + 2, 0);
+  for (std::size_t p = 0; p < parts.size(); ++p) {
+    for (const Listing& listing : parts[p].listings_) ++starts[place(p, listing) + 1];
+  }
+  for (std::size_t i = 1; i < starts.size(); ++i) starts[i] += starts[i - 1];
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> order(starts.back());
+  for (std::size_t p = 0; p < parts.size(); ++p) {
+    for (std::size_t i = 0; i < parts[p].listings_.size(); ++i) {
+      order[starts[place(p, parts[p].listings_[i])]++] = {static_cast<std::uint32_t>(p), static_cast<std::uint32_t>(i)};
+    }
+  }
+  // The row of each part's branch, found on its first seat there.
+  std::vector<std::vector<std::uint32_t>> rows(parts.size());
+  for (std::size_t p = 0; p < parts.size(); ++p) rows[p].assign(parts[p].branches_.size(), BranchFold::kUnknownRow);
+  for (const auto& [p, i] : order) parts[p].FoldListing(i, rows[p], totals);
+}
 
 }  // namespace
 
@@ -290,7 +348,8 @@ float BigBuyerThreshold(const std::string& text) {
   return static_cast<float>(negative ? -value : value);
 }
 
-BranchRankingResult QueryBigBuyers(CADODataBase& db, const std::string& thresholdText, BranchFold& totals) {
+BranchRankingResult QueryBigBuyers(CADODataBase& db, const std::string& thresholdText, BranchFold& totals,
+                                   unsigned readers) {
   BranchRankingResult result;
   result.walk.complete = true;
   totals.Clear();
@@ -300,15 +359,45 @@ BranchRankingResult QueryBigBuyers(CADODataBase& db, const std::string& threshol
   std::snprintf(text, sizeof text, "%0.3f", static_cast<double>(threshold));
   double bound = 0;
   std::from_chars(text, text + std::char_traits<char>::length(text), bound);
-  BigBuyerSeats seats;
+  std::int64_t first = 0, last = 0;
+  bool listed = false;
   {
-    RowCursor cursor(db);
-    if (!cursor.Open(kBigBuyersQuery, {bound, bound, bound, bound, bound}))
-      return Failed(totals, std::move(result), cursor.ErrorText());
-    while (cursor.Next()) seats.Keep(cursor, threshold);
-    if (cursor.Failed()) return Failed(totals, std::move(result), cursor.ErrorText());
+    RowCursor span(db);
+    if (span.Open(kRowidSpanQuery) && span.Next() && !span.IsNull(0)) {
+      first = span.Int(0);
+      last = span.Int(1);
+      listed = true;
+    }
+    if (span.Failed()) return Failed(totals, std::move(result), span.ErrorText());
   }
-  seats.Fold(totals);
+  // The pass over the file is most of the time: its stretches of rowids are read side
+  // by side, the first on this thread. A reader's handle gives up when the program
+  // closes.
+  if (readers == 0) readers = std::clamp(std::thread::hardware_concurrency() / 2, 1u, kMaxBigBuyerReaders);
+  const std::uint64_t span = static_cast<std::uint64_t>(last) - static_cast<std::uint64_t>(first);  // rowids - 1
+  if (span / readers == 0) readers = 1;
+  const std::uint64_t step = span / readers;
+  std::vector<BigBuyerSeats> parts(listed ? readers : 0);
+  std::vector<char> read(parts.size(), 0);
+  auto readPart = [&](unsigned k) {
+    const auto from = static_cast<std::int64_t>(static_cast<std::uint64_t>(first) + step * k);
+    const auto to = k + 1 == readers ? last : static_cast<std::int64_t>(static_cast<std::uint64_t>(from) + step - 1);
+    read[k] = parts[k].Read(db, from, to, bound, threshold);
+  };
+  if (!parts.empty()) {
+    std::vector<std::jthread> helpers;
+    for (unsigned k = 1; k < readers; ++k) {
+      helpers.emplace_back([&db, &readPart, k] {
+        db.InterruptWhenClosing();
+        readPart(k);
+      });
+    }
+    readPart(0);
+  }
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    if (!read[k]) return Failed(totals, std::move(result), parts[k].Error());
+  }
+  BigBuyerSeats::Fold(parts, totals);
   Sort(totals, kBranchSortByTimes, result);
   return result;
 }
