@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <limits>
 #include <numeric>
-#include <thread>
 
 #include "platform/app_paths.h"
 #include "platform/clock.h"
@@ -17,6 +16,7 @@
 #include "storage/file_io.h"
 #include "storage/gbk_format.h"
 #include "storage/row_cursor.h"
+#include "storage/rowid_stretches.h"
 
 namespace {
 
@@ -38,10 +38,6 @@ const std::string kBigBuyersQuery =
     "SELECT SB_Date, " + std::string(kBuySeatColumns) + " "
     "FROM StockInfo WHERE rowid BETWEEN ? AND ? AND (Buy1_YYB_BuyAmount>? OR Buy2_YYB_BuyAmount>? "
     "OR Buy3_YYB_BuyAmount>? OR Buy4_YYB_BuyAmount>? OR Buy5_YYB_BuyAmount>?) ORDER BY rowid";
-constexpr const char* kRowidSpanQuery = "SELECT MIN(rowid), MAX(rowid) FROM StockInfo";
-// The big-buyer pass reads up to this many stretches of rowids at once, each on a
-// thread of its own with its own handle.
-constexpr unsigned kMaxBigBuyerReaders = 4;
 
 constexpr const char* kCaption = "系统提示";
 
@@ -359,41 +355,18 @@ BranchRankingResult QueryBigBuyers(CADODataBase& db, const std::string& threshol
   std::snprintf(text, sizeof text, "%0.3f", static_cast<double>(threshold));
   double bound = 0;
   std::from_chars(text, text + std::char_traits<char>::length(text), bound);
-  std::int64_t first = 0, last = 0;
-  bool listed = false;
-  {
-    RowCursor span(db);
-    if (span.Open(kRowidSpanQuery) && span.Next() && !span.IsNull(0)) {
-      first = span.Int(0);
-      last = span.Int(1);
-      listed = true;
-    }
-    if (span.Failed()) return Failed(totals, std::move(result), span.ErrorText());
-  }
-  // The pass over the file is most of the time: its stretches of rowids are read side
-  // by side, the first on this thread. A reader's handle gives up when the program
-  // closes.
-  if (readers == 0) readers = std::clamp(std::thread::hardware_concurrency() / 2, 1u, kMaxBigBuyerReaders);
-  const std::uint64_t span = static_cast<std::uint64_t>(last) - static_cast<std::uint64_t>(first);  // rowids - 1
-  if (span / readers == 0) readers = 1;
-  const std::uint64_t step = span / readers;
-  std::vector<BigBuyerSeats> parts(listed ? readers : 0);
+  // The pass over the file is most of the time: its stretches are read side by side.
+  std::vector<BigBuyerSeats> parts(std::max(readers, kMaxRowidStretches));
   std::vector<char> read(parts.size(), 0);
-  auto readPart = [&](unsigned k) {
-    const auto from = static_cast<std::int64_t>(static_cast<std::uint64_t>(first) + step * k);
-    const auto to = k + 1 == readers ? last : static_cast<std::int64_t>(static_cast<std::uint64_t>(from) + step - 1);
-    read[k] = parts[k].Read(db, from, to, bound, threshold);
-  };
-  if (!parts.empty()) {
-    std::vector<std::jthread> helpers;
-    for (unsigned k = 1; k < readers; ++k) {
-      helpers.emplace_back([&db, &readPart, k] {
-        db.InterruptWhenClosing();
-        readPart(k);
-      });
-    }
-    readPart(0);
-  }
+  std::string error;
+  const int stretches = ReadRowidStretches(
+      db, "StockInfo", readers,
+      [&](unsigned k, std::int64_t first, std::int64_t last) {
+        read[k] = parts[k].Read(db, first, last, bound, threshold);
+      },
+      error);
+  if (stretches < 0) return Failed(totals, std::move(result), std::move(error));
+  parts.resize(static_cast<std::size_t>(stretches));
   for (std::size_t k = 0; k < parts.size(); ++k) {
     if (!read[k]) return Failed(totals, std::move(result), parts[k].Error());
   }

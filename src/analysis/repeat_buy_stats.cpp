@@ -15,6 +15,7 @@
 #include "storage/ado_database.h"
 #include "storage/gbk_format.h"
 #include "storage/row_cursor.h"
+#include "storage/rowid_stretches.h"
 #include "storage/text_hash.h"
 
 namespace {
@@ -24,12 +25,12 @@ const std::string kDayBuyersQuery =
     "SELECT " + std::string(kBuySeatColumns) + " "
     "FROM StockInfo WHERE SB_Date = ? ORDER BY rowid";
 
-// Every listing of the database with its ten seat names.
+// The listings of a stretch of rowids with their ten seat names.
 constexpr const char* kAllSeatsQuery =
     "SELECT rowid, SB_Date, StockCode, StockName, "
     "Buy1_YYB_Name, Buy2_YYB_Name, Buy3_YYB_Name, Buy4_YYB_Name, Buy5_YYB_Name, "
     "Sell1_YYB_Name, Sell2_YYB_Name, Sell3_YYB_Name, Sell4_YYB_Name, Sell5_YYB_Name "
-    "FROM StockInfo ORDER BY rowid";
+    "FROM StockInfo WHERE rowid BETWEEN ? AND ? ORDER BY rowid";
 constexpr int kFirstSeatColumn = 4;
 
 constexpr const char* kDeleteRowStatement = "DELETE FROM Buy2Times WHERE YYBName = ?";
@@ -107,6 +108,76 @@ bool FoldBuyers(CADODataBase& market, const std::vector<std::string>& days, Bran
   return true;
 }
 
+// A row that holds a branch examined: where it comes in the search's order, its name.
+struct RowMet {
+  ListingPlace place;
+  int name = 0;
+};
+
+// One stretch of the pass over every listing: the rows that hold a branch examined,
+// in pass order, and per branch the rows it holds as (code << 32 | row), codes and
+// names numbered within the stretch. Appending to a few thousand lists keeps the pass
+// in cache; the pairs are put together per branch afterwards.
+struct SeatPass {
+  std::vector<std::string> codes, names;
+  std::vector<RowMet> rowsMet;
+  std::vector<std::vector<std::uint64_t>> rowsOf;
+  bool failed = false;
+  std::string error;
+
+  void Read(CADODataBase& market, std::int64_t first, std::int64_t last, const TextIndex& branchIndex,
+            const TextIndex& dayRanks, std::size_t branches) {
+    rowsOf.resize(branches);
+    TextIndex codeIndex, nameIndex;
+    RowCursor cursor(market);
+    if (!cursor.Open(kAllSeatsQuery, {first, last})) {
+      failed = true;
+      error = cursor.ErrorText();
+      return;
+    }
+    std::array<int, 10> met{};
+    std::string lastDay;
+    int lastDayRank = kNoDayRank;
+    bool lastDayKnown = false;
+    while (cursor.Next()) {
+      int metCount = 0;
+      for (int seat = 0; seat < 10; ++seat) {
+        const std::string_view seatName = cursor.Text(kFirstSeatColumn + seat);
+        if (seatName.empty()) continue;
+        const std::uint32_t* found = branchIndex.Find(seatName);
+        if (found == nullptr) continue;
+        const int branch = static_cast<int>(*found);
+        // A listing counts once for a branch however many of its seats the branch holds.
+        if (std::find(met.begin(), met.begin() + metCount, branch) != met.begin() + metCount) continue;
+        met[metCount++] = branch;
+      }
+      if (metCount == 0) continue;
+
+      RowMet& row = rowsMet.emplace_back();
+      row.place.rowid = cursor.Int(0);
+      if (!cursor.IsNull(1)) {
+        const std::string_view day = cursor.Text(1);
+        if (!lastDayKnown || day != lastDay) {
+          const std::uint32_t* rank = dayRanks.Find(day);
+          lastDay.assign(day);
+          lastDayRank = rank == nullptr ? kNoDayRank : static_cast<int>(*rank);
+          lastDayKnown = true;
+        }
+        row.place.dayRank = lastDayRank;
+      }
+      const auto [code, newCode] = codeIndex.Emplace(cursor.Text(2), static_cast<std::uint32_t>(codes.size()));
+      if (newCode) codes.emplace_back(cursor.Text(2));
+      const auto [name, newName] = nameIndex.Emplace(cursor.Text(3), static_cast<std::uint32_t>(names.size()));
+      if (newName) names.emplace_back(cursor.Text(3));
+      row.name = static_cast<int>(*name);
+      const std::uint64_t pair = (static_cast<std::uint64_t>(*code) << 32) | (rowsMet.size() - 1);
+      for (int i = 0; i < metCount; ++i) rowsOf[static_cast<std::size_t>(met[i])].push_back(pair);
+    }
+    failed = cursor.Failed();
+    if (failed) error = cursor.ErrorText();
+  }
+};
+
 // Counts, in one pass over every listing, the stocks of each of `branches`.
 bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches, StockTallies& out,
                  std::string& error) {
@@ -121,64 +192,51 @@ bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches,
   }
   TextIndex branchIndex;
   for (std::size_t i = 0; i < branches.size(); ++i) branchIndex.Emplace(branches[i], static_cast<std::uint32_t>(i));
-  TextIndex codeIndex;
-  TextIndex nameIndex;
-  // The rows that hold a branch examined, in pass order, and per branch the rows it
-  // holds as (code << 32 | row). Appending to a few thousand lists keeps the pass in
-  // cache; the pairs are put together per branch afterwards.
-  struct RowMet {
-    ListingPlace place;
-    int name = 0;
-  };
+  // The stretches of the table are read side by side, then put together in rowid order.
+  std::vector<SeatPass> passes(kMaxRowidStretches);
+  const int stretches = ReadRowidStretches(
+      market, "StockInfo", 0,
+      [&](unsigned k, std::int64_t first, std::int64_t last) {
+        passes[k].Read(market, first, last, branchIndex, dayRanks, branches.size());
+      },
+      error);
+  if (stretches < 0) return false;
+  passes.resize(static_cast<std::size_t>(stretches));
+  for (const SeatPass& pass : passes) {
+    if (pass.failed) {
+      error = pass.error;
+      return false;
+    }
+  }
   std::vector<RowMet> rowsMet;
   std::vector<std::vector<std::uint64_t>> rowsOf(branches.size());
-
-  RowCursor cursor(market);
-  if (!cursor.Open(kAllSeatsQuery)) {
-    error = cursor.ErrorText();
-    return false;
-  }
-  std::array<int, 10> met{};
-  std::string lastDay;
-  int lastDayRank = kNoDayRank;
-  bool lastDayKnown = false;
-  while (cursor.Next()) {
-    int metCount = 0;
-    for (int seat = 0; seat < 10; ++seat) {
-      const std::string_view seatName = cursor.Text(kFirstSeatColumn + seat);
-      if (seatName.empty()) continue;
-      const std::uint32_t* found = branchIndex.Find(seatName);
-      if (found == nullptr) continue;
-      const int branch = static_cast<int>(*found);
-      // A listing counts once for a branch however many of its seats the branch holds.
-      if (std::find(met.begin(), met.begin() + metCount, branch) != met.begin() + metCount) continue;
-      met[metCount++] = branch;
-    }
-    if (metCount == 0) continue;
-
-    RowMet& row = rowsMet.emplace_back();
-    row.place.rowid = cursor.Int(0);
-    if (!cursor.IsNull(1)) {
-      const std::string_view day = cursor.Text(1);
-      if (!lastDayKnown || day != lastDay) {
-        const std::uint32_t* rank = dayRanks.Find(day);
-        lastDay.assign(day);
-        lastDayRank = rank == nullptr ? kNoDayRank : static_cast<int>(*rank);
-        lastDayKnown = true;
+  {
+    TextIndex codeIndex, nameIndex;
+    for (SeatPass& pass : passes) {
+      std::vector<std::uint32_t> codeOf, nameOf;  // the pass's numbers to the whole's
+      for (const std::string& code : pass.codes) {
+        const auto [id, added] = codeIndex.Emplace(code, static_cast<std::uint32_t>(out.codes.size()));
+        if (added) out.codes.push_back(code);
+        codeOf.push_back(*id);
       }
-      row.place.dayRank = lastDayRank;
+      for (const std::string& name : pass.names) {
+        const auto [id, added] = nameIndex.Emplace(name, static_cast<std::uint32_t>(out.names.size()));
+        if (added) out.names.push_back(name);
+        nameOf.push_back(*id);
+      }
+      const std::uint64_t offset = rowsMet.size();
+      for (RowMet row : pass.rowsMet) {
+        row.name = static_cast<int>(nameOf[static_cast<std::size_t>(row.name)]);
+        rowsMet.push_back(row);
+      }
+      for (std::size_t b = 0; b < branches.size(); ++b) {
+        for (const std::uint64_t pair : pass.rowsOf[b]) {
+          rowsOf[b].push_back((static_cast<std::uint64_t>(codeOf[pair >> 32]) << 32) |
+                              (offset + static_cast<std::uint32_t>(pair)));
+        }
+      }
+      pass = SeatPass();
     }
-    const auto [code, newCode] = codeIndex.Emplace(cursor.Text(2), static_cast<std::uint32_t>(out.codes.size()));
-    if (newCode) out.codes.emplace_back(cursor.Text(2));
-    const auto [name, newName] = nameIndex.Emplace(cursor.Text(3), static_cast<std::uint32_t>(out.names.size()));
-    if (newName) out.names.emplace_back(cursor.Text(3));
-    row.name = static_cast<int>(*name);
-    const std::uint64_t pair = (static_cast<std::uint64_t>(*code) << 32) | (rowsMet.size() - 1);
-    for (int i = 0; i < metCount; ++i) rowsOf[static_cast<std::size_t>(met[i])].push_back(pair);
-  }
-  if (cursor.Failed()) {
-    error = cursor.ErrorText();
-    return false;
   }
 
   // Per branch, one tally per code it was met on, in the order first met. The table
