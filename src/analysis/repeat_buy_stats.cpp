@@ -27,11 +27,11 @@ const std::string kDayBuyersQuery =
 
 // The listings of a stretch of rowids with their ten seat names.
 constexpr const char* kAllSeatsQuery =
-    "SELECT rowid, SB_Date, StockCode, StockName, "
+    "SELECT SB_Date, StockCode, StockName, "
     "Buy1_YYB_Name, Buy2_YYB_Name, Buy3_YYB_Name, Buy4_YYB_Name, Buy5_YYB_Name, "
     "Sell1_YYB_Name, Sell2_YYB_Name, Sell3_YYB_Name, Sell4_YYB_Name, Sell5_YYB_Name "
     "FROM StockInfo WHERE rowid BETWEEN ? AND ? ORDER BY rowid";
-constexpr int kFirstSeatColumn = 4;
+constexpr int kFirstSeatColumn = 3;
 
 constexpr const char* kDeleteRowStatement = "DELETE FROM Buy2Times WHERE YYBName = ?";
 constexpr const char* kInsertRowStatement =
@@ -44,26 +44,15 @@ constexpr const char* kStoredDaysQuery =
     "SELECT DISTINCT SB_Date FROM StockInfo WHERE SB_Date IS NOT NULL ORDER BY SB_Date";
 constexpr int kNoDayRank = -1;
 
-// Where a listing comes in the branch search's order: SB_Date descending, rowid
-// ascending, a missing day after every day.
-struct ListingPlace {
-  int dayRank = kNoDayRank;
-  std::int64_t rowid = 0;
-};
-
-bool ComesBefore(const ListingPlace& a, const ListingPlace& b) {
-  if (a.dayRank != b.dayRank) return a.dayRank > b.dayRank;
-  return a.rowid < b.rowid;
-}
-
-// One stock of one branch as the search would have counted it.
+// One stock of one branch as the search would have counted it. Listings are known by
+// their place in the search's order.
 struct StockTally {
   int branch = 0;
-  int code = 0;        // into the codes met
+  int code = 0;             // into the codes met
   int count = 0;
-  int name = 0;        // into the names met: its first listing's in the search's order
-  ListingPlace first;  // its first listing in that order
-  ListingPlace last;   // its last listing: where the count left the stock
+  int name = 0;             // into the names met: its first listing's in the search's order
+  std::uint32_t first = 0;  // its first listing in that order
+  std::uint32_t last = 0;   // its last listing: where the count left the stock
 };
 
 struct StockTallies {
@@ -108,9 +97,10 @@ bool FoldBuyers(CADODataBase& market, const std::vector<std::string>& days, Bran
   return true;
 }
 
-// A row that holds a branch examined: where it comes in the search's order, its name.
+// A row that holds a branch examined: its day's rank and its name. The branch
+// search's order is SB_Date descending, rowid ascending, a missing day after every day.
 struct RowMet {
-  ListingPlace place;
+  int dayRank = kNoDayRank;
   int name = 0;
 };
 
@@ -154,21 +144,20 @@ struct SeatPass {
       if (metCount == 0) continue;
 
       RowMet& row = rowsMet.emplace_back();
-      row.place.rowid = cursor.Int(0);
-      if (!cursor.IsNull(1)) {
-        const std::string_view day = cursor.Text(1);
+      if (!cursor.IsNull(0)) {
+        const std::string_view day = cursor.Text(0);
         if (!lastDayKnown || day != lastDay) {
           const std::uint32_t* rank = dayRanks.Find(day);
           lastDay.assign(day);
           lastDayRank = rank == nullptr ? kNoDayRank : static_cast<int>(*rank);
           lastDayKnown = true;
         }
-        row.place.dayRank = lastDayRank;
+        row.dayRank = lastDayRank;
       }
-      const auto [code, newCode] = codeIndex.Emplace(cursor.Text(2), static_cast<std::uint32_t>(codes.size()));
-      if (newCode) codes.emplace_back(cursor.Text(2));
-      const auto [name, newName] = nameIndex.Emplace(cursor.Text(3), static_cast<std::uint32_t>(names.size()));
-      if (newName) names.emplace_back(cursor.Text(3));
+      const auto [code, newCode] = codeIndex.Emplace(cursor.Text(1), static_cast<std::uint32_t>(codes.size()));
+      if (newCode) codes.emplace_back(cursor.Text(1));
+      const auto [name, newName] = nameIndex.Emplace(cursor.Text(2), static_cast<std::uint32_t>(names.size()));
+      if (newName) names.emplace_back(cursor.Text(2));
       row.name = static_cast<int>(*name);
       const std::uint64_t pair = (static_cast<std::uint64_t>(*code) << 32) | (rowsMet.size() - 1);
       for (int i = 0; i < metCount; ++i) rowsOf[static_cast<std::size_t>(met[i])].push_back(pair);
@@ -208,35 +197,58 @@ bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches,
       return false;
     }
   }
+  // The rows met of every stretch, in rowid order; the stretches' numbers to the whole's.
   std::vector<RowMet> rowsMet;
-  std::vector<std::vector<std::uint64_t>> rowsOf(branches.size());
+  std::vector<std::vector<std::uint32_t>> codeOf(passes.size());
   {
     TextIndex codeIndex, nameIndex;
-    for (SeatPass& pass : passes) {
-      std::vector<std::uint32_t> codeOf, nameOf;  // the pass's numbers to the whole's
-      for (const std::string& code : pass.codes) {
+    for (std::size_t p = 0; p < passes.size(); ++p) {
+      for (const std::string& code : passes[p].codes) {
         const auto [id, added] = codeIndex.Emplace(code, static_cast<std::uint32_t>(out.codes.size()));
         if (added) out.codes.push_back(code);
-        codeOf.push_back(*id);
+        codeOf[p].push_back(*id);
       }
-      for (const std::string& name : pass.names) {
+      std::vector<std::uint32_t> nameOf;
+      for (const std::string& name : passes[p].names) {
         const auto [id, added] = nameIndex.Emplace(name, static_cast<std::uint32_t>(out.names.size()));
         if (added) out.names.push_back(name);
         nameOf.push_back(*id);
       }
-      const std::uint64_t offset = rowsMet.size();
-      for (RowMet row : pass.rowsMet) {
+      for (RowMet row : passes[p].rowsMet) {
         row.name = static_cast<int>(nameOf[static_cast<std::size_t>(row.name)]);
         rowsMet.push_back(row);
       }
-      for (std::size_t b = 0; b < branches.size(); ++b) {
-        for (const std::uint64_t pair : pass.rowsOf[b]) {
-          rowsOf[b].push_back((static_cast<std::uint64_t>(codeOf[pair >> 32]) << 32) |
-                              (offset + static_cast<std::uint32_t>(pair)));
-        }
-      }
-      pass = SeatPass();
     }
+  }
+  // Each row's place in the search's order: by day rank descending (a missing day
+  // last), rowid order within a day, which the rows already have.
+  const std::size_t dayCount = dayRanks.size();
+  auto bucket = [dayCount](const RowMet& row) {
+    return row.dayRank == kNoDayRank ? dayCount : dayCount - 1 - static_cast<std::size_t>(row.dayRank);
+  };
+  std::vector<std::uint32_t> placeOfRow(rowsMet.size());
+  std::vector<int> nameAt(rowsMet.size());
+  {
+    std::vector<std::uint32_t> starts(dayCount + 2, 0);
+    for (const RowMet& row : rowsMet) ++starts[bucket(row) + 1];
+    for (std::size_t i = 1; i < starts.size(); ++i) starts[i] += starts[i - 1];
+    for (std::size_t i = 0; i < rowsMet.size(); ++i) {
+      placeOfRow[i] = starts[bucket(rowsMet[i])]++;
+      nameAt[placeOfRow[i]] = rowsMet[i].name;
+    }
+    std::vector<RowMet>().swap(rowsMet);
+  }
+  // Per branch, the rows it holds as (code << 32 | place), in pass order.
+  std::vector<std::vector<std::uint64_t>> rowsOf(branches.size());
+  for (std::size_t p = 0, offset = 0; p < passes.size(); ++p) {
+    for (std::size_t b = 0; b < branches.size(); ++b) {
+      for (const std::uint64_t pair : passes[p].rowsOf[b]) {
+        rowsOf[b].push_back((static_cast<std::uint64_t>(codeOf[p][pair >> 32]) << 32) |
+                            placeOfRow[offset + static_cast<std::uint32_t>(pair)]);
+      }
+    }
+    offset += passes[p].rowsMet.size();
+    passes[p] = SeatPass();
   }
 
   // Per branch, one tally per code it was met on, in the order first met. The table
@@ -247,7 +259,7 @@ bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches,
     const std::size_t begin = out.tallies.size();
     for (const std::uint64_t pair : rowsOf[b]) {
       const std::size_t code = static_cast<std::size_t>(pair >> 32);
-      const RowMet& row = rowsMet[static_cast<std::uint32_t>(pair)];
+      const auto place = static_cast<std::uint32_t>(pair);
       int& slot = tallyOfCode[code];
       if (slot < 0) {
         slot = static_cast<int>(out.tallies.size());
@@ -255,20 +267,19 @@ bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches,
         fresh.branch = static_cast<int>(b);
         fresh.code = static_cast<int>(code);
         fresh.count = 1;
-        fresh.first = fresh.last = row.place;
-        fresh.name = row.name;
+        fresh.first = fresh.last = place;
         continue;
       }
       StockTally& tally = out.tallies[static_cast<std::size_t>(slot)];
       ++tally.count;
-      if (ComesBefore(row.place, tally.first)) {
-        tally.first = row.place;
-        tally.name = row.name;
-      } else if (ComesBefore(tally.last, row.place)) {
-        tally.last = row.place;
-      }
+      tally.first = std::min(tally.first, place);
+      tally.last = std::max(tally.last, place);
     }
-    for (std::size_t i = begin; i < out.tallies.size(); ++i) tallyOfCode[static_cast<std::size_t>(out.tallies[i].code)] = -1;
+    for (std::size_t i = begin; i < out.tallies.size(); ++i) {
+      StockTally& tally = out.tallies[i];
+      tally.name = nameAt[tally.first];
+      tallyOfCode[static_cast<std::size_t>(tally.code)] = -1;
+    }
     out.starts[b + 1] = out.tallies.size();
     std::vector<std::uint64_t>().swap(rowsOf[b]);
   }
@@ -286,7 +297,7 @@ void SortStocks(StockTallies& tallies) {
     const auto repeated = std::partition(begin, end, [](const StockTally& t) { return t.count >= 2; });
     std::sort(begin, repeated, [](const StockTally& x, const StockTally& y) {
       if (x.count != y.count) return x.count > y.count;
-      return ComesBefore(x.last, y.last);
+      return x.last < y.last;
     });
   }
 }
