@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdint>
 #include <functional>
+#include <numeric>
 #include <string_view>
 #include <unordered_map>
 
@@ -12,6 +13,7 @@
 #include "analysis/stock_day_detail.h"
 #include "platform/debug_log.h"
 #include "platform/message_box.h"
+#include "platform/side_by_side.h"
 #include "storage/ado_database.h"
 #include "storage/gbk_format.h"
 #include "storage/row_cursor.h"
@@ -39,15 +41,13 @@ constexpr const char* kInsertRowStatement =
 
 constexpr const char* kCaption = "系统提示";
 
-// The stored days, ranked in text order (a missing day ranks below every day).
-constexpr const char* kStoredDaysQuery =
-    "SELECT DISTINCT SB_Date FROM StockInfo WHERE SB_Date IS NOT NULL ORDER BY SB_Date";
+// The days met are ranked in text order, compared bytewise as the database compares
+// them; a missing day ranks below every day.
 constexpr int kNoDayRank = -1;
 
 // One stock of one branch as the search would have counted it. Listings are known by
 // their place in the search's order.
 struct StockTally {
-  int branch = 0;
   int code = 0;             // into the codes met
   int count = 0;
   int name = 0;             // into the names met: its first listing's in the search's order
@@ -55,12 +55,21 @@ struct StockTally {
   std::uint32_t last = 0;   // its last listing: where the count left the stock
 };
 
-struct StockTallies {
+// The listings of the branches examined, put together from the pass over every listing.
+struct SeatsMet {
   std::vector<std::string> codes;
   std::vector<std::string> names;
-  // Grouped by branch: branch b's are tallies[starts[b]] .. tallies[starts[b + 1]).
-  std::vector<StockTally> tallies;
-  std::vector<std::size_t> starts;
+  std::vector<int> nameAt;  // by place in the search's order
+  // Per branch, the rows it holds as (code << 32 | place), in pass order.
+  std::vector<std::vector<std::uint64_t>> rowsOf;
+};
+
+// The list rows (numbered later), their trace lines and the saved rows of a run of
+// branches.
+struct BranchesCounted {
+  std::vector<RepeatBuyListRow> rows;
+  std::string trace;
+  std::vector<RepeatBuySavedRow> saved;
 };
 
 void FailQuery(RepeatBuyStatsResult& result, BranchFold& totals, std::string error) {
@@ -97,8 +106,9 @@ bool FoldBuyers(CADODataBase& market, const std::vector<std::string>& days, Bran
   return true;
 }
 
-// A row that holds a branch examined: its day's rank and its name. The branch
-// search's order is SB_Date descending, rowid ascending, a missing day after every day.
+// A row that holds a branch examined: its day's rank (within its stretch: the day's
+// number there) and its name. The branch search's order is SB_Date descending, rowid
+// ascending, a missing day after every day.
 struct RowMet {
   int dayRank = kNoDayRank;
   int name = 0;
@@ -109,16 +119,16 @@ struct RowMet {
 // names numbered within the stretch. Appending to a few thousand lists keeps the pass
 // in cache; the pairs are put together per branch afterwards.
 struct SeatPass {
-  std::vector<std::string> codes, names;
+  std::vector<std::string> codes, names, days;
   std::vector<RowMet> rowsMet;
   std::vector<std::vector<std::uint64_t>> rowsOf;
   bool failed = false;
   std::string error;
 
   void Read(CADODataBase& market, std::int64_t first, std::int64_t last, const TextIndex& branchIndex,
-            const TextIndex& dayRanks, std::size_t branches) {
+            std::size_t branches) {
     rowsOf.resize(branches);
-    TextIndex codeIndex, nameIndex;
+    TextIndex codeIndex, nameIndex, dayIndex;
     RowCursor cursor(market);
     if (!cursor.Open(kAllSeatsQuery, {first, last})) {
       failed = true;
@@ -126,9 +136,7 @@ struct SeatPass {
       return;
     }
     std::array<int, 10> met{};
-    std::string lastDay;
-    int lastDayRank = kNoDayRank;
-    bool lastDayKnown = false;
+    int lastDay = kNoDayRank;
     while (cursor.Next()) {
       int metCount = 0;
       for (int seat = 0; seat < 10; ++seat) {
@@ -146,13 +154,12 @@ struct SeatPass {
       RowMet& row = rowsMet.emplace_back();
       if (!cursor.IsNull(0)) {
         const std::string_view day = cursor.Text(0);
-        if (!lastDayKnown || day != lastDay) {
-          const std::uint32_t* rank = dayRanks.Find(day);
-          lastDay.assign(day);
-          lastDayRank = rank == nullptr ? kNoDayRank : static_cast<int>(*rank);
-          lastDayKnown = true;
+        if (lastDay == kNoDayRank || day != days[static_cast<std::size_t>(lastDay)]) {
+          const auto [id, added] = dayIndex.Emplace(day, static_cast<std::uint32_t>(days.size()));
+          if (added) days.emplace_back(day);
+          lastDay = static_cast<int>(*id);
         }
-        row.dayRank = lastDayRank;
+        row.dayRank = lastDay;
       }
       const auto [code, newCode] = codeIndex.Emplace(cursor.Text(1), static_cast<std::uint32_t>(codes.size()));
       if (newCode) codes.emplace_back(cursor.Text(1));
@@ -167,18 +174,9 @@ struct SeatPass {
   }
 };
 
-// Counts, in one pass over every listing, the stocks of each of `branches`.
-bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches, StockTallies& out,
+// Gathers, in one pass over every listing, the listings of each of `branches`.
+bool GatherSeats(CADODataBase& market, const std::vector<std::string>& branches, SeatsMet& out,
                  std::string& error) {
-  TextIndex dayRanks;
-  {
-    RowCursor days(market, kStoredDaysQuery);
-    while (days.Next()) dayRanks.Emplace(days.Text(0), static_cast<std::uint32_t>(dayRanks.size()));
-    if (days.Failed()) {
-      error = days.ErrorText();
-      return false;
-    }
-  }
   TextIndex branchIndex;
   for (std::size_t i = 0; i < branches.size(); ++i) branchIndex.Emplace(branches[i], static_cast<std::uint32_t>(i));
   // The stretches of the table are read side by side, then put together in rowid order.
@@ -186,7 +184,7 @@ bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches,
   const int stretches = ReadRowidStretches(
       market, "StockInfo", 0,
       [&](unsigned k, std::int64_t first, std::int64_t last) {
-        passes[k].Read(market, first, last, branchIndex, dayRanks, branches.size());
+        passes[k].Read(market, first, last, branchIndex, branches.size());
       },
       error);
   if (stretches < 0) return false;
@@ -200,6 +198,29 @@ bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches,
   // The rows met of every stretch, in rowid order; the stretches' numbers to the whole's.
   std::vector<RowMet> rowsMet;
   std::vector<std::vector<std::uint32_t>> codeOf(passes.size());
+  std::size_t dayCount = 0;
+  {
+    // The days met by any stretch, ranked; each stretch's day numbers to the ranks.
+    TextIndex dayIndex;
+    std::vector<std::string> days;
+    std::vector<std::vector<std::uint32_t>> dayOf(passes.size());
+    for (std::size_t p = 0; p < passes.size(); ++p) {
+      for (const std::string& day : passes[p].days) {
+        dayOf[p].push_back(*dayIndex.Emplace(day, static_cast<std::uint32_t>(days.size())).first);
+        if (dayOf[p].back() == days.size()) days.push_back(day);
+      }
+    }
+    std::vector<std::uint32_t> order(days.size()), rankOf(days.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(), [&days](std::uint32_t a, std::uint32_t b) { return days[a] < days[b]; });
+    for (std::size_t i = 0; i < order.size(); ++i) rankOf[order[i]] = static_cast<std::uint32_t>(i);
+    for (std::size_t p = 0; p < passes.size(); ++p) {
+      for (RowMet& row : passes[p].rowsMet) {
+        if (row.dayRank != kNoDayRank) row.dayRank = static_cast<int>(rankOf[dayOf[p][static_cast<std::size_t>(row.dayRank)]]);
+      }
+    }
+    dayCount = days.size();
+  }
   {
     TextIndex codeIndex, nameIndex;
     for (std::size_t p = 0; p < passes.size(); ++p) {
@@ -222,7 +243,6 @@ bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches,
   }
   // Each row's place in the search's order: by day rank descending (a missing day
   // last), rowid order within a day, which the rows already have.
-  const std::size_t dayCount = dayRanks.size();
   auto bucket = [dayCount](const RowMet& row) {
     return row.dayRank == kNoDayRank ? dayCount : dayCount - 1 - static_cast<std::size_t>(row.dayRank);
   };
@@ -240,6 +260,11 @@ bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches,
   }
   // Per branch, the rows it holds as (code << 32 | place), in pass order.
   std::vector<std::vector<std::uint64_t>> rowsOf(branches.size());
+  for (std::size_t b = 0; b < branches.size(); ++b) {
+    std::size_t held = 0;
+    for (const SeatPass& pass : passes) held += pass.rowsOf[b].size();
+    rowsOf[b].reserve(held);
+  }
   for (std::size_t p = 0, offset = 0; p < passes.size(); ++p) {
     for (std::size_t b = 0; b < branches.size(); ++b) {
       for (const std::uint64_t pair : passes[p].rowsOf[b]) {
@@ -251,54 +276,54 @@ bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches,
     passes[p] = SeatPass();
   }
 
-  // Per branch, one tally per code it was met on, in the order first met. The table
-  // from code to tally is reused from branch to branch and stays in cache.
-  out.starts.assign(branches.size() + 1, 0);
-  std::vector<int> tallyOfCode(out.codes.size(), -1);
-  for (std::size_t b = 0; b < branches.size(); ++b) {
-    const std::size_t begin = out.tallies.size();
-    for (const std::uint64_t pair : rowsOf[b]) {
+  out.nameAt = std::move(nameAt);
+  out.rowsOf = std::move(rowsOf);
+  return true;
+}
+
+// Counts the stocks of the branches from..to-1: per branch, one tally per code it was
+// met on. The table from code to tally is reused from branch to branch and stays in
+// cache.
+void CountStocks(const SeatsMet& met, const std::vector<std::string>& branches, std::size_t from, std::size_t to,
+                 BranchesCounted& out) {
+  std::vector<int> tallyOfCode(met.codes.size(), -1);
+  std::vector<StockTally> tallies;
+  for (std::size_t b = from; b < to; ++b) {
+    tallies.clear();
+    for (const std::uint64_t pair : met.rowsOf[b]) {
       const std::size_t code = static_cast<std::size_t>(pair >> 32);
       const auto place = static_cast<std::uint32_t>(pair);
       int& slot = tallyOfCode[code];
       if (slot < 0) {
-        slot = static_cast<int>(out.tallies.size());
-        StockTally& fresh = out.tallies.emplace_back();
-        fresh.branch = static_cast<int>(b);
-        fresh.code = static_cast<int>(code);
-        fresh.count = 1;
-        fresh.first = fresh.last = place;
+        slot = static_cast<int>(tallies.size());
+        tallies.push_back({static_cast<int>(code), 1, 0, place, place});
         continue;
       }
-      StockTally& tally = out.tallies[static_cast<std::size_t>(slot)];
+      StockTally& tally = tallies[static_cast<std::size_t>(slot)];
       ++tally.count;
       tally.first = std::min(tally.first, place);
       tally.last = std::max(tally.last, place);
     }
-    for (std::size_t i = begin; i < out.tallies.size(); ++i) {
-      StockTally& tally = out.tallies[i];
-      tally.name = nameAt[tally.first];
+    for (StockTally& tally : tallies) {
+      tally.name = met.nameAt[tally.first];
       tallyOfCode[static_cast<std::size_t>(tally.code)] = -1;
     }
-    out.starts[b + 1] = out.tallies.size();
-    std::vector<std::uint64_t>().swap(rowsOf[b]);
-  }
-  return true;
-}
-
-// Each branch's stocks met more than once, first, in the order the count list has
-// after the search and the sort: descending by count, equal counts in the order their
-// last listings were counted. The stocks met once follow in no order; they are only
-// counted.
-void SortStocks(StockTallies& tallies) {
-  for (std::size_t b = 0; b + 1 < tallies.starts.size(); ++b) {
-    const auto begin = tallies.tallies.begin() + static_cast<std::ptrdiff_t>(tallies.starts[b]);
-    const auto end = tallies.tallies.begin() + static_cast<std::ptrdiff_t>(tallies.starts[b + 1]);
-    const auto repeated = std::partition(begin, end, [](const StockTally& t) { return t.count >= 2; });
-    std::sort(begin, repeated, [](const StockTally& x, const StockTally& y) {
+    // The stocks met more than once in the order the count list has after the search
+    // and the sort: descending by count, equal counts in the order their last
+    // listings were counted. The stocks met once are only counted.
+    const auto repeated = std::partition(tallies.begin(), tallies.end(), [](const StockTally& t) { return t.count >= 2; });
+    std::sort(tallies.begin(), repeated, [](const StockTally& x, const StockTally& y) {
       if (x.count != y.count) return x.count > y.count;
       return x.last < y.last;
     });
+    for (auto tally = tallies.begin(); tally != repeated; ++tally) {
+      if (tally->count < kRepeatBuyListCount) continue;
+      out.rows.push_back({0, branches[b], met.names[static_cast<std::size_t>(tally->name)],
+                          met.codes[static_cast<std::size_t>(tally->code)], tally->count});
+    }
+    const int repeats = static_cast<int>(repeated - tallies.begin());
+    const int stocks = static_cast<int>(tallies.size());
+    out.saved.push_back({branches[b], stocks, repeats, FormatRepeatBuyPercentage(repeats, stocks)});
   }
 }
 
@@ -372,31 +397,34 @@ RepeatBuyStatsResult RunRepeatBuyStats(CADODataBase& market, const std::string& 
   }
   if (branches.empty()) return result;
 
-  StockTallies tallies;
-  if (!TallyStocks(market, branches, tallies, error)) {
+  SeatsMet met;
+  if (!GatherSeats(market, branches, met, error)) {
     FailQuery(result, totals, std::move(error));
     return result;
   }
-  SortStocks(tallies);
-  const std::vector<std::size_t>& starts = tallies.starts;
-
-  int number = 0;
-  result.saved.reserve(branches.size());
-  for (std::size_t b = 0; b < branches.size(); ++b) {
-    int repeats = 0;
-    for (std::size_t i = starts[b]; i < starts[b + 1]; ++i) {
-      const StockTally& tally = tallies.tallies[i];
-      if (tally.count < 2) break;
-      ++repeats;
-      if (tally.count >= kRepeatBuyListCount) {
-        RepeatBuyListRow row{++number, branches[b], tallies.names[static_cast<std::size_t>(tally.name)],
-                             tallies.codes[static_cast<std::size_t>(tally.code)], tally.count};
-        result.trace += FormatRepeatBuyTraceLine(row);
-        result.rows.push_back(std::move(row));
-      }
+  // The branches are counted in runs side by side; the list rows are numbered over
+  // all runs, in branch order, before their trace lines are written.
+  const auto parts = static_cast<unsigned>(std::min<std::size_t>(SideBySideParts(), branches.size()));
+  std::vector<BranchesCounted> counted(parts);
+  RunSideBySide(parts, [&](unsigned k) {
+    CountStocks(met, branches, branches.size() * k / parts, branches.size() * (k + 1) / parts, counted[k]);
+  });
+  std::vector<int> numbered(parts, 0);
+  for (unsigned k = 1; k < parts; ++k) numbered[k] = numbered[k - 1] + static_cast<int>(counted[k - 1].rows.size());
+  RunSideBySide(parts, [&](unsigned k) {
+    int number = numbered[k];
+    for (RepeatBuyListRow& row : counted[k].rows) {
+      row.number = ++number;
+      counted[k].trace += FormatRepeatBuyTraceLine(row);
     }
-    const int stocks = static_cast<int>(starts[b + 1] - starts[b]);
-    result.saved.push_back({branches[b], stocks, repeats, FormatRepeatBuyPercentage(repeats, stocks)});
+  });
+  result.saved.reserve(branches.size());
+  for (BranchesCounted& run : counted) {
+    result.rows.insert(result.rows.end(), std::make_move_iterator(run.rows.begin()),
+                       std::make_move_iterator(run.rows.end()));
+    result.trace += run.trace;
+    result.saved.insert(result.saved.end(), std::make_move_iterator(run.saved.begin()),
+                        std::make_move_iterator(run.saved.end()));
   }
 
   if (!result.trace.empty()) AppendTraceFile(result.trace.data(), result.trace.size());

@@ -1,9 +1,5 @@
 #include "storage/rowid_stretches.h"
 
-#include <algorithm>
-#include <thread>
-#include <vector>
-
 #include "storage/ado_database.h"
 #include "storage/row_cursor.h"
 
@@ -22,23 +18,15 @@ int ReadRowidStretches(CADODataBase& db, const std::string& table, unsigned stre
     first = span.Int(0);
     last = span.Int(1);
   }
-  if (stretches == 0) stretches = std::clamp(std::thread::hardware_concurrency() / 2, 1u, kMaxRowidStretches);
+  if (stretches == 0) stretches = SideBySideParts();
   // In unsigned arithmetic: the rowids may span more than the signed range.
   const std::uint64_t span = static_cast<std::uint64_t>(last) - static_cast<std::uint64_t>(first);  // rowids - 1
   if (span / stretches == 0) stretches = 1;
   const std::uint64_t step = span / stretches;
-  auto readStretch = [&](unsigned k) {
+  RunSideBySide(stretches, [&](unsigned k) {
+    if (k > 0) db.InterruptWhenClosing();  // the calling thread's handle is the caller's to set
     const std::uint64_t from = static_cast<std::uint64_t>(first) + step * k;
     read(k, static_cast<std::int64_t>(from), k + 1 == stretches ? last : static_cast<std::int64_t>(from + step - 1));
-  };
-  std::vector<std::jthread> helpers;
-  for (unsigned k = 1; k < stretches; ++k) {
-    helpers.emplace_back([&db, &readStretch, k] {
-      db.InterruptWhenClosing();
-      readStretch(k);
-    });
-  }
-  readStretch(0);
-  helpers.clear();  // joined
+  });
   return static_cast<int>(stretches);
 }

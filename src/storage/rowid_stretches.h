@@ -8,8 +8,10 @@
 
 class CADODataBase;
 
-// At most this many stretches; by default one per two processors.
-inline constexpr unsigned kMaxRowidStretches = 4;
+#include "platform/side_by_side.h"
+
+// At most this many stretches by default (SideBySideParts()).
+inline constexpr unsigned kMaxRowidStretches = kMaxSideBySide;
 
 // Cuts the rowids of `table` into up to `stretches` stretches (0: the default) and
 // calls `read(k, first, last)` for each, numbered in rowid order: the first on the
