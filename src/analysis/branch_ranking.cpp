@@ -10,6 +10,7 @@
 #include "platform/app_paths.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "platform/side_by_side.h"
 #include "records/branch_marks.h"
 #include "storage/ado_database.h"
 #include "storage/day_range.h"
@@ -356,7 +357,8 @@ BranchRankingResult QueryBigBuyers(CADODataBase& db, const std::string& threshol
   double bound = 0;
   std::from_chars(text, text + std::char_traits<char>::length(text), bound);
   // The pass over the file is most of the time: its stretches are read side by side.
-  std::vector<BigBuyerSeats> parts(std::max(readers, kMaxRowidStretches));
+  if (readers == 0) readers = SideBySideParts();
+  std::vector<BigBuyerSeats> parts(readers);
   std::vector<char> read(parts.size(), 0);
   std::string error;
   const int stretches = ReadRowidStretches(

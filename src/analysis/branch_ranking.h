@@ -100,7 +100,7 @@ BranchRankingResult RankDay(CADODataBase& db, const std::string& day, BranchFold
 float BigBuyerThreshold(const std::string& text);
 // Every stored listing with a buy seat above the threshold, newest day first: each
 // buy seat whose own buy is above it folds in. Sorted by times listed. The table is
-// read in `readers` stretches side by side (0: as ReadRowidStretches chooses).
+// read in `readers` stretches side by side (0: SideBySideParts()).
 BranchRankingResult QueryBigBuyers(CADODataBase& db, const std::string& thresholdText, BranchFold& totals,
                                    unsigned readers = 0);
 

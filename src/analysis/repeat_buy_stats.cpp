@@ -55,13 +55,20 @@ struct StockTally {
   std::uint32_t last = 0;   // its last listing: where the count left the stock
 };
 
-// The listings of the branches examined, put together from the pass over every listing.
+// The listings of the branches examined, from the stretches of the pass over every
+// listing: per stretch and branch, the rows it holds as (code << 32 | row), both
+// numbered within the stretch.
 struct SeatsMet {
   std::vector<std::string> codes;
   std::vector<std::string> names;
   std::vector<int> nameAt;  // by place in the search's order
-  // Per branch, the rows it holds as (code << 32 | place), in pass order.
-  std::vector<std::vector<std::uint64_t>> rowsOf;
+  struct Stretch {
+    std::vector<std::vector<std::uint64_t>> rowsOf;
+    std::vector<std::uint32_t> codeOf;   // to the codes
+    const std::uint32_t* placeOf = nullptr;  // of its rows in the search's order
+  };
+  std::vector<Stretch> stretches;
+  std::vector<std::uint32_t> placeOfRow;  // every stretch's rows, one after the other
 };
 
 // The list rows (numbered later), their trace lines and the saved rows of a run of
@@ -175,14 +182,14 @@ struct SeatPass {
 };
 
 // Gathers, in one pass over every listing, the listings of each of `branches`.
-bool GatherSeats(CADODataBase& market, const std::vector<std::string>& branches, SeatsMet& out,
+bool GatherSeats(CADODataBase& market, const std::vector<std::string>& branches, unsigned parts, SeatsMet& out,
                  std::string& error) {
   TextIndex branchIndex;
   for (std::size_t i = 0; i < branches.size(); ++i) branchIndex.Emplace(branches[i], static_cast<std::uint32_t>(i));
   // The stretches of the table are read side by side, then put together in rowid order.
-  std::vector<SeatPass> passes(kMaxRowidStretches);
+  std::vector<SeatPass> passes(parts);
   const int stretches = ReadRowidStretches(
-      market, "StockInfo", 0,
+      market, "StockInfo", parts,
       [&](unsigned k, std::int64_t first, std::int64_t last) {
         passes[k].Read(market, first, last, branchIndex, branches.size());
       },
@@ -258,26 +265,16 @@ bool GatherSeats(CADODataBase& market, const std::vector<std::string>& branches,
     }
     std::vector<RowMet>().swap(rowsMet);
   }
-  // Per branch, the rows it holds as (code << 32 | place), in pass order.
-  std::vector<std::vector<std::uint64_t>> rowsOf(branches.size());
-  for (std::size_t b = 0; b < branches.size(); ++b) {
-    std::size_t held = 0;
-    for (const SeatPass& pass : passes) held += pass.rowsOf[b].size();
-    rowsOf[b].reserve(held);
-  }
-  for (std::size_t p = 0, offset = 0; p < passes.size(); ++p) {
-    for (std::size_t b = 0; b < branches.size(); ++b) {
-      for (const std::uint64_t pair : passes[p].rowsOf[b]) {
-        rowsOf[b].push_back((static_cast<std::uint64_t>(codeOf[p][pair >> 32]) << 32) |
-                            placeOfRow[offset + static_cast<std::uint32_t>(pair)]);
-      }
-    }
-    offset += passes[p].rowsMet.size();
-    passes[p] = SeatPass();
-  }
-
   out.nameAt = std::move(nameAt);
-  out.rowsOf = std::move(rowsOf);
+  out.placeOfRow = std::move(placeOfRow);
+  out.stretches.resize(passes.size());
+  for (std::size_t p = 0, offset = 0; p < passes.size(); ++p) {
+    SeatsMet::Stretch& stretch = out.stretches[p];
+    stretch.rowsOf = std::move(passes[p].rowsOf);
+    stretch.codeOf = std::move(codeOf[p]);
+    stretch.placeOf = out.placeOfRow.data() + offset;
+    offset += passes[p].rowsMet.size();
+  }
   return true;
 }
 
@@ -290,19 +287,21 @@ void CountStocks(const SeatsMet& met, const std::vector<std::string>& branches, 
   std::vector<StockTally> tallies;
   for (std::size_t b = from; b < to; ++b) {
     tallies.clear();
-    for (const std::uint64_t pair : met.rowsOf[b]) {
-      const std::size_t code = static_cast<std::size_t>(pair >> 32);
-      const auto place = static_cast<std::uint32_t>(pair);
-      int& slot = tallyOfCode[code];
-      if (slot < 0) {
-        slot = static_cast<int>(tallies.size());
-        tallies.push_back({static_cast<int>(code), 1, 0, place, place});
-        continue;
+    for (const SeatsMet::Stretch& stretch : met.stretches) {
+      for (const std::uint64_t pair : stretch.rowsOf[b]) {
+        const std::uint32_t code = stretch.codeOf[pair >> 32];
+        const std::uint32_t place = stretch.placeOf[static_cast<std::uint32_t>(pair)];
+        int& slot = tallyOfCode[code];
+        if (slot < 0) {
+          slot = static_cast<int>(tallies.size());
+          tallies.push_back({static_cast<int>(code), 1, 0, place, place});
+          continue;
+        }
+        StockTally& tally = tallies[static_cast<std::size_t>(slot)];
+        ++tally.count;
+        tally.first = std::min(tally.first, place);
+        tally.last = std::max(tally.last, place);
       }
-      StockTally& tally = tallies[static_cast<std::size_t>(slot)];
-      ++tally.count;
-      tally.first = std::min(tally.first, place);
-      tally.last = std::max(tally.last, place);
     }
     for (StockTally& tally : tallies) {
       tally.name = met.nameAt[tally.first];
@@ -371,7 +370,9 @@ bool WriteRepeatBuyRows(CADODataBase& db, const std::vector<RepeatBuySavedRow>& 
   return false;
 }
 
-RepeatBuyStatsResult RunRepeatBuyStats(CADODataBase& market, const std::string& today, int days, BranchFold& totals) {
+RepeatBuyStatsResult RunRepeatBuyStats(CADODataBase& market, const std::string& today, int days, BranchFold& totals,
+                                       unsigned parts) {
+  if (parts == 0) parts = SideBySideParts();
   RepeatBuyStatsResult result;
   totals.Clear();
   result.walk = WalkTradingDays(market, today, days, DayDataTest::Buy1);
@@ -398,13 +399,13 @@ RepeatBuyStatsResult RunRepeatBuyStats(CADODataBase& market, const std::string& 
   if (branches.empty()) return result;
 
   SeatsMet met;
-  if (!GatherSeats(market, branches, met, error)) {
+  if (!GatherSeats(market, branches, parts, met, error)) {
     FailQuery(result, totals, std::move(error));
     return result;
   }
   // The branches are counted in runs side by side; the list rows are numbered over
   // all runs, in branch order, before their trace lines are written.
-  const auto parts = static_cast<unsigned>(std::min<std::size_t>(SideBySideParts(), branches.size()));
+  parts = static_cast<unsigned>(std::min<std::size_t>(parts, branches.size()));
   std::vector<BranchesCounted> counted(parts);
   RunSideBySide(parts, [&](unsigned k) {
     CountStocks(met, branches, branches.size() * k / parts, branches.size() * (k + 1) / parts, counted[k]);

@@ -1,5 +1,6 @@
 #include "storage/rowid_stretches.h"
 
+#include "platform/side_by_side.h"
 #include "storage/ado_database.h"
 #include "storage/row_cursor.h"
 

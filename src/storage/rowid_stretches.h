@@ -8,12 +8,7 @@
 
 class CADODataBase;
 
-#include "platform/side_by_side.h"
-
-// At most this many stretches by default (SideBySideParts()).
-inline constexpr unsigned kMaxRowidStretches = kMaxSideBySide;
-
-// Cuts the rowids of `table` into up to `stretches` stretches (0: the default) and
+// Cuts the rowids of `table` into up to `stretches` stretches (0: SideBySideParts()) and
 // calls `read(k, first, last)` for each, numbered in rowid order: the first on the
 // calling thread, each other on a thread of its own, whose database handle gives up a
 // statement once the program is closing. Returns the number of stretches read (0 for
