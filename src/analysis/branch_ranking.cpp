@@ -183,7 +183,7 @@ class BigBuyerSeats {
   static void Fold(const std::vector<BigBuyerSeats>& parts, BranchFold& totals);
 
  private:
-  static constexpr int kNoDay = -1;
+  static constexpr int kNoDay = DayNumbers::kNoDay;
   struct Seat {
     int branch;  // into branches_
     double buy, sell;
@@ -210,15 +210,7 @@ class BigBuyerSeats {
     if (seats_.size() == firstSeat) return;
     Listing& listing = listings_.emplace_back();
     listing.firstSeat = firstSeat;
-    if (!cursor.IsNull(0)) {
-      const std::string_view day = cursor.Text(0);
-      if (lastDay_ == kNoDay || day != days_[static_cast<std::size_t>(lastDay_)]) {
-        const auto [id, added] = dayIds_.Emplace(day, static_cast<std::uint32_t>(days_.size()));
-        if (added) days_.emplace_back(day);
-        lastDay_ = static_cast<int>(*id);
-      }
-      listing.day = lastDay_;
-    }
+    listing.day = days_.Of(cursor, 0);
     // The stock's name and code, one after the other in the text store.
     const std::string_view name = cursor.Text(1), code = cursor.Text(2);
     listing.stock = stockTexts_.size();
@@ -245,9 +237,7 @@ class BigBuyerSeats {
   }
 
   NameTable branches_;
-  TextIndex dayIds_;
-  std::vector<std::string> days_;
-  int lastDay_ = kNoDay;
+  DayNumbers days_;
   std::string stockTexts_;
   std::vector<Seat> seats_;
   std::vector<Listing> listings_;
@@ -259,7 +249,7 @@ void BigBuyerSeats::Fold(const std::vector<BigBuyerSeats>& parts, BranchFold& to
   NameTable days;
   std::vector<std::vector<int>> dayOf(parts.size());
   for (std::size_t p = 0; p < parts.size(); ++p) {
-    for (const std::string& day : parts[p].days_) dayOf[p].push_back(days.Id(day));
+    for (const std::string& day : parts[p].days_.Days()) dayOf[p].push_back(days.Id(day));
   }
   // An empty day text is a day of its own, apart from a missing day: put last among
   // the days, before the listings without one.

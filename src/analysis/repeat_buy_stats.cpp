@@ -43,7 +43,7 @@ constexpr const char* kCaption = "系统提示";
 
 // The days met are ranked in text order, compared bytewise as the database compares
 // them; a missing day ranks below every day.
-constexpr int kNoDayRank = -1;
+constexpr int kNoDayRank = DayNumbers::kNoDay;
 
 // One stock of one branch as the search would have counted it. Listings are known by
 // their place in the search's order.
@@ -126,7 +126,8 @@ struct RowMet {
 // names numbered within the stretch. Appending to a few thousand lists keeps the pass
 // in cache; the pairs are put together per branch afterwards.
 struct SeatPass {
-  std::vector<std::string> codes, names, days;
+  std::vector<std::string> codes, names;
+  DayNumbers days;
   std::vector<RowMet> rowsMet;
   std::vector<std::vector<std::uint64_t>> rowsOf;
   bool failed = false;
@@ -135,7 +136,7 @@ struct SeatPass {
   void Read(CADODataBase& market, std::int64_t first, std::int64_t last, const TextIndex& branchIndex,
             std::size_t branches) {
     rowsOf.resize(branches);
-    TextIndex codeIndex, nameIndex, dayIndex;
+    TextIndex codeIndex, nameIndex;
     RowCursor cursor(market);
     if (!cursor.Open(kAllSeatsQuery, {first, last})) {
       failed = true;
@@ -143,7 +144,6 @@ struct SeatPass {
       return;
     }
     std::array<int, 10> met{};
-    int lastDay = kNoDayRank;
     while (cursor.Next()) {
       int metCount = 0;
       for (int seat = 0; seat < 10; ++seat) {
@@ -159,15 +159,7 @@ struct SeatPass {
       if (metCount == 0) continue;
 
       RowMet& row = rowsMet.emplace_back();
-      if (!cursor.IsNull(0)) {
-        const std::string_view day = cursor.Text(0);
-        if (lastDay == kNoDayRank || day != days[static_cast<std::size_t>(lastDay)]) {
-          const auto [id, added] = dayIndex.Emplace(day, static_cast<std::uint32_t>(days.size()));
-          if (added) days.emplace_back(day);
-          lastDay = static_cast<int>(*id);
-        }
-        row.dayRank = lastDay;
-      }
+      row.dayRank = days.Of(cursor, 0);
       const auto [code, newCode] = codeIndex.Emplace(cursor.Text(1), static_cast<std::uint32_t>(codes.size()));
       if (newCode) codes.emplace_back(cursor.Text(1));
       const auto [name, newName] = nameIndex.Emplace(cursor.Text(2), static_cast<std::uint32_t>(names.size()));
@@ -212,7 +204,7 @@ bool GatherSeats(CADODataBase& market, const std::vector<std::string>& branches,
     std::vector<std::string> days;
     std::vector<std::vector<std::uint32_t>> dayOf(passes.size());
     for (std::size_t p = 0; p < passes.size(); ++p) {
-      for (const std::string& day : passes[p].days) {
+      for (const std::string& day : passes[p].days.Days()) {
         dayOf[p].push_back(*dayIndex.Emplace(day, static_cast<std::uint32_t>(days.size())).first);
         if (dayOf[p].back() == days.size()) days.push_back(day);
       }

@@ -31,3 +31,14 @@ int ReadRowidStretches(CADODataBase& db, const std::string& table, unsigned stre
   });
   return static_cast<int>(stretches);
 }
+
+int DayNumbers::Of(const RowCursor& cursor, int column) {
+  if (cursor.IsNull(column)) return kNoDay;
+  const std::string_view day = cursor.Text(column);
+  if (last_ == kNoDay || day != days_[static_cast<std::size_t>(last_)]) {
+    const auto [id, added] = ids_.Emplace(day, static_cast<std::uint32_t>(days_.size()));
+    if (added) days_.emplace_back(day);
+    last_ = static_cast<int>(*id);
+  }
+  return last_;
+}
