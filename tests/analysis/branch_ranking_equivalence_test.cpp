@@ -138,18 +138,12 @@ TEST_F(BranchRankingEquivalenceTest, BigBuyersOfShuffledRowidsRankAlike) {
   MarketShape shape = CrowdedMarketShape(5u, 6);
   shape.maxAmount = 3000;
   const GeneratedMarket market = GenerateMarket(db, shape);
-  const std::vector<std::string>& d = market.days;
-  ASSERT_GE(d.size(), 20u);
-  CADODataBase& m = db.Market();
-  // Two days moved behind every other row, one before them all in reverse order.
-  ASSERT_TRUE(m.Execute("UPDATE StockInfo SET rowid = rowid + 1000 WHERE SB_Date IN (?, ?)", {d[3], d[d.size() - 5]}));
-  ASSERT_TRUE(m.Execute("UPDATE StockInfo SET rowid = -rowid WHERE SB_Date = ?", {d[10]}));
-  ASSERT_TRUE(m.Execute("UPDATE StockInfo SET SB_Date = NULL WHERE SB_Date = ?", {d[7]}));
-  ASSERT_TRUE(m.Execute("UPDATE StockInfo SET SB_Date = '' WHERE SB_Date = ?", {d[12]}));
+  ASSERT_TRUE(ShuffleStoredDays(db, market.days));
   for (unsigned readers : {1u, 2u, 3u, 4u, 7u, 400u}) {
     for (const char* threshold : {"1000", "0"}) {
       SCOPED_TRACE("readers " + std::to_string(readers) + ", threshold " + threshold);
-      EXPECT_TRUE(Compare(QueryBigBuyers(m, threshold, fold_, readers), ReferenceBigBuyers(m, threshold), false));
+      EXPECT_TRUE(Compare(QueryBigBuyers(db.Market(), threshold, fold_, readers),
+                          ReferenceBigBuyers(db.Market(), threshold), false));
     }
   }
 }

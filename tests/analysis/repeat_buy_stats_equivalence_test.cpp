@@ -128,15 +128,9 @@ TEST_F(RepeatBuyStatsEquivalenceTest, ShuffledRowidsInParts) {
   TempProgramFolder folder;
   DbBuilder db(folder.Path());
   const GeneratedMarket market = GenerateMarket(db, CrowdedMarketShape(5u, 8));
-  const std::vector<std::string>& d = market.days;
-  ASSERT_GE(d.size(), 40u);
-  CADODataBase& m = db.Market();
-  ASSERT_TRUE(m.Execute("UPDATE StockInfo SET rowid = rowid + 1000 WHERE SB_Date IN (?, ?)", {d[3], d[d.size() - 5]}));
-  ASSERT_TRUE(m.Execute("UPDATE StockInfo SET rowid = -rowid WHERE SB_Date = ?", {d[10]}));
-  ASSERT_TRUE(m.Execute("UPDATE StockInfo SET SB_Date = NULL WHERE SB_Date = ?", {d[7]}));
-  ASSERT_TRUE(m.Execute("UPDATE StockInfo SET SB_Date = '' WHERE SB_Date = ?", {d[12]}));
+  ASSERT_TRUE(ShuffleStoredDays(db, market.days));
   for (unsigned parts : {1u, 2u, 3u, 4u, 7u, 300u}) {
-    EXPECT_FALSE(Compare(db, d.back(), 20, parts).rows.empty());
+    EXPECT_FALSE(Compare(db, market.days.back(), 20, parts).rows.empty());
   }
 }
 
