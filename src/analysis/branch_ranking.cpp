@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <memory_resource>
 #include <numeric>
+#include <span>
 
 #include "platform/app_paths.h"
 #include "platform/clock.h"
@@ -180,7 +182,7 @@ class BigBuyerSeats {
   // compares it (a listing without a day last), rowid order within a day. The same
   // seats in the same order give the same sums, the same pairs met twice and the
   // same order of last update.
-  static void Fold(const std::vector<BigBuyerSeats>& parts, BranchFold& totals);
+  static void Fold(std::span<const BigBuyerSeats> parts, BranchFold& totals);
 
  private:
   static constexpr int kNoDay = DayNumbers::kNoDay;
@@ -238,13 +240,15 @@ class BigBuyerSeats {
 
   NameTable branches_;
   DayNumbers days_;
-  std::string stockTexts_;
-  std::vector<Seat> seats_;
-  std::vector<Listing> listings_;
+  // The large buffers in memory of the part's own: it is filled on a thread of its own.
+  PartMemory memory_;
+  std::pmr::string stockTexts_{memory_.Resource()};
+  std::pmr::vector<Seat> seats_{memory_.Resource()};
+  std::pmr::vector<Listing> listings_{memory_.Resource()};
   std::string error_;
 };
 
-void BigBuyerSeats::Fold(const std::vector<BigBuyerSeats>& parts, BranchFold& totals) {
+void BigBuyerSeats::Fold(std::span<const BigBuyerSeats> parts, BranchFold& totals) {
   // Every part's days numbered once over all parts.
   NameTable days;
   std::vector<std::vector<int>> dayOf(parts.size());
@@ -358,11 +362,11 @@ BranchRankingResult QueryBigBuyers(CADODataBase& db, const std::string& threshol
       },
       error);
   if (stretches < 0) return Failed(totals, std::move(result), std::move(error));
-  parts.resize(static_cast<std::size_t>(stretches));
-  for (std::size_t k = 0; k < parts.size(); ++k) {
+  const std::span<const BigBuyerSeats> stretchesRead(parts.data(), static_cast<std::size_t>(stretches));
+  for (std::size_t k = 0; k < stretchesRead.size(); ++k) {
     if (!read[k]) return Failed(totals, std::move(result), parts[k].Error());
   }
-  BigBuyerSeats::Fold(parts, totals);
+  BigBuyerSeats::Fold(stretchesRead, totals);
   Sort(totals, kBranchSortByTimes, result);
   return result;
 }
