@@ -5,7 +5,9 @@
 #include <charconv>
 #include <cstdint>
 #include <functional>
+#include <memory_resource>
 #include <numeric>
+#include <span>
 #include <string_view>
 #include <unordered_map>
 
@@ -58,25 +60,32 @@ struct StockTally {
 // The listings of the branches examined, from the stretches of the pass over every
 // listing: per stretch and branch, the rows it holds as (code << 32 | row), both
 // numbered within the stretch.
+using RowsOfBranches = std::pmr::vector<std::pmr::vector<std::uint64_t>>;
 struct SeatsMet {
+  PartMemory memory;  // the large buffers, given back to the system when freed
   std::vector<std::string> codes;
   std::vector<std::string> names;
-  std::vector<int> nameAt;  // by place in the search's order
+  std::pmr::vector<int> nameAt{memory.Resource()};  // by place in the search's order
   struct Stretch {
-    std::vector<std::vector<std::uint64_t>> rowsOf;
-    std::vector<std::uint32_t> codeOf;   // to the codes
+    const RowsOfBranches* rowsOf = nullptr;  // the stretch's own
+    std::vector<std::uint32_t> codeOf;       // to the codes
     const std::uint32_t* placeOf = nullptr;  // of its rows in the search's order
   };
   std::vector<Stretch> stretches;
-  std::vector<std::uint32_t> placeOfRow;  // every stretch's rows, one after the other
+  std::pmr::vector<std::uint32_t> placeOfRow{memory.Resource()};  // every stretch's rows, one after the other
 };
 
-// The list rows (numbered later), their trace lines and the saved rows of a run of
-// branches.
+// A run of branches counted: per branch its stocks and repeats, the stocks listed
+// (numbered later) and, once numbered, their trace lines. Built on a thread of its
+// own, in memory of its own.
 struct BranchesCounted {
-  std::vector<RepeatBuyListRow> rows;
-  std::string trace;
-  std::vector<RepeatBuySavedRow> saved;
+  struct Listed {
+    int branch, name, code, count;
+  };
+  PartMemory memory;
+  std::pmr::vector<std::array<int, 2>> stocksAndRepeats{memory.Resource()};
+  std::pmr::vector<Listed> listed{memory.Resource()};
+  std::pmr::string trace{memory.Resource()};
 };
 
 void FailQuery(RepeatBuyStatsResult& result, BranchFold& totals, std::string error) {
@@ -126,10 +135,11 @@ struct RowMet {
 // names numbered within the stretch. Appending to a few thousand lists keeps the pass
 // in cache; the pairs are put together per branch afterwards.
 struct SeatPass {
+  PartMemory memory;  // the large buffers: the stretch is read on a thread of its own
   std::vector<std::string> codes, names;
   DayNumbers days;
-  std::vector<RowMet> rowsMet;
-  std::vector<std::vector<std::uint64_t>> rowsOf;
+  std::pmr::vector<RowMet> rowsMet{memory.Resource()};
+  RowsOfBranches rowsOf{memory.Resource()};
   bool failed = false;
   std::string error;
 
@@ -174,37 +184,37 @@ struct SeatPass {
 };
 
 // Gathers, in one pass over every listing, the listings of each of `branches`.
-bool GatherSeats(CADODataBase& market, const std::vector<std::string>& branches, unsigned parts, SeatsMet& out,
-                 std::string& error) {
+// `passes` (one per part, kept while `out` is used) hold the stretches.
+bool GatherSeats(CADODataBase& market, const std::vector<std::string>& branches, std::vector<SeatPass>& passes,
+                 SeatsMet& out, std::string& error) {
   TextIndex branchIndex;
   for (std::size_t i = 0; i < branches.size(); ++i) branchIndex.Emplace(branches[i], static_cast<std::uint32_t>(i));
   // The stretches of the table are read side by side, then put together in rowid order.
-  std::vector<SeatPass> passes(parts);
   const int stretches = ReadRowidStretches(
-      market, "StockInfo", parts,
+      market, "StockInfo", static_cast<unsigned>(passes.size()),
       [&](unsigned k, std::int64_t first, std::int64_t last) {
         passes[k].Read(market, first, last, branchIndex, branches.size());
       },
       error);
   if (stretches < 0) return false;
-  passes.resize(static_cast<std::size_t>(stretches));
-  for (const SeatPass& pass : passes) {
+  const std::span<SeatPass> read(passes.data(), static_cast<std::size_t>(stretches));
+  for (const SeatPass& pass : read) {
     if (pass.failed) {
       error = pass.error;
       return false;
     }
   }
   // The rows met of every stretch, in rowid order; the stretches' numbers to the whole's.
-  std::vector<RowMet> rowsMet;
-  std::vector<std::vector<std::uint32_t>> codeOf(passes.size());
+  std::pmr::vector<RowMet> rowsMet(out.memory.Resource());
+  std::vector<std::vector<std::uint32_t>> codeOf(read.size());
   std::size_t dayCount = 0;
   {
     // The days met by any stretch, ranked; each stretch's day numbers to the ranks.
     TextIndex dayIndex;
     std::vector<std::string> days;
-    std::vector<std::vector<std::uint32_t>> dayOf(passes.size());
-    for (std::size_t p = 0; p < passes.size(); ++p) {
-      for (const std::string& day : passes[p].days.Days()) {
+    std::vector<std::vector<std::uint32_t>> dayOf(read.size());
+    for (std::size_t p = 0; p < read.size(); ++p) {
+      for (const std::string& day : read[p].days.Days()) {
         dayOf[p].push_back(*dayIndex.Emplace(day, static_cast<std::uint32_t>(days.size())).first);
         if (dayOf[p].back() == days.size()) days.push_back(day);
       }
@@ -213,8 +223,8 @@ bool GatherSeats(CADODataBase& market, const std::vector<std::string>& branches,
     std::iota(order.begin(), order.end(), 0u);
     std::sort(order.begin(), order.end(), [&days](std::uint32_t a, std::uint32_t b) { return days[a] < days[b]; });
     for (std::size_t i = 0; i < order.size(); ++i) rankOf[order[i]] = static_cast<std::uint32_t>(i);
-    for (std::size_t p = 0; p < passes.size(); ++p) {
-      for (RowMet& row : passes[p].rowsMet) {
+    for (std::size_t p = 0; p < read.size(); ++p) {
+      for (RowMet& row : read[p].rowsMet) {
         if (row.dayRank != kNoDayRank) row.dayRank = static_cast<int>(rankOf[dayOf[p][static_cast<std::size_t>(row.dayRank)]]);
       }
     }
@@ -222,19 +232,19 @@ bool GatherSeats(CADODataBase& market, const std::vector<std::string>& branches,
   }
   {
     TextIndex codeIndex, nameIndex;
-    for (std::size_t p = 0; p < passes.size(); ++p) {
-      for (const std::string& code : passes[p].codes) {
+    for (std::size_t p = 0; p < read.size(); ++p) {
+      for (const std::string& code : read[p].codes) {
         const auto [id, added] = codeIndex.Emplace(code, static_cast<std::uint32_t>(out.codes.size()));
         if (added) out.codes.push_back(code);
         codeOf[p].push_back(*id);
       }
       std::vector<std::uint32_t> nameOf;
-      for (const std::string& name : passes[p].names) {
+      for (const std::string& name : read[p].names) {
         const auto [id, added] = nameIndex.Emplace(name, static_cast<std::uint32_t>(out.names.size()));
         if (added) out.names.push_back(name);
         nameOf.push_back(*id);
       }
-      for (RowMet row : passes[p].rowsMet) {
+      for (RowMet row : read[p].rowsMet) {
         row.name = static_cast<int>(nameOf[static_cast<std::size_t>(row.name)]);
         rowsMet.push_back(row);
       }
@@ -245,8 +255,10 @@ bool GatherSeats(CADODataBase& market, const std::vector<std::string>& branches,
   auto bucket = [dayCount](const RowMet& row) {
     return row.dayRank == kNoDayRank ? dayCount : dayCount - 1 - static_cast<std::size_t>(row.dayRank);
   };
-  std::vector<std::uint32_t> placeOfRow(rowsMet.size());
-  std::vector<int> nameAt(rowsMet.size());
+  std::pmr::vector<std::uint32_t>& placeOfRow = out.placeOfRow;
+  std::pmr::vector<int>& nameAt = out.nameAt;
+  placeOfRow.resize(rowsMet.size());
+  nameAt.resize(rowsMet.size());
   {
     std::vector<std::uint32_t> starts(dayCount + 2, 0);
     for (const RowMet& row : rowsMet) ++starts[bucket(row) + 1];
@@ -255,17 +267,15 @@ bool GatherSeats(CADODataBase& market, const std::vector<std::string>& branches,
       placeOfRow[i] = starts[bucket(rowsMet[i])]++;
       nameAt[placeOfRow[i]] = rowsMet[i].name;
     }
-    std::vector<RowMet>().swap(rowsMet);
+    std::pmr::vector<RowMet>(out.memory.Resource()).swap(rowsMet);
   }
-  out.nameAt = std::move(nameAt);
-  out.placeOfRow = std::move(placeOfRow);
-  out.stretches.resize(passes.size());
-  for (std::size_t p = 0, offset = 0; p < passes.size(); ++p) {
+  out.stretches.resize(read.size());
+  for (std::size_t p = 0, offset = 0; p < read.size(); ++p) {
     SeatsMet::Stretch& stretch = out.stretches[p];
-    stretch.rowsOf = std::move(passes[p].rowsOf);
+    stretch.rowsOf = &read[p].rowsOf;
     stretch.codeOf = std::move(codeOf[p]);
     stretch.placeOf = out.placeOfRow.data() + offset;
-    offset += passes[p].rowsMet.size();
+    offset += read[p].rowsMet.size();
   }
   return true;
 }
@@ -273,14 +283,13 @@ bool GatherSeats(CADODataBase& market, const std::vector<std::string>& branches,
 // Counts the stocks of the branches from..to-1: per branch, one tally per code it was
 // met on. The table from code to tally is reused from branch to branch and stays in
 // cache.
-void CountStocks(const SeatsMet& met, const std::vector<std::string>& branches, std::size_t from, std::size_t to,
-                 BranchesCounted& out) {
+void CountStocks(const SeatsMet& met, std::size_t from, std::size_t to, BranchesCounted& out) {
   std::vector<int> tallyOfCode(met.codes.size(), -1);
   std::vector<StockTally> tallies;
   for (std::size_t b = from; b < to; ++b) {
     tallies.clear();
     for (const SeatsMet::Stretch& stretch : met.stretches) {
-      for (const std::uint64_t pair : stretch.rowsOf[b]) {
+      for (const std::uint64_t pair : (*stretch.rowsOf)[b]) {
         const std::uint32_t code = stretch.codeOf[pair >> 32];
         const std::uint32_t place = stretch.placeOf[static_cast<std::uint32_t>(pair)];
         int& slot = tallyOfCode[code];
@@ -308,14 +317,17 @@ void CountStocks(const SeatsMet& met, const std::vector<std::string>& branches, 
       return x.last < y.last;
     });
     for (auto tally = tallies.begin(); tally != repeated; ++tally) {
-      if (tally->count < kRepeatBuyListCount) continue;
-      out.rows.push_back({0, branches[b], met.names[static_cast<std::size_t>(tally->name)],
-                          met.codes[static_cast<std::size_t>(tally->code)], tally->count});
+      if (tally->count >= kRepeatBuyListCount) out.listed.push_back({static_cast<int>(b), tally->name, tally->code, tally->count});
     }
-    const int repeats = static_cast<int>(repeated - tallies.begin());
-    const int stocks = static_cast<int>(tallies.size());
-    out.saved.push_back({branches[b], stocks, repeats, FormatRepeatBuyPercentage(repeats, stocks)});
+    out.stocksAndRepeats.push_back({static_cast<int>(tallies.size()), static_cast<int>(repeated - tallies.begin())});
   }
+}
+
+// The list row of a stock listed.
+RepeatBuyListRow ListRow(const SeatsMet& met, const std::vector<std::string>& branches, int number,
+                         const BranchesCounted::Listed& listed) {
+  return {number, branches[static_cast<std::size_t>(listed.branch)], met.names[static_cast<std::size_t>(listed.name)],
+          met.codes[static_cast<std::size_t>(listed.code)], listed.count};
 }
 
 }  // namespace
@@ -390,8 +402,9 @@ RepeatBuyStatsResult RunRepeatBuyStats(CADODataBase& market, const std::string& 
   }
   if (branches.empty()) return result;
 
+  std::vector<SeatPass> passes(parts);
   SeatsMet met;
-  if (!GatherSeats(market, branches, parts, met, error)) {
+  if (!GatherSeats(market, branches, passes, met, error)) {
     FailQuery(result, totals, std::move(error));
     return result;
   }
@@ -400,24 +413,26 @@ RepeatBuyStatsResult RunRepeatBuyStats(CADODataBase& market, const std::string& 
   parts = static_cast<unsigned>(std::min<std::size_t>(parts, branches.size()));
   std::vector<BranchesCounted> counted(parts);
   RunSideBySide(parts, [&](unsigned k) {
-    CountStocks(met, branches, branches.size() * k / parts, branches.size() * (k + 1) / parts, counted[k]);
+    CountStocks(met, branches.size() * k / parts, branches.size() * (k + 1) / parts, counted[k]);
   });
   std::vector<int> numbered(parts, 0);
-  for (unsigned k = 1; k < parts; ++k) numbered[k] = numbered[k - 1] + static_cast<int>(counted[k - 1].rows.size());
+  for (unsigned k = 1; k < parts; ++k) numbered[k] = numbered[k - 1] + static_cast<int>(counted[k - 1].listed.size());
   RunSideBySide(parts, [&](unsigned k) {
     int number = numbered[k];
-    for (RepeatBuyListRow& row : counted[k].rows) {
-      row.number = ++number;
-      counted[k].trace += FormatRepeatBuyTraceLine(row);
+    for (const BranchesCounted::Listed& listed : counted[k].listed) {
+      counted[k].trace += FormatRepeatBuyTraceLine(ListRow(met, branches, ++number, listed));
     }
   });
+  result.rows.reserve(static_cast<std::size_t>(numbered.back()) + counted.back().listed.size());
   result.saved.reserve(branches.size());
-  for (BranchesCounted& run : counted) {
-    result.rows.insert(result.rows.end(), std::make_move_iterator(run.rows.begin()),
-                       std::make_move_iterator(run.rows.end()));
-    result.trace += run.trace;
-    result.saved.insert(result.saved.end(), std::make_move_iterator(run.saved.begin()),
-                        std::make_move_iterator(run.saved.end()));
+  for (unsigned k = 0; k < parts; ++k) {
+    for (const BranchesCounted::Listed& listed : counted[k].listed) {
+      result.rows.push_back(ListRow(met, branches, static_cast<int>(result.rows.size()) + 1, listed));
+    }
+    result.trace += counted[k].trace;
+    for (const auto& [stocks, repeats] : counted[k].stocksAndRepeats) {
+      result.saved.push_back({branches[result.saved.size()], stocks, repeats, FormatRepeatBuyPercentage(repeats, stocks)});
+    }
   }
 
   if (!result.trace.empty()) AppendTraceFile(result.trace.data(), result.trace.size());
