@@ -225,7 +225,8 @@ bool GatherSeats(CADODataBase& market, const std::vector<std::string>& branches,
     for (std::size_t i = 0; i < order.size(); ++i) rankOf[order[i]] = static_cast<std::uint32_t>(i);
     for (std::size_t p = 0; p < read.size(); ++p) {
       for (RowMet& row : read[p].rowsMet) {
-        if (row.dayRank != kNoDayRank) row.dayRank = static_cast<int>(rankOf[dayOf[p][static_cast<std::size_t>(row.dayRank)]]);
+        if (row.dayRank == kNoDayRank) continue;
+        row.dayRank = static_cast<int>(rankOf[dayOf[p][static_cast<std::size_t>(row.dayRank)]]);
       }
     }
     dayCount = days.size();
@@ -311,13 +312,15 @@ void CountStocks(const SeatsMet& met, std::size_t from, std::size_t to, Branches
     // The stocks met more than once in the order the count list has after the search
     // and the sort: descending by count, equal counts in the order their last
     // listings were counted. The stocks met once are only counted.
-    const auto repeated = std::partition(tallies.begin(), tallies.end(), [](const StockTally& t) { return t.count >= 2; });
+    const auto repeated =
+        std::partition(tallies.begin(), tallies.end(), [](const StockTally& t) { return t.count >= 2; });
     std::sort(tallies.begin(), repeated, [](const StockTally& x, const StockTally& y) {
       if (x.count != y.count) return x.count > y.count;
       return x.last < y.last;
     });
     for (auto tally = tallies.begin(); tally != repeated; ++tally) {
-      if (tally->count >= kRepeatBuyListCount) out.listed.push_back({static_cast<int>(b), tally->name, tally->code, tally->count});
+      if (tally->count < kRepeatBuyListCount) continue;
+      out.listed.push_back({static_cast<int>(b), tally->name, tally->code, tally->count});
     }
     out.stocksAndRepeats.push_back({static_cast<int>(tallies.size()), static_cast<int>(repeated - tallies.begin())});
   }
@@ -431,7 +434,8 @@ RepeatBuyStatsResult RunRepeatBuyStats(CADODataBase& market, const std::string& 
     }
     result.trace += counted[k].trace;
     for (const auto& [stocks, repeats] : counted[k].stocksAndRepeats) {
-      result.saved.push_back({branches[result.saved.size()], stocks, repeats, FormatRepeatBuyPercentage(repeats, stocks)});
+      const std::string& branch = branches[result.saved.size()];
+      result.saved.push_back({branch, stocks, repeats, FormatRepeatBuyPercentage(repeats, stocks)});
     }
   }
 
