@@ -33,10 +33,21 @@ void BranchFold::Clear() {
 
 void BranchFold::AddSeat(std::string_view branch, std::string_view stockName, std::string_view stockCode, double buy,
                          double sell) {
+  std::uint32_t row = kUnknownRow;
+  AddSeat(row, branch, stockName, stockCode, buy, sell);
+}
+
+void BranchFold::AddSeat(std::uint32_t& known, std::string_view branch, std::string_view stockName,
+                         std::string_view stockCode, double buy, double sell) {
   (void)stockCode;  // the same pair on another stock is still the same seat here
   if (branch.empty()) return;
   const double both = buy + sell;
-  const auto [found, added] = index_.Emplace(branch, static_cast<std::uint32_t>(rows_.size()));
+  bool added = false;
+  if (known == kUnknownRow) {
+    const auto found = index_.Emplace(branch, static_cast<std::uint32_t>(rows_.size()));
+    known = *found.first;
+    added = found.second;
+  }
   if (added) {
     CBranchTotalsRow& row = rows_.emplace_back();
     row.YYBName = branch;
@@ -56,7 +67,7 @@ void BranchFold::AddSeat(std::string_view branch, std::string_view stockName, st
     stamps_.push_back(nextStamp_++);
     return;
   }
-  CBranchTotalsRow& row = rows_[*found];
+  CBranchTotalsRow& row = rows_[known];
   if (row.LastBuy == buy && row.LastSell == sell) return;
   row.TotalBuy += buy;
   row.TotalSell += sell;
@@ -72,8 +83,8 @@ void BranchFold::AddSeat(std::string_view branch, std::string_view stockName, st
   row.nCount += 1;
   if (row.StockNames.empty() || row.StockNames.back() != stockName) row.StockNames.emplace_back(stockName);
   // Moving the row to the end: only the last stamp needs to be the largest.
-  if (stamps_[*found] + 1 != nextStamp_) settled_ = false;
-  stamps_[*found] = nextStamp_++;
+  if (stamps_[known] + 1 != nextStamp_) settled_ = false;
+  stamps_[known] = nextStamp_++;
 }
 
 void BranchFold::Settle() const {

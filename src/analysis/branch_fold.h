@@ -49,6 +49,12 @@ class BranchFold {
   // again on the next stock counts once as well).
   void AddSeat(std::string_view branch, std::string_view stockName, std::string_view stockCode, double buy,
                double sell);
+  // The same for a fold that meets its branches by number: `row` starts as kUnknownRow
+  // and keeps the branch's row, found on its first seat, for its later seats. Valid
+  // until the rows are read, sorted or cleared.
+  static constexpr std::uint32_t kUnknownRow = UINT32_MAX;
+  void AddSeat(std::uint32_t& row, std::string_view branch, std::string_view stockName, std::string_view stockCode,
+               double buy, double sell);
 
   // The rows in the order of last update (after a sort, in the sorted order, later
   // folds moving their rows to the end).

@@ -5,16 +5,21 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <memory_resource>
+#include <numeric>
+#include <span>
 
 #include "platform/app_paths.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "platform/side_by_side.h"
 #include "records/branch_marks.h"
 #include "storage/ado_database.h"
 #include "storage/day_range.h"
 #include "storage/file_io.h"
 #include "storage/gbk_format.h"
 #include "storage/row_cursor.h"
+#include "storage/rowid_stretches.h"
 
 namespace {
 
@@ -28,11 +33,14 @@ const std::string kDaySeatsQuery =
     "Sell5_YYB_Name, Sell5_YYB_BuyAmount, Sell5_YYB_SellAmount "
     "FROM StockInfo WHERE SB_Date = ? ORDER BY rowid";
 
-// The buy seats of every listing with one of them above the threshold.
+// The day and buy seats of the listings of a stretch of rowids with a buy seat above
+// the threshold, read in table order: a plain pass over the file instead of a look-up
+// per listing through the day index. The fold's order (newest day first, rowid order
+// within a day) is put together afterwards.
 const std::string kBigBuyersQuery =
-    "SELECT " + std::string(kBuySeatColumns) + " "
-    "FROM StockInfo WHERE Buy1_YYB_BuyAmount>? OR Buy2_YYB_BuyAmount>? OR Buy3_YYB_BuyAmount>? "
-    "OR Buy4_YYB_BuyAmount>? OR Buy5_YYB_BuyAmount>? ORDER BY SB_Date DESC, rowid";
+    "SELECT SB_Date, " + std::string(kBuySeatColumns) + " "
+    "FROM StockInfo WHERE rowid BETWEEN ? AND ? AND (Buy1_YYB_BuyAmount>? OR Buy2_YYB_BuyAmount>? "
+    "OR Buy3_YYB_BuyAmount>? OR Buy4_YYB_BuyAmount>? OR Buy5_YYB_BuyAmount>?) ORDER BY rowid";
 
 constexpr const char* kCaption = "系统提示";
 
@@ -154,6 +162,134 @@ bool OpenDay(RowCursor& cursor, const std::string& day, std::string& error) {
   return opened;
 }
 
+// The seats above the threshold of one stretch of rowids, kept in table order.
+class BigBuyerSeats {
+ public:
+  // Reads the listings of rowids first..last; false on a failed read (`error` set).
+  bool Read(CADODataBase& db, std::int64_t first, std::int64_t last, double bound, float threshold) {
+    RowCursor cursor(db);
+    if (cursor.Open(kBigBuyersQuery, {first, last, bound, bound, bound, bound, bound})) {
+      while (cursor.Next()) Keep(cursor, threshold);
+    }
+    if (!cursor.Failed()) return true;
+    error_ = cursor.ErrorText();
+    return false;
+  }
+  const std::string& Error() const { return error_; }
+
+  // Folds the seats of `parts` (stretches in rowid order) in the order the fold has
+  // always seen them: by day text descending, compared bytewise as the database
+  // compares it (a listing without a day last), rowid order within a day. The same
+  // seats in the same order give the same sums, the same pairs met twice and the
+  // same order of last update.
+  static void Fold(std::span<const BigBuyerSeats> parts, BranchFold& totals);
+
+ private:
+  static constexpr int kNoDay = DayNumbers::kNoDay;
+  struct Seat {
+    int branch;  // into branches_
+    double buy, sell;
+  };
+  struct Listing {
+    int day = kNoDay;              // into days_
+    std::uint32_t nameLength = 0;  // the name's bytes at `stock`, then the code's up to the next listing's
+    std::size_t stock = 0;
+    std::size_t firstSeat = 0;  // its seats: up to the next listing's first
+  };
+
+  // Keeps the seats of the cursor's listing (SB_Date, then the kBuySeatColumns)
+  // whose buy is above `threshold`.
+  void Keep(const RowCursor& cursor, float threshold) {
+    const std::size_t firstSeat = seats_.size();
+    for (int seat = 0; seat < 5; ++seat) {
+      const int column = 3 + seat * 3;
+      const double buy = cursor.Double(column + 1);
+      if (!(buy > threshold)) continue;
+      const int branch = branches_.Id(cursor.Text(column));
+      // The fold passes over a seat without a name.
+      if (branch != NameTable::kNone) seats_.push_back({branch, buy, cursor.Double(column + 2)});
+    }
+    if (seats_.size() == firstSeat) return;
+    Listing& listing = listings_.emplace_back();
+    listing.firstSeat = firstSeat;
+    listing.day = days_.Of(cursor, 0);
+    // The stock's name and code, one after the other in the text store.
+    const std::string_view name = cursor.Text(1), code = cursor.Text(2);
+    listing.stock = stockTexts_.size();
+    listing.nameLength = static_cast<std::uint32_t>(name.size());
+    stockTexts_ += name;
+    stockTexts_ += code;
+  }
+
+  // Folds listing `i`'s seats; `rows` by branch number, as AddSeat keeps them.
+  void FoldListing(std::size_t i, std::vector<std::uint32_t>& rows, BranchFold& totals) const {
+    const Listing& listing = listings_[i];
+    const bool last = i + 1 == listings_.size();
+    const std::size_t end = last ? seats_.size() : listings_[i + 1].firstSeat;
+    const std::string_view texts = stockTexts_;
+    const std::size_t textEnd = last ? texts.size() : listings_[i + 1].stock;
+    const std::string_view name = texts.substr(listing.stock, listing.nameLength);
+    const std::string_view code = texts.substr(listing.stock + listing.nameLength,
+                                               textEnd - listing.stock - listing.nameLength);
+    for (std::size_t s = listing.firstSeat; s < end; ++s) {
+      const Seat& seat = seats_[s];
+      totals.AddSeat(rows[static_cast<std::size_t>(seat.branch)], branches_.Name(seat.branch), name, code, seat.buy,
+                     seat.sell);
+    }
+  }
+
+  NameTable branches_;
+  DayNumbers days_;
+  // The large buffers in memory of the part's own: it is filled on a thread of its own.
+  PartMemory memory_;
+  std::pmr::string stockTexts_{memory_.Resource()};
+  std::pmr::vector<Seat> seats_{memory_.Resource()};
+  std::pmr::vector<Listing> listings_{memory_.Resource()};
+  std::string error_;
+};
+
+void BigBuyerSeats::Fold(std::span<const BigBuyerSeats> parts, BranchFold& totals) {
+  // Every part's days numbered once over all parts.
+  NameTable days;
+  std::vector<std::vector<int>> dayOf(parts.size());
+  for (std::size_t p = 0; p < parts.size(); ++p) {
+    for (const std::string& day : parts[p].days_.Days()) dayOf[p].push_back(days.Id(day));
+  }
+  // An empty day text is a day of its own, apart from a missing day: put last among
+  // the days, before the listings without one.
+  const std::size_t dayCount = days.size() + 1, noDay = dayCount;
+  std::vector<std::size_t> dayOrder(days.size());
+  std::iota(dayOrder.begin(), dayOrder.end(), std::size_t{0});
+  std::sort(dayOrder.begin(), dayOrder.end(), [&days](std::size_t a, std::size_t b) {
+    return days.Name(static_cast<int>(a)) > days.Name(static_cast<int>(b));
+  });
+  std::vector<std::size_t> placeOfDay(dayCount + 1);
+  for (std::size_t i = 0; i < dayOrder.size(); ++i) placeOfDay[dayOrder[i]] = i;
+  placeOfDay[days.size()] = days.size();  // the empty text
+  placeOfDay[noDay] = dayCount;
+  auto place = [&](std::size_t p, const Listing& listing) {
+    if (listing.day == kNoDay) return placeOfDay[noDay];
+    const int day = dayOf[p][static_cast<std::size_t>(listing.day)];
+    return placeOfDay[day == NameTable::kNone ? days.size() : static_cast<std::size_t>(day)];
+  };
+  // The listings by place of their day, each day's in table order (a counting sort).
+  std::vector<std::size_t> starts(dayCount + 2, 0);
+  for (std::size_t p = 0; p < parts.size(); ++p) {
+    for (const Listing& listing : parts[p].listings_) ++starts[place(p, listing) + 1];
+  }
+  for (std::size_t i = 1; i < starts.size(); ++i) starts[i] += starts[i - 1];
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> order(starts.back());
+  for (std::size_t p = 0; p < parts.size(); ++p) {
+    for (std::size_t i = 0; i < parts[p].listings_.size(); ++i) {
+      order[starts[place(p, parts[p].listings_[i])]++] = {static_cast<std::uint32_t>(p), static_cast<std::uint32_t>(i)};
+    }
+  }
+  // The row of each part's branch, found on its first seat there.
+  std::vector<std::vector<std::uint32_t>> rows(parts.size());
+  for (std::size_t p = 0; p < parts.size(); ++p) rows[p].assign(parts[p].branches_.size(), BranchFold::kUnknownRow);
+  for (const auto& [p, i] : order) parts[p].FoldListing(i, rows[p], totals);
+}
+
 }  // namespace
 
 bool LoadDaySeats(CADODataBase& db, const std::string& day, BranchFold& totals, std::string& error) {
@@ -203,7 +339,8 @@ float BigBuyerThreshold(const std::string& text) {
   return static_cast<float>(negative ? -value : value);
 }
 
-BranchRankingResult QueryBigBuyers(CADODataBase& db, const std::string& thresholdText, BranchFold& totals) {
+BranchRankingResult QueryBigBuyers(CADODataBase& db, const std::string& thresholdText, BranchFold& totals,
+                                   unsigned readers) {
   BranchRankingResult result;
   result.walk.complete = true;
   totals.Clear();
@@ -213,19 +350,23 @@ BranchRankingResult QueryBigBuyers(CADODataBase& db, const std::string& threshol
   std::snprintf(text, sizeof text, "%0.3f", static_cast<double>(threshold));
   double bound = 0;
   std::from_chars(text, text + std::char_traits<char>::length(text), bound);
-  RowCursor cursor(db);
-  if (!cursor.Open(kBigBuyersQuery, {bound, bound, bound, bound, bound}))
-    return Failed(totals, std::move(result), cursor.ErrorText());
-  while (cursor.Next()) {
-    const std::string_view name = cursor.Text(0), code = cursor.Text(1);
-    for (int seat = 0; seat < 5; ++seat) {
-      const int column = 2 + seat * 3;
-      const double buy = cursor.Double(column + 1);
-      if (!(buy > threshold)) continue;
-      totals.AddSeat(cursor.Text(column), name, code, buy, cursor.Double(column + 2));
-    }
+  // The pass over the file is most of the time: its stretches are read side by side.
+  if (readers == 0) readers = SideBySideParts();
+  std::vector<BigBuyerSeats> parts(readers);
+  std::vector<char> read(parts.size(), 0);
+  std::string error;
+  const int stretches = ReadRowidStretches(
+      db, "StockInfo", readers,
+      [&](unsigned k, std::int64_t first, std::int64_t last) {
+        read[k] = parts[k].Read(db, first, last, bound, threshold);
+      },
+      error);
+  if (stretches < 0) return Failed(totals, std::move(result), std::move(error));
+  const std::span<const BigBuyerSeats> stretchesRead(parts.data(), static_cast<std::size_t>(stretches));
+  for (std::size_t k = 0; k < stretchesRead.size(); ++k) {
+    if (!read[k]) return Failed(totals, std::move(result), parts[k].Error());
   }
-  if (cursor.Failed()) return Failed(totals, std::move(result), cursor.ErrorText());
+  BigBuyerSeats::Fold(stretchesRead, totals);
   Sort(totals, kBranchSortByTimes, result);
   return result;
 }

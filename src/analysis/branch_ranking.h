@@ -99,8 +99,10 @@ BranchRankingResult RankDay(CADODataBase& db, const std::string& day, BranchFold
 // single precision.
 float BigBuyerThreshold(const std::string& text);
 // Every stored listing with a buy seat above the threshold, newest day first: each
-// buy seat whose own buy is above it folds in. Sorted by times listed.
-BranchRankingResult QueryBigBuyers(CADODataBase& db, const std::string& thresholdText, BranchFold& totals);
+// buy seat whose own buy is above it folds in. Sorted by times listed. The table is
+// read in `readers` stretches side by side (0: SideBySideParts()).
+BranchRankingResult QueryBigBuyers(CADODataBase& db, const std::string& thresholdText, BranchFold& totals,
+                                   unsigned readers = 0);
 
 // The seats of the last `days` trading days from `today` (newest first), sorted by
 // `sortMode`. days <= 0 ranks nothing at once (an empty ranking).

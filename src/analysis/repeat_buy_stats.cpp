@@ -5,6 +5,9 @@
 #include <charconv>
 #include <cstdint>
 #include <functional>
+#include <memory_resource>
+#include <numeric>
+#include <span>
 #include <string_view>
 #include <unordered_map>
 
@@ -12,9 +15,11 @@
 #include "analysis/stock_day_detail.h"
 #include "platform/debug_log.h"
 #include "platform/message_box.h"
+#include "platform/side_by_side.h"
 #include "storage/ado_database.h"
 #include "storage/gbk_format.h"
 #include "storage/row_cursor.h"
+#include "storage/rowid_stretches.h"
 #include "storage/text_hash.h"
 
 namespace {
@@ -24,13 +29,13 @@ const std::string kDayBuyersQuery =
     "SELECT " + std::string(kBuySeatColumns) + " "
     "FROM StockInfo WHERE SB_Date = ? ORDER BY rowid";
 
-// Every listing of the database with its ten seat names.
+// The listings of a stretch of rowids with their ten seat names.
 constexpr const char* kAllSeatsQuery =
-    "SELECT rowid, SB_Date, StockCode, StockName, "
+    "SELECT SB_Date, StockCode, StockName, "
     "Buy1_YYB_Name, Buy2_YYB_Name, Buy3_YYB_Name, Buy4_YYB_Name, Buy5_YYB_Name, "
     "Sell1_YYB_Name, Sell2_YYB_Name, Sell3_YYB_Name, Sell4_YYB_Name, Sell5_YYB_Name "
-    "FROM StockInfo ORDER BY rowid";
-constexpr int kFirstSeatColumn = 4;
+    "FROM StockInfo WHERE rowid BETWEEN ? AND ? ORDER BY rowid";
+constexpr int kFirstSeatColumn = 3;
 
 constexpr const char* kDeleteRowStatement = "DELETE FROM Buy2Times WHERE YYBName = ?";
 constexpr const char* kInsertRowStatement =
@@ -38,39 +43,49 @@ constexpr const char* kInsertRowStatement =
 
 constexpr const char* kCaption = "系统提示";
 
-// The stored days, ranked in text order (a missing day ranks below every day).
-constexpr const char* kStoredDaysQuery =
-    "SELECT DISTINCT SB_Date FROM StockInfo WHERE SB_Date IS NOT NULL ORDER BY SB_Date";
-constexpr int kNoDayRank = -1;
+// The days met are ranked in text order, compared bytewise as the database compares
+// them; a missing day ranks below every day.
+constexpr int kNoDayRank = DayNumbers::kNoDay;
 
-// Where a listing comes in the branch search's order: SB_Date descending, rowid
-// ascending, a missing day after every day.
-struct ListingPlace {
-  int dayRank = kNoDayRank;
-  std::int64_t rowid = 0;
-};
-
-bool ComesBefore(const ListingPlace& a, const ListingPlace& b) {
-  if (a.dayRank != b.dayRank) return a.dayRank > b.dayRank;
-  return a.rowid < b.rowid;
-}
-
-// One stock of one branch as the search would have counted it.
+// One stock of one branch as the search would have counted it. Listings are known by
+// their place in the search's order.
 struct StockTally {
-  int branch = 0;
-  int code = 0;        // into the codes met
+  int code = 0;             // into the codes met
   int count = 0;
-  int name = 0;        // into the names met: its first listing's in the search's order
-  ListingPlace first;  // its first listing in that order
-  ListingPlace last;   // its last listing: where the count left the stock
+  int name = 0;             // into the names met: its first listing's in the search's order
+  std::uint32_t first = 0;  // its first listing in that order
+  std::uint32_t last = 0;   // its last listing: where the count left the stock
 };
 
-struct StockTallies {
+// The listings of the branches examined, from the stretches of the pass over every
+// listing: per stretch and branch, the rows it holds as (code << 32 | row), both
+// numbered within the stretch.
+using RowsOfBranches = std::pmr::vector<std::pmr::vector<std::uint64_t>>;
+struct SeatsMet {
+  PartMemory memory;  // the large buffers, given back to the system when freed
   std::vector<std::string> codes;
   std::vector<std::string> names;
-  // Grouped by branch: branch b's are tallies[starts[b]] .. tallies[starts[b + 1]).
-  std::vector<StockTally> tallies;
-  std::vector<std::size_t> starts;
+  std::pmr::vector<int> nameAt{memory.Resource()};  // by place in the search's order
+  struct Stretch {
+    const RowsOfBranches* rowsOf = nullptr;  // the stretch's own
+    std::vector<std::uint32_t> codeOf;       // to the codes
+    const std::uint32_t* placeOf = nullptr;  // of its rows in the search's order
+  };
+  std::vector<Stretch> stretches;
+  std::pmr::vector<std::uint32_t> placeOfRow{memory.Resource()};  // every stretch's rows, one after the other
+};
+
+// A run of branches counted: per branch its stocks and repeats, the stocks listed
+// (numbered later) and, once numbered, their trace lines. Built on a thread of its
+// own, in memory of its own.
+struct BranchesCounted {
+  struct Listed {
+    int branch, name, code, count;
+  };
+  PartMemory memory;
+  std::pmr::vector<std::array<int, 2>> stocksAndRepeats{memory.Resource()};
+  std::pmr::vector<Listed> listed{memory.Resource()};
+  std::pmr::string trace{memory.Resource()};
 };
 
 void FailQuery(RepeatBuyStatsResult& result, BranchFold& totals, std::string error) {
@@ -107,130 +122,215 @@ bool FoldBuyers(CADODataBase& market, const std::vector<std::string>& days, Bran
   return true;
 }
 
-// Counts, in one pass over every listing, the stocks of each of `branches`.
-bool TallyStocks(CADODataBase& market, const std::vector<std::string>& branches, StockTallies& out,
-                 std::string& error) {
-  TextIndex dayRanks;
-  {
-    RowCursor days(market, kStoredDaysQuery);
-    while (days.Next()) dayRanks.Emplace(days.Text(0), static_cast<std::uint32_t>(dayRanks.size()));
-    if (days.Failed()) {
-      error = days.ErrorText();
+// A row that holds a branch examined: its day's rank (within its stretch: the day's
+// number there) and its name. The branch search's order is SB_Date descending, rowid
+// ascending, a missing day after every day.
+struct RowMet {
+  int dayRank = kNoDayRank;
+  int name = 0;
+};
+
+// One stretch of the pass over every listing: the rows that hold a branch examined,
+// in pass order, and per branch the rows it holds as (code << 32 | row), codes and
+// names numbered within the stretch. Appending to a few thousand lists keeps the pass
+// in cache; the pairs are put together per branch afterwards.
+struct SeatPass {
+  PartMemory memory;  // the large buffers: the stretch is read on a thread of its own
+  std::vector<std::string> codes, names;
+  DayNumbers days;
+  std::pmr::vector<RowMet> rowsMet{memory.Resource()};
+  RowsOfBranches rowsOf{memory.Resource()};
+  bool failed = false;
+  std::string error;
+
+  void Read(CADODataBase& market, std::int64_t first, std::int64_t last, const TextIndex& branchIndex,
+            std::size_t branches) {
+    rowsOf.resize(branches);
+    TextIndex codeIndex, nameIndex;
+    RowCursor cursor(market);
+    if (!cursor.Open(kAllSeatsQuery, {first, last})) {
+      failed = true;
+      error = cursor.ErrorText();
+      return;
+    }
+    std::array<int, 10> met{};
+    while (cursor.Next()) {
+      int metCount = 0;
+      for (int seat = 0; seat < 10; ++seat) {
+        const std::string_view seatName = cursor.Text(kFirstSeatColumn + seat);
+        if (seatName.empty()) continue;
+        const std::uint32_t* found = branchIndex.Find(seatName);
+        if (found == nullptr) continue;
+        const int branch = static_cast<int>(*found);
+        // A listing counts once for a branch however many of its seats the branch holds.
+        if (std::find(met.begin(), met.begin() + metCount, branch) != met.begin() + metCount) continue;
+        met[metCount++] = branch;
+      }
+      if (metCount == 0) continue;
+
+      RowMet& row = rowsMet.emplace_back();
+      row.dayRank = days.Of(cursor, 0);
+      const auto [code, newCode] = codeIndex.Emplace(cursor.Text(1), static_cast<std::uint32_t>(codes.size()));
+      if (newCode) codes.emplace_back(cursor.Text(1));
+      const auto [name, newName] = nameIndex.Emplace(cursor.Text(2), static_cast<std::uint32_t>(names.size()));
+      if (newName) names.emplace_back(cursor.Text(2));
+      row.name = static_cast<int>(*name);
+      const std::uint64_t pair = (static_cast<std::uint64_t>(*code) << 32) | (rowsMet.size() - 1);
+      for (int i = 0; i < metCount; ++i) rowsOf[static_cast<std::size_t>(met[i])].push_back(pair);
+    }
+    failed = cursor.Failed();
+    if (failed) error = cursor.ErrorText();
+  }
+};
+
+// Gathers, in one pass over every listing, the listings of each of `branches`.
+// `passes` (one per part, kept while `out` is used) hold the stretches.
+bool GatherSeats(CADODataBase& market, const std::vector<std::string>& branches, std::vector<SeatPass>& passes,
+                 SeatsMet& out, std::string& error) {
+  TextIndex branchIndex;
+  for (std::size_t i = 0; i < branches.size(); ++i) branchIndex.Emplace(branches[i], static_cast<std::uint32_t>(i));
+  // The stretches of the table are read side by side, then put together in rowid order.
+  const int stretches = ReadRowidStretches(
+      market, "StockInfo", static_cast<unsigned>(passes.size()),
+      [&](unsigned k, std::int64_t first, std::int64_t last) {
+        passes[k].Read(market, first, last, branchIndex, branches.size());
+      },
+      error);
+  if (stretches < 0) return false;
+  const std::span<SeatPass> read(passes.data(), static_cast<std::size_t>(stretches));
+  for (const SeatPass& pass : read) {
+    if (pass.failed) {
+      error = pass.error;
       return false;
     }
   }
-  TextIndex branchIndex;
-  for (std::size_t i = 0; i < branches.size(); ++i) branchIndex.Emplace(branches[i], static_cast<std::uint32_t>(i));
-  TextIndex codeIndex;
-  TextIndex nameIndex;
-  // The rows that hold a branch examined, in pass order, and per branch the rows it
-  // holds as (code << 32 | row). Appending to a few thousand lists keeps the pass in
-  // cache; the pairs are put together per branch afterwards.
-  struct RowMet {
-    ListingPlace place;
-    int name = 0;
+  // The rows met of every stretch, in rowid order; the stretches' numbers to the whole's.
+  std::pmr::vector<RowMet> rowsMet(out.memory.Resource());
+  std::vector<std::vector<std::uint32_t>> codeOf(read.size());
+  std::size_t dayCount = 0;
+  {
+    // The days met by any stretch, ranked; each stretch's day numbers to the ranks.
+    TextIndex dayIndex;
+    std::vector<std::string> days;
+    std::vector<std::vector<std::uint32_t>> dayOf(read.size());
+    for (std::size_t p = 0; p < read.size(); ++p) {
+      for (const std::string& day : read[p].days.Days()) {
+        dayOf[p].push_back(*dayIndex.Emplace(day, static_cast<std::uint32_t>(days.size())).first);
+        if (dayOf[p].back() == days.size()) days.push_back(day);
+      }
+    }
+    std::vector<std::uint32_t> order(days.size()), rankOf(days.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(), [&days](std::uint32_t a, std::uint32_t b) { return days[a] < days[b]; });
+    for (std::size_t i = 0; i < order.size(); ++i) rankOf[order[i]] = static_cast<std::uint32_t>(i);
+    for (std::size_t p = 0; p < read.size(); ++p) {
+      for (RowMet& row : read[p].rowsMet) {
+        if (row.dayRank == kNoDayRank) continue;
+        row.dayRank = static_cast<int>(rankOf[dayOf[p][static_cast<std::size_t>(row.dayRank)]]);
+      }
+    }
+    dayCount = days.size();
+  }
+  {
+    TextIndex codeIndex, nameIndex;
+    for (std::size_t p = 0; p < read.size(); ++p) {
+      for (const std::string& code : read[p].codes) {
+        const auto [id, added] = codeIndex.Emplace(code, static_cast<std::uint32_t>(out.codes.size()));
+        if (added) out.codes.push_back(code);
+        codeOf[p].push_back(*id);
+      }
+      std::vector<std::uint32_t> nameOf;
+      for (const std::string& name : read[p].names) {
+        const auto [id, added] = nameIndex.Emplace(name, static_cast<std::uint32_t>(out.names.size()));
+        if (added) out.names.push_back(name);
+        nameOf.push_back(*id);
+      }
+      for (RowMet row : read[p].rowsMet) {
+        row.name = static_cast<int>(nameOf[static_cast<std::size_t>(row.name)]);
+        rowsMet.push_back(row);
+      }
+    }
+  }
+  // Each row's place in the search's order: by day rank descending (a missing day
+  // last), rowid order within a day, which the rows already have.
+  auto bucket = [dayCount](const RowMet& row) {
+    return row.dayRank == kNoDayRank ? dayCount : dayCount - 1 - static_cast<std::size_t>(row.dayRank);
   };
-  std::vector<RowMet> rowsMet;
-  std::vector<std::vector<std::uint64_t>> rowsOf(branches.size());
-
-  RowCursor cursor(market);
-  if (!cursor.Open(kAllSeatsQuery)) {
-    error = cursor.ErrorText();
-    return false;
-  }
-  std::array<int, 10> met{};
-  std::string lastDay;
-  int lastDayRank = kNoDayRank;
-  bool lastDayKnown = false;
-  while (cursor.Next()) {
-    int metCount = 0;
-    for (int seat = 0; seat < 10; ++seat) {
-      const std::string_view seatName = cursor.Text(kFirstSeatColumn + seat);
-      if (seatName.empty()) continue;
-      const std::uint32_t* found = branchIndex.Find(seatName);
-      if (found == nullptr) continue;
-      const int branch = static_cast<int>(*found);
-      // A listing counts once for a branch however many of its seats the branch holds.
-      if (std::find(met.begin(), met.begin() + metCount, branch) != met.begin() + metCount) continue;
-      met[metCount++] = branch;
+  std::pmr::vector<std::uint32_t>& placeOfRow = out.placeOfRow;
+  std::pmr::vector<int>& nameAt = out.nameAt;
+  placeOfRow.resize(rowsMet.size());
+  nameAt.resize(rowsMet.size());
+  {
+    std::vector<std::uint32_t> starts(dayCount + 2, 0);
+    for (const RowMet& row : rowsMet) ++starts[bucket(row) + 1];
+    for (std::size_t i = 1; i < starts.size(); ++i) starts[i] += starts[i - 1];
+    for (std::size_t i = 0; i < rowsMet.size(); ++i) {
+      placeOfRow[i] = starts[bucket(rowsMet[i])]++;
+      nameAt[placeOfRow[i]] = rowsMet[i].name;
     }
-    if (metCount == 0) continue;
-
-    RowMet& row = rowsMet.emplace_back();
-    row.place.rowid = cursor.Int(0);
-    if (!cursor.IsNull(1)) {
-      const std::string_view day = cursor.Text(1);
-      if (!lastDayKnown || day != lastDay) {
-        const std::uint32_t* rank = dayRanks.Find(day);
-        lastDay.assign(day);
-        lastDayRank = rank == nullptr ? kNoDayRank : static_cast<int>(*rank);
-        lastDayKnown = true;
-      }
-      row.place.dayRank = lastDayRank;
-    }
-    const auto [code, newCode] = codeIndex.Emplace(cursor.Text(2), static_cast<std::uint32_t>(out.codes.size()));
-    if (newCode) out.codes.emplace_back(cursor.Text(2));
-    const auto [name, newName] = nameIndex.Emplace(cursor.Text(3), static_cast<std::uint32_t>(out.names.size()));
-    if (newName) out.names.emplace_back(cursor.Text(3));
-    row.name = static_cast<int>(*name);
-    const std::uint64_t pair = (static_cast<std::uint64_t>(*code) << 32) | (rowsMet.size() - 1);
-    for (int i = 0; i < metCount; ++i) rowsOf[static_cast<std::size_t>(met[i])].push_back(pair);
+    std::pmr::vector<RowMet>(out.memory.Resource()).swap(rowsMet);
   }
-  if (cursor.Failed()) {
-    error = cursor.ErrorText();
-    return false;
-  }
-
-  // Per branch, one tally per code it was met on, in the order first met. The table
-  // from code to tally is reused from branch to branch and stays in cache.
-  out.starts.assign(branches.size() + 1, 0);
-  std::vector<int> tallyOfCode(out.codes.size(), -1);
-  for (std::size_t b = 0; b < branches.size(); ++b) {
-    const std::size_t begin = out.tallies.size();
-    for (const std::uint64_t pair : rowsOf[b]) {
-      const std::size_t code = static_cast<std::size_t>(pair >> 32);
-      const RowMet& row = rowsMet[static_cast<std::uint32_t>(pair)];
-      int& slot = tallyOfCode[code];
-      if (slot < 0) {
-        slot = static_cast<int>(out.tallies.size());
-        StockTally& fresh = out.tallies.emplace_back();
-        fresh.branch = static_cast<int>(b);
-        fresh.code = static_cast<int>(code);
-        fresh.count = 1;
-        fresh.first = fresh.last = row.place;
-        fresh.name = row.name;
-        continue;
-      }
-      StockTally& tally = out.tallies[static_cast<std::size_t>(slot)];
-      ++tally.count;
-      if (ComesBefore(row.place, tally.first)) {
-        tally.first = row.place;
-        tally.name = row.name;
-      } else if (ComesBefore(tally.last, row.place)) {
-        tally.last = row.place;
-      }
-    }
-    for (std::size_t i = begin; i < out.tallies.size(); ++i) tallyOfCode[static_cast<std::size_t>(out.tallies[i].code)] = -1;
-    out.starts[b + 1] = out.tallies.size();
-    std::vector<std::uint64_t>().swap(rowsOf[b]);
+  out.stretches.resize(read.size());
+  for (std::size_t p = 0, offset = 0; p < read.size(); ++p) {
+    SeatsMet::Stretch& stretch = out.stretches[p];
+    stretch.rowsOf = &read[p].rowsOf;
+    stretch.codeOf = std::move(codeOf[p]);
+    stretch.placeOf = out.placeOfRow.data() + offset;
+    offset += read[p].rowsMet.size();
   }
   return true;
 }
 
-// Each branch's stocks met more than once, first, in the order the count list has
-// after the search and the sort: descending by count, equal counts in the order their
-// last listings were counted. The stocks met once follow in no order; they are only
-// counted.
-void SortStocks(StockTallies& tallies) {
-  for (std::size_t b = 0; b + 1 < tallies.starts.size(); ++b) {
-    const auto begin = tallies.tallies.begin() + static_cast<std::ptrdiff_t>(tallies.starts[b]);
-    const auto end = tallies.tallies.begin() + static_cast<std::ptrdiff_t>(tallies.starts[b + 1]);
-    const auto repeated = std::partition(begin, end, [](const StockTally& t) { return t.count >= 2; });
-    std::sort(begin, repeated, [](const StockTally& x, const StockTally& y) {
+// Counts the stocks of the branches from..to-1: per branch, one tally per code it was
+// met on. The table from code to tally is reused from branch to branch and stays in
+// cache.
+void CountStocks(const SeatsMet& met, std::size_t from, std::size_t to, BranchesCounted& out) {
+  std::vector<int> tallyOfCode(met.codes.size(), -1);
+  std::vector<StockTally> tallies;
+  for (std::size_t b = from; b < to; ++b) {
+    tallies.clear();
+    for (const SeatsMet::Stretch& stretch : met.stretches) {
+      for (const std::uint64_t pair : (*stretch.rowsOf)[b]) {
+        const std::uint32_t code = stretch.codeOf[pair >> 32];
+        const std::uint32_t place = stretch.placeOf[static_cast<std::uint32_t>(pair)];
+        int& slot = tallyOfCode[code];
+        if (slot < 0) {
+          slot = static_cast<int>(tallies.size());
+          tallies.push_back({static_cast<int>(code), 1, 0, place, place});
+          continue;
+        }
+        StockTally& tally = tallies[static_cast<std::size_t>(slot)];
+        ++tally.count;
+        tally.first = std::min(tally.first, place);
+        tally.last = std::max(tally.last, place);
+      }
+    }
+    for (StockTally& tally : tallies) {
+      tally.name = met.nameAt[tally.first];
+      tallyOfCode[static_cast<std::size_t>(tally.code)] = -1;
+    }
+    // The stocks met more than once in the order the count list has after the search
+    // and the sort: descending by count, equal counts in the order their last
+    // listings were counted. The stocks met once are only counted.
+    const auto repeated =
+        std::partition(tallies.begin(), tallies.end(), [](const StockTally& t) { return t.count >= 2; });
+    std::sort(tallies.begin(), repeated, [](const StockTally& x, const StockTally& y) {
       if (x.count != y.count) return x.count > y.count;
-      return ComesBefore(x.last, y.last);
+      return x.last < y.last;
     });
+    for (auto tally = tallies.begin(); tally != repeated; ++tally) {
+      if (tally->count < kRepeatBuyListCount) continue;
+      out.listed.push_back({static_cast<int>(b), tally->name, tally->code, tally->count});
+    }
+    out.stocksAndRepeats.push_back({static_cast<int>(tallies.size()), static_cast<int>(repeated - tallies.begin())});
   }
+}
+
+// The list row of a stock listed.
+RepeatBuyListRow ListRow(const SeatsMet& met, const std::vector<std::string>& branches, int number,
+                         const BranchesCounted::Listed& listed) {
+  return {number, branches[static_cast<std::size_t>(listed.branch)], met.names[static_cast<std::size_t>(listed.name)],
+          met.codes[static_cast<std::size_t>(listed.code)], listed.count};
 }
 
 }  // namespace
@@ -277,7 +377,9 @@ bool WriteRepeatBuyRows(CADODataBase& db, const std::vector<RepeatBuySavedRow>& 
   return false;
 }
 
-RepeatBuyStatsResult RunRepeatBuyStats(CADODataBase& market, const std::string& today, int days, BranchFold& totals) {
+RepeatBuyStatsResult RunRepeatBuyStats(CADODataBase& market, const std::string& today, int days, BranchFold& totals,
+                                       unsigned parts) {
+  if (parts == 0) parts = SideBySideParts();
   RepeatBuyStatsResult result;
   totals.Clear();
   result.walk = WalkTradingDays(market, today, days, DayDataTest::Buy1);
@@ -303,31 +405,38 @@ RepeatBuyStatsResult RunRepeatBuyStats(CADODataBase& market, const std::string& 
   }
   if (branches.empty()) return result;
 
-  StockTallies tallies;
-  if (!TallyStocks(market, branches, tallies, error)) {
+  std::vector<SeatPass> passes(parts);
+  SeatsMet met;
+  if (!GatherSeats(market, branches, passes, met, error)) {
     FailQuery(result, totals, std::move(error));
     return result;
   }
-  SortStocks(tallies);
-  const std::vector<std::size_t>& starts = tallies.starts;
-
-  int number = 0;
-  result.saved.reserve(branches.size());
-  for (std::size_t b = 0; b < branches.size(); ++b) {
-    int repeats = 0;
-    for (std::size_t i = starts[b]; i < starts[b + 1]; ++i) {
-      const StockTally& tally = tallies.tallies[i];
-      if (tally.count < 2) break;
-      ++repeats;
-      if (tally.count >= kRepeatBuyListCount) {
-        RepeatBuyListRow row{++number, branches[b], tallies.names[static_cast<std::size_t>(tally.name)],
-                             tallies.codes[static_cast<std::size_t>(tally.code)], tally.count};
-        result.trace += FormatRepeatBuyTraceLine(row);
-        result.rows.push_back(std::move(row));
-      }
+  // The branches are counted in runs side by side; the list rows are numbered over
+  // all runs, in branch order, before their trace lines are written.
+  parts = static_cast<unsigned>(std::min<std::size_t>(parts, branches.size()));
+  std::vector<BranchesCounted> counted(parts);
+  RunSideBySide(parts, [&](unsigned k) {
+    CountStocks(met, branches.size() * k / parts, branches.size() * (k + 1) / parts, counted[k]);
+  });
+  std::vector<int> numbered(parts, 0);
+  for (unsigned k = 1; k < parts; ++k) numbered[k] = numbered[k - 1] + static_cast<int>(counted[k - 1].listed.size());
+  RunSideBySide(parts, [&](unsigned k) {
+    int number = numbered[k];
+    for (const BranchesCounted::Listed& listed : counted[k].listed) {
+      counted[k].trace += FormatRepeatBuyTraceLine(ListRow(met, branches, ++number, listed));
     }
-    const int stocks = static_cast<int>(starts[b + 1] - starts[b]);
-    result.saved.push_back({branches[b], stocks, repeats, FormatRepeatBuyPercentage(repeats, stocks)});
+  });
+  result.rows.reserve(static_cast<std::size_t>(numbered.back()) + counted.back().listed.size());
+  result.saved.reserve(branches.size());
+  for (unsigned k = 0; k < parts; ++k) {
+    for (const BranchesCounted::Listed& listed : counted[k].listed) {
+      result.rows.push_back(ListRow(met, branches, static_cast<int>(result.rows.size()) + 1, listed));
+    }
+    result.trace += counted[k].trace;
+    for (const auto& [stocks, repeats] : counted[k].stocksAndRepeats) {
+      const std::string& branch = branches[result.saved.size()];
+      result.saved.push_back({branch, stocks, repeats, FormatRepeatBuyPercentage(repeats, stocks)});
+    }
   }
 
   if (!result.trace.empty()) AppendTraceFile(result.trace.data(), result.trace.size());

@@ -74,5 +74,7 @@ bool WriteRepeatBuyRows(CADODataBase& db, const std::vector<RepeatBuySavedRow>& 
 // twice (the institutions' seat passed over) is examined: its per-stock counts over
 // every day, the list rows and their trace lines (appended to TraceFile.txt), and its
 // Buy2Times row. An incomplete walk does nothing more (totals stay cleared). A
-// failed read shows "数据库查询失败!" and writes nothing.
-RepeatBuyStatsResult RunRepeatBuyStats(CADODataBase& market, const std::string& today, int days, BranchFold& totals);
+// failed read shows "数据库查询失败!" and writes nothing. The table is read, and the
+// branches counted, in `parts` parts side by side (0: SideBySideParts()).
+RepeatBuyStatsResult RunRepeatBuyStats(CADODataBase& market, const std::string& today, int days, BranchFold& totals,
+                                       unsigned parts = 0);

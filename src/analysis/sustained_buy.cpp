@@ -48,29 +48,12 @@ std::string WindowQuery() {
 std::string NewestOlderQuery() {
   return std::string(kListingColumns) + "WHERE StockCode = ? AND SB_Date < ? ORDER BY SB_Date DESC, rowid LIMIT ?";
 }
+
 // All of them, in the index's own order (the rows of a day backwards), read only as far
 // as needed: no sorter is set up for each of these short reads.
 std::string OlderQuery() {
   return std::string(kListingColumns) + "WHERE StockCode = ? AND SB_Date < ? ORDER BY SB_Date DESC, rowid DESC";
 }
-
-// Branch names, each kept once and known by a number.
-class NameTable {
- public:
-  static constexpr int kNone = -1;  // an empty seat
-  int Id(std::string_view name) {
-    if (name.empty()) return kNone;
-    const auto [id, added] = ids_.Emplace(name, static_cast<std::uint32_t>(names_.size()));
-    if (added) names_.emplace_back(name);
-    return static_cast<int>(*id);
-  }
-  const std::string& Name(int id) const { return names_[static_cast<std::size_t>(id)]; }
-  std::size_t size() const { return names_.size(); }
-
- private:
-  TextIndex ids_;
-  std::vector<std::string> names_;
-};
 
 struct Listing {
   std::string date;

@@ -44,3 +44,21 @@ class TextIndex {
   std::vector<Slot> slots_;  // a power of two, at most half full
   std::vector<std::string> texts_;
 };
+
+// Names (branches, stocks), each kept once and known by a number in the order first met.
+class NameTable {
+ public:
+  static constexpr int kNone = -1;  // an empty seat
+  int Id(std::string_view name) {
+    if (name.empty()) return kNone;
+    const auto [id, added] = ids_.Emplace(name, static_cast<std::uint32_t>(names_.size()));
+    if (added) names_.emplace_back(name);
+    return static_cast<int>(*id);
+  }
+  const std::string& Name(int id) const { return names_[static_cast<std::size_t>(id)]; }
+  std::size_t size() const { return names_.size(); }
+
+ private:
+  TextIndex ids_;
+  std::vector<std::string> names_;
+};

@@ -42,13 +42,13 @@ class RepeatBuyStatsEquivalenceTest : public ::testing::Test {
 
   // Runs both on the same data (each from an empty Buy2Times) and compares
   // everything; returns the fast result.
-  static RepeatBuyStatsResult Compare(DbBuilder& db, const std::string& today, int days) {
-    SCOPED_TRACE("today " + today + ", N = " + std::to_string(days));
+  static RepeatBuyStatsResult Compare(DbBuilder& db, const std::string& today, int days, unsigned parts = 0) {
+    SCOPED_TRACE("today " + today + ", N = " + std::to_string(days) + ", parts " + std::to_string(parts));
     EXPECT_TRUE(db.Market().Execute("DELETE FROM Buy2Times"));
     const ReferenceRepeatBuyRun reference = ReferenceRepeatBuyStats(db.Market(), today, days);
     const std::vector<RepeatBuySavedRow> referenceTable = TakeTable(db);
     BranchFold totals;
-    const RepeatBuyStatsResult fast = RunRepeatBuyStats(db.Market(), today, days, totals);
+    const RepeatBuyStatsResult fast = RunRepeatBuyStats(db.Market(), today, days, totals, parts);
     const std::vector<RepeatBuySavedRow> fastTable = TakeTable(db);
 
     EXPECT_EQ(fast.walk.days, reference.result.walk.days);
@@ -118,6 +118,19 @@ TEST_F(RepeatBuyStatsEquivalenceTest, SeededRandomMarkets) {
         EXPECT_FALSE(fast.rows.empty());  // dense enough to list stocks
       }
     }
+  }
+}
+
+// The table is read in stretches of rowids and the branches counted in runs: days
+// stored out of rowid order, negative rowids, a missing and an empty day, and every
+// number of parts, down to stretches of a few rowids.
+TEST_F(RepeatBuyStatsEquivalenceTest, ShuffledRowidsInParts) {
+  TempProgramFolder folder;
+  DbBuilder db(folder.Path());
+  const GeneratedMarket market = GenerateMarket(db, CrowdedMarketShape(5u, 8));
+  ASSERT_TRUE(ShuffleStoredDays(db, market.days));
+  for (unsigned parts : {1u, 2u, 3u, 4u, 7u, 300u}) {
+    EXPECT_FALSE(Compare(db, market.days.back(), 20, parts).rows.empty());
   }
 }
 

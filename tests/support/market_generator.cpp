@@ -194,3 +194,13 @@ MarketShape CrowdedMarketShape(std::uint32_t seed, int listingsPerDay) {
   shape.bothHalvesShare = 0.2;
   return shape;
 }
+
+bool ShuffleStoredDays(DbBuilder& db, const std::vector<std::string>& days) {
+  CADODataBase& m = db.Market();
+  return days.size() >= 13 &&
+         m.Execute("UPDATE StockInfo SET rowid = rowid + (SELECT MAX(rowid) FROM StockInfo) WHERE SB_Date IN (?, ?)",
+                   {days[3], days[days.size() - 5]}) &&
+         m.Execute("UPDATE StockInfo SET rowid = -rowid WHERE SB_Date = ?", {days[10]}) &&
+         m.Execute("UPDATE StockInfo SET SB_Date = NULL WHERE SB_Date = ?", {days[7]}) &&
+         m.Execute("UPDATE StockInfo SET SB_Date = '' WHERE SB_Date = ?", {days[12]});
+}

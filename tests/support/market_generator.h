@@ -70,3 +70,8 @@ GeneratedMarket GenerateMarket(DbBuilder& db, const MarketShape& shape);
 // and collisions abound, institutions on a fifth of the listings and a branch on both
 // halves of another fifth; no block trades, marks or teams.
 MarketShape CrowdedMarketShape(std::uint32_t seed, int listingsPerDay);
+
+// Stores `days` (oldest first, at least 13) out of rowid order, as later fill-ins
+// would: two days moved behind every other row, one to negative rowids in reverse
+// order; one day made missing (NULL) and one empty (''). False on a failed write.
+bool ShuffleStoredDays(DbBuilder& db, const std::vector<std::string>& days);

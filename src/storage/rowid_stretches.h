@@ -1,0 +1,38 @@
+#pragma once
+// A pass over a whole table read in stretches of rowids side by side: for the folds
+// whose time is the reading of every row of the file.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "storage/text_hash.h"
+
+class CADODataBase;
+class RowCursor;
+
+// Cuts the rowids of `table` into up to `stretches` stretches (0: SideBySideParts()) and
+// calls `read(k, first, last)` for each, numbered in rowid order: the first on the
+// calling thread, each other on a thread of its own, whose database handle gives up a
+// statement once the program is closing. Returns the number of stretches read (0 for
+// an empty table), or -1 when the rowids could not be read (`error` set).
+int ReadRowidStretches(CADODataBase& db, const std::string& table, unsigned stretches,
+                       const std::function<void(unsigned k, std::int64_t first, std::int64_t last)>& read,
+                       std::string& error);
+
+// The days a pass meets, each numbered once in the order met; the listings of one day
+// follow each other, so a run of them costs one comparison each.
+class DayNumbers {
+ public:
+  static constexpr int kNoDay = -1;  // a missing day (NULL); an empty text is a day
+
+  // The number of the day in `column` of the cursor's row.
+  int Of(const RowCursor& cursor, int column);
+  const std::vector<std::string>& Days() const { return days_; }
+
+ private:
+  TextIndex ids_;
+  std::vector<std::string> days_;
+  int last_ = kNoDay;
+};
