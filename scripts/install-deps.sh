@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libsqlite3-dev libcurl4-openssl-dev
-  libx11-dev libxtst-dev libgtest-dev
+  libx11-dev libxcb1-dev libxtst-dev libgtest-dev
   fonts-noto-cjk
   clang libclang-rt-14-dev
   xvfb xauth

@@ -16,6 +16,7 @@
 #include "platform/page_registry.h"
 #include "app/ui/main_dlg.h"
 #include "charting/ui/chart_services.h"
+#include "platform/ui/close_box_watch.h"
 #include "platform/ui/dc.h"
 #include "platform/ui/qt_convert.h"
 #include "platform/ui/qt_clipboard.h"
@@ -29,7 +30,8 @@ CDeskApp::CDeskApp(int& argc, char** argv)
     : argc_(argc), argv_(argv), dataFolder_(ResolveDataFolder(argc, argv)) {}
 
 CDeskApp::~CDeskApp() {
-  signalRoad_.reset();
+  closeBoxWatch_.reset();
+  endingRoad_.reset();
   closeSignal_.reset();
   mainWindow_.reset();
   PageRegistry::Instance().SetDispatcher(nullptr);
@@ -117,6 +119,8 @@ bool CDeskApp::InitInstance() {
   mainWindow_->InitDialog();
   mainWindow_->PlaceOnScreen();  // measured from the pages, which InitDialog builds
   mainWindow_->show();
+  closeBoxWatch_ =
+      std::make_unique<CloseBoxWatch>(mainWindow_.get(), [this] { StartEnding(BoxAnswer::AsItsCloseBox); });
   return true;
 }
 
@@ -138,24 +142,31 @@ void CDeskApp::WatchCloseSignals() {
     char bytes[16];
     while (read(fd, bytes, sizeof bytes) > 0) {
     }
-    if (!signalRoad_) {
-      // Answering a box may open the next one (a damaged "CJHB.mdb", then the window):
-      // each round takes one step, until the program has ended.
-      signalRoad_ = std::make_unique<QTimer>();
-      signalRoad_->setInterval(50);
-      QObject::connect(signalRoad_.get(), &QTimer::timeout, [this] { EndOnSignal(); });
-      signalRoad_->start();
-    }
-    EndOnSignal();
+    StartEnding(BoxAnswer::DefaultButton);
   });
 }
 
-void CDeskApp::EndOnSignal() {
+void CDeskApp::StartEnding(BoxAnswer answer) {
+  if (!endingRoad_ || answer == BoxAnswer::DefaultButton) endingAnswer_ = answer;  // a signal's answer wins
+  if (!endingRoad_) {
+    // Answering a box may open the next one (a damaged "CJHB.mdb", then the window):
+    // each round takes one step, until the program has ended.
+    endingRoad_ = std::make_unique<QTimer>();
+    endingRoad_->setInterval(50);
+    QObject::connect(endingRoad_.get(), &QTimer::timeout, [this] { TakeEndingStep(); });
+    endingRoad_->start();
+  }
+  TakeEndingStep();
+}
+
+void CDeskApp::TakeEndingStep() {
   if (QWidget* popup = QApplication::activePopupWidget()) {
     popup->close();
     return;
   }
   if (QWidget* modal = QApplication::activeModalWidget()) {
+    // A box that has no close box of its own (no escape button) takes its default.
+    if (endingAnswer_ == BoxAnswer::AsItsCloseBox && modal->close()) return;
     auto* box = qobject_cast<QMessageBox*>(modal);
     QAbstractButton* button = box == nullptr ? nullptr : box->defaultButton();
     if (box != nullptr && button == nullptr) button = box->escapeButton();

@@ -13,6 +13,7 @@ class QSocketNotifier;
 class QTimer;
 class QWidget;
 class CMainDlg;
+class CloseBoxWatch;
 class QtUiDispatcher;
 
 class CDeskApp {
@@ -52,7 +53,12 @@ class CDeskApp {
   // answered with its default button, then the window (once it exists) is closed as
   // by its close box.
   void WatchCloseSignals();
-  void EndOnSignal();
+  // How the ending road answers a box that is open: a signal takes its default button;
+  // the window's close box, pressed while the box waits over it, leaves it as the box's
+  // own close box would.
+  enum class BoxAnswer { DefaultButton, AsItsCloseBox };
+  void StartEnding(BoxAnswer answer);
+  void TakeEndingStep();
 
   int& argc_;
   char** argv_;
@@ -62,7 +68,9 @@ class CDeskApp {
   std::unique_ptr<QApplication> ownedApp_;
   std::unique_ptr<QtUiDispatcher> dispatcher_;
   std::unique_ptr<QSocketNotifier> closeSignal_;
-  std::unique_ptr<QTimer> signalRoad_;  // repeats EndOnSignal until the program ends
+  std::unique_ptr<QTimer> endingRoad_;  // repeats TakeEndingStep until the program ends
+  BoxAnswer endingAnswer_ = BoxAnswer::DefaultButton;
+  std::unique_ptr<CloseBoxWatch> closeBoxWatch_;
   MainWindowFactory mainWindowFactory_;
   std::unique_ptr<CMainDlg> mainWindow_;
 };

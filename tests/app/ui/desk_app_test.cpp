@@ -9,6 +9,7 @@
 #include <QTabBar>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -109,6 +110,8 @@ RunResult RunDeskAppOn(const std::string& folder,
 }
 
 }  // namespace
+
+void SendWindowManagerClose(WId window);  // at the end of the file, away from Xlib's macros
 
 // The tray menu's "退出" is the orderly road out.
 void ExitThroughTheTray(CMainDlg& window) {
@@ -286,6 +289,30 @@ TEST(DeskApp, SigtermAndSigintTakeTheCloseBoxRoad) {
   }
 }
 
+// Qt drops a window manager's close on a window that a modal box blocks; the program
+// must still end: the box as by its own close box, then the window's close road.
+TEST(DeskApp, TheCloseBoxEndsTheProgramWhileABoxWaitsOverTheWindow) {
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "run on X by desk_app_x11_test";
+  TempProgramFolder folder;
+  int answer = -1;
+  const RunResult run = RunDeskAppOn(folder.Path(), [&](CMainDlg& w) {
+    QTimer::singleShot(0, &w, [&] {
+      QMessageBox box(QMessageBox::Question, "Velkor Desk", "是否继续？", QMessageBox::Yes | QMessageBox::No, &w);
+      box.setDefaultButton(QMessageBox::Yes);
+      QTimer whenShown;
+      QObject::connect(&whenShown, &QTimer::timeout, [&] {
+        if (box.windowHandle() == nullptr || !box.windowHandle()->isExposed()) return;
+        whenShown.stop();
+        SendWindowManagerClose(w.winId());
+      });
+      whenShown.start(20);
+      answer = box.exec();
+    });
+  });
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(answer, QMessageBox::No);  // not the default button
+}
+
 TEST(DeskApp, AWorkerIgnoringItsStopDoesNotHoldTheProgramOpen) {
   TempProgramFolder folder;
   std::atomic<bool> release{false};
@@ -309,4 +336,20 @@ TEST(DeskApp, AWorkerIgnoringItsStopDoesNotHoldTheProgramOpen) {
   EXPECT_TRUE(GuiDriver::WaitUntil([&] { return ended.load(); }));
   g_ADODatabase.Close();  // left open for the worker that was let go
   g_ADODatabase_Custom.Close();
+}
+
+#include <X11/Xlib.h>
+
+void SendWindowManagerClose(WId window) {
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, window, False, NoEventMask, &event);
+  XCloseDisplay(display);
 }
