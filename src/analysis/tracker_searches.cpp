@@ -1,17 +1,21 @@
 #include "analysis/tracker_searches.h"
 
 #include <array>
+#include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <utility>
 
 #include "platform/message_box.h"
+#include "platform/side_by_side.h"
 #include "storage/ado_database.h"
 #include "storage/ado_recordset.h"
 #include "storage/charset.h"
 #include "storage/file_io.h"
 #include "storage/gbk_format.h"
 #include "storage/row_cursor.h"
+#include "storage/rowid_stretches.h"
 
 namespace {
 
@@ -48,6 +52,11 @@ std::string TenSeatCondition(const std::string& test) {
   return condition;
 }
 
+// "(<condition>) AND <dayTest>", or the condition alone without a test.
+std::string WithDayTest(const std::string& condition, const std::string& dayTest) {
+  return dayTest.empty() ? condition : "(" + condition + ") AND " + dayTest;
+}
+
 std::string SelectFrom() { return "SELECT " + TrackerSearchColumns() + " FROM StockInfo"; }
 
 // The distinct names of every seat that are LIKE ?1, as the common table "matched":
@@ -66,6 +75,26 @@ std::string MatchedNamesTable() {
     matched += "SELECT name FROM " + name + " WHERE name LIKE ?1 ESCAPE '\\'";
   }
   return with + "matched(name) AS MATERIALIZED (" + matched + ") ";
+}
+
+// "?1, ?2, ..., ?<count>".
+std::string ValueList(std::size_t count) {
+  std::string list;
+  for (std::size_t i = 1; i <= count; ++i) {
+    if (i > 1) list += ", ";
+    list += '?';
+    list += std::to_string(i);
+  }
+  return list;
+}
+
+// The distinct seat names LIKE `pattern` (KeywordPattern), each once.
+bool ReadMatchedNames(CADODataBase& db, const std::string& pattern, std::vector<DbValue>& names, std::string& error) {
+  RowCursor cursor(db, MatchedNamesTable() + "SELECT name FROM matched", {pattern});
+  while (cursor.Next()) names.emplace_back(std::string(cursor.Text(0)));
+  if (!cursor.Failed()) return true;
+  error = cursor.RecordsetErrorText();
+  return false;
 }
 
 // Listings whose ten names meet `test`, counted through the seat-name indexes up to
@@ -249,23 +278,91 @@ class LineStream {
   std::size_t handed_ = 0;
 };
 
+// A line made with the number 0 ("00", the "%02d" every layout starts with) gets its
+// number when its place in the list is known.
+void NumberLine(TrackerLine& line, std::size_t number) {
+  char digits[24];
+  const int length = std::snprintf(digits, sizeof digits, "%02zu", number);
+  line.text.replace(0, 2, digits, static_cast<std::size_t>(length));
+}
+
+// What one stretch of days made: its lines (numbered 0) and the totals of its large
+// lines, in list order.
+struct StretchLines {
+  std::vector<TrackerLine> lines;
+  std::vector<double> large;
+  std::string error;
+  bool read = true;
+};
+
+// A streaming search read day by day, newest first, in stretches of days side by side
+// (ReadDayStretches): the newest stretch's lines go into `lines` as they are read, each
+// other stretch's follow in order once all are read. `statement(dayTest)` is the
+// search's statement over the days of one test, whose bounds follow `params`;
+// `makeLine(row, number, large)` makes a row's line and may add its total to `large`.
+// False, with `error` set, when a read failed.
+template <class MakeLine>
+bool ReadInDayStretches(CADODataBase& db, const std::function<std::string(const std::string&)>& statement,
+                        const std::vector<DbValue>& params, LineStream& lines, std::vector<double>& large,
+                        MakeLine&& makeLine, std::string& error) {
+  const unsigned parts = SideBySideParts();
+  std::vector<StretchLines> made(parts);
+  const int stretches = ReadDayStretches(
+      db, parts, static_cast<int>(params.size()) + 1,
+      [&](unsigned k, const DayStretch& stretch) {
+        StretchLines& mine = made[k];
+        for (std::size_t t = 0; t < stretch.tests.size() && mine.read; ++t) {
+          std::vector<DbValue> bound = params;
+          bound.insert(bound.end(), stretch.bounds[t].begin(), stretch.bounds[t].end());
+          mine.read = StepRows(db, statement(stretch.tests[t]), bound, mine.error, [&](const RowCursor& row) {
+            if (k == 0) {
+              lines.Add(makeLine(row, lines.Count() + 1, large));
+            } else {
+              mine.lines.push_back(makeLine(row, 0, mine.large));
+            }
+          });
+        }
+      },
+      error);
+  if (stretches < 0) return false;
+  for (int k = 0; k < stretches; ++k) {
+    if (made[k].read) continue;
+    error = std::move(made[k].error);
+    return false;
+  }
+  for (int k = 1; k < stretches; ++k) {
+    for (TrackerLine& line : made[k].lines) {
+      NumberLine(line, lines.Count() + 1);
+      lines.Add(std::move(line));
+    }
+    large.insert(large.end(), made[k].large.begin(), made[k].large.end());
+    made[k] = {};
+  }
+  return true;
+}
+
 // A search of the buy/sell layout (the sums of all ten seats, so a branch among both
 // the buyers and the sellers counts on both sides) that ends by showing its first
 // line: on success the lines and their count; on failure nothing changes.
 void FillBuySellOutcome(Outcome& outcome, CADODataBase& db, const IClock& clock, const std::string& sql,
-                        const std::vector<DbValue>& params, TrackerLineSink* sink = nullptr) {
+                        const std::vector<DbValue>& params, TrackerLineSink* sink = nullptr,
+                        const std::function<std::string(const std::string&)>& byDays = {}) {
   const std::string today = TrackerToday(clock);
   LineStream lines(outcome, sink);
-  int number = 0;
-  std::string error;
-  const bool read = StepRows(db, sql, params, error, [&](const RowCursor& row) {
+  auto makeLine = [&today](const RowCursor& row, std::size_t number, std::vector<double>&) {
     double buy = 0;
     double sell = 0;
     for (int seat = 0; seat < 10; ++seat) buy += row.Number(kFirstBuyColumn + seat);
     for (int seat = 0; seat < 10; ++seat) sell += row.Number(kFirstSellColumn + seat);
-    lines.Add(MakeBuySellLine(++number, std::string(row.Text(0)), std::string(row.Text(1)), std::string(row.Text(2)),
-                              TruncateAmount(buy), TruncateAmount(sell), row.Number(3), today));
-  });
+    return MakeBuySellLine(static_cast<int>(number), std::string(row.Text(0)), std::string(row.Text(1)),
+                           std::string(row.Text(2)), TruncateAmount(buy), TruncateAmount(sell), row.Number(3), today);
+  };
+  std::string error;
+  std::vector<double> large;
+  const bool read = byDays ? ReadInDayStretches(db, byDays, params, lines, large, makeLine, error)
+                           : StepRows(db, sql, params, error, [&](const RowCursor& row) {
+                               lines.Add(makeLine(row, lines.Count() + 1, large));
+                             });
   if (!read) {
     FailQuery(outcome, std::move(error));
     return;
@@ -287,12 +384,9 @@ Outcome BranchOutcome(CADODataBase& db, const IClock& clock, const std::string& 
   const std::string today = TrackerToday(clock);
 
   LineStream lines(outcome, sink);
-  int largeCount = 0;
-  double largeSum = 0;
-  int number = 0;
   // One row: the branch's figures among the buyers and among the sellers; a later
   // seat of the same side replaces an earlier one.
-  auto addRow = [&](const RowCursor& row) {
+  auto makeLine = [&branch, &today](const RowCursor& row, std::size_t number, std::vector<double>& large) {
     double b1 = 0, s1 = 0, b2 = 0, s2 = 0;
     for (int seat = 0; seat < 10; ++seat) {
       const int column = kFirstSeatColumn + 3 * seat;
@@ -309,25 +403,34 @@ Outcome BranchOutcome(CADODataBase& db, const IClock& clock, const std::string& 
       total = b1 + b2 + s1 + s2;
       net = (b1 - s1) + (b2 - s2);
     }
-    if (total >= kLargeLineAmount) {
-      ++largeCount;
-      largeSum += total;
-    }
-    lines.Add(MakeBranchLine(++number, std::string(row.Text(kNameColumn)), std::string(row.Text(kCodeColumn)),
-                             std::string(row.Text(kDateColumn)), TruncateAmount(net), row.Number(kCloseColumn), today));
+    if (total >= kLargeLineAmount) large.push_back(total);
+    return MakeBranchLine(static_cast<int>(number), std::string(row.Text(kNameColumn)),
+                          std::string(row.Text(kCodeColumn)), std::string(row.Text(kDateColumn)),
+                          TruncateAmount(net), row.Number(kCloseColumn), today);
   };
+  std::vector<double> large;
   if (!branch.empty()) {
     std::string error;
-    const bool byDay = sink != nullptr && ManyListings(db, SeatCountProbe("= ?1"), {branch});
-    if (!StepRows(db, byDay ? BranchSearchByDayStatement() : BranchSearchStatement(), {branch}, error, addRow)) {
+    const std::vector<DbValue> params = {branch};
+    const bool byDay = sink != nullptr && ManyListings(db, SeatCountProbe("= ?1"), params);
+    const bool read =
+        byDay ? ReadInDayStretches(
+                    db, [](const std::string& dayTest) { return BranchSearchStatementOf(TrackerSearchColumns(), true, dayTest); },
+                    params, lines, large, makeLine, error)
+              : StepRows(db, BranchSearchStatement(), params, error,
+                         [&](const RowCursor& row) { lines.Add(makeLine(row, lines.Count() + 1, large)); });
+    if (!read) {
       FailQuery(outcome, std::move(error));
       return outcome;
     }
   }
+  // Summed in list order, as the lines were made.
+  double largeSum = 0;
+  for (const double total : large) largeSum += total;
   result.countText = CountText(lines.Count());
-  result.largeCountText = std::to_string(largeCount);
+  result.largeCountText = std::to_string(large.size());
   // No line of 200 or more has no average: the edit stays empty.
-  result.averageText = largeCount > 0 ? FormatGbk("%0.1f", largeSum / largeCount) : std::string();
+  result.averageText = large.empty() ? std::string() : FormatGbk("%0.1f", largeSum / static_cast<double>(large.size()));
   lines.Finish();
   return outcome;
 }
@@ -367,9 +470,9 @@ const std::string& TrackerSearchColumns() {
   return columns;
 }
 
-std::string BranchSearchStatementOf(const std::string& columns, bool byDay) {
+std::string BranchSearchStatementOf(const std::string& columns, bool byDay, const std::string& dayTest) {
   return "SELECT " + columns + " FROM StockInfo" + (byDay ? " INDEXED BY IX_StockInfo_SB_Date" : "") + " WHERE " +
-         TenSeatCondition("= ?1") + kNewestFirst;
+         WithDayTest(TenSeatCondition("= ?1"), dayTest) + kNewestFirst;
 }
 
 std::string BranchSearchStatement(bool indexed) {
@@ -386,11 +489,19 @@ std::string KeywordPattern(const std::string& keyword) {
   return pattern;
 }
 
-std::string KeywordSearchStatement(const std::string& columns, bool byNames, bool byDay) {
+std::string KeywordSearchStatement(const std::string& columns, bool byNames, bool byDay, const std::string& dayTest) {
   const std::string from = std::string(" FROM StockInfo") + (byDay ? " INDEXED BY IX_StockInfo_SB_Date" : "");
-  if (!byNames) return "SELECT " + columns + from + " WHERE " + TenSeatCondition("LIKE ?1 ESCAPE '\\'") + kNewestFirst;
+  if (!byNames) {
+    return "SELECT " + columns + from + " WHERE " + WithDayTest(TenSeatCondition("LIKE ?1 ESCAPE '\\'"), dayTest) +
+           kNewestFirst;
+  }
   return MatchedNamesTable() + "SELECT " + columns + from + " WHERE " +
-         TenSeatCondition("IN (SELECT name FROM matched)") + kNewestFirst;
+         WithDayTest(TenSeatCondition("IN (SELECT name FROM matched)"), dayTest) + kNewestFirst;
+}
+
+std::string MatchedNamesStatement(const std::string& columns, std::size_t names, bool byDay, const std::string& dayTest) {
+  return "SELECT " + columns + " FROM StockInfo" + (byDay ? " INDEXED BY IX_StockInfo_SB_Date" : "") + " WHERE " +
+         WithDayTest(TenSeatCondition("IN (" + ValueList(names) + ")"), dayTest) + kNewestFirst;
 }
 
 std::string BranchSearchByDayStatement() {
@@ -460,14 +571,22 @@ TrackerSearchResult SearchBranchKeyword(CADODataBase& db, const IClock& clock, c
   if (bytes < kMinKeywordBytes) return Commit(Refuse(kKeywordShortText, kTrackerCaption));
   if (bytes > kMaxKeywordBytes) return SearchBranch(db, clock, keyword, sink);
 
-  const std::vector<DbValue> params = {KeywordPattern(keyword)};
   Outcome outcome;
   outcome.result.writesFile = true;
   outcome.result.fileBytes = ToGbk(KeywordFileHeader(keyword));
-  const bool byDay =
-      sink != nullptr &&
-      ManyListings(db, MatchedNamesTable() + SeatCountProbe("IN (SELECT name FROM matched)"), params);
-  FillBuySellOutcome(outcome, db, clock, KeywordSearchStatement(BuySellColumns(), true, byDay), params, sink);
+  // The names are matched once; every statement after takes them as values.
+  std::vector<DbValue> names;
+  std::string error;
+  if (!ReadMatchedNames(db, KeywordPattern(keyword), names, error)) {
+    FailQuery(outcome, std::move(error));
+    return Commit(std::move(outcome));
+  }
+  const std::size_t count = names.size();
+  const bool byDay = sink != nullptr && ManyListings(db, SeatCountProbe("IN (" + ValueList(count) + ")"), names);
+  FillBuySellOutcome(outcome, db, clock, MatchedNamesStatement(BuySellColumns(), count), names, sink,
+                     byDay ? [count](const std::string& dayTest) {
+                       return MatchedNamesStatement(BuySellColumns(), count, true, dayTest);
+                     } : std::function<std::string(const std::string&)>());
   ClearFiguresWhenEmpty(outcome.result);
   return Commit(std::move(outcome));
 }

@@ -97,7 +97,8 @@ std::string BranchSearchByDayStatement();
 // The branch search's rows with other columns: `columns` from StockInfo where any of
 // the ten seat names equals ?1, newest first (the seat-name indexes, as
 // BranchSearchStatement), or day by day through the date index when `byDay`.
-std::string BranchSearchStatementOf(const std::string& columns, bool byDay = false);
+// A `dayTest` (a test of SB_Date) keeps to the listings of some days.
+std::string BranchSearchStatementOf(const std::string& columns, bool byDay = false, const std::string& dayTest = "");
 // The columns every search reads, in the order the readers expect, comma-separated.
 const std::string& TrackerSearchColumns();
 
@@ -129,7 +130,15 @@ std::string KeywordPattern(const std::string& keyword);
 // distinct seat names (one index seek per name and seat) and fetches the listings of
 // the names that match through the seat-name indexes, or day by day through the date
 // index when `byDay`; false tests every row's ten names (the plain form, for comparison).
-std::string KeywordSearchStatement(const std::string& columns, bool byNames = true, bool byDay = false);
+// A `dayTest` (a test of SB_Date) keeps to the listings of some days.
+std::string KeywordSearchStatement(const std::string& columns, bool byNames = true, bool byDay = false,
+                                   const std::string& dayTest = "");
+
+// The keyword search's rows once its names are matched: `columns` from StockInfo where
+// any of the ten seat names is one of ?1..?<names>, newest first, through the seat-name
+// indexes or, when `byDay`, day by day through the date index.
+std::string MatchedNamesStatement(const std::string& columns, std::size_t names, bool byDay = false,
+                                  const std::string& dayTest = "");
 
 // Button 1150: branches whose name holds the keyword (taken literally: '%', '_' and
 // '\' are no wildcards). Under 4 bytes refused; over 16 bytes the exact search runs

@@ -15,6 +15,8 @@
 namespace gbk_format_detail {
 
 std::string FormatBytes(const char* gbkFormat, ...);
+// The format in GBK; the thread keeps the last few it converted.
+const std::string& EncodedFormat(std::string_view utf8Format);
 
 inline const char* Pass(const std::string& gbk) { return gbk.c_str(); }
 template <class T>
@@ -38,7 +40,7 @@ auto Encode(const T& value) {
 // The formatted line as GBK bytes.
 template <class... Args>
 std::string FormatGbkBytes(std::string_view utf8Format, const Args&... args) {
-  const std::string format = ToGbk(utf8Format);
+  const std::string& format = gbk_format_detail::EncodedFormat(utf8Format);
   auto encoded = std::make_tuple(gbk_format_detail::Encode(args)...);
   return std::apply(
       [&](const auto&... e) { return gbk_format_detail::FormatBytes(format.c_str(), gbk_format_detail::Pass(e)...); },

@@ -1,5 +1,8 @@
 #include "storage/rowid_stretches.h"
 
+#include <algorithm>
+#include <functional>
+
 #include "platform/side_by_side.h"
 #include "storage/ado_database.h"
 #include "storage/row_cursor.h"
@@ -30,6 +33,77 @@ int ReadRowidStretches(CADODataBase& db, const std::string& table, unsigned stre
     read(k, static_cast<std::int64_t>(from), k + 1 == stretches ? last : static_cast<std::int64_t>(from + step - 1));
   });
   return static_cast<int>(stretches);
+}
+
+namespace {
+
+// The stretches between the days `bounds` (newest first, each once): [b1, ...), then
+// [b2, b1), ... and (..., bm), then the listings without a date, which come last.
+std::vector<DayStretch> DayStretchesBetween(const std::vector<std::string>& bounds, int firstParam) {
+  std::string first = "?", second = "?";
+  first += std::to_string(firstParam);
+  second += std::to_string(firstParam + 1);
+  std::vector<DayStretch> stretches(bounds.size() + 1);
+  for (std::size_t k = 0; k < stretches.size(); ++k) {
+    DayStretch& stretch = stretches[k];
+    if (bounds.empty()) {
+      stretch.tests = {"SB_Date IS NOT NULL", "SB_Date IS NULL"};
+      stretch.bounds.resize(2);
+    } else if (k == 0) {
+      stretch.tests = {"SB_Date >= " + first};
+      stretch.bounds = {{bounds[0]}};
+    } else if (k < bounds.size()) {
+      stretch.tests = {"SB_Date < " + first + " AND SB_Date >= " + second};
+      stretch.bounds = {{bounds[k - 1], bounds[k]}};
+    } else {
+      // Two statements: one test with OR would walk the whole date index.
+      stretch.tests = {"SB_Date < " + first, "SB_Date IS NULL"};
+      stretch.bounds = {{bounds[k - 1]}, {}};
+    }
+  }
+  return stretches;
+}
+
+}  // namespace
+
+int ReadDayStretches(CADODataBase& db, unsigned stretches, int firstParam,
+                     const std::function<void(unsigned k, const DayStretch& stretch)>& read, std::string& error) {
+  if (stretches == 0) stretches = SideBySideParts();
+  std::vector<std::string> bounds;
+  {
+    RowCursor cursor(db);
+    std::int64_t first = 0, last = 0;
+    const bool listed = cursor.Open("SELECT MIN(rowid), MAX(rowid) FROM StockInfo") && cursor.Next() &&
+                        !cursor.IsNull(0);
+    if (listed) {
+      first = cursor.Int(0);
+      last = cursor.Int(1);
+    }
+    // The day of the first dated listing at or after each cut (a blob sorts above every
+    // text: it is no bound).
+    const std::uint64_t step = (static_cast<std::uint64_t>(last) - static_cast<std::uint64_t>(first)) / stretches;
+    for (unsigned k = 1; listed && step > 0 && k < stretches && !cursor.Failed(); ++k) {
+      const auto at = static_cast<std::int64_t>(static_cast<std::uint64_t>(first) + step * k);
+      if (cursor.Open("SELECT SB_Date FROM StockInfo WHERE rowid >= ?1 AND typeof(SB_Date) = 'text' "
+                      "ORDER BY rowid LIMIT 1",
+                      {at}) &&
+          cursor.Next()) {
+        bounds.emplace_back(cursor.Text(0));
+      }
+    }
+    if (cursor.Failed()) {
+      error = cursor.ErrorText();
+      return -1;
+    }
+  }
+  std::sort(bounds.begin(), bounds.end(), std::greater<>());
+  bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
+  const std::vector<DayStretch> cut = DayStretchesBetween(bounds, firstParam);
+  RunSideBySide(static_cast<unsigned>(cut.size()), [&](unsigned k) {
+    if (k > 0) db.InterruptWhenClosing();
+    read(k, cut[k]);
+  });
+  return static_cast<int>(cut.size());
 }
 
 int DayNumbers::Of(const RowCursor& cursor, int column) {

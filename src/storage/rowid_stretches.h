@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "storage/db_value.h"
 #include "storage/text_hash.h"
 
 class CADODataBase;
@@ -20,6 +21,23 @@ class RowCursor;
 int ReadRowidStretches(CADODataBase& db, const std::string& table, unsigned stretches,
                        const std::function<void(unsigned k, std::int64_t first, std::int64_t last)>& read,
                        std::string& error);
+
+// The listings of StockInfo newest day first (SB_Date descending, the days without a
+// date last), cut into stretches of whole days that are read side by side: stretch 0
+// holds the newest days. Each stretch is one or more tests of SB_Date, run in turn
+// (`tests[i]` binds `bounds[i]` from parameter `firstParam` on); together they list
+// every day once, in the order of the stretch numbers and then of the tests. The days
+// are cut where the rowids cut the table into `stretches` (0: SideBySideParts()), so
+// a table written day after day gives stretches of about one size. `read(k, ...)` runs
+// for stretch 0 on the calling thread, and for each other on a thread of its own whose
+// database handle gives up a statement once the program is closing. Returns the number
+// of stretches read, or -1 when the bounds could not be read (`error` set).
+struct DayStretch {
+  std::vector<std::string> tests;
+  std::vector<std::vector<DbValue>> bounds;
+};
+int ReadDayStretches(CADODataBase& db, unsigned stretches, int firstParam,
+                     const std::function<void(unsigned k, const DayStretch& stretch)>& read, std::string& error);
 
 // The days a pass meets, each numbered once in the order met; the listings of one day
 // follow each other, so a run of them costs one comparison each.

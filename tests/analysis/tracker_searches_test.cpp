@@ -221,9 +221,9 @@ std::vector<std::string> PlanOf(CADODataBase& db, const std::string& sql) {
 }
 
 // The 34 columns of every row `sql` reads with ?1 bound to `value`, joined per row.
-std::vector<std::string> SearchRows(CADODataBase& db, const std::string& sql, const std::string& value) {
+std::vector<std::string> SearchRows(CADODataBase& db, const std::string& sql, const std::vector<DbValue>& values) {
   std::vector<std::string> rows;
-  RowCursor cursor(db, sql, {value});
+  RowCursor cursor(db, sql, values);
   while (cursor.Next()) {
     std::string row;
     for (int column = 0; column < 34; ++column) row += std::string(cursor.Text(column)) + "|";
@@ -266,7 +266,7 @@ TEST_F(TrackerSearchTest, ByDayStatementGivesTheSameRowsWithoutSortingAllOfHisto
   MarketShape shape = CrowdedMarketShape(7, 20);
   GenerateMarket(market, shape);
   const std::string seat = "机构专用";
-  auto rowsOf = [&](const std::string& sql) { return SearchRows(market.Market(), sql, seat); };
+  auto rowsOf = [&](const std::string& sql) { return SearchRows(market.Market(), sql, {seat}); };
   const std::vector<std::string> byDay = rowsOf(BranchSearchByDayStatement());
   EXPECT_GT(byDay.size(), 100u);
   EXPECT_EQ(byDay, rowsOf(BranchSearchStatement()));
@@ -287,7 +287,18 @@ TEST_F(TrackerSearchTest, KeywordStatementOverDistinctNamesGivesTheRowsOfTheRowB
   List("2017-02-09", "600101", "乙", Five({{"kX", 1, 0}, {"ABCD证券%营业部", 2, 0}}), Five({{"abcd证券_营业部", 3, 4}}));
   List("2017-02-10", "600102", "丙", Five({{"无", 1, 0}}), Five({{"", 0, 0}, {"x%y证券", 1, 1}}));
   auto rowsOf = [&](const std::string& sql, const std::string& keyword) {
-    return SearchRows(Db(), sql, KeywordPattern(keyword));
+    return SearchRows(Db(), sql, {KeywordPattern(keyword)});
+  };
+  // The names matched once, by a statement of the test's own, then taken as values.
+  auto rowsOfNames = [&](const std::string& keyword, bool byDay) {
+    std::string seats;
+    for (const char* seat : {"Buy1", "Buy2", "Buy3", "Buy4", "Buy5", "Sell1", "Sell2", "Sell3", "Sell4", "Sell5"}) {
+      seats += std::string(seats.empty() ? "" : " UNION ALL ") + "SELECT " + seat + "_YYB_Name AS n FROM StockInfo";
+    }
+    std::vector<DbValue> names;
+    RowCursor cursor(Db(), "SELECT DISTINCT n FROM (" + seats + ") WHERE n LIKE ?1 ESCAPE '\\'", {KeywordPattern(keyword)});
+    while (cursor.Next()) names.emplace_back(std::string(cursor.Text(0)));
+    return SearchRows(Db(), MatchedNamesStatement(TrackerSearchColumns(), names.size(), byDay), names);
   };
   const std::string columns = TrackerSearchColumns();
   std::size_t listed = 0;
@@ -295,6 +306,8 @@ TEST_F(TrackerSearchTest, KeywordStatementOverDistinctNamesGivesTheRowsOfTheRowB
     const std::vector<std::string> plain = rowsOf(KeywordSearchStatement(columns, false), keyword);
     EXPECT_EQ(rowsOf(KeywordSearchStatement(columns), keyword), plain) << keyword;
     EXPECT_EQ(rowsOf(KeywordSearchStatement(columns, true, true), keyword), plain) << keyword;
+    EXPECT_EQ(rowsOfNames(keyword, false), plain) << keyword;
+    EXPECT_EQ(rowsOfNames(keyword, true), plain) << keyword;
     listed += plain.size();
   }
   EXPECT_GT(listed, 1000u);
@@ -308,6 +321,14 @@ TEST_F(TrackerSearchTest, KeywordStatementOverDistinctNamesGivesTheRowsOfTheRowB
 // the first screenful first, and writes the same file.
 TEST_F(TrackerSearchTest, StreamedLinesAndFileAreThoseOfTheWholeResult) {
   const std::string last = GenerateMarket(db_, CrowdedMarketShape(5, 20)).days.back();
+  // Days out of rowid order, without a date or empty, and negative rowids: the streamed
+  // stretches of days still list every row once, in the statement's order.
+  List("2001-01-02", "600001", "旧日", Five({{kInstitution, 300, 1}}), Five({{"证券营业部甲", 1, 2}}));
+  for (const char* sql : {"UPDATE StockInfo SET SB_Date = NULL WHERE rowid % 97 = 0",
+                          "UPDATE StockInfo SET SB_Date = '' WHERE rowid % 89 = 0",
+                          "UPDATE StockInfo SET rowid = -rowid WHERE rowid % 83 = 0"}) {
+    ASSERT_TRUE(Db().Execute(sql)) << sql;
+  }
   const FakeClock clock(std::stoi(last.substr(0, 4)), std::stoi(last.substr(5, 2)), std::stoi(last.substr(8, 2)));
   struct Sink : TrackerLineSink {
     void AddLines(std::vector<TrackerLine> lines) override {
