@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
+#include <memory_resource>
+#include <numeric>
 
 #include "analysis/tracker_searches.h"
+#include "platform/side_by_side.h"
 #include "platform/message_box.h"
 #include "settings/settings.h"
 #include "storage/ado_database.h"
@@ -15,39 +19,56 @@ TrackerBranchTotals g_TrackerBranchTotals;
 
 void TrackerBranchTotals::Clear() {
   rows_.clear();
+  stocks_.clear();
   index_.clear();
+  stockIds_.Clear();
+  stockNames_.clear();
+}
+
+std::uint32_t TrackerBranchTotals::StockNameId(std::string_view stockName) {
+  const auto [id, added] = stockIds_.Emplace(stockName, static_cast<std::uint32_t>(stockNames_.size()));
+  if (added) stockNames_.emplace_back(stockName);
+  return *id;
 }
 
 void TrackerBranchTotals::AddSeat(const std::string& branch, const std::string& stockName,
                                   const std::string& /*stockCode*/, double buy, double sell, SeatSide side) {
   if (branch.empty()) return;
-  const auto found = index_.find(branch);
-  if (found != index_.end()) {
-    CBranchTotalsRow& row = rows_[found->second];
-    row.TotalBuy += buy;
-    row.TotalSell += sell;
-    row.TotalBuySell = row.TotalBuy + row.TotalSell;
-    row.NetBuy = row.TotalBuy - row.TotalSell;
-    // A row that exists already counts an amount of exactly 10; a new row (below)
-    // needs more than 10. Users have compared counts across versions: keep it.
-    if (side == SeatSide::Buy && buy >= kBigSeatAmount) ++row.BuyTimes;
-    if (side == SeatSide::Sell && sell >= kBigSeatAmount) ++row.SellTimes;
-    ++row.nCount;
-    if (row.StockNames.empty() || row.StockNames.back() != stockName) row.StockNames.push_back(stockName);
-    return;
+  std::uint32_t row = kNoRow;
+  AddSeatAt(row, branch, StockNameId(stockName), buy, sell, side);
+}
+
+void TrackerBranchTotals::AddSeatAt(std::uint32_t& row, std::string_view branch, std::uint32_t stockName,
+                                    double buy, double sell, SeatSide side) {
+  if (row == kNoRow) {
+    const auto [found, added] = index_.try_emplace(std::string(branch), rows_.size());
+    row = static_cast<std::uint32_t>(found->second);
+    if (added) {
+      CBranchTotalsRow& fresh = rows_.emplace_back();
+      fresh.YYBName = branch;
+      fresh.TotalBuy = buy;
+      fresh.TotalSell = sell;
+      fresh.TotalBuySell = buy + sell;
+      fresh.NetBuy = buy - sell;
+      fresh.BuyTimes = side == SeatSide::Buy && buy > kBigSeatAmount ? 1 : 0;
+      fresh.SellTimes = side == SeatSide::Sell && sell > kBigSeatAmount ? 1 : 0;
+      fresh.nCount = 1;
+      stocks_.push_back({stockName});
+      return;
+    }
   }
-  CBranchTotalsRow row;
-  row.YYBName = branch;
-  row.TotalBuy = buy;
-  row.TotalSell = sell;
-  row.TotalBuySell = buy + sell;
-  row.NetBuy = buy - sell;
-  row.BuyTimes = side == SeatSide::Buy && buy > kBigSeatAmount ? 1 : 0;
-  row.SellTimes = side == SeatSide::Sell && sell > kBigSeatAmount ? 1 : 0;
-  row.nCount = 1;
-  row.StockNames.push_back(stockName);
-  index_.emplace(branch, rows_.size());
-  rows_.push_back(std::move(row));
+  CBranchTotalsRow& existing = rows_[row];
+  existing.TotalBuy += buy;
+  existing.TotalSell += sell;
+  existing.TotalBuySell = existing.TotalBuy + existing.TotalSell;
+  existing.NetBuy = existing.TotalBuy - existing.TotalSell;
+  // A row that exists already counts an amount of exactly 10; a new row (above)
+  // needs more than 10. Users have compared counts across versions: keep it.
+  if (side == SeatSide::Buy && buy >= kBigSeatAmount) ++existing.BuyTimes;
+  if (side == SeatSide::Sell && sell >= kBigSeatAmount) ++existing.SellTimes;
+  ++existing.nCount;
+  std::vector<std::uint32_t>& stocks = stocks_[row];
+  if (stocks.back() != stockName) stocks.push_back(stockName);
 }
 
 const CBranchTotalsRow* TrackerBranchTotals::Find(const std::string& branch) const {
@@ -55,10 +76,28 @@ const CBranchTotalsRow* TrackerBranchTotals::Find(const std::string& branch) con
   return found == index_.end() ? nullptr : &rows_[found->second];
 }
 
+std::vector<std::string> TrackerBranchTotals::StockNames(std::size_t row) const {
+  std::vector<std::string> names;
+  for (const std::uint32_t id : stocks_[row]) names.push_back(stockNames_[id]);
+  return names;
+}
+
 template <class Key>
 void TrackerBranchTotals::SortDescending(Key key) {
-  std::stable_sort(rows_.begin(), rows_.end(),
-                   [&key](const CBranchTotalsRow& a, const CBranchTotalsRow& b) { return key(a) > key(b); });
+  std::vector<std::size_t> order(rows_.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return key(rows_[a]) > key(rows_[b]); });
+  std::vector<CBranchTotalsRow> rows;
+  std::vector<std::vector<std::uint32_t>> stocks;
+  rows.reserve(rows_.size());
+  stocks.reserve(stocks_.size());
+  for (const std::size_t i : order) {
+    rows.push_back(std::move(rows_[i]));
+    stocks.push_back(std::move(stocks_[i]));
+  }
+  rows_ = std::move(rows);
+  stocks_ = std::move(stocks);
   for (std::size_t i = 0; i < rows_.size(); ++i) index_[rows_[i].YYBName] = i;
 }
 
@@ -192,33 +231,105 @@ const std::string& MergeRowsQuery() {
   return sql;
 }
 
-// One row's seats, kept until the whole stock-day is read: a read that breaks off
-// half-way must add nothing.
-struct MergeRow {
-  std::string stockName;
-  std::string stockCode;
-  std::array<std::string, 10> names;  // Buy1..Buy5, Sell1..Sell5
-  std::array<double, 10> buy{};
-  std::array<double, 10> sell{};
-};
-
-bool ReadStockDaySeats(RowCursor& cursor, const TrackerLine& line, std::vector<MergeRow>& rows, std::size_t& count) {
-  count = 0;
-  if (!cursor.Run(MergeRowsQuery(), {line.date, line.code})) return false;
-  while (cursor.Next()) {
-    if (count == rows.size()) rows.emplace_back();
-    MergeRow& row = rows[count++];
-    row.stockName.assign(cursor.Text(0));
-    row.stockCode.assign(cursor.Text(1));
-    for (int seat = 0; seat < 10; ++seat) {
-      const int column = 2 + 3 * seat;
-      row.names[seat].assign(cursor.Text(column));
-      row.buy[seat] = cursor.Number(column + 1);
-      row.sell[seat] = cursor.Number(column + 2);
+// A stretch of the merged lines, read on a thread of its own: each line's rows and
+// their seats, the names numbered in the stretch's own tables. A line whose read
+// breaks off keeps nothing and is marked failed.
+class MergeStretch {
+ public:
+  // Reads the stock-days of `keys`; `fold(line)` takes each line at once when given
+  // (the first stretch folds while it reads, the others keep everything).
+  void Read(CADODataBase& db, std::span<const StockDayKey> keys, const std::function<void(std::size_t)>& fold) {
+    RowCursor cursor(db);
+    // One read transaction for the stretch: no lock is taken again for each line.
+    const bool began = cursor.Open("BEGIN") && (cursor.Next(), !cursor.Failed());
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      const std::size_t seats = seats_.size(), rows = rows_.size();
+      Line& line = lines_.emplace_back();
+      line.firstRow = rows;
+      if (cursor.Run(MergeRowsQuery(), {keys[i].date, keys[i].code})) {
+        while (cursor.Next()) {
+          rows_.push_back({StockId(cursor.Text(0)), seats_.size()});
+          for (int seat = 0; seat < 10; ++seat) {
+            const int column = 2 + 3 * seat;
+            seats_.push_back({branches_.Id(cursor.Text(column)), cursor.Number(column + 1), cursor.Number(column + 2)});
+          }
+        }
+      }
+      if (cursor.Failed()) {
+        line.failed = true;
+        seats_.resize(seats);
+        rows_.resize(rows);
+        if (error_.empty()) error_ = cursor.RecordsetErrorText();
+      }
+      if (fold) {
+        fold(0);
+        Forget();
+      }
     }
+    if (began && cursor.Open("COMMIT")) cursor.Next();
   }
-  return !cursor.Failed();
-}
+
+  // Folds line `i` into `totals` (nothing for a failed one); false when it failed.
+  bool Fold(std::size_t i, TrackerBranchTotals& totals) {
+    const Line& line = lines_[i];
+    if (line.failed) return false;
+    if (stockIds_.size() < stocks_.size()) stockIds_.resize(stocks_.size(), TrackerBranchTotals::kNoRow);
+    if (branchRows_.size() < branches_.size()) branchRows_.resize(branches_.size(), TrackerBranchTotals::kNoRow);
+    const std::size_t endRow = i + 1 < lines_.size() ? lines_[i + 1].firstRow : rows_.size();
+    for (std::size_t r = line.firstRow; r < endRow; ++r) {
+      const std::uint32_t stock = StockInTotals(rows_[r].stock, totals);
+      for (std::size_t s = rows_[r].firstSeat; s < rows_[r].firstSeat + 10; ++s) {
+        const Seat& seat = seats_[s];
+        if (seat.branch == NameTable::kNone) continue;
+        totals.AddSeatAt(branchRows_[static_cast<std::size_t>(seat.branch)], branches_.Name(seat.branch), stock,
+                         seat.buy, seat.sell, s - rows_[r].firstSeat < 5 ? SeatSide::Buy : SeatSide::Sell);
+      }
+    }
+    return true;
+  }
+  std::size_t Lines() const { return lines_.size(); }
+  const std::string& Error() const { return error_; }
+
+ private:
+  struct Seat {
+    int branch;  // into branches_, kNone for an empty name
+    double buy, sell;
+  };
+  struct Row {
+    int stock;  // into stocks_
+    std::size_t firstSeat;
+  };
+  struct Line {
+    std::size_t firstRow = 0;
+    bool failed = false;
+  };
+
+  // Stock names, the empty one too, numbered like the branches.
+  int StockId(std::string_view name) { return name.empty() ? kEmptyStock : stocks_.Id(name); }
+  std::uint32_t StockInTotals(int stock, TrackerBranchTotals& totals) {
+    std::uint32_t& id = stock == kEmptyStock ? emptyStock_ : stockIds_[static_cast<std::size_t>(stock)];
+    if (id == TrackerBranchTotals::kNoRow) id = totals.StockNameId(stock == kEmptyStock ? "" : stocks_.Name(stock));
+    return id;
+  }
+  // A line folded at once is not kept.
+  void Forget() {
+    lines_.clear();
+    rows_.clear();
+    seats_.clear();
+  }
+
+  static constexpr int kEmptyStock = NameTable::kNone;
+  NameTable branches_;
+  NameTable stocks_;
+  std::vector<std::uint32_t> branchRows_;  // by branch number: its row in the totals
+  std::vector<std::uint32_t> stockIds_;    // by stock number: its number in the totals
+  std::uint32_t emptyStock_ = TrackerBranchTotals::kNoRow;
+  PartMemory memory_;
+  std::pmr::vector<Seat> seats_{memory_.Resource()};
+  std::pmr::vector<Row> rows_{memory_.Resource()};
+  std::pmr::vector<Line> lines_{memory_.Resource()};
+  std::string error_;
+};
 
 }  // namespace
 
@@ -227,35 +338,52 @@ std::size_t MergedLineCount(const std::string& countText, std::size_t lineCount)
   return asked <= 0 ? 0 : std::min(static_cast<std::size_t>(asked), lineCount);
 }
 
-BranchMergeResult MergeBranchTotals(CADODataBase& db, const std::vector<TrackerLine>& lines,
+BranchMergeResult MergeBranchTotals(CADODataBase& db, std::span<const StockDayKey> lines,
                                     const std::string& countText, const BranchMarks& marks,
-                                    TrackerBranchTotals& totals) {
+                                    TrackerBranchTotals& totals, unsigned readers) {
   BranchMergeResult result;
   const std::size_t count = MergedLineCount(countText, lines.size());
   totals.Clear();
-  RowCursor cursor(db);
-  std::vector<MergeRow> rows;
-  std::string errorText;
-  for (std::size_t i = 0; i < count; ++i) {
-    std::size_t read = 0;
-    if (!ReadStockDaySeats(cursor, lines[i], rows, read)) {
-      if (!result.queryFailed) {
-        result.queryFailed = true;
-        errorText = cursor.RecordsetErrorText();
-      }
-      continue;
+  // A few lines are read at once; threads and their connections would cost more.
+  constexpr std::size_t kLinesPerReader = 4096;
+  if (readers == 0) readers = static_cast<unsigned>(std::min<std::size_t>(count / kLinesPerReader, SideBySideParts()));
+  readers = static_cast<unsigned>(std::clamp<std::size_t>(count, 1, readers == 0 ? 1 : readers));
+  std::vector<MergeStretch> stretches(readers);
+  auto account = [&result](bool folded) {
+    if (folded) {
+      ++result.mergedLines;
+    } else {
+      result.queryFailed = true;
     }
-    for (std::size_t r = 0; r < read; ++r) {
-      const MergeRow& row = rows[r];
-      for (int seat = 0; seat < 10; ++seat) {
-        totals.AddSeat(row.names[seat], row.stockName, row.stockCode, row.buy[seat], row.sell[seat],
-                       seat < 5 ? SeatSide::Buy : SeatSide::Sell);
-      }
-    }
-    ++result.mergedLines;
+  };
+  const std::size_t step = count / readers;
+  RunSideBySide(readers, [&](unsigned k) {
+    if (k > 0) db.InterruptWhenClosing();
+    const std::size_t first = step * k, last = k + 1 == readers ? count : first + step;
+    // The first stretch folds each line as it reads it; the others follow in order.
+    std::function<void(std::size_t)> foldAtOnce;
+    if (k == 0) foldAtOnce = [&](std::size_t i) { account(stretches[0].Fold(i, totals)); };
+    stretches[k].Read(db, lines.subspan(first, last - first), foldAtOnce);
+  });
+  for (unsigned k = 1; k < readers; ++k) {
+    for (std::size_t i = 0; i < stretches[k].Lines(); ++i) account(stretches[k].Fold(i, totals));
   }
+  std::string errorText;
+  for (const MergeStretch& stretch : stretches) {
+    if (errorText.empty()) errorText = stretch.Error();
+  }
+  stretches.clear();
   totals.SortByTimes();
   result.view = ShowBranchTotals(totals, marks);
   if (result.queryFailed) ShowQueryFailed(errorText);
   return result;
+}
+
+BranchMergeResult MergeBranchTotals(CADODataBase& db, const std::vector<TrackerLine>& lines,
+                                    const std::string& countText, const BranchMarks& marks,
+                                    TrackerBranchTotals& totals) {
+  std::vector<StockDayKey> keys;
+  keys.reserve(lines.size());
+  for (const TrackerLine& line : lines) keys.push_back({line.code, line.date});
+  return MergeBranchTotals(db, keys, countText, marks, totals);
 }

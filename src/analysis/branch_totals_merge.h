@@ -7,7 +7,10 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -16,6 +19,7 @@
 #include "platform/gdi_types.h"
 #include "records/branch_marks.h"
 #include "storage/row_records.h"
+#include "storage/text_hash.h"
 
 class CADODataBase;
 
@@ -31,20 +35,31 @@ inline constexpr double kBigSeatAmount = 10.0;
 // step with the vector.
 //
 // Fields of CBranchTotalsRow used: YYBName (the key, compared exactly), nCount (folds),
-// BuyTimes (big buys), SellTimes (big sells), TotalBuy, TotalSell, TotalBuySell,
-// NetBuy and StockNames (a name added when it differs from the last one).
+// BuyTimes (big buys), SellTimes (big sells), TotalBuy, TotalSell, TotalBuySell and
+// NetBuy. The stocks of a row (a name added when it differs from the last one) are
+// kept apart, as numbers of names held once: a merge of all of history folds millions
+// of seats.
 class TrackerBranchTotals {
  public:
+  static constexpr std::uint32_t kNoRow = UINT32_MAX;
+
   void Clear();
   // Folds one seat. An empty branch name is ignored.
   void AddSeat(const std::string& branch, const std::string& stockName, const std::string& stockCode, double buy,
                double sell, SeatSide side);
+  // The same for a seat whose branch is not empty and whose stock name is numbered
+  // (StockNameId); `row` is the branch's row once known (kNoRow: looked up, and set).
+  void AddSeatAt(std::uint32_t& row, std::string_view branch, std::uint32_t stockName, double buy, double sell,
+                 SeatSide side);
+  std::uint32_t StockNameId(std::string_view stockName);
 
   const std::vector<CBranchTotalsRow>& Rows() const { return rows_; }
   std::size_t size() const { return rows_.size(); }
   bool empty() const { return rows_.empty(); }
   // The row of `branch`, or null.
   const CBranchTotalsRow* Find(const std::string& branch) const;
+  // The stocks of row `row`, in the order they were added.
+  std::vector<std::string> StockNames(std::size_t row) const;
 
   // Descending by the key; rows with equal keys keep their order.
   void SortByTimes();
@@ -57,7 +72,10 @@ class TrackerBranchTotals {
   void SortDescending(Key key);
 
   std::vector<CBranchTotalsRow> rows_;
+  std::vector<std::vector<std::uint32_t>> stocks_;  // by row
   std::unordered_map<std::string, std::size_t> index_;
+  TextIndex stockIds_;
+  std::vector<std::string> stockNames_;
 };
 
 // The tracker page's totals, for the whole run.
@@ -122,6 +140,17 @@ struct BranchMergeResult {
 // number: 0), at most `lineCount`.
 std::size_t MergedLineCount(const std::string& countText, std::size_t lineCount);
 
+// A merged line's stock-day: its code and day, as the result list holds them.
+struct StockDayKey {
+  std::string code;
+  std::string date;
+};
+// The stock-days are read side by side in stretches of lines (`readers`; by default
+// SideBySideParts(), and a short merge reads on the calling thread alone) and folded in
+// line order.
+BranchMergeResult MergeBranchTotals(CADODataBase& db, std::span<const StockDayKey> lines,
+                                    const std::string& countText, const BranchMarks& marks,
+                                    TrackerBranchTotals& totals, unsigned readers = 0);
 BranchMergeResult MergeBranchTotals(CADODataBase& db, const std::vector<TrackerLine>& lines,
                                     const std::string& countText, const BranchMarks& marks,
                                     TrackerBranchTotals& totals);

@@ -132,6 +132,11 @@ std::string ImmutableUri(const std::string& path) {
   return uri + "?mode=ro&immutable=1";
 }
 
+// SQLite counts every allocation of every connection under one process-wide lock, so
+// that searches side by side, each on its own connection, wait on each other. Nothing
+// here reads those counts: they are switched off before SQLite starts.
+const bool kAllocationCountsOff = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
+
 // Runs one settings statement (any rows it returns are ignored).
 int RunSetup(sqlite3* handle, const char* sql) { return sqlite3_exec(handle, sql, nullptr, nullptr, nullptr); }
 

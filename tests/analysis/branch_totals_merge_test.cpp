@@ -92,7 +92,7 @@ TEST_F(BranchTotalsMergeTest, AFoldSumsAmountsAndKeepsTheRowInPlace) {
   EXPECT_DOUBLE_EQ(first.TotalSell, 60);
   EXPECT_DOUBLE_EQ(first.TotalBuySell, 190);
   EXPECT_DOUBLE_EQ(first.NetBuy, 70);
-  EXPECT_EQ(first.StockNames, (std::vector<std::string>{"股票A", "股票B"}));
+  EXPECT_EQ(totals_.StockNames(0), (std::vector<std::string>{"股票A", "股票B"}));
   EXPECT_EQ(totals_.Rows()[1].YYBName, "乙");
   EXPECT_EQ(totals_.Find("甲"), &totals_.Rows()[0]);
   EXPECT_EQ(totals_.Find("丙"), nullptr);
@@ -103,7 +103,7 @@ TEST_F(BranchTotalsMergeTest, EmptyNamesAreIgnoredNamesMatchExactlyAndStocksRepe
   totals_.AddSeat("Abc", "股票A", "600001", 1, 1, SeatSide::Buy);
   for (const char* stock : {"A", "A", "B", "A"}) totals_.AddSeat("abc", stock, "", 1, 1, SeatSide::Buy);
   ASSERT_EQ(totals_.size(), 2u);
-  EXPECT_EQ(totals_.Rows()[1].StockNames, (std::vector<std::string>{"A", "B", "A"}));
+  EXPECT_EQ(totals_.StockNames(1), (std::vector<std::string>{"A", "B", "A"}));
 }
 
 TEST_F(BranchTotalsMergeTest, BigAmountsNeedMoreThan10ForANewRowAnd10ForAnExistingOne) {
@@ -304,7 +304,7 @@ TEST_F(BranchTotalsMergeTest, ACountAboveTheLineCountMergesEveryLine) {
   // Sorted by times: the 甲 branches of both listings first.
   EXPECT_EQ(totals_.Rows()[0].YYBName, "甲1");
   EXPECT_EQ(totals_.Rows()[0].nCount, 2);
-  EXPECT_EQ(totals_.Rows()[0].StockNames, (std::vector<std::string>{"股票甲", "股票乙"}));
+  EXPECT_EQ(totals_.StockNames(0), (std::vector<std::string>{"股票甲", "股票乙"}));
   EXPECT_EQ(result.view.rows[0][5].text, "2(2/0)");
 
   result = Merge(lines, " 99");
@@ -325,7 +325,7 @@ TEST_F(BranchTotalsMergeTest, ABranchOnBothHalvesCountsTwoTimesAndItsStockOnce) 
   EXPECT_EQ(both->BuyTimes, 1);
   EXPECT_EQ(both->SellTimes, 1);
   EXPECT_DOUBLE_EQ(both->TotalBuy, 600);
-  EXPECT_EQ(both->StockNames, std::vector<std::string>{"股票甲"});
+  EXPECT_EQ(totals_.StockNames(0), std::vector<std::string>{"股票甲"});
   EXPECT_EQ(totals_.Rows()[0].YYBName, "两边营业部");
 }
 
@@ -374,13 +374,20 @@ TEST_F(BranchTotalsMergeTest, TheMergeFoldsLikeLoadingEachLinesStockDay) {
   for (const TrackerLine& line : lines) ASSERT_TRUE(LoadStockDay(db_.Market(), line.code, line.date, detail, expected));
   expected.SortByTimes();
 
-  EXPECT_EQ(Merge(lines, std::to_string(lines.size())).mergedLines, static_cast<int>(lines.size()));
-  ASSERT_EQ(totals_.size(), expected.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    const CBranchTotalsRow &row = totals_.Rows()[i], &want = expected.Rows()[i];
-    EXPECT_EQ(std::tie(row.YYBName, row.nCount, row.BuyTimes, row.SellTimes, row.TotalBuy, row.TotalSell, row.NetBuy,
-                       row.StockNames),
-              std::tie(want.YYBName, want.nCount, want.BuyTimes, want.SellTimes, want.TotalBuy, want.TotalSell,
-                       want.NetBuy, want.StockNames));
+  // Read in 1 to 7 stretches side by side, folded in line order.
+  for (const unsigned readers : {1u, 2u, 3u, 7u}) {
+    std::vector<StockDayKey> keys;
+    for (const TrackerLine& line : lines) keys.push_back({line.code, line.date});
+    EXPECT_EQ(MergeBranchTotals(db_.Market(), keys, std::to_string(lines.size()), BranchMarks{}, totals_, readers)
+                  .mergedLines,
+              static_cast<int>(lines.size()));
+    ASSERT_EQ(totals_.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      const CBranchTotalsRow &row = totals_.Rows()[i], &want = expected.Rows()[i];
+      EXPECT_EQ(std::tie(row.YYBName, row.nCount, row.BuyTimes, row.SellTimes, row.TotalBuy, row.TotalSell, row.NetBuy),
+                std::tie(want.YYBName, want.nCount, want.BuyTimes, want.SellTimes, want.TotalBuy, want.TotalSell,
+                         want.NetBuy));
+      EXPECT_EQ(totals_.StockNames(i), expected.StockNames(i)) << readers << " " << i;
+    }
   }
 }

@@ -89,7 +89,7 @@ TEST_F(StockDayDetailTest, LoadReadsTheRowAndFoldsItsTenSeats) {
   EXPECT_EQ(totals.Rows()[0].SellTimes, 0);
   EXPECT_EQ(totals.Rows()[9].BuyTimes, 0);
   EXPECT_EQ(totals.Rows()[9].SellTimes, 1);
-  EXPECT_EQ(totals.Rows()[9].StockNames, std::vector<std::string>{"浦发银行"});
+  EXPECT_EQ(totals.StockNames(9), std::vector<std::string>{"浦发银行"});
 }
 
 TEST_F(StockDayDetailTest, NoRowClearsTheRecordAndFoldsNothing) {

@@ -401,6 +401,16 @@ std::vector<TrackerLine> LinesOf(const std::vector<ColorListBoxEntry>& entries) 
   return lines;
 }
 
+// The stock-days of the lines, for the merge: their other roles are not needed.
+std::vector<StockDayKey> StockDaysOf(const std::vector<ColorListBoxEntry>& entries) {
+  std::vector<StockDayKey> keys;
+  keys.reserve(entries.size());
+  for (const ColorListBoxEntry& entry : entries) {
+    keys.push_back({RoleText(entry, CTrackerPage::kLineCodeRole), RoleText(entry, CTrackerPage::kLineDateRole)});
+  }
+  return keys;
+}
+
 // A search made off the interface thread, its lines already made into the list's.
 struct PreparedSearch {
   TrackerSearchResult result;
@@ -708,7 +718,7 @@ void CTrackerPage::OnMergeData() {
         MergedTotals merge;
         BranchMarks marks;
         marks.Load(*custom);
-        merge.result = MergeBranchTotals(*market, LinesOf(entries), countText, marks, merge.totals);
+        merge.result = MergeBranchTotals(*market, StockDaysOf(entries), countText, marks, merge.totals);
         return merge;
       },
       [this](MergedTotals& merge) {
