@@ -2,6 +2,15 @@
 
 #include <QAbstractListModel>
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPointer>
@@ -42,13 +51,15 @@ class ColorListBoxModel final : public QAbstractListModel {
   QVariant Role(int row, int role) const {
     if (!Valid(row)) return QVariant();
     const Line& line = lines_[static_cast<size_t>(row)];
-    if (role == Qt::DisplayRole || role == Qt::EditRole) return line.text;
+    if (role == Qt::DisplayRole || role == Qt::EditRole) return TextOf(line);
     if (role == kColourRole) return static_cast<uint>(line.colour);
-    for (const Span& span : line.spans) {
-      if (span.role == role) return line.text.mid(span.start, span.length);
+    for (const Span& span : line.Spans()) {
+      if (span.role == role) return QString::fromUtf8(line.text + span.start, span.length);
     }
-    for (const auto& [key, value] : line.others) {
-      if (key == role) return value;
+    if (line.extra) {
+      for (const auto& [key, value] : line.extra->roles) {
+        if (key == role) return value;
+      }
     }
     return QVariant();
   }
@@ -59,9 +70,12 @@ class ColorListBoxModel final : public QAbstractListModel {
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
       // The other roles keep their values, not their places in the old text.
       std::vector<std::pair<int, QVariant>> roles = RolesOf(line);
-      line.text = value.toString();
-      line.spans.clear();
-      line.others.clear();
+      line.spanCount = 0;
+      line.extra.reset();
+      // A text changed on its own is held as it is (rare: no block of texts grows for it).
+      line.text = nullptr;
+      line.length = 0;
+      line.Extras().text = value.toString();
       for (auto& [key, kept] : roles) Store(line, key, std::move(kept));
     } else if (role == kColourRole) {
       line.colour = static_cast<COLORREF>(value.toUInt());
@@ -79,11 +93,15 @@ class ColorListBoxModel final : public QAbstractListModel {
     if (entries.empty()) return;
     std::vector<Line> lines;
     lines.reserve(entries.size());
+    std::string bytes;  // the texts, one after the other
     for (ColorListBoxEntry& entry : entries) {
       Line& line = lines.emplace_back();
-      line.text = std::move(entry.text);
+      SetText(line, std::move(entry.text), bytes);
       line.colour = entry.colour;
-      for (auto& [key, value] : entry.roles) Store(line, key, std::move(value));
+    }
+    KeepTexts(lines, std::move(bytes));
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      for (auto& [key, value] : entries[i].roles) Store(lines[i], key, std::move(value));
     }
     entries.clear();
     beginInsertRows(QModelIndex(), row, row + static_cast<int>(lines.size()) - 1);
@@ -91,13 +109,13 @@ class ColorListBoxModel final : public QAbstractListModel {
     endInsertRows();
   }
 
-  // Copies of the first `limit` lines (the texts shared).
+  // Copies of the first `limit` lines.
   std::vector<ColorListBoxEntry> Copy(std::size_t limit) const {
     std::vector<ColorListBoxEntry> copies;
     const std::size_t count = std::min(limit, lines_.size());
     copies.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-      copies.push_back({lines_[i].text, lines_[i].colour, RolesOf(lines_[i])});
+      copies.push_back({TextOf(lines_[i]), lines_[i].colour, RolesOf(lines_[i])});
     }
     return copies;
   }
@@ -106,46 +124,100 @@ class ColorListBoxModel final : public QAbstractListModel {
     beginResetModel();
     lines_.clear();
     lines_.shrink_to_fit();
+    texts_.clear();
     endResetModel();
   }
 
  private:
-  // A role's text as a place in the line's text.
+  // A role's text as a place in the line's text (bytes of its UTF-8).
   struct Span {
     int role = 0;
-    int start = 0;
-    int length = 0;
+    std::uint16_t start = 0;
+    std::uint16_t length = 0;
   };
+  // What few lines have: roles that are no part of the text, and a text that UTF-8
+  // cannot hold exactly (a lone surrogate).
+  struct Extra {
+    std::vector<std::pair<int, QVariant>> roles;
+    std::optional<QString> text;
+  };
+  // A line: its text as UTF-8 (most of a line's text is ASCII: half the bytes of
+  // UTF-16), held with the texts of the lines added with it; its colour and the places
+  // of up to four roles in the text.
   struct Line {
-    QString text;
+    const char* text = nullptr;
+    std::uint32_t length = 0;
     COLORREF colour = 0;
-    std::vector<Span> spans;
-    std::vector<std::pair<int, QVariant>> others;  // roles that are no part of the text
+    std::uint8_t spanCount = 0;
+    std::array<Span, 4> spans{};
+    std::unique_ptr<Extra> extra;
+
+    std::string_view Text() const { return {text, length}; }
+    std::span<const Span> Spans() const { return {spans.data(), spanCount}; }
+    Extra& Extras() {
+      if (!extra) extra = std::make_unique<Extra>();
+      return *extra;
+    }
   };
 
+  // Appends the line's UTF-8 text to `bytes` and sets its length; KeepTexts then
+  // points it at its place. A text that UTF-8 cannot hold exactly is held as it is.
+  static void SetText(Line& line, QString text, std::string& bytes) {
+    if (text.isValidUtf16()) {
+      const QByteArray utf8 = text.toUtf8();
+      line.length = static_cast<std::uint32_t>(utf8.size());
+      bytes.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    } else {
+      line.length = 0;
+      line.Extras().text = std::move(text);
+    }
+  }
+  // Keeps `bytes`, the texts of `lines` one after the other (SetText), as one block.
+  void KeepTexts(std::span<Line> lines, std::string bytes) {
+    bytes.shrink_to_fit();
+    const std::string& kept = *texts_.emplace_back(std::make_unique<const std::string>(std::move(bytes)));
+    std::size_t offset = 0;
+    for (Line& line : lines) {
+      line.text = kept.data() + offset;
+      offset += line.length;
+    }
+  }
+  static QString TextOf(const Line& line) {
+    return line.extra && line.extra->text ? *line.extra->text : QString::fromUtf8(line.text, line.length);
+  }
+
   static void Store(Line& line, int role, QVariant value) {
-    std::erase_if(line.spans, [role](const Span& span) { return span.role == role; });
-    std::erase_if(line.others, [role](const auto& other) { return other.first == role; });
-    if (value.typeId() == QMetaType::QString) {
+    const auto kept = std::remove_if(line.spans.begin(), line.spans.begin() + line.spanCount,
+                                     [role](const Span& span) { return span.role == role; });
+    line.spanCount = static_cast<std::uint8_t>(kept - line.spans.begin());
+    if (line.extra) std::erase_if(line.extra->roles, [role](const auto& other) { return other.first == role; });
+    if (value.typeId() == QMetaType::QString && line.spanCount < line.spans.size()) {
       const QString text = value.toString();
-      const qsizetype at = text.isEmpty() ? 0 : line.text.indexOf(text);
-      if (at >= 0) {
-        line.spans.push_back({role, static_cast<int>(at), static_cast<int>(text.size())});
+      const QByteArray bytes = text.toUtf8();
+      const std::size_t found = bytes.isEmpty() ? 0 : line.Text().find(std::string_view(bytes.constData(), bytes.size()));
+      const qsizetype at = found == std::string_view::npos ? -1 : static_cast<qsizetype>(found);
+      constexpr qsizetype kFar = std::numeric_limits<std::uint16_t>::max();
+      if (at >= 0 && at <= kFar && bytes.size() <= kFar && text.isValidUtf16()) {
+        line.spans[line.spanCount++] = {role, static_cast<std::uint16_t>(at), static_cast<std::uint16_t>(bytes.size())};
         return;
       }
     }
-    line.others.emplace_back(role, std::move(value));
+    line.Extras().roles.emplace_back(role, std::move(value));
   }
 
   std::vector<std::pair<int, QVariant>> RolesOf(const Line& line) const {
     std::vector<std::pair<int, QVariant>> roles;
-    roles.reserve(line.spans.size() + line.others.size());
-    for (const Span& span : line.spans) roles.emplace_back(span.role, line.text.mid(span.start, span.length));
-    for (const auto& other : line.others) roles.push_back(other);
+    roles.reserve(line.spanCount + (line.extra ? line.extra->roles.size() : 0));
+    for (const Span& span : line.Spans()) {
+      roles.emplace_back(span.role, QString::fromUtf8(line.text + span.start, span.length));
+    }
+    if (line.extra) roles.insert(roles.end(), line.extra->roles.begin(), line.extra->roles.end());
     return roles;
   }
 
-  std::vector<Line> lines_;
+  // Blocks of lines: a long list grows without moving its lines or holding room to spare.
+  std::deque<Line> lines_;
+  std::vector<std::unique_ptr<const std::string>> texts_;
 };
 
 CColorListBoxLine::CColorListBoxLine(const CColorListBox* list, int row)

@@ -464,6 +464,32 @@ TEST_F(ColorListBoxTest, RolesInTheTextKeepTheirValuesWhenTheTextChanges) {
   EXPECT_EQ(lines[0].roles.size(), 5u);
 }
 
+// Lines added together share one block of UTF-8 texts: each reads back exactly, a text
+// UTF-8 cannot hold (a lone surrogate) and an empty one too, with a fifth role in the
+// text beside four others; after ResetContent the next lines are new.
+TEST_F(ColorListBoxTest, LinesAddedTogetherReadBackExactly) {
+  CColorListBox list;
+  const QString lone = QStringLiteral("a") + QChar(0xD800) + QStringLiteral("乙");
+  const QStringList parts = {QStringLiteral("甲"), QStringLiteral("b"), QStringLiteral("乙"), QStringLiteral("c"),
+                             QStringLiteral("丙")};
+  std::vector<std::pair<int, QVariant>> five;
+  for (int i = 0; i < 5; ++i) five.emplace_back(Qt::UserRole + 1 + i, parts[i]);
+  for (int round = 0; round < 2; ++round) {
+    list.ResetContent();
+    list.AddLines({{QStringLiteral("第一行"), kRed, {}},
+                   {lone, 0, {{Qt::UserRole + 1, QStringLiteral("乙")}}},
+                   {QString(), 0, {}},
+                   {parts.join(QLatin1Char(' ')), 0, five}});
+    ASSERT_EQ(list.count(), 4);
+    EXPECT_EQ(list.item(0)->text(), QStringLiteral("第一行"));
+    EXPECT_EQ(list.item(1)->text(), lone);
+    EXPECT_EQ(list.item(1)->data(Qt::UserRole + 1).toString(), QStringLiteral("乙"));
+    EXPECT_EQ(list.item(2)->text(), QString());
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(list.item(3)->data(Qt::UserRole + 1 + i).toString(), parts[i]);
+    EXPECT_EQ(list.Lines(4)[3].roles.size(), 5u);
+  }
+}
+
 // Random steps on the list and on a list widget filled as the control once filled
 // itself: the same lines, texts, colours and roles read back.
 TEST_F(ColorListBoxTest, SameLinesAsAListWidget) {
