@@ -360,22 +360,18 @@ void CTrackerPage::SetEditText(QLineEdit* edit, const std::string& text) {
 
 namespace {
 
-// A result line as the list holds it, and back. Plain values: a worker makes and reads
-// them, so that a long search costs the interface thread one step.
-ColorListBoxEntry ResultEntry(const TrackerLine& line) {
-  return {ToQString(line.text),
-          line.colour,
-          {{CTrackerPage::kLineNameRole, ToQString(line.stockName)},
-           {CTrackerPage::kLineCodeRole, ToQString(line.code)},
-           {CTrackerPage::kLineDateRole, ToQString(line.date)},
-           {CTrackerPage::kLineTeamRole, ToQString(line.teamName)}}};
-}
-
-std::vector<ColorListBoxEntry> ResultEntries(const std::vector<TrackerLine>& lines) {
-  std::vector<ColorListBoxEntry> entries;
-  entries.reserve(lines.size());
-  for (const TrackerLine& line : lines) entries.push_back(ResultEntry(line));
-  return entries;
+// Result lines as the list holds them, and back. A worker makes and reads them, so that
+// a long search costs the interface thread one step.
+ColorListBoxBatch ResultBatch(const std::vector<TrackerLine>& lines) {
+  ColorListBoxBatch batch;
+  for (const TrackerLine& line : lines) {
+    batch.Add(line.text, line.colour,
+              {{CTrackerPage::kLineNameRole, line.stockName},
+               {CTrackerPage::kLineCodeRole, line.code},
+               {CTrackerPage::kLineDateRole, line.date},
+               {CTrackerPage::kLineTeamRole, line.teamName}});
+  }
+  return batch;
 }
 
 std::string RoleText(const ColorListBoxEntry& entry, int role) {
@@ -414,14 +410,14 @@ std::vector<StockDayKey> StockDaysOf(const std::vector<ColorListBoxEntry>& entri
 // A search made off the interface thread, its lines already made into the list's.
 struct PreparedSearch {
   TrackerSearchResult result;
-  std::vector<ColorListBoxEntry> entries;
+  ColorListBoxBatch lines;
 };
 
 }  // namespace
 
-void CTrackerPage::AddResultLine(const TrackerLine& line) { m_ResultList->AddLines({ResultEntry(line)}); }
+void CTrackerPage::AddResultLine(const TrackerLine& line) { m_ResultList->AddLines(ResultBatch({line})); }
 
-void CTrackerPage::FillResultList(std::vector<ColorListBoxEntry> lines) {
+void CTrackerPage::FillResultList(ColorListBoxBatch lines) {
   const QSignalBlocker blocker(m_ResultList);
   m_ResultList->setUpdatesEnabled(false);
   m_ResultList->ResetContent();
@@ -438,9 +434,9 @@ std::vector<TrackerLine> CTrackerPage::ResultLines(std::size_t limit) const {
   return LinesOf(m_ResultList->Lines(limit));
 }
 
-bool CTrackerPage::ApplyResult(const TrackerSearchResult& result, std::vector<ColorListBoxEntry>* entries) {
+bool CTrackerPage::ApplyResult(const TrackerSearchResult& result, ColorListBoxBatch* batch) {
   if (result.lines) {
-    std::vector<ColorListBoxEntry> lines = entries != nullptr ? std::move(*entries) : ResultEntries(*result.lines);
+    ColorListBoxBatch lines = batch != nullptr ? std::move(*batch) : ResultBatch(*result.lines);
     if (result.streamedLines > 0) {
       m_ResultList->AddLines(std::move(lines));  // after the lines the search streamed
     } else {
@@ -469,15 +465,16 @@ namespace {
 // the page's list through the search's own road.
 class PageLineSink final : public TrackerLineSink {
  public:
-  PageLineSink(const BackgroundSearch::Poster& post, std::function<void(std::vector<ColorListBoxEntry>&)> add)
+  PageLineSink(const BackgroundSearch::Poster& post, std::function<void(ColorListBoxBatch&)> add)
       : post_(post), add_(std::move(add)) {}
   void AddLines(std::vector<TrackerLine> lines) override {
-    post_([add = add_, entries = ResultEntries(lines)]() mutable { add(entries); });
+    // A step is copied as a function: the batch goes with it behind a shared pointer.
+    post_([add = add_, batch = std::make_shared<ColorListBoxBatch>(ResultBatch(lines))] { add(*batch); });
   }
 
  private:
   const BackgroundSearch::Poster& post_;
-  std::function<void(std::vector<ColorListBoxEntry>&)> add_;
+  std::function<void(ColorListBoxBatch&)> add_;
 };
 
 }  // namespace
@@ -489,28 +486,28 @@ void CTrackerPage::SearchInBackground(std::function<TrackerSearchResult(TrackerL
       [this, market = &Market(), search = std::move(search)](const BackgroundSearch::Poster& post) {
         market->InterruptWhenClosing();
         // `this` is only used on the UI thread, by steps that never run once the page is gone.
-        PageLineSink sink(post, [this](std::vector<ColorListBoxEntry>& entries) { AddStreamedLines(entries); });
+        PageLineSink sink(post, [this](ColorListBoxBatch& lines) { AddStreamedLines(lines); });
         PreparedSearch prepared{search(&sink), {}};
         if (prepared.result.lines) {
-          prepared.entries = ResultEntries(*prepared.result.lines);
-          prepared.result.lines.emplace();  // the list is replaced; its lines are the entries
+          prepared.lines = ResultBatch(*prepared.result.lines);
+          prepared.result.lines.emplace();  // the list is replaced; its lines are the batch
         }
         return prepared;
       },
       [this, showFirst](PreparedSearch& prepared) {
-        if (ApplyResult(prepared.result, &prepared.entries) && showFirst) ShowFirstResult();
+        if (ApplyResult(prepared.result, &prepared.lines) && showFirst) ShowFirstResult();
       });
 }
 
-void CTrackerPage::AddStreamedLines(std::vector<ColorListBoxEntry>& entries) {
+void CTrackerPage::AddStreamedLines(ColorListBoxBatch& lines) {
   if (m_bStreamStarted) {
-    m_ResultList->AddLines(std::move(entries));
+    m_ResultList->AddLines(std::move(lines));
     return;
   }
   // The first screenful replaces the list.
   m_bStreamStarted = true;
   AbandonTeamSearch();
-  FillResultList(std::move(entries));
+  FillResultList(std::move(lines));
 }
 
 // ---- the entries other pages call ----

@@ -31,6 +31,7 @@
 class CADODataBase;
 class CColorListBox;
 struct ColorListBoxEntry;
+class ColorListBoxBatch;
 class CColorListCtrl;
 class CEditEx;
 class CTipWnd;
@@ -145,7 +146,7 @@ class CTrackerPage : public CServicedPage, public ITrackerPage {
   // Puts a search's lines and edit texts into the widgets and, when it says so, shows
   // its first line. False when its query failed. `entries`: the lines already made
   // into the list's lines (result.lines then only says that the list is replaced).
-  bool ApplyResult(const TrackerSearchResult& result, std::vector<ColorListBoxEntry>* entries = nullptr);
+  bool ApplyResult(const TrackerSearchResult& result, ColorListBoxBatch* batch = nullptr);
   // Runs `search` off the interface thread and applies its result; `showFirst`: then
   // shows the first line's stock-day when the search went through. Ignored while a
   // search runs.
@@ -153,8 +154,8 @@ class CTrackerPage : public CServicedPage, public ITrackerPage {
   // replaces the list at once, the rest is appended as it comes; the search counts as
   // running until its last lines and figures are shown.
   void SearchInBackground(std::function<TrackerSearchResult(TrackerLineSink*)> search, bool showFirst);
-  void AddStreamedLines(std::vector<ColorListBoxEntry>& entries);
-  void FillResultList(std::vector<ColorListBoxEntry> lines);
+  void AddStreamedLines(ColorListBoxBatch& lines);
+  void FillResultList(ColorListBoxBatch lines);
   void AddResultLine(const TrackerLine& line);
   // Loads and shows the stock-day of result line `line`.
   void ShowLineStockDay(int line);

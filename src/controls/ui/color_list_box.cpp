@@ -1,6 +1,7 @@
 #include "controls/ui/color_list_box.h"
 
 #include <QAbstractListModel>
+#include <QByteArrayView>
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -26,7 +27,78 @@ namespace {
 
 constexpr int kColourRole = Qt::UserRole;
 
+// A role's text as a place in the line's text (bytes of its UTF-8).
+struct Span {
+  int role = 0;
+  std::uint16_t start = 0;
+  std::uint16_t length = 0;
+};
+// What few lines have: roles that are no part of the text, and a text that UTF-8
+// cannot hold exactly (a lone surrogate).
+struct Extra {
+  std::vector<std::pair<int, QVariant>> roles;
+  std::optional<QString> text;
+};
+// A line: its text as UTF-8 (most of a line's text is ASCII: half the bytes of
+// UTF-16), held with the texts of the lines added with it; its colour and the places
+// of up to four roles in the text.
+struct Line {
+  const char* text = nullptr;
+  std::uint32_t length = 0;
+  COLORREF colour = 0;
+  std::uint8_t spanCount = 0;
+  std::array<Span, 4> spans{};
+  std::unique_ptr<Extra> extra;
+
+  std::string_view Text() const { return {text, length}; }
+  std::span<const Span> Spans() const { return {spans.data(), spanCount}; }
+  Extra& Extras() {
+    if (!extra) extra = std::make_unique<Extra>();
+    return *extra;
+  }
+};
+
+// Appends the line's UTF-8 text to `bytes` and sets its length; KeepTexts then
+// points it at its place. A text that UTF-8 cannot hold exactly is held as it is.
+void SetText(Line& line, QString text, std::string& bytes) {
+  if (text.isValidUtf16()) {
+    const QByteArray utf8 = text.toUtf8();
+    line.length = static_cast<std::uint32_t>(utf8.size());
+    bytes.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+  } else {
+    line.length = 0;
+    line.Extras().text = std::move(text);
+  }
+}
+QString TextOf(const Line& line) {
+  return line.extra && line.extra->text ? *line.extra->text : QString::fromUtf8(line.text, line.length);
+}
+
+constexpr std::size_t kFar = std::numeric_limits<std::uint16_t>::max();
+
+// Puts a role's text as a place in the line's text when it stands there; false when it
+// does not (or the line holds four places already).
+bool PlaceRole(Line& line, std::string_view lineText, int role, std::string_view bytes) {
+  if (line.spanCount == line.spans.size()) return false;
+  const std::size_t found = bytes.empty() ? 0 : lineText.find(bytes);
+  if (found == std::string_view::npos || found > kFar || bytes.size() > kFar) return false;
+  line.spans[line.spanCount++] = {role, static_cast<std::uint16_t>(found), static_cast<std::uint16_t>(bytes.size())};
+  return true;
+}
+
+// The bytes as QString::fromUtf8 and back would give them: an invalid sequence as U+FFFD.
+std::string_view AsQtReadsIt(std::string_view bytes, std::string& scratch) {
+  if (QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())).isValidUtf8()) return bytes;
+  scratch = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())).toUtf8().toStdString();
+  return scratch;
+}
+
 }  // namespace
+
+struct ColorListBoxBatch::Lines {
+  std::string texts;
+  std::vector<Line> lines;
+};
 
 // The lines in order: text, colour and whatever other roles the pages store. A role
 // whose text stands in the line's text (a stock's name, code and day do) is held as a
@@ -109,6 +181,16 @@ class ColorListBoxModel final : public QAbstractListModel {
     endInsertRows();
   }
 
+  // Inserts lines made off the interface thread before `row` in one step.
+  void Insert(int row, ColorListBoxBatch batch) {
+    if (batch.size() == 0) return;
+    std::vector<Line> lines = std::move(batch.lines_->lines);
+    KeepTexts(lines, std::move(batch.lines_->texts));
+    beginInsertRows(QModelIndex(), row, row + static_cast<int>(lines.size()) - 1);
+    lines_.insert(lines_.begin() + row, std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
+    endInsertRows();
+  }
+
   // Copies of the first `limit` lines.
   std::vector<ColorListBoxEntry> Copy(std::size_t limit) const {
     std::vector<ColorListBoxEntry> copies;
@@ -129,49 +211,21 @@ class ColorListBoxModel final : public QAbstractListModel {
   }
 
  private:
-  // A role's text as a place in the line's text (bytes of its UTF-8).
-  struct Span {
-    int role = 0;
-    std::uint16_t start = 0;
-    std::uint16_t length = 0;
-  };
-  // What few lines have: roles that are no part of the text, and a text that UTF-8
-  // cannot hold exactly (a lone surrogate).
-  struct Extra {
-    std::vector<std::pair<int, QVariant>> roles;
-    std::optional<QString> text;
-  };
-  // A line: its text as UTF-8 (most of a line's text is ASCII: half the bytes of
-  // UTF-16), held with the texts of the lines added with it; its colour and the places
-  // of up to four roles in the text.
-  struct Line {
-    const char* text = nullptr;
-    std::uint32_t length = 0;
-    COLORREF colour = 0;
-    std::uint8_t spanCount = 0;
-    std::array<Span, 4> spans{};
-    std::unique_ptr<Extra> extra;
-
-    std::string_view Text() const { return {text, length}; }
-    std::span<const Span> Spans() const { return {spans.data(), spanCount}; }
-    Extra& Extras() {
-      if (!extra) extra = std::make_unique<Extra>();
-      return *extra;
+  static void Store(Line& line, int role, QVariant value) {
+    const auto kept = std::remove_if(line.spans.begin(), line.spans.begin() + line.spanCount,
+                                     [role](const Span& span) { return span.role == role; });
+    line.spanCount = static_cast<std::uint8_t>(kept - line.spans.begin());
+    if (line.extra) std::erase_if(line.extra->roles, [role](const auto& other) { return other.first == role; });
+    if (value.typeId() == QMetaType::QString) {
+      const QString text = value.toString();
+      const QByteArray bytes = text.toUtf8();
+      if (text.isValidUtf16() && PlaceRole(line, line.Text(), role, std::string_view(bytes.constData(), bytes.size()))) {
+        return;
+      }
     }
-  };
-
-  // Appends the line's UTF-8 text to `bytes` and sets its length; KeepTexts then
-  // points it at its place. A text that UTF-8 cannot hold exactly is held as it is.
-  static void SetText(Line& line, QString text, std::string& bytes) {
-    if (text.isValidUtf16()) {
-      const QByteArray utf8 = text.toUtf8();
-      line.length = static_cast<std::uint32_t>(utf8.size());
-      bytes.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
-    } else {
-      line.length = 0;
-      line.Extras().text = std::move(text);
-    }
+    line.Extras().roles.emplace_back(role, std::move(value));
   }
+
   // Keeps `bytes`, the texts of `lines` one after the other (SetText), as one block.
   void KeepTexts(std::span<Line> lines, std::string bytes) {
     bytes.shrink_to_fit();
@@ -181,28 +235,6 @@ class ColorListBoxModel final : public QAbstractListModel {
       line.text = kept.data() + offset;
       offset += line.length;
     }
-  }
-  static QString TextOf(const Line& line) {
-    return line.extra && line.extra->text ? *line.extra->text : QString::fromUtf8(line.text, line.length);
-  }
-
-  static void Store(Line& line, int role, QVariant value) {
-    const auto kept = std::remove_if(line.spans.begin(), line.spans.begin() + line.spanCount,
-                                     [role](const Span& span) { return span.role == role; });
-    line.spanCount = static_cast<std::uint8_t>(kept - line.spans.begin());
-    if (line.extra) std::erase_if(line.extra->roles, [role](const auto& other) { return other.first == role; });
-    if (value.typeId() == QMetaType::QString && line.spanCount < line.spans.size()) {
-      const QString text = value.toString();
-      const QByteArray bytes = text.toUtf8();
-      const std::size_t found = bytes.isEmpty() ? 0 : line.Text().find(std::string_view(bytes.constData(), bytes.size()));
-      const qsizetype at = found == std::string_view::npos ? -1 : static_cast<qsizetype>(found);
-      constexpr qsizetype kFar = std::numeric_limits<std::uint16_t>::max();
-      if (at >= 0 && at <= kFar && bytes.size() <= kFar && text.isValidUtf16()) {
-        line.spans[line.spanCount++] = {role, static_cast<std::uint16_t>(at), static_cast<std::uint16_t>(bytes.size())};
-        return;
-      }
-    }
-    line.Extras().roles.emplace_back(role, std::move(value));
   }
 
   std::vector<std::pair<int, QVariant>> RolesOf(const Line& line) const {
@@ -356,6 +388,36 @@ int CColorListBox::InsertNow(int index, const CString& text, COLORREF colour) {
 void CColorListBox::AddLines(std::vector<ColorListBoxEntry> lines) {
   FlushHeld();
   lines_->Insert(count(), std::move(lines));
+}
+
+void CColorListBox::AddLines(ColorListBoxBatch lines) {
+  FlushHeld();
+  lines_->Insert(count(), std::move(lines));
+}
+
+ColorListBoxBatch::ColorListBoxBatch() : lines_(std::make_unique<Lines>()) {}
+ColorListBoxBatch::~ColorListBoxBatch() = default;
+ColorListBoxBatch::ColorListBoxBatch(ColorListBoxBatch&&) noexcept = default;
+ColorListBoxBatch& ColorListBoxBatch::operator=(ColorListBoxBatch&&) noexcept = default;
+
+std::size_t ColorListBoxBatch::size() const { return lines_ ? lines_->lines.size() : 0; }
+
+void ColorListBoxBatch::Add(std::string_view text, COLORREF colour,
+                            std::initializer_list<std::pair<int, std::string_view>> roles) {
+  std::string scratch;
+  const std::string_view bytes = AsQtReadsIt(text, scratch);
+  const std::size_t at = lines_->texts.size();
+  lines_->texts.append(bytes);
+  Line& line = lines_->lines.emplace_back();
+  line.colour = colour;
+  line.length = static_cast<std::uint32_t>(bytes.size());
+  const std::string_view lineText = std::string_view(lines_->texts).substr(at);
+  for (const auto& [role, value] : roles) {
+    const std::string_view roleBytes = AsQtReadsIt(value, scratch);
+    if (!PlaceRole(line, lineText, role, roleBytes)) {
+      line.Extras().roles.emplace_back(role, QString::fromUtf8(roleBytes.data(), static_cast<qsizetype>(roleBytes.size())));
+    }
+  }
 }
 
 std::vector<ColorListBoxEntry> CColorListBox::Lines(std::size_t limit) {

@@ -19,7 +19,10 @@
 #include <QListView>
 #include <QVariant>
 #include <QTimer>
+#include <initializer_list>
+#include <memory>
 #include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -62,6 +65,27 @@ struct ColorListBoxEntry {
   QString text;
   COLORREF colour = 0;
   std::vector<std::pair<int, QVariant>> roles;
+};
+
+// Lines made off the interface thread in the form the list keeps them: their texts as
+// one block of UTF-8, the roles that stand in a text as places in it. AddLines then
+// only moves them in. Any one thread may fill a batch.
+class ColorListBoxBatch {
+ public:
+  ColorListBoxBatch();
+  ~ColorListBoxBatch();
+  ColorListBoxBatch(ColorListBoxBatch&&) noexcept;
+  ColorListBoxBatch& operator=(ColorListBoxBatch&&) noexcept;
+
+  // Appends a line: its text and its text roles in UTF-8 (read back as through
+  // QString::fromUtf8, an invalid sequence as U+FFFD), and its colour.
+  void Add(std::string_view text, COLORREF colour, std::initializer_list<std::pair<int, std::string_view>> roles);
+  std::size_t size() const;
+
+ private:
+  friend class ColorListBoxModel;
+  struct Lines;
+  std::unique_ptr<Lines> lines_;
 };
 
 // A handle on one line of the widget, as item() and itemAt() give it; false for none.
@@ -114,7 +138,8 @@ class CColorListBox : public QListView {
   // UI thread. Appends the lines in one step, after any held-back ones; the bulk
   // form of AddString and setData for a page that fills the list from a result.
   void AddLines(std::vector<ColorListBoxEntry> lines);
-  // UI thread. Copies of the first `limit` lines (their texts are shared, not copied).
+  void AddLines(ColorListBoxBatch lines);
+  // UI thread. Copies of the first `limit` lines.
   std::vector<ColorListBoxEntry> Lines(std::size_t limit);
 
   // Empties the list. Returns 0, or LB_ERR when the call could not run.
