@@ -488,6 +488,19 @@ TEST_F(ColorListBoxTest, LinesAddedTogetherReadBackExactly) {
     for (int i = 0; i < 5; ++i) EXPECT_EQ(list.item(3)->data(Qt::UserRole + 1 + i).toString(), parts[i]);
     EXPECT_EQ(list.Lines(4)[3].roles.size(), 5u);
   }
+  // A batch made from UTF-8 reads back as the same texts through QString would: an
+  // invalid byte as U+FFFD, a role not in the text and a fifth role beside the text.
+  const std::string bad = "x\xff中", text = "甲 b 乙 c 丙 " + bad;
+  ColorListBoxBatch batch;
+  batch.Add(text, kRed, {{1, "甲"}, {2, "b"}, {3, bad}, {4, "不在"}, {5, "丙"}, {6, ""}});
+  list.AddLines(std::move(batch));
+  list.AddLines({{QString::fromUtf8(text), kRed,
+                  {{1, QStringLiteral("甲")}, {2, QStringLiteral("b")}, {3, QString::fromUtf8(bad)},
+                   {4, QStringLiteral("不在")}, {5, QStringLiteral("丙")}, {6, QString()}}}});
+  const std::vector<ColorListBoxEntry> both = list.Lines(6);
+  EXPECT_EQ(both[4].text, both[5].text);
+  EXPECT_EQ(both[4].text, QString::fromUtf8(text));
+  EXPECT_EQ(both[4].roles, both[5].roles);
 }
 
 // Random steps on the list and on a list widget filled as the control once filled
