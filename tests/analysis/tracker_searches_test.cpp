@@ -321,11 +321,12 @@ TEST_F(TrackerSearchTest, KeywordStatementOverDistinctNamesGivesTheRowsOfTheRowB
 // the first screenful first, and writes the same file.
 TEST_F(TrackerSearchTest, StreamedLinesAndFileAreThoseOfTheWholeResult) {
   const std::string last = GenerateMarket(db_, CrowdedMarketShape(5, 20)).days.back();
-  // Days out of rowid order, without a date or empty, and negative rowids: the streamed
-  // stretches of days still list every row once, in the statement's order.
+  // Days out of rowid order, without a date, empty or a blob, and negative rowids: the
+  // streamed stretches of days still list every row once, in the statement's order.
   List("2001-01-02", "600001", "旧日", Five({{kInstitution, 300, 1}}), Five({{"证券营业部甲", 1, 2}}));
   for (const char* sql : {"UPDATE StockInfo SET SB_Date = NULL WHERE rowid % 97 = 0",
                           "UPDATE StockInfo SET SB_Date = '' WHERE rowid % 89 = 0",
+                          "UPDATE StockInfo SET SB_Date = CAST('2017' AS BLOB) WHERE rowid % 79 = 0",
                           "UPDATE StockInfo SET rowid = -rowid WHERE rowid % 83 = 0"}) {
     ASSERT_TRUE(Db().Execute(sql)) << sql;
   }
