@@ -397,13 +397,10 @@ std::vector<TrackerLine> LinesOf(const std::vector<ColorListBoxEntry>& entries) 
   return lines;
 }
 
-// The stock-days of the lines, for the merge: their other roles are not needed.
-std::vector<StockDayKey> StockDaysOf(const std::vector<ColorListBoxEntry>& entries) {
-  std::vector<StockDayKey> keys;
-  keys.reserve(entries.size());
-  for (const ColorListBoxEntry& entry : entries) {
-    keys.push_back({RoleText(entry, CTrackerPage::kLineCodeRole), RoleText(entry, CTrackerPage::kLineDateRole)});
-  }
+// The stock-days of the lines, for the merge, from their code and day roles.
+std::vector<StockDayKey> StockDaysOf(std::vector<std::string> codes, std::vector<std::string> days) {
+  std::vector<StockDayKey> keys(codes.size());
+  for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = {std::move(codes[i]), std::move(days[i])};
   return keys;
 }
 
@@ -709,13 +706,15 @@ void CTrackerPage::OnMergeData() {
   CADODataBase* custom = &Custom();
   m_search->Start(
       false,
-      [market, custom, entries = m_ResultList->Lines(merged), countText] {
+      [market, custom, codes = m_ResultList->RoleTexts(merged, kLineCodeRole),
+       days = m_ResultList->RoleTexts(merged, kLineDateRole), countText]() mutable {
         market->InterruptWhenClosing();
         custom->InterruptWhenClosing();
         MergedTotals merge;
         BranchMarks marks;
         marks.Load(*custom);
-        merge.result = MergeBranchTotals(*market, StockDaysOf(entries), countText, marks, merge.totals);
+        merge.result =
+            MergeBranchTotals(*market, StockDaysOf(std::move(codes), std::move(days)), countText, marks, merge.totals);
         return merge;
       },
       [this](MergedTotals& merge) {

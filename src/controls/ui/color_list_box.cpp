@@ -191,6 +191,23 @@ class ColorListBoxModel final : public QAbstractListModel {
     endInsertRows();
   }
 
+  std::vector<std::string> RoleTexts(std::size_t limit, int role) const {
+    std::vector<std::string> texts(std::min(limit, lines_.size()));
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      const Line& line = lines_[i];
+      const auto span = std::find_if(line.Spans().begin(), line.Spans().end(),
+                                     [role](const Span& s) { return s.role == role; });
+      if (span != line.Spans().end()) {
+        texts[i] = line.Text().substr(span->start, span->length);
+      } else if (line.extra) {
+        for (const auto& [key, value] : line.extra->roles) {
+          if (key == role) texts[i] = value.toString().toStdString();
+        }
+      }
+    }
+    return texts;
+  }
+
   // Copies of the first `limit` lines.
   std::vector<ColorListBoxEntry> Copy(std::size_t limit) const {
     std::vector<ColorListBoxEntry> copies;
@@ -388,6 +405,11 @@ int CColorListBox::InsertNow(int index, const CString& text, COLORREF colour) {
 void CColorListBox::AddLines(std::vector<ColorListBoxEntry> lines) {
   FlushHeld();
   lines_->Insert(count(), std::move(lines));
+}
+
+std::vector<std::string> CColorListBox::RoleTexts(std::size_t limit, int role) {
+  FlushHeld();
+  return lines_->RoleTexts(limit, role);
 }
 
 void CColorListBox::AddLines(ColorListBoxBatch lines) {

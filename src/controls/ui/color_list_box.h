@@ -22,6 +22,7 @@
 #include <initializer_list>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -141,6 +142,9 @@ class CColorListBox : public QListView {
   void AddLines(ColorListBoxBatch lines);
   // UI thread. Copies of the first `limit` lines.
   std::vector<ColorListBoxEntry> Lines(std::size_t limit);
+  // UI thread. One role of the first `limit` lines as UTF-8 ("" where a line has none):
+  // what a long list hands a worker, without copying the lines.
+  std::vector<std::string> RoleTexts(std::size_t limit, int role);
 
   // Empties the list. Returns 0, or LB_ERR when the call could not run.
   int ResetContent();
