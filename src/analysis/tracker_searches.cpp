@@ -97,6 +97,9 @@ bool ReadMatchedNames(CADODataBase& db, const std::string& pattern, std::vector<
   return false;
 }
 
+// The most names a keyword's statements take as values.
+constexpr std::size_t kMaxListedNames = 4000;
+
 // Listings whose ten names meet `test`, counted through the seat-name indexes up to
 // kManyListings per seat: a cheap look at whether a search lists much.
 constexpr int kManyListings = 2000;
@@ -413,12 +416,13 @@ Outcome BranchOutcome(CADODataBase& db, const IClock& clock, const std::string& 
     std::string error;
     const std::vector<DbValue> params = {branch};
     const bool byDay = sink != nullptr && ManyListings(db, SeatCountProbe("= ?1"), params);
-    const bool read =
-        byDay ? ReadInDayStretches(
-                    db, [](const std::string& dayTest) { return BranchSearchStatementOf(TrackerSearchColumns(), true, dayTest); },
-                    params, lines, large, makeLine, error)
-              : StepRows(db, BranchSearchStatement(), params, error,
-                         [&](const RowCursor& row) { lines.Add(makeLine(row, lines.Count() + 1, large)); });
+    auto byDays = [](const std::string& dayTest) {
+      return BranchSearchStatementOf(TrackerSearchColumns(), true, dayTest);
+    };
+    const bool read = byDay ? ReadInDayStretches(db, byDays, params, lines, large, makeLine, error)
+                            : StepRows(db, BranchSearchStatement(), params, error, [&](const RowCursor& row) {
+                                lines.Add(makeLine(row, lines.Count() + 1, large));
+                              });
     if (!read) {
       FailQuery(outcome, std::move(error));
       return outcome;
@@ -499,7 +503,8 @@ std::string KeywordSearchStatement(const std::string& columns, bool byNames, boo
          WithDayTest(TenSeatCondition("IN (SELECT name FROM matched)"), dayTest) + kNewestFirst;
 }
 
-std::string MatchedNamesStatement(const std::string& columns, std::size_t names, bool byDay, const std::string& dayTest) {
+std::string MatchedNamesStatement(const std::string& columns, std::size_t names, bool byDay,
+                                  const std::string& dayTest) {
   return "SELECT " + columns + " FROM StockInfo" + (byDay ? " INDEXED BY IX_StockInfo_SB_Date" : "") + " WHERE " +
          WithDayTest(TenSeatCondition("IN (" + ValueList(names) + ")"), dayTest) + kNewestFirst;
 }
@@ -574,7 +579,8 @@ TrackerSearchResult SearchBranchKeyword(CADODataBase& db, const IClock& clock, c
   Outcome outcome;
   outcome.result.writesFile = true;
   outcome.result.fileBytes = ToGbk(KeywordFileHeader(keyword));
-  // The names are matched once; every statement after takes them as values.
+  // The names are matched once; every statement after takes them as values. So many
+  // names that they would overrun a statement's values are matched by each statement.
   std::vector<DbValue> names;
   std::string error;
   if (!ReadMatchedNames(db, KeywordPattern(keyword), names, error)) {
@@ -582,11 +588,18 @@ TrackerSearchResult SearchBranchKeyword(CADODataBase& db, const IClock& clock, c
     return Commit(std::move(outcome));
   }
   const std::size_t count = names.size();
-  const bool byDay = sink != nullptr && ManyListings(db, SeatCountProbe("IN (" + ValueList(count) + ")"), names);
-  FillBuySellOutcome(outcome, db, clock, MatchedNamesStatement(BuySellColumns(), count), names, sink,
-                     byDay ? [count](const std::string& dayTest) {
-                       return MatchedNamesStatement(BuySellColumns(), count, true, dayTest);
-                     } : std::function<std::string(const std::string&)>());
+  const bool listed = count <= kMaxListedNames;
+  const std::vector<DbValue> params = listed ? std::move(names) : std::vector<DbValue>{KeywordPattern(keyword)};
+  auto statement = [count, listed](bool byDay, const std::string& dayTest) {
+    return listed ? MatchedNamesStatement(BuySellColumns(), count, byDay, dayTest)
+                  : KeywordSearchStatement(BuySellColumns(), true, byDay, dayTest);
+  };
+  const std::string probe = listed ? SeatCountProbe("IN (" + ValueList(count) + ")")
+                                   : MatchedNamesTable() + SeatCountProbe("IN (SELECT name FROM matched)");
+  const bool byDay = sink != nullptr && ManyListings(db, probe, params);
+  FillBuySellOutcome(outcome, db, clock, statement(false, ""), params, sink,
+                     byDay ? [statement](const std::string& dayTest) { return statement(true, dayTest); }
+                           : std::function<std::string(const std::string&)>());
   ClearFiguresWhenEmpty(outcome.result);
   return Commit(std::move(outcome));
 }

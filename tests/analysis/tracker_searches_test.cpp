@@ -330,6 +330,13 @@ TEST_F(TrackerSearchTest, StreamedLinesAndFileAreThoseOfTheWholeResult) {
                           "UPDATE StockInfo SET rowid = -rowid WHERE rowid % 83 = 0"}) {
     ASSERT_TRUE(Db().Execute(sql)) << sql;
   }
+  // More names than a statement takes as values: each statement matches them itself.
+  ASSERT_TRUE(Db().Execute("UPDATE StockInfo SET Sell2_YYB_Name = '二' || rowid || '席位', "
+                           "Sell3_YYB_Name = '三' || rowid || '席位', Sell4_YYB_Name = '四' || rowid || '席位', "
+                           "Sell5_YYB_Name = '席位' || rowid || '号'"));
+  RowCursor names(Db(), "SELECT 4 * COUNT(*) FROM StockInfo");
+  ASSERT_TRUE(names.Next());
+  ASSERT_GT(names.Int(0), 4000);
   const FakeClock clock(std::stoi(last.substr(0, 4)), std::stoi(last.substr(5, 2)), std::stoi(last.substr(8, 2)));
   struct Sink : TrackerLineSink {
     void AddLines(std::vector<TrackerLine> lines) override {
@@ -341,7 +348,8 @@ TEST_F(TrackerSearchTest, StreamedLinesAndFileAreThoseOfTheWholeResult) {
   };
   using Search = std::function<TrackerSearchResult(TrackerLineSink*)>;
   for (const Search& search : {Search([&](TrackerLineSink* sink) { return SearchBranch(Db(), clock, kInstitution, sink); }),
-                               Search([&](TrackerLineSink* sink) { return SearchBranchKeyword(Db(), clock, "证券", sink); })}) {
+                               Search([&](TrackerLineSink* sink) { return SearchBranchKeyword(Db(), clock, "证券", sink); }),
+                               Search([&](TrackerLineSink* sink) { return SearchBranchKeyword(Db(), clock, "席位", sink); })}) {
     const TrackerSearchResult whole = search(nullptr);
     const std::string wholeFile = FileBytes();
     Sink sink;

@@ -236,9 +236,8 @@ class ColorListBoxModel final : public QAbstractListModel {
     if (value.typeId() == QMetaType::QString) {
       const QString text = value.toString();
       const QByteArray bytes = text.toUtf8();
-      if (text.isValidUtf16() && PlaceRole(line, line.Text(), role, std::string_view(bytes.constData(), bytes.size()))) {
-        return;
-      }
+      const std::string_view place(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+      if (text.isValidUtf16() && PlaceRole(line, line.Text(), role, place)) return;
     }
     line.Extras().roles.emplace_back(role, std::move(value));
   }
@@ -437,7 +436,8 @@ void ColorListBoxBatch::Add(std::string_view text, COLORREF colour,
   for (const auto& [role, value] : roles) {
     const std::string_view roleBytes = AsQtReadsIt(value, scratch);
     if (!PlaceRole(line, lineText, role, roleBytes)) {
-      line.Extras().roles.emplace_back(role, QString::fromUtf8(roleBytes.data(), static_cast<qsizetype>(roleBytes.size())));
+      const QString kept = QString::fromUtf8(roleBytes.data(), static_cast<qsizetype>(roleBytes.size()));
+      line.Extras().roles.emplace_back(role, kept);
     }
   }
 }
