@@ -236,9 +236,9 @@ const std::string& MergeRowsQuery() {
 // breaks off keeps nothing and is marked failed.
 class MergeStretch {
  public:
-  // Reads the stock-days of `keys`; `fold(line)` takes each line at once when given
-  // (the first stretch folds while it reads, the others keep everything).
-  void Read(CADODataBase& db, std::span<const StockDayKey> keys, const std::function<void(std::size_t)>& fold) {
+  // Reads the stock-days of `keys`; `foldLast` takes each line, kept as line 0, at once
+  // when given (the first stretch folds while it reads, the others keep everything).
+  void Read(CADODataBase& db, std::span<const StockDayKey> keys, const std::function<void()>& foldLast) {
     RowCursor cursor(db);
     // One read transaction for the stretch: no lock is taken again for each line.
     const bool began = cursor.Open("BEGIN") && (cursor.Next(), !cursor.Failed());
@@ -261,8 +261,8 @@ class MergeStretch {
         rows_.resize(rows);
         if (error_.empty()) error_ = cursor.RecordsetErrorText();
       }
-      if (fold) {
-        fold(0);
+      if (foldLast) {
+        foldLast();
         Forget();
       }
     }
@@ -361,8 +361,8 @@ BranchMergeResult MergeBranchTotals(CADODataBase& db, std::span<const StockDayKe
     if (k > 0) db.InterruptWhenClosing();
     const std::size_t first = step * k, last = k + 1 == readers ? count : first + step;
     // The first stretch folds each line as it reads it; the others follow in order.
-    std::function<void(std::size_t)> foldAtOnce;
-    if (k == 0) foldAtOnce = [&](std::size_t i) { account(stretches[0].Fold(i, totals)); };
+    std::function<void()> foldAtOnce;
+    if (k == 0) foldAtOnce = [&] { account(stretches[0].Fold(0, totals)); };
     stretches[k].Read(db, lines.subspan(first, last - first), foldAtOnce);
   });
   for (unsigned k = 1; k < readers; ++k) {

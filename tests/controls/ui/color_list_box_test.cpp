@@ -503,6 +503,10 @@ TEST_F(ColorListBoxTest, LinesAddedTogetherReadBackExactly) {
   EXPECT_EQ(both[4].text, both[5].text);
   EXPECT_EQ(both[4].text, QString::fromUtf8(text));
   EXPECT_EQ(both[4].roles, both[5].roles);
+  // What the merge takes of a long list: one role of each line as UTF-8, "" for none.
+  EXPECT_EQ(list.RoleTexts(9, 4), (std::vector<std::string>{"", "", "", "", "不在", "不在"}));
+  EXPECT_EQ(list.RoleTexts(9, 3).back(), "x\xEF\xBF\xBD中");
+  EXPECT_EQ(list.RoleTexts(2, Qt::UserRole + 1), (std::vector<std::string>{"", "乙"}));
 }
 
 // Random steps on the list and on a list widget filled as the control once filled
