@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "../../support/db_builder.h"
 #include "../../support/gui_driver.h"
 #include "../../support/temp_program_folder.h"
 #include "platform/pages/main_window_iface.h"
@@ -43,13 +44,18 @@ std::string ExitMarker(const TempProgramFolder& folder) {
   return GetPrivateProfileString("system", "IsExit", "", folder.File("sysinfo.ini"));
 }
 
-int SchemaVersionOfFile(const std::string& path) {
+// The field `field` of the query's first row, -1 without one.
+int IntOfFile(const std::string& path, const std::string& sql, const char* field) {
   CADODataBase db;
   if (!db.Open("Data Source=" + path + ";", "", "")) return -1;
   CADORecordset rs(&db);
-  int version = -1;
-  if (rs.Open("SELECT Version FROM SchemaVersion") && !rs.IsEof()) rs.GetFieldValue("Version", version);
-  return version;
+  int value = -1;
+  if (rs.Open(sql) && !rs.IsEof()) rs.GetFieldValue(field, value);
+  return value;
+}
+
+int SchemaVersionOfFile(const std::string& path) {
+  return IntOfFile(path, "SELECT Version FROM SchemaVersion", "Version");
 }
 
 struct RunResult {
@@ -286,6 +292,34 @@ TEST(DeskApp, SigtermAndSigintTakeTheCloseBoxRoad) {
   for (const int signal : {SIGTERM, SIGINT}) {  // uncaught, either ends the test program
     TempProgramFolder folder;
     EXPECT_EQ(RunDeskAppOn(folder.Path(), [&](CMainDlg&) { std::raise(signal); }).code, 1) << signal;
+  }
+}
+
+// A signal leaves the question as its close box would (否): nothing is deleted.
+TEST(DeskApp, SigtermOrSigintDuringTheClearDataQuestionKeepsEveryRow) {
+  for (const int signal : {SIGTERM, SIGINT}) {
+    TempProgramFolder folder;
+    {
+      DbBuilder db(folder.Path());
+      db.AddListing("2017-03-31", "600000", "浦发银行", "日涨幅偏离值达7%", 10, 11, 1e8, {}, {});
+      ASSERT_TRUE(db.Market().Execute("INSERT INTO DayStatus (SB_Date, Listed, Complete) VALUES ('2017-03-31', 1, 1)"));
+    }
+    MessageBoxHook::Instance().StopRecording();  // a real box, for the signal to meet
+    const RunResult run = RunDeskAppOn(folder.Path(), [&](CMainDlg& w) {
+      QTimer whenAsked;
+      QObject::connect(&whenAsked, &QTimer::timeout, [&] {
+        if (qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) == nullptr) return;
+        whenAsked.stop();
+        std::raise(signal);
+      });
+      whenAsked.start(20);
+      GuiDriver::FindAs<QAbstractButton>(&w.m_dlgDownloadData, 1008)->click();  // 清空数据
+    });
+    MessageBoxHook::Instance().StartRecording();
+    EXPECT_EQ(run.code, 1) << signal;
+    const std::string cjhb = folder.File("CJHB.mdb");
+    EXPECT_EQ(IntOfFile(cjhb, "SELECT COUNT(*) AS n FROM StockInfo", "n"), 1) << signal;
+    EXPECT_EQ(IntOfFile(cjhb, "SELECT COUNT(*) AS n FROM DayStatus", "n"), 1) << signal;
   }
 }
 
