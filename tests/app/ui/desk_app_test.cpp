@@ -117,7 +117,8 @@ RunResult RunDeskAppOn(const std::string& folder,
 
 }  // namespace
 
-void SendWindowManagerClose(WId window);  // at the end of the file, away from Xlib's macros
+// A left click at `click` first when given, in the same flush as the close.
+void SendWindowManagerClose(WId window, const QPoint* click = nullptr);  // at the end, away from Xlib's macros
 
 // The tray menu's "退出" is the orderly road out.
 void ExitThroughTheTray(CMainDlg& window) {
@@ -347,6 +348,24 @@ TEST(DeskApp, TheCloseBoxEndsTheProgramWhileABoxWaitsOverTheWindow) {
   EXPECT_EQ(answer, QMessageBox::No);  // not the default button
 }
 
+// The close comes with the click that opens a picker: Qt gets to it once the picker is
+// open, and drops it; the program must still end, the picker as cancelled.
+TEST(DeskApp, TheCloseBoxSentWithAClickThatOpensAPickerEndsTheProgram) {
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "run on X by desk_app_x11_test";
+  TempProgramFolder folder;
+  MessageBoxHook::Instance().StopRecording();
+  const RunResult run = RunDeskAppOn(folder.Path(), [&](CMainDlg& w) {
+    ASSERT_TRUE(GuiDriver::SelectTab(static_cast<QWidget*>(w.m_ctrlTab.TabBar()), "系统设置"));
+    QWidget* choose = GuiDriver::Find(&w.m_dlgSetting, 1134);  // 手动选择通达信路径
+    ASSERT_TRUE(GuiDriver::WaitUntil([&] { return choose->isVisible(); }));
+    const QPoint at = choose->mapTo(&w, choose->rect().center()) * w.devicePixelRatio();
+    SendWindowManagerClose(w.winId(), &at);
+  });
+  MessageBoxHook::Instance().StartRecording();
+  EXPECT_EQ(run.code, 1);
+  EXPECT_LT(run.afterScenario, std::chrono::milliseconds(1500));
+}
+
 TEST(DeskApp, AWorkerIgnoringItsStopDoesNotHoldTheProgramOpen) {
   TempProgramFolder folder;
   std::atomic<bool> release{false};
@@ -374,9 +393,16 @@ TEST(DeskApp, AWorkerIgnoringItsStopDoesNotHoldTheProgramOpen) {
 
 #include <X11/Xlib.h>
 
-void SendWindowManagerClose(WId window) {
+void SendWindowManagerClose(WId window, const QPoint* click) {
   Display* display = XOpenDisplay(nullptr);
   ASSERT_NE(display, nullptr);
+  for (const int type : {ButtonPress, ButtonRelease}) {
+    if (click == nullptr) break;
+    XEvent button{};
+    button.xbutton = {type, 0, True, display, window, DefaultRootWindow(display), None, CurrentTime,
+                      click->x(), click->y(), 0, 0, type == ButtonPress ? 0u : Button1Mask, Button1, True};
+    XSendEvent(display, window, False, NoEventMask, &button);
+  }
   XEvent event{};
   event.xclient.type = ClientMessage;
   event.xclient.window = window;
