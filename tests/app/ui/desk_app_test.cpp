@@ -300,20 +300,12 @@ TEST(DeskApp, SigtermAndSigintTakeTheCloseBoxRoad) {
 TEST(DeskApp, SigtermOrSigintDuringTheClearDataQuestionKeepsEveryRow) {
   for (const int signal : {SIGTERM, SIGINT}) {
     TempProgramFolder folder;
-    {
-      DbBuilder db(folder.Path());
-      db.AddListing("2017-03-31", "600000", "浦发银行", "日涨幅偏离值达7%", 10, 11, 1e8, {}, {});
-      ASSERT_TRUE(db.Market().Execute("INSERT INTO DayStatus (SB_Date, Listed, Complete) VALUES ('2017-03-31', 1, 1)"));
-    }
+    DbBuilder db(folder.Path());
+    db.AddListing("2017-03-31", "600000", "浦发银行", "日涨幅偏离值达7%", 10, 11, 1e8, {}, {});
+    ASSERT_TRUE(db.Market().Execute("INSERT INTO DayStatus (SB_Date, Listed, Complete) VALUES ('2017-03-31', 1, 1)"));
     MessageBoxHook::Instance().StopRecording();  // a real box, for the signal to meet
     const RunResult run = RunDeskAppOn(folder.Path(), [&](CMainDlg& w) {
-      QTimer whenAsked;
-      QObject::connect(&whenAsked, &QTimer::timeout, [&] {
-        if (qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) == nullptr) return;
-        whenAsked.stop();
-        std::raise(signal);
-      });
-      whenAsked.start(20);
+      QTimer::singleShot(0, [signal] { std::raise(signal); });  // in the box's own loop
       GuiDriver::FindAs<QAbstractButton>(&w.m_dlgDownloadData, 1008)->click();  // 清空数据
     });
     MessageBoxHook::Instance().StartRecording();
