@@ -49,9 +49,9 @@ QMessageBox::Icon ToIcon(unsigned style) {
   }
 }
 
-// The default button is the one Enter presses. The escape button is the answer
-// EscapeAnswer gives: the box's close box, and a signal or a close that ends the
-// program while the box waits, gives it.
+// The default button is the one Enter presses. The escape button answers as
+// EscapeAnswer does: it is what the box's close box gives, and what a signal or a close
+// that ends the program while the box waits gives.
 int ShowOnUiThread(const std::string& text, const std::string& caption, unsigned style) {
   QMessageBox box(ToIcon(style), ToQString(caption.empty() ? std::string("Velkor Desk") : caption), ToQString(text),
                   QMessageBox::NoButton, QApplication::activeWindow());
