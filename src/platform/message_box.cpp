@@ -116,6 +116,18 @@ int MessageBox(const std::string& text, const std::string& caption, unsigned sty
   return DefaultAnswer(style);
 }
 
+int EscapeAnswer(unsigned style) {
+  switch (style & MB_TYPEMASK) {
+    case MB_YESNO:
+      return IDNO;
+    case MB_OKCANCEL:
+    case MB_YESNOCANCEL:
+      return IDCANCEL;
+    default:
+      return IDOK;
+  }
+}
+
 std::optional<std::string> PickOpenFile(const std::string& title, const std::string& startDir,
                                         const std::string& filter) {
   if (auto answer = MessageBoxHook::Instance().InterceptOpenFile()) return *answer;

@@ -87,6 +87,9 @@ void SetDialogBackend(IDialogBackend* backend);
 // Shows a box (or records it) and returns the answer. Without a hook or backend the
 // text goes to stderr and the default answer (IDOK, or IDYES for a question) comes back.
 int MessageBox(const std::string& text, const std::string& caption = "", unsigned style = MB_OK);
+// What the box's close box answers: IDNO for a yes/no question, IDCANCEL where the box
+// has 取消, else IDOK. Never a "yes".
+int EscapeAnswer(unsigned style);
 std::optional<std::string> PickOpenFile(const std::string& title, const std::string& startDir = "",
                                         const std::string& filter = "");
 std::optional<std::string> PickFolder(const std::string& title, const std::string& startDir = "");

@@ -1,10 +1,7 @@
 #include "app/ui/desk_app.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <unistd.h>
@@ -120,7 +117,7 @@ bool CDeskApp::InitInstance() {
   mainWindow_->PlaceOnScreen();  // measured from the pages, which InitDialog builds
   mainWindow_->show();
   closeBoxWatch_ =
-      std::make_unique<CloseBoxWatch>(mainWindow_.get(), [this] { StartEnding(BoxAnswer::AsItsCloseBox); });
+      std::make_unique<CloseBoxWatch>(mainWindow_.get(), [this] { StartEnding(); });
   return true;
 }
 
@@ -142,12 +139,11 @@ void CDeskApp::WatchCloseSignals() {
     char bytes[16];
     while (read(fd, bytes, sizeof bytes) > 0) {
     }
-    StartEnding(BoxAnswer::DefaultButton);
+    StartEnding();
   });
 }
 
-void CDeskApp::StartEnding(BoxAnswer answer) {
-  if (!endingRoad_ || answer == BoxAnswer::DefaultButton) endingAnswer_ = answer;  // a signal's answer wins
+void CDeskApp::StartEnding() {
   if (!endingRoad_) {
     // Answering a box may open the next one (a damaged "CJHB.mdb", then the window):
     // each round takes one step, until the program has ended.
@@ -165,17 +161,13 @@ void CDeskApp::TakeEndingStep() {
     return;
   }
   if (QWidget* modal = QApplication::activeModalWidget()) {
-    // A box that has no close box of its own (no escape button) takes its default.
-    if (endingAnswer_ == BoxAnswer::AsItsCloseBox && modal->close()) return;
-    auto* box = qobject_cast<QMessageBox*>(modal);
-    QAbstractButton* button = box == nullptr ? nullptr : box->defaultButton();
-    if (box != nullptr && button == nullptr) button = box->escapeButton();
-    if (button != nullptr) {
-      button->click();
-    } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
-      dialog->reject();  // a dialog is left as by its close box
+    // As by the box's own close box: its escape button, or its only one. A box that
+    // refuses that close (no escape button) is still never confirmed: it is rejected.
+    if (modal->close()) return;
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+      dialog->reject();
     } else {
-      modal->close();
+      modal->hide();
     }
     return;
   }

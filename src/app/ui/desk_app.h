@@ -49,15 +49,14 @@ class CDeskApp {
   // A start-up refusal: its text on standard error, the box unless nobody can answer
   // it (the offscreen platform), then `status`.
   void Refuse(const std::string& text, int status);
-  // SIGTERM and SIGINT, from the moment the handler is installed: an open box is
-  // answered with its default button, then the window (once it exists) is closed as
-  // by its close box.
+  // SIGTERM and SIGINT, from the moment the handler is installed: the ending road
+  // (StartEnding).
   void WatchCloseSignals();
-  // How the ending road answers a box that is open: a signal takes its default button;
-  // the window's close box, pressed while the box waits over it, leaves it as the box's
-  // own close box would.
-  enum class BoxAnswer { DefaultButton, AsItsCloseBox };
-  void StartEnding(BoxAnswer answer);
+  // A signal, or the window's close box pressed while a box waits over it: every box
+  // open is left as its own close box would leave it (the escape answer, never "yes"
+  // to a question; a picker or dialog ends as cancelled), then the window (once it
+  // exists) is closed as by its close box.
+  void StartEnding();
   void TakeEndingStep();
 
   int& argc_;
@@ -69,7 +68,6 @@ class CDeskApp {
   std::unique_ptr<QtUiDispatcher> dispatcher_;
   std::unique_ptr<QSocketNotifier> closeSignal_;
   std::unique_ptr<QTimer> endingRoad_;  // repeats TakeEndingStep until the program ends
-  BoxAnswer endingAnswer_ = BoxAnswer::DefaultButton;
   std::unique_ptr<CloseBoxWatch> closeBoxWatch_;
   MainWindowFactory mainWindowFactory_;
   std::unique_ptr<CMainDlg> mainWindow_;

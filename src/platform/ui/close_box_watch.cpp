@@ -1,6 +1,7 @@
 #include "platform/ui/close_box_watch.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QTimer>
 #include <QtGui/qguiapplication_platform.h>
@@ -37,6 +38,7 @@ CloseBoxWatch::CloseBoxWatch(QWidget* window, std::function<void()> onBlockedClo
 CloseBoxWatch::~CloseBoxWatch() {
   if (installed_ && QCoreApplication::instance() != nullptr) {
     QCoreApplication::instance()->removeNativeEventFilter(this);
+    QCoreApplication::instance()->removeEventFilter(this);
   }
 }
 
@@ -50,7 +52,24 @@ bool CloseBoxWatch::nativeEventFilter(const QByteArray& eventType, void* message
     return false;
   }
   QWidget* modal = QApplication::activeModalWidget();
-  if (modal == nullptr || modal == window_) return false;  // Qt delivers this one itself
+  if (modal == nullptr || modal == window_) {  // Qt delivers this one itself, unless a box opens first
+    if (!closePending_) QCoreApplication::instance()->installEventFilter(this);
+    closePending_ = true;
+    return false;
+  }
   QTimer::singleShot(0, window_, onBlockedClose_);
+  return false;
+}
+
+bool CloseBoxWatch::eventFilter(QObject* watched, QEvent* event) {
+  if (!closePending_ || (event->type() != QEvent::Close && event->type() != QEvent::Show)) return false;
+  auto* widget = qobject_cast<QWidget*>(watched);
+  const bool windowClosed = event->type() == QEvent::Close && watched == window_;
+  const bool boxShown = event->type() == QEvent::Show && widget != nullptr && widget != window_ &&
+                        widget->isWindow() && widget->isModal();
+  if (!windowClosed && !boxShown) return false;
+  closePending_ = false;
+  QCoreApplication::instance()->removeEventFilter(this);
+  if (boxShown && !window_.isNull()) QTimer::singleShot(0, window_, onBlockedClose_);
   return false;
 }

@@ -34,11 +34,6 @@ R OnUiThread(F fn, R fallback) {
   return *result;
 }
 
-int DefaultAnswer(unsigned style) {
-  const unsigned buttons = style & MB_TYPEMASK;
-  return (buttons == MB_YESNO || buttons == MB_YESNOCANCEL) ? IDYES : IDOK;
-}
-
 QMessageBox::Icon ToIcon(unsigned style) {
   switch (style & MB_ICONMASK) {
     case MB_ICONERROR:
@@ -54,8 +49,9 @@ QMessageBox::Icon ToIcon(unsigned style) {
   }
 }
 
-// The default button is the answer DefaultAnswer gives: the one Enter presses, and the
-// one that answers a box left open when the program is told to end.
+// The default button is the one Enter presses. The escape button answers as
+// EscapeAnswer does: it is what the box's close box gives, and what a signal or a close
+// that ends the program while the box waits gives.
 int ShowOnUiThread(const std::string& text, const std::string& caption, unsigned style) {
   QMessageBox box(ToIcon(style), ToQString(caption.empty() ? std::string("Velkor Desk") : caption), ToQString(text),
                   QMessageBox::NoButton, QApplication::activeWindow());
@@ -91,7 +87,7 @@ int ShowOnUiThread(const std::string& text, const std::string& caption, unsigned
     case QMessageBox::Ok:
       return IDOK;
     default:  // closed some other way
-      return (style & MB_TYPEMASK) == MB_OK ? IDOK : IDCANCEL;
+      return EscapeAnswer(style);
   }
 }
 
@@ -163,7 +159,7 @@ std::string ToQtFileFilter(const std::string& filter) {
 
 int QtDialogBackend::ShowMessageBox(const std::string& text, const std::string& caption, unsigned style) {
   return OnUiThread<int>([text, caption, style] { return ShowOnUiThread(text, caption, style); },
-                         DefaultAnswer(style));
+                         EscapeAnswer(style));
 }
 
 std::optional<std::string> QtDialogBackend::PickOpenFile(const std::string& title, const std::string& startDir,

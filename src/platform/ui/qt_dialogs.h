@@ -2,7 +2,7 @@
 // Real message boxes and file/folder pickers (QMessageBox, QFileDialog) behind the
 // program's MessageBox() seam. A call from a worker thread is carried to the UI
 // thread through the page registry's dispatcher; when that cannot be done (no
-// dispatcher, or closing) the box is not shown and the default answer comes back.
+// dispatcher, or closing) the box is not shown and its escape answer comes back.
 
 #include <optional>
 #include <string>

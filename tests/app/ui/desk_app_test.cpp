@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "../../support/db_builder.h"
 #include "../../support/gui_driver.h"
 #include "../../support/temp_program_folder.h"
 #include "platform/pages/main_window_iface.h"
@@ -43,13 +44,18 @@ std::string ExitMarker(const TempProgramFolder& folder) {
   return GetPrivateProfileString("system", "IsExit", "", folder.File("sysinfo.ini"));
 }
 
-int SchemaVersionOfFile(const std::string& path) {
+// The field `field` of the query's first row, -1 without one.
+int IntOfFile(const std::string& path, const std::string& sql, const char* field) {
   CADODataBase db;
   if (!db.Open("Data Source=" + path + ";", "", "")) return -1;
   CADORecordset rs(&db);
-  int version = -1;
-  if (rs.Open("SELECT Version FROM SchemaVersion") && !rs.IsEof()) rs.GetFieldValue("Version", version);
-  return version;
+  int value = -1;
+  if (rs.Open(sql) && !rs.IsEof()) rs.GetFieldValue(field, value);
+  return value;
+}
+
+int SchemaVersionOfFile(const std::string& path) {
+  return IntOfFile(path, "SELECT Version FROM SchemaVersion", "Version");
 }
 
 struct RunResult {
@@ -111,7 +117,8 @@ RunResult RunDeskAppOn(const std::string& folder,
 
 }  // namespace
 
-void SendWindowManagerClose(WId window);  // at the end of the file, away from Xlib's macros
+// A left click at `click` first when given, in the same flush as the close.
+void SendWindowManagerClose(WId window, const QPoint* click = nullptr);  // at the end, away from Xlib's macros
 
 // The tray menu's "退出" is the orderly road out.
 void ExitThroughTheTray(CMainDlg& window) {
@@ -289,6 +296,26 @@ TEST(DeskApp, SigtermAndSigintTakeTheCloseBoxRoad) {
   }
 }
 
+// A signal leaves the question as its close box would (否): nothing is deleted.
+TEST(DeskApp, SigtermOrSigintDuringTheClearDataQuestionKeepsEveryRow) {
+  for (const int signal : {SIGTERM, SIGINT}) {
+    TempProgramFolder folder;
+    DbBuilder db(folder.Path());
+    db.AddListing("2017-03-31", "600000", "浦发银行", "日涨幅偏离值达7%", 10, 11, 1e8, {}, {});
+    ASSERT_TRUE(db.Market().Execute("INSERT INTO DayStatus (SB_Date, Listed, Complete) VALUES ('2017-03-31', 1, 1)"));
+    MessageBoxHook::Instance().StopRecording();  // a real box, for the signal to meet
+    const RunResult run = RunDeskAppOn(folder.Path(), [&](CMainDlg& w) {
+      QTimer::singleShot(0, [signal] { std::raise(signal); });  // in the box's own loop
+      GuiDriver::FindAs<QAbstractButton>(&w.m_dlgDownloadData, 1008)->click();  // 清空数据
+    });
+    MessageBoxHook::Instance().StartRecording();
+    EXPECT_EQ(run.code, 1) << signal;
+    const std::string cjhb = folder.File("CJHB.mdb");
+    EXPECT_EQ(IntOfFile(cjhb, "SELECT COUNT(*) AS n FROM StockInfo", "n"), 1) << signal;
+    EXPECT_EQ(IntOfFile(cjhb, "SELECT COUNT(*) AS n FROM DayStatus", "n"), 1) << signal;
+  }
+}
+
 // Qt drops a window manager's close on a window that a modal box blocks; the program
 // must still end: the box as by its own close box, then the window's close road.
 TEST(DeskApp, TheCloseBoxEndsTheProgramWhileABoxWaitsOverTheWindow) {
@@ -311,6 +338,24 @@ TEST(DeskApp, TheCloseBoxEndsTheProgramWhileABoxWaitsOverTheWindow) {
   });
   EXPECT_EQ(run.code, 1);
   EXPECT_EQ(answer, QMessageBox::No);  // not the default button
+}
+
+// The close comes with the click that opens a picker: Qt gets to it once the picker is
+// open, and drops it; the program must still end, the picker as cancelled.
+TEST(DeskApp, TheCloseBoxSentWithAClickThatOpensAPickerEndsTheProgram) {
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "run on X by desk_app_x11_test";
+  TempProgramFolder folder;
+  MessageBoxHook::Instance().StopRecording();
+  const RunResult run = RunDeskAppOn(folder.Path(), [&](CMainDlg& w) {
+    ASSERT_TRUE(GuiDriver::SelectTab(static_cast<QWidget*>(w.m_ctrlTab.TabBar()), "系统设置"));
+    QWidget* choose = GuiDriver::Find(&w.m_dlgSetting, 1134);  // 手动选择通达信路径
+    ASSERT_TRUE(GuiDriver::WaitUntil([&] { return choose->isVisible(); }));
+    const QPoint at = choose->mapTo(&w, choose->rect().center()) * w.devicePixelRatio();
+    SendWindowManagerClose(w.winId(), &at);
+  });
+  MessageBoxHook::Instance().StartRecording();
+  EXPECT_EQ(run.code, 1);
+  EXPECT_LT(run.afterScenario, std::chrono::milliseconds(1500));
 }
 
 TEST(DeskApp, AWorkerIgnoringItsStopDoesNotHoldTheProgramOpen) {
@@ -340,9 +385,16 @@ TEST(DeskApp, AWorkerIgnoringItsStopDoesNotHoldTheProgramOpen) {
 
 #include <X11/Xlib.h>
 
-void SendWindowManagerClose(WId window) {
+void SendWindowManagerClose(WId window, const QPoint* click) {
   Display* display = XOpenDisplay(nullptr);
   ASSERT_NE(display, nullptr);
+  for (const int type : {ButtonPress, ButtonRelease}) {
+    if (click == nullptr) break;
+    XEvent button{};
+    button.xbutton = {type, 0, True, display, window, DefaultRootWindow(display), None, CurrentTime,
+                      click->x(), click->y(), 0, 0, type == ButtonPress ? 0u : Button1Mask, Button1, True};
+    XSendEvent(display, window, False, NoEventMask, &button);
+  }
   XEvent event{};
   event.xclient.type = ClientMessage;
   event.xclient.window = window;

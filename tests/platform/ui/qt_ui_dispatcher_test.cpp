@@ -11,6 +11,7 @@
 
 #include "../../support/gui_driver.h"
 #include "platform/page_registry.h"
+#include "platform/ui/qt_dialogs.h"
 
 using namespace std::chrono_literals;
 
@@ -94,6 +95,17 @@ TEST(QtUiDispatcher, ShutdownReleasesAWorkerWhileTheGuiThreadIsBusy) {
   QCoreApplication::processEvents();
   EXPECT_EQ(ran, 0);
   EXPECT_TRUE(dispatcher.IsShuttingDown());
+}
+
+// Closing, a worker's question is not shown: it gets its escape answer, never "yes".
+TEST(QtUiDispatcher, AWorkersQuestionAfterShutdownIsAnsweredNo) {
+  QtUiDispatcher dispatcher;
+  PageRegistry::Instance().SetDispatcher(&dispatcher);
+  dispatcher.BeginShutdown();
+  int answer = 0;
+  std::thread([&] { answer = QtDialogBackend().ShowMessageBox("删除吗？", "", MB_YESNO); }).join();
+  PageRegistry::Instance().SetDispatcher(nullptr);
+  EXPECT_EQ(answer, IDNO);
 }
 
 TEST(QtUiDispatcher, QueuedCallArrivingAfterTheDispatcherIsGoneDoesNothing) {
