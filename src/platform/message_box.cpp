@@ -111,9 +111,9 @@ void SetDialogBackend(IDialogBackend* backend) { g_backend.store(backend); }
 int MessageBox(const std::string& text, const std::string& caption, unsigned style) {
   if (auto answer = MessageBoxHook::Instance().Intercept(text, caption, style)) return *answer;
   if (IDialogBackend* backend = g_backend.load()) return backend->ShowMessageBox(text, caption, style);
-  // No way to ask anybody: say it on stderr and go on as if confirmed.
+  // No way to ask anybody: say it on stderr; a question nobody saw is not confirmed.
   std::fprintf(stderr, "%s%s%s\n", caption.c_str(), caption.empty() ? "" : ": ", text.c_str());
-  return DefaultAnswer(style);
+  return EscapeAnswer(style);
 }
 
 int EscapeAnswer(unsigned style) {

@@ -92,10 +92,10 @@ TEST_F(MessageBoxTest, WithoutRecordingTheBackendShowsTheBox) {
   EXPECT_TRUE(hook.Recorded().empty());
 }
 
-TEST_F(MessageBoxTest, NoBackendWritesToStderrAndConfirms) {
+TEST_F(MessageBoxTest, NoBackendWritesToStderrAndNeverConfirms) {
   hook.StopRecording();
   testing::internal::CaptureStderr();
-  EXPECT_EQ(MessageBox("no display", "cap", MB_YESNO), IDYES);
+  EXPECT_EQ(MessageBox("no display", "cap", MB_YESNO), IDNO);
   EXPECT_EQ(MessageBox("plain"), IDOK);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "cap: no display\nplain\n");
   EXPECT_EQ(PickOpenFile("t"), std::nullopt);
