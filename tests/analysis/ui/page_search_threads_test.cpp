@@ -174,18 +174,14 @@ TEST_F(PageSearchThreadsTest, AKeywordPressRefusedWhileASearchStreamsKeepsEveryL
 
 TEST_F(PageSearchThreadsTest, ASeatClickedWhileASearchRunsLeavesBothTeams) {
   auto page = Make<CTrackerPage>();
-  page->resize(1280, 760);
-  page->show();
-  ASSERT_TRUE(GuiDriver::WaitForExposed(page.get()));
   page->OnTrackBranch("机构专用");  // the first line's ten seats
   ASSERT_TRUE(GuiDriver::WaitForSearch(*page));
   auto* seats = GuiDriver::FindAs<CColorListCtrl>(page.get(), 1113);
-  const QString team1 = GuiDriver::FindAs<QLineEdit>(page.get(), 1017)->text();
   WorkerLatch latch;
   page->SearchBranch("机构专用");
   ASSERT_TRUE(latch.WaitEntered());
   GuiDriver::Click(seats->viewport(), Qt::LeftButton, GuiDriver::CellCentre(seats, 0, 1));
-  EXPECT_EQ(GuiDriver::FindAs<QLineEdit>(page.get(), 1017)->text(), team1);
+  EXPECT_EQ(GuiDriver::FindAs<QLineEdit>(page.get(), 1017)->text(), QStringLiteral("机构专用"));
   EXPECT_EQ(GuiDriver::FindAs<QLineEdit>(page.get(), 1016)->text(), QStringLiteral("中信证券股份有限公司杭州四季路证券营业部"));
   latch.Open();
   ASSERT_TRUE(GuiDriver::WaitForSearch(*page));
