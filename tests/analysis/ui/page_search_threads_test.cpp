@@ -206,13 +206,18 @@ TEST_F(PageSearchThreadsTest, AKeywordSearchWhosePartGetsNoThreadSaysItFailedAnd
   }
 }
 
-// Whatever the computation throws, the search ends, pane 1 says it failed, and the next
-// one runs.
+// A search whose worker gets no thread, or whose computation throws whatever it throws,
+// ends; pane 1 says it failed, and the next one runs.
 TEST_F(PageSearchThreadsTest, ASearchWhoseComputationThrowsSaysItFailed) {
   RecordingStatusBar bar;
   PageRegistry::Instance().Publish<IStatusBar>(PageSlot::StatusBar, &bar);
   PageSearch search("Throwing");
   int shown = 0;
+  {
+    const ThreadsRefused refuse(true);
+    EXPECT_FALSE(search.Start(false, [] { return 1; }, [&](int& n) { shown += n; }));
+  }
+  EXPECT_EQ(bar.texts.back().second, "查询失败，请重试");
   const std::pair<std::function<int()>, std::string> runs[] = {
       {[]() -> int { throw std::bad_alloc(); }, "查询失败，请重试"},
       {[]() -> int { throw 42; }, "查询失败，请重试"},  // no std::exception
