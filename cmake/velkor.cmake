@@ -179,19 +179,20 @@ function(velkor_add_test name)
   endif()
 endfunction()
 
-# velkor_add_folder_tests(LOGIC lib UI lib)
+# velkor_add_folder_tests(LOGIC lib UI lib [THREADS name ...])
 #   One test per file of the calling folder: <name>_test.cpp runs without a display
 #   and links LOGIC; ui/<name>_test.cpp runs offscreen and links UI; a name ending in
-#   _threads_test also carries the "threads" label.
+#   _threads_test, or listed under THREADS (a test that starts threads of ours), also
+#   carries the "threads" label.
 function(velkor_add_folder_tests)
-  cmake_parse_arguments(ARG "" "" "LOGIC;UI" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "LOGIC;UI;THREADS" ${ARGN})
   file(GLOB logic_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   file(GLOB ui_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/ui/*_test.cpp)
   foreach(kind logic ui)
     foreach(source IN LISTS ${kind}_tests)
       get_filename_component(name ${source} NAME_WE)
       set(extra "")
-      if(name MATCHES "_threads_test$")
+      if(name MATCHES "_threads_test$" OR name IN_LIST ARG_THREADS)
         set(extra THREADS)
       endif()
       if(kind STREQUAL "ui")

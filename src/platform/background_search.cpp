@@ -48,8 +48,8 @@ bool BackgroundSearch::IsRunning() const { return state_->running; }
 
 std::string BackgroundSearch::WorkerName() const { return state_->worker; }
 
-bool BackgroundSearch::StartWorker() {
-  if (!state_->worker.empty() && workers_.IsRunning(state_->worker)) return true;
+BackgroundSearch::StartResult BackgroundSearch::StartWorker() {
+  if (!state_->worker.empty() && workers_.IsRunning(state_->worker)) return StartResult::Started;
   const std::string name = name_ + "-" + std::to_string(++g_searchSequence);
   const WorkerRegistry::StartResult started = workers_.Start(name, [queue = queue_](std::stop_token stop) {
     for (;;) {
@@ -63,15 +63,16 @@ bool BackgroundSearch::StartWorker() {
       job();
     }
   });
-  if (started != WorkerRegistry::StartResult::Started) return false;
+  if (started == WorkerRegistry::StartResult::Failed) return StartResult::Failed;
+  if (started != WorkerRegistry::StartResult::Started) return StartResult::Refused;
   state_->worker = name;
-  return true;
+  return StartResult::Started;
 }
 
 BackgroundSearch::StartResult BackgroundSearch::StartErased(std::function<void(const Poster&)> compute,
                                                             std::function<void()> show, std::function<void()> failed) {
   if (state_->running) return StartResult::Busy;
-  if (!StartWorker()) return StartResult::Refused;
+  if (const StartResult worker = StartWorker(); worker != StartResult::Started) return worker;
   std::shared_ptr<State> state = state_;
   state_->running = true;  // before the worker can end
   const std::string name = state_->worker;
@@ -93,6 +94,8 @@ BackgroundSearch::StartResult BackgroundSearch::StartErased(std::function<void(c
       computed = true;
     } catch (const std::exception& e) {
       AppendDebugLog("%s failed: %s", name.c_str(), e.what());
+    } catch (...) {
+      AppendDebugLog("%s failed: an exception of unknown type", name.c_str());
     }
     // What the computation held (a copy of every merged line, say) goes now, before the
     // result is shown and the memory handed back.

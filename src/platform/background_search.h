@@ -25,7 +25,8 @@ class BackgroundSearch {
   enum class StartResult {
     Started,
     Busy,     // a search of this road is still running: nothing started
-    Refused,  // the program is closing or no thread could be started: nothing started
+    Refused,  // the program is closing: nothing started
+    Failed,   // the system refused the road's worker a thread: nothing started
   };
 
   // `name` prefixes the workers' registry names.
@@ -43,7 +44,8 @@ class BackgroundSearch {
   using Poster = std::function<void(std::function<void()>)>;
 
   // UI thread. Runs compute() on a worker, then show(result) on the UI thread, or
-  // failed() there when compute() threw. A compute(const Poster&) streams: its posted
+  // failed() there when compute() threw, whatever it threw (a part whose thread the
+  // system refused, memory that ran out...). A compute(const Poster&) streams: its posted
   // steps reach the UI thread while it runs, and the search counts as running until
   // the result was shown. What compute() uses must outlive the worker (the program's
   // databases do).
@@ -78,7 +80,7 @@ class BackgroundSearch {
                           std::function<void()> failed);
 
   // UI thread: the road's worker runs (started now when it did not).
-  bool StartWorker();
+  StartResult StartWorker();
 
   struct State;
   struct Queue;

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -62,10 +63,10 @@ class QueuedUiDispatcher final : public IUiDispatcher {
   }
 
   // Runs every queued call, including those queued meanwhile, on the calling thread
-  // (the UI thread). Returns how many ran.
-  int Drain() {
+  // (the UI thread), or the first `most` of them. Returns how many ran.
+  int Drain(int most = std::numeric_limits<int>::max()) {
     int ran = 0;
-    for (;;) {
+    while (ran < most) {
       std::shared_ptr<Call> call;
       {
         std::lock_guard lock(mutex_);
@@ -85,6 +86,7 @@ class QueuedUiDispatcher final : public IUiDispatcher {
       call->state = Call::Done;
       changed_.notify_all();
     }
+    return ran;
   }
 
   // Drains until `done()` holds, waiting for further calls in between; false when

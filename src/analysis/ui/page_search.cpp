@@ -35,6 +35,12 @@ void PageSearch::End() {
   paneShown_ = false;
 }
 
+void PageSearch::Fail(const std::function<void()>& failed) {
+  End();
+  if (failed) failed();
+  if (!PageRegistry::Instance().IsClosing()) SetStatusPane(kSearchFailedText);
+}
+
 void StatusPaneNotice::Show(const std::string& text) {
   noticeShown_ = false;
   SetStatusPane(text);

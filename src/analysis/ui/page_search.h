@@ -2,8 +2,10 @@
 // A page's long search as the user sees it: the computation runs off the interface
 // thread (BackgroundSearch), the window keeps answering, the wait cursor and a line
 // in pane 1 of the status bar say that it runs, and the page shows the result when
-// it arrives. A page refuses a second search while one runs (IsRunning).
+// it arrives. A page refuses a second search while one runs (IsRunning). A search
+// that fails, or cannot start, says so in pane 1 and leaves the page no old result.
 
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -12,6 +14,8 @@
 // Pane 1 while a search runs, unless the page already told the user something there;
 // afterwards the pane shows its own text again.
 inline constexpr const char* kSearchRunningText = "正在查询，请稍候......";
+// Pane 1 after a search that failed (its computation threw, or no thread could run it).
+inline constexpr const char* kSearchFailedText = "查询失败，请重试";
 
 class PageSearch {
  public:
@@ -29,11 +33,15 @@ class PageSearch {
 
   // UI thread. Runs compute() on a worker and show(result) on the UI thread once the
   // busy display has ended. `paneTold`: the page already wrote pane 1 for this search,
-  // which then stays. False when nothing started (a search runs, or the program closes).
+  // which then stays. When the search fails, or no thread could start it, failed() runs
+  // instead (the page empties what would have shown the result) and pane 1 says that
+  // the search failed. False when nothing started (a search runs, the program closes,
+  // or the start failed).
   template <class Compute, class Show>
-  bool Start(bool paneTold, Compute compute, Show show) {
+  bool Start(bool paneTold, Compute compute, Show show, std::function<void()> failed = {}) {
     if (IsRunning()) return false;
     Begin(paneTold);
+    auto fail = [this, failed = std::move(failed)] { Fail(failed); };
     const BackgroundSearch::StartResult started =
         search_.Start(
             std::move(compute),
@@ -41,15 +49,21 @@ class PageSearch {
               End();
               show(result);
             },
-            [this] { End(); });
+            fail);
     if (started == BackgroundSearch::StartResult::Started) return true;
-    End();
+    if (started == BackgroundSearch::StartResult::Failed) {
+      fail();
+    } else {
+      End();
+    }
     return false;
   }
 
  private:
   void Begin(bool paneTold);
   void End();
+  // Ends the busy display, runs the page's `failed` and tells pane 1.
+  void Fail(const std::function<void()>& failed);
 
   BackgroundSearch search_;
   bool busyShown_ = false;

@@ -326,7 +326,8 @@ void CTopBranchDlg::OnQueryBigBuyers() {
       [this](FoldedResult<BranchRankingResult>& folded) {
         g_BranchTotals = std::move(folded.totals);
         ShowResult(folded.result);
-      });
+      },
+      [this] { ClearFailedSearch(); });
 }
 
 bool CTopBranchDlg::IsBusy() const { return m_bBusy != 0 || IsSearchRunning(); }
@@ -389,8 +390,8 @@ void CTopBranchDlg::OnMergeTyped() { StartMerge(ParseLeadingInt(FromQString(m_Da
 void CTopBranchDlg::OnRepeatBuyStats() { StartRepeatBuyStats(kRepeatBuyDays); }
 
 void CTopBranchDlg::StartRepeatBuyStats(int days) {
-  m_nSortMode = kBranchSortByTimes;
   if (RefuseWhileBusy()) return;
+  m_nSortMode = kBranchSortByTimes;
   KeepControlsOfSearch();
   ShowLongWait(days);
   ClearList();
@@ -416,7 +417,14 @@ void CTopBranchDlg::StartRepeatBuyStats(int days) {
           return;
         }
         FillRepeatBuyRows(result.rows);
-      });
+      },
+      [this] { ClearFailedSearch(); });
+}
+
+void CTopBranchDlg::ClearFailedSearch() {
+  // The regions and the header's sort would show the older ranking again.
+  g_BranchTotals.Clear();
+  ClearList();
 }
 
 void CTopBranchDlg::OnRegion(int buttonId) {

@@ -8,7 +8,8 @@
 // while one runs, every control that changes the list is refused (the day buttons,
 // the picker, the regions, the header's sort, the query and the statistics) and shows
 // again what it showed when the search started, so the list, the ranking's file and
-// the controls all stay those of the search.
+// the controls all stay those of the search. A search that fails empties the list and
+// pane 1 says so.
 
 #include <memory>
 #include <string>
@@ -91,6 +92,8 @@ class CTopBranchDlg : public CServicedPage {
   std::string Today() const;
   void SetEditText(CEditEx* edit, const std::string& text);
   void ClearList();
+  // A failed search leaves no older ranking: the list and g_BranchTotals are emptied.
+  void ClearFailedSearch();
   void FillRows(const std::vector<BranchRankingRow>& rows);
   void FillRepeatBuyRows(const std::vector<RepeatBuyListRow>& rows);
   void ShowLongWait(int days);

@@ -477,6 +477,8 @@ class PageLineSink final : public TrackerLineSink {
 }  // namespace
 
 void CTrackerPage::SearchInBackground(std::function<TrackerSearchResult(TrackerLineSink*)> search, bool showFirst) {
+  // Refused before anything is touched: the running search still streams into the list.
+  if (IsSearchRunning()) return;
   m_bStreamStarted = false;
   m_search->Start(
       false,
@@ -493,7 +495,20 @@ void CTrackerPage::SearchInBackground(std::function<TrackerSearchResult(TrackerL
       },
       [this, showFirst](PreparedSearch& prepared) {
         if (ApplyResult(prepared.result, &prepared.lines) && showFirst) ShowFirstResult();
-      });
+      },
+      [this] { ClearResultList(); });
+}
+
+void CTrackerPage::ClearResultList() {
+  // The team search's lines would fill the emptied list again.
+  AbandonTeamSearch();
+  FillResultList({});
+  for (QLineEdit* edit : {m_CountEdit, m_LargeEdit, m_AverageEdit}) edit->clear();
+}
+
+void CTrackerPage::ClearSeatList() {
+  g_TrackerBranchTotals.Clear();
+  m_SeatList->DeleteAllItems();
 }
 
 void CTrackerPage::AddStreamedLines(ColorListBoxBatch& lines) {
@@ -553,6 +568,7 @@ void CTrackerPage::OnSearchTeamsOnly() {
 }
 
 void CTrackerPage::SearchBranchKeyword() {
+  if (IsSearchRunning()) return;
   CADODataBase* market = &Market();
   const IClock* clock = &Clock();
   SearchInBackground(
@@ -673,7 +689,7 @@ void CTrackerPage::OnResultSelChange() {
 }
 
 void CTrackerPage::OnSeatListClick(int row) {
-  if (row < 0 || row >= m_SeatList->GetItemCount()) return;
+  if (row < 0 || row >= m_SeatList->GetItemCount() || IsSearchRunning()) return;
   SetEditText(m_Team2Edit, EditText(m_Team1Edit));
   SetEditText(m_Team1Edit, m_SeatList->GetItemText(row, 1));
 }
@@ -720,7 +736,8 @@ void CTrackerPage::OnMergeData() {
       [this](MergedTotals& merge) {
         g_TrackerBranchTotals = std::move(merge.totals);
         FillSeatList(merge.result.view.rows);
-      });
+      },
+      [this] { ClearSeatList(); });
 }
 
 void CTrackerPage::OnSeatListHeaderClick(int column) {
@@ -741,7 +758,8 @@ void CTrackerPage::OnHotStockRanking() {
         market->InterruptWhenClosing();
         return BuildHotStockRanking(*market, team1);
       },
-      [this](HotStockResult& result) { FillSeatList(result.rows, kHotStockColumns); });
+      [this](HotStockResult& result) { FillSeatList(result.rows, kHotStockColumns); },
+      [this] { ClearSeatList(); });
 }
 
 void CTrackerPage::OnCopyCodesToClipboard() { CopyResultCodesToClipboard(ResultLines()); }

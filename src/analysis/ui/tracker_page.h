@@ -10,7 +10,8 @@
 // searches, a line's stock-day, the seat list's sort, the team search, and a branch,
 // code or name handed over by another page, which pane 1 then tells); the lists stay
 // those of the running search (a streaming search runs until its last lines are
-// shown). The team search streams its lines: a search started
+// shown). A search that fails empties what its result would have filled and pane 1
+// says so. The team search streams its lines: a search started
 // after it ends it and drops its later lines.
 
 #include <array>
@@ -155,6 +156,10 @@ class CTrackerPage : public CServicedPage, public ITrackerPage {
   // running until its last lines and figures are shown.
   void SearchInBackground(std::function<TrackerSearchResult(TrackerLineSink*)> search, bool showFirst);
   void AddStreamedLines(ColorListBoxBatch& lines);
+  // A failed search leaves no older result: the list and its figures are emptied, or
+  // the seat list and the totals it shows.
+  void ClearResultList();
+  void ClearSeatList();
   void FillResultList(ColorListBoxBatch lines);
   void AddResultLine(const TrackerLine& line);
   // Loads and shows the stock-day of result line `line`.

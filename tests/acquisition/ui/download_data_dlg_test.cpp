@@ -156,7 +156,7 @@ TEST_F(DownloadPageTest, TheHintFramesControlsTakeTheMouse) {
   GuiDriver::ScreenClick(list->viewport(), QPoint(20, 5));
   EXPECT_EQ(list->GetCurSel(), list->indexAt(QPoint(20, 5)).row());
   GuiDriver::ScreenClick(GuiDriver::Find(page.get(), 1013));
-  EXPECT_TRUE(GuiDriver::WaitUntil([&] { return list->GetText(list->GetCount() - 1).starts_with("正在补全"); }));
+  EXPECT_TRUE(GuiDriver::WaitUntil([&] { return list->GetText(list->GetCount() - 1).starts_with("正在补全"); }, 30000));
   Settle(*page);
 }
 

@@ -4,20 +4,26 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <future>
 #include <mutex>
+#include <new>
 #include <thread>
 
 #include "../../support/db_builder.h"
 #include "../../support/fake_clock.h"
 #include "../../support/gui_driver.h"
 #include "../../support/market_generator.h"
+#include "../../support/queued_dispatcher.h"
 #include "../../support/recording_pages.h"
 #include "../../support/temp_program_folder.h"
 #include "analysis/tracker_searches.h"
+#include "analysis/ui/page_search.h"
 #include "analysis/ui/top_branch_dlg.h"
 #include "analysis/ui/tracker_page.h"
 #include "controls/ui/color_list_ctrl.h"
+#include "platform/side_by_side.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 
 namespace {
@@ -44,6 +50,22 @@ struct WorkerLatch {
   std::promise<void> entered, open;
   std::shared_future<void> opened = open.get_future().share();
   std::once_flag entering, opening;
+};
+
+// While it lives (and `refuse` holds), the system refuses every new thread: each asks
+// for more stack than there is.
+struct ThreadsRefused {
+  explicit ThreadsRefused(bool refuse) : refuse(refuse) {
+    pthread_getattr_default_np(&saved);
+    pthread_attr_t huge = saved;
+    if (refuse) pthread_attr_setstacksize(&huge, std::size_t{1} << 45);
+    if (refuse) pthread_setattr_default_np(&huge);
+  }
+  ~ThreadsRefused() {
+    if (refuse) pthread_setattr_default_np(&saved);
+  }
+  bool refuse;
+  pthread_attr_t saved;
 };
 
 class PageSearchThreadsTest : public testing::Test {
@@ -130,6 +152,84 @@ TEST_F(PageSearchThreadsTest, StreamedSearchesListEveryLineInOrderAndWriteTheWho
   }
 }
 
+// A keyword press refused while the exact search streams leaves the stream alone: its
+// later batches are appended, and the list and 总上榜次数 end with every line.
+TEST_F(PageSearchThreadsTest, AKeywordPressRefusedWhileASearchStreamsKeepsEveryLine) {
+  GenerateMarket(builder_, MarketShape{.tradingDays = 180, .institutionShare = 0.5, .daysPerTransaction = 60});
+  const std::vector<TrackerLine> whole = *BuildBranchSearch(g_ADODatabase, clock_, "机构专用").lines;
+  ASSERT_GT(whole.size(), kTrackerFirstChunkLines + kTrackerChunkLines);
+  QueuedUiDispatcher queued;
+  ResetPageTestState(queued);
+  auto page = Make<CTrackerPage>();
+  auto* team1 = GuiDriver::FindAs<QLineEdit>(page.get(), 1017);
+  team1->setText(QStringLiteral("机构专用"));
+  GuiDriver::DoubleClick(team1);
+  ASSERT_TRUE(GuiDriver::WaitUntil([&] { return queued.Pending() >= 2; }, 30000));
+  queued.Drain(1);  // the first screenful; the next batch waits behind it
+  GuiDriver::Click(page.get(), 1150);
+  ASSERT_TRUE(queued.DrainUntil([&] { return !page->IsSearchRunning(); }, 30s));
+  EXPECT_TRUE(page->ResultLines() == whole);
+  EXPECT_EQ(GuiDriver::FindAs<QLineEdit>(page.get(), 1000)->text().toStdString(), std::to_string(whole.size()));
+}
+
+TEST_F(PageSearchThreadsTest, ASeatClickedWhileASearchRunsLeavesBothTeams) {
+  auto page = Make<CTrackerPage>();
+  page->OnTrackBranch("机构专用");  // the first line's ten seats
+  ASSERT_TRUE(GuiDriver::WaitForSearch(*page));
+  auto* seats = GuiDriver::FindAs<CColorListCtrl>(page.get(), 1113);
+  WorkerLatch latch;
+  page->SearchBranch("机构专用");
+  ASSERT_TRUE(latch.WaitEntered());
+  GuiDriver::Click(seats->viewport(), Qt::LeftButton, GuiDriver::CellCentre(seats, 0, 1));
+  EXPECT_EQ(GuiDriver::FindAs<QLineEdit>(page.get(), 1017)->text(), QStringLiteral("机构专用"));
+  EXPECT_EQ(GuiDriver::FindAs<QLineEdit>(page.get(), 1016)->text(), QStringLiteral("中信证券股份有限公司杭州四季路证券营业部"));
+  latch.Open();
+  ASSERT_TRUE(GuiDriver::WaitForSearch(*page));
+}
+
+// A part of the keyword search whose thread the system refuses: pane 1 says the search
+// failed, no line or figure of the search before stays, and the next search runs.
+TEST_F(PageSearchThreadsTest, AKeywordSearchWhosePartGetsNoThreadSaysItFailedAndKeepsNoOldLines) {
+  if (SideBySideParts() < 2) GTEST_SKIP() << "the search runs in one part";
+  GenerateMarket(builder_, CrowdedMarketShape(9, 20));  // days enough for every part
+  RecordingStatusBar bar;
+  PageRegistry::Instance().Publish<IStatusBar>(PageSlot::StatusBar, &bar);
+  auto page = Make<CTrackerPage>();
+  GuiDriver::FindAs<QLineEdit>(page.get(), 1017)->setText(QStringLiteral("营业部"));
+  for (const bool refused : {false, true, false}) {
+    const ThreadsRefused refuse(refused);
+    GuiDriver::Click(page.get(), 1150);
+    ASSERT_TRUE(GuiDriver::WaitForSearch(*page));
+    EXPECT_EQ(page->ResultLines().empty(), refused);
+    EXPECT_EQ(GuiDriver::FindAs<QLineEdit>(page.get(), 1000)->text().isEmpty(), refused);
+    EXPECT_EQ(bar.texts.back().second, refused ? "查询失败，请重试" : kWorkingPaneText);
+  }
+}
+
+// A search whose worker gets no thread, or whose computation throws whatever it throws,
+// ends; pane 1 says it failed, and the next one runs.
+TEST_F(PageSearchThreadsTest, ASearchWhoseComputationThrowsSaysItFailed) {
+  RecordingStatusBar bar;
+  PageRegistry::Instance().Publish<IStatusBar>(PageSlot::StatusBar, &bar);
+  PageSearch search("Throwing");
+  int shown = 0;
+  {
+    const ThreadsRefused refuse(true);
+    EXPECT_FALSE(search.Start(false, [] { return 1; }, [&](int& n) { shown += n; }));
+  }
+  EXPECT_EQ(bar.texts.back().second, "查询失败，请重试");
+  const std::pair<std::function<int()>, std::string> runs[] = {
+      {[]() -> int { throw std::bad_alloc(); }, "查询失败，请重试"},
+      {[]() -> int { throw 42; }, "查询失败，请重试"},  // no std::exception
+      {[] { return 1; }, kWorkingPaneText}};
+  for (const auto& [compute, pane] : runs) {
+    ASSERT_TRUE(search.Start(false, compute, [&](int& n) { shown += n; }));
+    ASSERT_TRUE(GuiDriver::WaitUntil([&] { return !search.IsRunning(); }));
+    EXPECT_EQ(bar.texts.back().second, pane);
+  }
+  EXPECT_EQ(shown, 1);
+}
+
 TEST_F(PageSearchThreadsTest, ADayOrDatePickedWhileTheBigBuyersAreSoughtIsRefused) {
   auto page = Make<CTopBranchDlg>();
   for (QTimer* timer : page->findChildren<QTimer*>()) timer->stop();  // no first showing
@@ -139,6 +239,8 @@ TEST_F(PageSearchThreadsTest, ADayOrDatePickedWhileTheBigBuyersAreSoughtIsRefuse
   ASSERT_TRUE(latch.WaitEntered());
   for (int id : {1004, 1021}) GuiDriver::FindAs<QRadioButton>(page.get(), id)->click();
   picker->setDate(QDate(2024, 5, 14));
+  GuiDriver::Click(page.get(), 1092);  // the repeat-buy ratio: later merges keep their sort
+  EXPECT_EQ(page->SortMode(), kBranchSortByTotalBuy);
   // Nothing listed or written, and the controls show what they showed at the query.
   EXPECT_EQ(GuiDriver::FindAs<CColorListCtrl>(page.get(), CTopBranchDlg::kListId)->GetItemCount(), 0);
   EXPECT_FALSE(folder_.Exists(kRankingFileName));

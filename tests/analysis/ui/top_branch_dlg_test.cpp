@@ -61,6 +61,8 @@ class TopBranchDlgTest : public PageFixture<CTopBranchDlg> {
   }
   void TearDown() override {
     page_.reset();
+    // The page's search worker ends with it; nothing of it outlives the test.
+    EXPECT_TRUE(WorkerRegistry::Instance().JoinAll(std::chrono::seconds(10)));
     g_BranchTotals.Clear();
     PageRegistry::Instance().ResetForTests();
     MessageBoxHook::Instance().TakeRecorded();

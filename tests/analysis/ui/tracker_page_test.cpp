@@ -87,6 +87,8 @@ class TrackerPageTest : public PageFixture<CTrackerPage> {
   }
   void TearDown() override {
     page_.reset();
+    // The page's search worker ends with it; nothing of it outlives the test.
+    EXPECT_TRUE(WorkerRegistry::Instance().JoinAll(std::chrono::seconds(10)));
     g_ADODatabase.Close();
     g_ADODatabase_Custom.Close();
     g_TrackerBranchTotals.Clear();

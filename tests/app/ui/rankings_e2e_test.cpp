@@ -67,6 +67,8 @@ class RankingsEndToEnd : public testing::Test {
 
   void TearDown() override {
     window_.reset();
+    // The pages' search workers end with them; nothing of them outlives the test.
+    EXPECT_TRUE(WorkerRegistry::Instance().JoinAll(std::chrono::seconds(10)));
     g_ADODatabase.Close();
     g_ADODatabase_Custom.Close();
     PageRegistry::Instance().ResetForTests();
