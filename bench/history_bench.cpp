@@ -13,11 +13,12 @@
 // (5,000 days over 750), and history5000_anon_mb, the anonymous resident memory after
 // every action has run on the 5,000-day market and the sequence has ended with a
 // keyword search of most of history (history5000_end_keyword_lines) and the merge of
-// all its lines, 3 s after the merge was shown. Beside each time, history<N>_cpu_<action>
+// all its lines, 3 s after the merge was shown, and history5000_tracker_select_ms, the
+// longest arrow key in that search's lines. Beside each time, history<N>_cpu_<action>
 // is the process's CPU time over it (ms), for reading the times on a loaded machine, and
 // history<N>_stall_<action>_ms the longest the interface thread did not answer during it
 // (the longest single span of the click or of one event-processing call; the largest
-// over the timed runs).
+// over the timed runs), and history_stall_growth_<action> its growth (5,000 days over 750).
 
 #include <sqlite3.h>
 #include <time.h>
@@ -346,6 +347,22 @@ class HistoryPages {
     return lines;
   }
 
+  // The longest of five arrow keys in the tracker's result list as the sequence's end
+  // left it (a click's selection and its colouring of the lines), in seconds.
+  double LongestSelection() {
+    CColorListBox* results = GuiDriver::FindAs<CColorListBox>(tracker_.get(), 1112);
+    results->setCurrentItem(results->item(0));
+    QCoreApplication::processEvents();
+    double longest = 0;
+    for (int i = 0; i < 5; ++i) {
+      const auto from = std::chrono::steady_clock::now();
+      GuiDriver::PressKey(results, Qt::Key_Down);
+      QCoreApplication::processEvents();
+      longest = std::max(longest, SecondsSince(from));
+    }
+    return longest;
+  }
+
   // Values the last custom-data run handed to its series files.
   std::size_t SeriesValues() const { return seriesValues_; }
 
@@ -484,20 +501,20 @@ class HistoryPages {
   std::size_t seriesValues_ = 0;
 };
 
-// Times every action on one market; the times in action order, in seconds.
-std::vector<double> RunMarket(const std::string& marketFolder, int days, std::vector<std::string>& names,
+// Times every action on one market; the timings in action order.
+std::vector<Timing> RunMarket(const std::string& marketFolder, int days, std::vector<std::string>& names,
                               double* anonMb) {
   TempProgramFolder::Options options;
   options.withExportFolder = true;
   TempProgramFolder program(options);
   HistoryPages pages(marketFolder, program.Path());
-  std::vector<double> times;
+  std::vector<Timing> times;
   names.clear();
   const std::string prefix = "history" + std::to_string(days) + "_";
   for (const Action& action : pages.Actions()) {
     if (!Wanted(action.name)) continue;
     const Timing t = TimeAction(action);
-    times.push_back(t.wall);
+    times.push_back(t);
     names.push_back(action.name);
     PrintFigure(prefix + action.name + "_ms", t.wall * 1e3, "ms");
     PrintFigure(prefix + "cpu_" + action.name, t.cpu * 1e3, "ms");
@@ -508,6 +525,7 @@ std::vector<double> RunMarket(const std::string& marketFolder, int days, std::ve
   }
   if (anonMb != nullptr) {
     PrintFigure(prefix + "end_keyword_lines", pages.SearchAndMergeEverything(), "lines");
+    PrintFigure(prefix + "tracker_select_ms", pages.LongestSelection() * 1e3, "ms");
     *anonMb = AnonResidentMb();
   }
   return times;
@@ -532,10 +550,12 @@ void RunHistoryBench() {
   // The long market first, so that its memory figure holds nothing of the short one's.
   std::vector<std::string> names;
   double anonMb = 0;
-  const std::vector<double> long5000 = RunMarket(longFolder, kLongDays, names, &anonMb);
+  const std::vector<Timing> long5000 = RunMarket(longFolder, kLongDays, names, &anonMb);
   PrintFigure("history5000_anon_mb", anonMb, "MB");
-  const std::vector<double> short750 = RunMarket(shortFolder, kShortDays, names, nullptr);
+  const std::vector<Timing> short750 = RunMarket(shortFolder, kShortDays, names, nullptr);
   for (std::size_t i = 0; i < names.size(); ++i) {
-    PrintFigure("history_growth_" + names[i], long5000[i] / std::max(1e-9, short750[i]), "x");
+    PrintFigure("history_growth_" + names[i], long5000[i].wall / std::max(1e-9, short750[i].wall), "x");
+    // How the longest the interface thread did not answer grew with history.
+    PrintFigure("history_stall_growth_" + names[i], long5000[i].stall / std::max(1e-9, short750[i].stall), "x");
   }
 }

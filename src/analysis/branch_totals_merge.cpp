@@ -8,6 +8,7 @@
 
 #include "analysis/tracker_searches.h"
 #include "platform/side_by_side.h"
+#include "platform/worker_registry.h"
 #include "platform/message_box.h"
 #include "settings/settings.h"
 #include "storage/ado_database.h"
@@ -243,6 +244,8 @@ class MergeStretch {
     // One read transaction for the stretch: no lock is taken again for each line.
     const bool began = cursor.Open("BEGIN") && (cursor.Next(), !cursor.Failed());
     for (std::size_t i = 0; i < keys.size(); ++i) {
+      // Each line's read is too short for the handle to give it up at closing.
+      if (g_bClosing.load()) break;
       const std::size_t seats = seats_.size(), rows = rows_.size();
       Line& line = lines_.emplace_back();
       line.firstRow = rows;
@@ -365,6 +368,8 @@ BranchMergeResult MergeBranchTotals(CADODataBase& db, std::span<const StockDayKe
     if (k == 0) foldAtOnce = [&] { account(stretches[0].Fold(0, totals)); };
     stretches[k].Read(db, lines.subspan(first, last - first), foldAtOnce);
   });
+  // Closing: the merge gives up; nothing is folded, shown or written.
+  if (g_bClosing.load()) return result;
   for (unsigned k = 1; k < readers; ++k) {
     for (std::size_t i = 0; i < stretches[k].Lines(); ++i) account(stretches[k].Fold(i, totals));
   }

@@ -147,7 +147,7 @@ struct StockDayKey {
 };
 // The stock-days are read side by side in stretches of lines (`readers`; by default
 // SideBySideParts(), and a short merge reads on the calling thread alone) and folded in
-// line order.
+// line order. At closing (g_bClosing) the merge gives up: nothing is shown or written.
 BranchMergeResult MergeBranchTotals(CADODataBase& db, std::span<const StockDayKey> lines,
                                     const std::string& countText, const BranchMarks& marks,
                                     TrackerBranchTotals& totals, unsigned readers = 0);

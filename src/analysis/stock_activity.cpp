@@ -7,6 +7,7 @@
 #include "platform/app_paths.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "platform/worker_registry.h"
 #include "storage/ado_database.h"
 #include "storage/day_range.h"
 #include "storage/file_io.h"
@@ -164,6 +165,12 @@ StockRankingResult RankStockActivity(CADODataBase& db, const std::string& today,
   StockActivityFold fold;
   RowCursor cursor(db);
   for (const std::string& day : result.walk.days) {
+    // Closing: given up as a read that broke off (each day's read is too short to be).
+    if (g_bClosing.load()) {
+      result.status = StockRankingStatus::QueryFailed;
+      result.error = "interrupted";
+      return result;
+    }
     const bool opened = cursor.Run(kDayStocksQuery, {day});
     if (!opened) result.error = cursor.ErrorText();
     if (!opened || !FoldDayStocks(cursor, fold, result.error)) {

@@ -9,6 +9,7 @@
 
 #include "platform/message_box.h"
 #include "platform/side_by_side.h"
+#include "platform/worker_registry.h"
 #include "storage/ado_database.h"
 #include "storage/ado_recordset.h"
 #include "storage/charset.h"
@@ -29,6 +30,8 @@ constexpr int kCloseColumn = 3;
 constexpr int kFirstSeatColumn = 4;
 
 constexpr const char* kNewestFirst = " ORDER BY SB_Date DESC, rowid";
+// The error of a search given up at closing, as an interrupted read has it (never shown).
+constexpr const char* kClosingText = "interrupted";
 
 // One StockInfo row as the searches read it.
 struct SearchRow {
@@ -335,6 +338,11 @@ bool ReadInDayStretches(CADODataBase& db, const std::function<std::string(const 
   }
   for (int k = 1; k < stretches; ++k) {
     for (TrackerLine& line : made[k].lines) {
+      // Closing: the search gives up as a read that broke off.
+      if (g_bClosing.load()) {
+        error = kClosingText;
+        return false;
+      }
       NumberLine(line, lines.Count() + 1);
       lines.Add(std::move(line));
     }

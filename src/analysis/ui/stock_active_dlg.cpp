@@ -29,6 +29,7 @@
 #include "platform/pages/tracker_page_iface.h"
 #include "platform/ui/qt_convert.h"
 #include "settings/settings.h"
+#include "storage/ado_database.h"
 #include "storage/day_range.h"
 #include "storage/ini_file.h"
 
@@ -71,7 +72,7 @@ CColorListCtrl* MakeList(QWidget* parent, int id) {
 CStockActiveDlg::CStockActiveDlg(QWidget* parent) : CStockActiveDlg(StockActiveServices{}, parent) {}
 
 CStockActiveDlg::CStockActiveDlg(const StockActiveServices& services, QWidget* parent)
-    : CServicedPage(services, parent) {
+    : CServicedPage(services, parent), m_search(std::make_unique<PageSearch>("StockActiveSearch")) {
   SetPageDialogId(*this, IDD);
   BuildControls();
 }
@@ -180,6 +181,10 @@ void CStockActiveDlg::OnTodayDataDownloaded() {
 void CStockActiveDlg::OnRankRequest(int days) { StartStockWalk(days, true); }
 
 void CStockActiveDlg::OnSelChangeDays(int index) {
+  if (IsSearchRunning()) {
+    ShowDaysInCombo(m_nDays);  // the N being ranked
+    return;
+  }
   choice_ = index;
   StartStockWalk(DaysOfChoice(index), false);
   SaveTimeSel(index);
@@ -195,9 +200,7 @@ void CStockActiveDlg::SaveTimeSel(int index) {
 }
 
 void CStockActiveDlg::StartStockWalk(int days, bool notify) {
-  if (m_bBusy) return;
-  m_bBusy = true;
-  const auto done = qScopeGuard([this] { m_bBusy = false; });
+  if (IsSearchRunning()) return;
   ++m_nWalks;
   m_nDays = days;
   // Only the walk asked for by the continuous-buying page answers it; a choice made
@@ -207,12 +210,19 @@ void CStockActiveDlg::StartStockWalk(int days, bool notify) {
   m_StockList->DeleteAllItems();
   ShowDaysInCombo(days);
 
-  StockRankingResult result;
-  {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-    result = RankStockActivity(Market(), Today(), days);
-  }
+  // Pane 1 keeps what the page last said there: a shortage of days lasts until a
+  // ranking is shown.
+  CADODataBase* market = &Market();
+  m_search->Start(
+      true,
+      [market, today = Today(), days] {
+        market->InterruptWhenClosing();
+        return RankStockActivity(*market, today, days);
+      },
+      [this](StockRankingResult& result) { ShowStockWalk(result); });
+}
+
+void CStockActiveDlg::ShowStockWalk(StockRankingResult& result) {
   g_nActiveDaysFound = result.walk.daysFound;
   g_nActiveDayOffset = result.walk.dayOffset;
   if (result.status == StockRankingStatus::QueryFailed) {
@@ -263,6 +273,7 @@ void CStockActiveDlg::ShowStockRanking() {
 }
 
 void CStockActiveDlg::OnHeaderDblClk(int column) {
+  if (IsSearchRunning()) return;
   if (column < kStockSortByTimes || column > kStockSortByBuySell) return;
   SortStockActivity(g_StockActivity, column);
   ShowStockRanking();

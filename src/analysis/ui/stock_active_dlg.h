@@ -3,7 +3,12 @@
 // last N trading days (combo 1131) with the money their seats moved, and the day totals
 // of one day and of the latest 20 days. The ranking and the totals are the analysis
 // library's; this page puts them into its widgets and routes the user's clicks.
+// The ranking runs in the background. Its rule: while it runs, every request that
+// would change the ranking is refused and changes nothing (another N from the combo,
+// another page's request, a header's re-sort); the combo goes on showing the N being
+// ranked.
 
+#include <memory>
 #include <string>
 
 #include "analysis/stock_activity.h"
@@ -55,6 +60,8 @@ class CStockActiveDlg : public CServicedPage, public IStockActivePage {
   int RankedDays() const { return m_nDays; }
   // Walks run since construction.
   int WalkCount() const { return m_nWalks; }
+  // True from the start of a ranking until its result has been shown.
+  bool IsSearchRunning() const { return m_search->IsRunning(); }
   // The day whose totals the edits show ("" before the first).
   const std::string& TotalsDay() const { return m_strTotalsDay; }
 
@@ -62,8 +69,10 @@ class CStockActiveDlg : public CServicedPage, public IStockActivePage {
   void BuildControls();
   std::string Today() const;
 
-  // The whole N-day ranking in one step; `notify`: answer the continuous-buying page.
+  // The N-day ranking off the interface thread; `notify`: answer the continuous-buying
+  // page once it is shown. Ignored while a ranking runs.
   void StartStockWalk(int days, bool notify);
+  void ShowStockWalk(StockRankingResult& result);
   void ShowStockRanking();
   void ShowDayTotals(const std::string& day);
   void ShowRecentDays(int count);
@@ -83,7 +92,7 @@ class CStockActiveDlg : public CServicedPage, public IStockActivePage {
 
   int m_nDays = 0;
   int m_nWalks = 0;
-  bool m_bBusy = false;
+  std::unique_ptr<PageSearch> m_search;
   int choice_ = 0;  // the user's combo index (TimeSel)
   std::string m_strTotalsDay;
   StatusPaneNotice m_pane;  // pane 1: a shortage of days lasts until a ranking is shown

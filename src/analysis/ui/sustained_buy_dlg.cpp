@@ -151,7 +151,7 @@ void CSustainedBuyDlg::OnSelChangeDays(int index) {
   if (m_bBusy) return;
   const int days = SustainedDaysOfChoice(index);
   m_StockList->DeleteAllItems();
-  // The activity page counts and, inside this call, hands the count back.
+  // The activity page counts and hands the count back (OnStocksReady) once shown.
   if (auto* counter = PageRegistry::Instance().Get<IStockActivePage>(PageSlot::StockActivePage))
     counter->OnRankRequest(days);
   SaveDaysChoice(index);

@@ -34,6 +34,7 @@
 #include "platform/page_registry.h"
 #include "platform/feature_seam.h"
 #include "platform/ui/qt_convert.h"
+#include "platform/worker_registry.h"
 #include "records/branch_marks.h"
 #include "settings/settings.h"
 #include "storage/ado_database.h"
@@ -397,10 +398,15 @@ std::vector<TrackerLine> LinesOf(const std::vector<ColorListBoxEntry>& entries) 
   return lines;
 }
 
-// The stock-days of the lines, for the merge, from their code and day roles.
-std::vector<StockDayKey> StockDaysOf(std::vector<std::string> codes, std::vector<std::string> days) {
-  std::vector<StockDayKey> keys(codes.size());
-  for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = {std::move(codes[i]), std::move(days[i])};
+// The stock-days of the lines, for the merge, from their code and day roles; read on
+// the merge's worker, which gives up at closing (then with what it has read).
+std::vector<StockDayKey> StockDaysOf(const ColorListBoxLines& lines) {
+  std::vector<StockDayKey> keys;
+  keys.reserve(lines.size());
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i % 4096 == 0 && g_bClosing.load()) break;
+    keys.push_back({lines.RoleText(i, CTrackerPage::kLineCodeRole), lines.RoleText(i, CTrackerPage::kLineDateRole)});
+  }
   return keys;
 }
 
@@ -677,15 +683,8 @@ void CTrackerPage::OnResultDblClk() {
 }
 
 void CTrackerPage::OnResultSelChange() {
-  const std::vector<TrackerLine> lines = ResultLines();
-  const std::vector<COLORREF> colours = SameStockColours(lines, m_ResultList->GetCurSel());
-  m_ResultList->setUpdatesEnabled(false);
-  for (int i = 0; i < static_cast<int>(colours.size()); ++i) {
-    if (m_ResultList->GetItemData(i) != colours[static_cast<std::size_t>(i)]) {
-      m_ResultList->SetItemColor(i, colours[static_cast<std::size_t>(i)]);
-    }
-  }
-  m_ResultList->setUpdatesEnabled(true);
+  // Only the selected line is read: the list colours its lines by their codes.
+  m_ResultList->ColourLikeLine(m_ResultList->GetCurSel(), kLineCodeRole, kTrackerSameStockColour, kTrackerLineColour);
 }
 
 void CTrackerPage::OnSeatListClick(int row) {
@@ -714,23 +713,23 @@ struct MergedTotals {
 
 void CTrackerPage::OnMergeData() {
   if (IsSearchRunning()) return;
-  // Only the lines merged are taken from the list: a merge of a few lines of a long
-  // search costs no more than those lines.
+  // Only the lines merged are taken from the list, and read on the worker: the click
+  // costs the same on a few lines and on a long search's.
   const std::string countText = EditText(m_MergeEdit);
   const std::size_t merged = MergedLineCount(countText, static_cast<std::size_t>(m_ResultList->GetCount()));
   CADODataBase* market = &Market();
   CADODataBase* custom = &Custom();
   m_search->Start(
       false,
-      [market, custom, codes = m_ResultList->RoleTexts(merged, kLineCodeRole),
-       days = m_ResultList->RoleTexts(merged, kLineDateRole), countText]() mutable {
+      [market, custom, lines = m_ResultList->SharedLines(merged), countText]() mutable {
         market->InterruptWhenClosing();
         custom->InterruptWhenClosing();
         MergedTotals merge;
         BranchMarks marks;
         marks.Load(*custom);
-        merge.result =
-            MergeBranchTotals(*market, StockDaysOf(std::move(codes), std::move(days)), countText, marks, merge.totals);
+        std::vector<StockDayKey> keys = StockDaysOf(lines);
+        lines = ColorListBoxLines();  // the list's blocks go back to it now
+        merge.result = MergeBranchTotals(*market, keys, countText, marks, merge.totals);
         return merge;
       },
       [this](MergedTotals& merge) {

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -100,6 +99,64 @@ struct ColorListBoxBatch::Lines {
   std::vector<Line> lines;
 };
 
+namespace {
+
+// Lines added together and the blocks of their texts (one per step that added some).
+// A block handed to a reader (ColorListBoxLines) is never changed again: the list
+// changes a copy of it.
+struct LineBlock {
+  std::vector<std::shared_ptr<const std::string>> texts;
+  std::vector<Line> lines;
+};
+
+Line CopyOf(const Line& line) {
+  Line copy;
+  copy.text = line.text;
+  copy.length = line.length;
+  copy.colour = line.colour;
+  copy.spanCount = line.spanCount;
+  copy.spans = line.spans;
+  if (line.extra) copy.extra = std::make_unique<Extra>(*line.extra);
+  return copy;
+}
+
+// A role of the line as UTF-8; nothing when the line has none.
+std::optional<std::string> RoleBytes(const Line& line, int role) {
+  for (const Span& span : line.Spans()) {
+    if (span.role == role) return std::string(line.Text().substr(span.start, span.length));
+  }
+  if (line.extra) {
+    for (const auto& [key, value] : line.extra->roles) {
+      if (key == role) return value.toString().toStdString();
+    }
+  }
+  return std::nullopt;
+}
+
+// The block that holds `row` of blocks ending at `ends`, and the row's place in it.
+std::pair<std::size_t, std::size_t> Locate(const std::vector<std::size_t>& ends, std::size_t row) {
+  const std::size_t block = static_cast<std::size_t>(std::upper_bound(ends.begin(), ends.end(), row) - ends.begin());
+  return {block, row - (block == 0 ? 0 : ends[block - 1])};
+}
+
+}  // namespace
+
+struct ColorListBoxLines::Blocks {
+  std::vector<std::shared_ptr<const LineBlock>> blocks;
+  std::vector<std::size_t> ends;
+  std::size_t count = 0;
+};
+
+ColorListBoxLines::ColorListBoxLines() : blocks_(std::make_shared<const Blocks>()) {}
+
+std::size_t ColorListBoxLines::size() const { return blocks_->count; }
+
+std::string ColorListBoxLines::RoleText(std::size_t row, int role) const {
+  if (row >= blocks_->count) return {};
+  const auto [block, place] = Locate(blocks_->ends, row);
+  return RoleBytes(blocks_->blocks[block]->lines[place], role).value_or(std::string());
+}
+
 // The lines in order: text, colour and whatever other roles the pages store. A role
 // whose text stands in the line's text (a stock's name, code and day do) is held as a
 // place in it, not as a copy: a list of hundreds of thousands of lines holds each line
@@ -109,9 +166,9 @@ class ColorListBoxModel final : public QAbstractListModel {
   using QAbstractListModel::QAbstractListModel;
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override {
-    return parent.isValid() ? 0 : static_cast<int>(lines_.size());
+    return parent.isValid() ? 0 : static_cast<int>(count_);
   }
-  bool Valid(int row) const { return row >= 0 && static_cast<size_t>(row) < lines_.size(); }
+  bool Valid(int row) const { return row >= 0 && static_cast<size_t>(row) < count_; }
 
   QVariant data(const QModelIndex& index, int role) const override {
     return index.isValid() ? Role(index.row(), role) : QVariant();
@@ -122,9 +179,9 @@ class ColorListBoxModel final : public QAbstractListModel {
 
   QVariant Role(int row, int role) const {
     if (!Valid(row)) return QVariant();
-    const Line& line = lines_[static_cast<size_t>(row)];
+    const Line& line = At(static_cast<std::size_t>(row));
     if (role == Qt::DisplayRole || role == Qt::EditRole) return TextOf(line);
-    if (role == kColourRole) return static_cast<uint>(line.colour);
+    if (role == kColourRole) return static_cast<uint>(ColourOf(static_cast<std::size_t>(row)));
     for (const Span& span : line.Spans()) {
       if (span.role == role) return QString::fromUtf8(line.text + span.start, span.length);
     }
@@ -138,7 +195,11 @@ class ColorListBoxModel final : public QAbstractListModel {
 
   void SetRole(int row, int role, const QVariant& value) {
     if (!Valid(row)) return;
-    Line& line = lines_[static_cast<size_t>(row)];
+    // A line whose colour follows the colouring, or the role it compares, gets its own.
+    if (rule_ && static_cast<std::size_t>(row) < rule_->end && (role == kColourRole || role == rule_->role)) {
+      SettleColouring();
+    }
+    Line& line = Mutable(static_cast<std::size_t>(row));
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
       // The other roles keep their values, not their places in the old text.
       std::vector<std::pair<int, QVariant>> roles = RolesOf(line);
@@ -171,63 +232,162 @@ class ColorListBoxModel final : public QAbstractListModel {
       SetText(line, std::move(entry.text), bytes);
       line.colour = entry.colour;
     }
-    KeepTexts(lines, std::move(bytes));
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      for (auto& [key, value] : entries[i].roles) Store(lines[i], key, std::move(value));
+    auto block = std::make_shared<LineBlock>(KeepTexts(std::move(lines), std::move(bytes)));
+    for (std::size_t i = 0; i < block->lines.size(); ++i) {
+      for (auto& [key, value] : entries[i].roles) Store(block->lines[i], key, std::move(value));
     }
     entries.clear();
-    beginInsertRows(QModelIndex(), row, row + static_cast<int>(lines.size()) - 1);
-    lines_.insert(lines_.begin() + row, std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
-    endInsertRows();
+    InsertBlock(row, std::move(block));
   }
 
   // Inserts lines made off the interface thread before `row` in one step.
   void Insert(int row, ColorListBoxBatch batch) {
     if (batch.size() == 0) return;
-    std::vector<Line> lines = std::move(batch.lines_->lines);
-    KeepTexts(lines, std::move(batch.lines_->texts));
-    beginInsertRows(QModelIndex(), row, row + static_cast<int>(lines.size()) - 1);
-    lines_.insert(lines_.begin() + row, std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
-    endInsertRows();
+    InsertBlock(row, std::make_shared<LineBlock>(
+                         KeepTexts(std::move(batch.lines_->lines), std::move(batch.lines_->texts))));
   }
 
+  std::string RoleText(std::size_t row, int role) const { return RoleBytes(At(row), role).value_or(std::string()); }
+
   std::vector<std::string> RoleTexts(std::size_t limit, int role) const {
-    std::vector<std::string> texts(std::min(limit, lines_.size()));
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-      const Line& line = lines_[i];
-      const auto span = std::find_if(line.Spans().begin(), line.Spans().end(),
-                                     [role](const Span& s) { return s.role == role; });
-      if (span != line.Spans().end()) {
-        texts[i] = line.Text().substr(span->start, span->length);
-      } else if (line.extra) {
-        for (const auto& [key, value] : line.extra->roles) {
-          if (key == role) texts[i] = value.toString().toStdString();
-        }
-      }
-    }
+    std::vector<std::string> texts(std::min(limit, count_));
+    for (std::size_t i = 0; i < texts.size(); ++i) texts[i] = RoleBytes(At(i), role).value_or(std::string());
     return texts;
+  }
+
+  // The first `limit` lines for a reader on any thread: their blocks, which the list
+  // no longer changes.
+  ColorListBoxLines Share(std::size_t limit) {
+    auto shared = std::make_shared<ColorListBoxLines::Blocks>();
+    shared->count = std::min(limit, count_);
+    for (std::size_t b = 0; b < blocks_.size() && (b == 0 ? 0 : ends_[b - 1]) < shared->count; ++b) {
+      blocks_[b].shared = true;
+      shared->blocks.push_back(blocks_[b].block);
+      shared->ends.push_back(ends_[b]);
+    }
+    ColorListBoxLines lines;
+    lines.blocks_ = std::move(shared);
+    return lines;
   }
 
   // Copies of the first `limit` lines.
   std::vector<ColorListBoxEntry> Copy(std::size_t limit) const {
     std::vector<ColorListBoxEntry> copies;
-    const std::size_t count = std::min(limit, lines_.size());
+    const std::size_t count = std::min(limit, count_);
     copies.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-      copies.push_back({TextOf(lines_[i]), lines_[i].colour, RolesOf(lines_[i])});
-    }
+    for (std::size_t i = 0; i < count; ++i) copies.push_back({TextOf(At(i)), ColourOf(i), RolesOf(At(i))});
     return copies;
+  }
+
+  // Every line now in the list in `same` where its role `role` reads as `value`, in
+  // `other` elsewhere (no value: all in `other`). Held as a rule: no line is visited.
+  void ColourByRole(int role, std::optional<std::string> value, COLORREF same, COLORREF other) {
+    rule_ = ColourRule{role, std::move(value), same, other, count_};
   }
 
   void Clear() {
     beginResetModel();
-    lines_.clear();
-    lines_.shrink_to_fit();
-    texts_.clear();
+    blocks_.clear();
+    blocks_.shrink_to_fit();
+    ends_.clear();
+    ends_.shrink_to_fit();
+    count_ = 0;
+    rule_.reset();
     endResetModel();
   }
 
  private:
+  struct HeldBlock {
+    std::shared_ptr<LineBlock> block;
+    bool shared = false;  // a reader holds it too: changed only as a copy
+  };
+  struct ColourRule {
+    int role = 0;
+    std::optional<std::string> value;
+    COLORREF same = 0, other = 0;
+    std::size_t end = 0;  // the lines it colours: those before
+  };
+
+  const Line& At(std::size_t row) const {
+    const auto [block, place] = Locate(ends_, row);
+    return blocks_[block].block->lines[place];
+  }
+  Line& Mutable(std::size_t row) {
+    const auto [block, place] = Locate(ends_, row);
+    Own(block);
+    return blocks_[block].block->lines[place];
+  }
+  // The list's own copy of a block a reader holds.
+  void Own(std::size_t b) {
+    HeldBlock& held = blocks_[b];
+    if (!held.shared) return;
+    auto copy = std::make_shared<LineBlock>();
+    copy->texts = held.block->texts;
+    copy->lines.reserve(held.block->lines.size());
+    for (const Line& line : held.block->lines) copy->lines.push_back(CopyOf(line));
+    held = {std::move(copy), false};
+  }
+
+  COLORREF ColourOf(std::size_t row) const {
+    const Line& line = At(row);
+    if (!rule_ || row >= rule_->end) return line.colour;
+    return rule_->value && RoleBytes(line, rule_->role).value_or(std::string()) == *rule_->value ? rule_->same
+                                                                                               : rule_->other;
+  }
+  // The colouring written into the lines it colours, which then keep their colours.
+  void SettleColouring() {
+    if (!rule_) return;
+    std::vector<COLORREF> colours(rule_->end);
+    for (std::size_t i = 0; i < colours.size(); ++i) colours[i] = ColourOf(i);
+    rule_.reset();
+    for (std::size_t i = 0; i < colours.size(); ++i) Mutable(i).colour = colours[i];
+  }
+
+  void InsertBlock(int row, std::shared_ptr<LineBlock> block) {
+    const std::size_t at = static_cast<std::size_t>(row);
+    if (at < count_) SettleColouring();  // the colouring holds for the lines it had
+    std::size_t b = blocks_.size();
+    if (at < count_) {
+      const auto [found, place] = Locate(ends_, at);
+      b = found;
+      if (place > 0) {
+        // The block is cut at the row: its tail becomes a block of its own.
+        Own(b);
+        auto tail = std::make_shared<LineBlock>();
+        tail->texts = blocks_[b].block->texts;
+        std::vector<Line>& lines = blocks_[b].block->lines;
+        tail->lines.assign(std::make_move_iterator(lines.begin() + static_cast<std::ptrdiff_t>(place)),
+                           std::make_move_iterator(lines.end()));
+        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(place), lines.end());
+        blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(++b), HeldBlock{std::move(tail), false});
+      }
+    }
+    const int added = static_cast<int>(block->lines.size());
+    beginInsertRows(QModelIndex(), row, row + added - 1);
+    if (b == blocks_.size() && b > 0 && !blocks_[b - 1].shared) {
+      // Lines added at the end join the last block: a line added at a time costs no block.
+      LineBlock& last = *blocks_[b - 1].block;
+      last.lines.insert(last.lines.end(), std::make_move_iterator(block->lines.begin()),
+                        std::make_move_iterator(block->lines.end()));
+      last.texts.insert(last.texts.end(), block->texts.begin(), block->texts.end());
+      ends_.back() = count_ += block->lines.size();
+      endInsertRows();
+      return;
+    }
+    if (b == blocks_.size()) {
+      ends_.push_back(count_ += block->lines.size());
+      blocks_.push_back(HeldBlock{std::move(block), false});
+      endInsertRows();
+      return;
+    }
+    blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(b), HeldBlock{std::move(block), false});
+    ends_.resize(blocks_.size());
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < blocks_.size(); ++i) ends_[i] = end += blocks_[i].block->lines.size();
+    count_ = end;
+    endInsertRows();
+  }
+
   static void Store(Line& line, int role, QVariant value) {
     const auto kept = std::remove_if(line.spans.begin(), line.spans.begin() + line.spanCount,
                                      [role](const Span& span) { return span.role == role; });
@@ -242,15 +402,16 @@ class ColorListBoxModel final : public QAbstractListModel {
     line.Extras().roles.emplace_back(role, std::move(value));
   }
 
-  // Keeps `bytes`, the texts of `lines` one after the other (SetText), as one block.
-  void KeepTexts(std::span<Line> lines, std::string bytes) {
+  // A block of `lines` and `bytes`, their texts one after the other (SetText).
+  static LineBlock KeepTexts(std::vector<Line> lines, std::string bytes) {
     bytes.shrink_to_fit();
-    const std::string& kept = *texts_.emplace_back(std::make_unique<const std::string>(std::move(bytes)));
+    LineBlock block{{std::make_shared<const std::string>(std::move(bytes))}, std::move(lines)};
     std::size_t offset = 0;
-    for (Line& line : lines) {
-      line.text = kept.data() + offset;
+    for (Line& line : block.lines) {
+      line.text = block.texts.front()->data() + offset;
       offset += line.length;
     }
+    return block;
   }
 
   std::vector<std::pair<int, QVariant>> RolesOf(const Line& line) const {
@@ -263,9 +424,12 @@ class ColorListBoxModel final : public QAbstractListModel {
     return roles;
   }
 
-  // Blocks of lines: a long list grows without moving its lines or holding room to spare.
-  std::deque<Line> lines_;
-  std::vector<std::unique_ptr<const std::string>> texts_;
+  // Blocks of lines as they were added: a long list grows without moving its lines or
+  // holding room to spare. `ends_`: the row after each block.
+  std::vector<HeldBlock> blocks_;
+  std::vector<std::size_t> ends_;
+  std::size_t count_ = 0;
+  std::optional<ColourRule> rule_;
 };
 
 CColorListBoxLine::CColorListBoxLine(const CColorListBox* list, int row)
@@ -409,6 +573,19 @@ void CColorListBox::AddLines(std::vector<ColorListBoxEntry> lines) {
 std::vector<std::string> CColorListBox::RoleTexts(std::size_t limit, int role) {
   FlushHeld();
   return lines_->RoleTexts(limit, role);
+}
+
+ColorListBoxLines CColorListBox::SharedLines(std::size_t limit) {
+  FlushHeld();
+  return lines_->Share(limit);
+}
+
+void CColorListBox::ColourLikeLine(int index, int role, COLORREF same, COLORREF other) {
+  FlushHeld();
+  std::optional<std::string> value;
+  if (lines_->Valid(index)) value = lines_->RoleText(static_cast<std::size_t>(index), role);
+  lines_->ColourByRole(role, std::move(value), same, other);
+  viewport()->update();
 }
 
 void CColorListBox::AddLines(ColorListBoxBatch lines) {

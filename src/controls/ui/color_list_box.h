@@ -89,6 +89,22 @@ class ColorListBoxBatch {
   std::unique_ptr<Lines> lines_;
 };
 
+// The first lines of a list as they were when taken, for a reader on any thread: the
+// list changes its own copy of what such a reader holds. Taking them costs the UI
+// thread a step per AddLines call that added them, not per line; copies are cheap.
+class ColorListBoxLines {
+ public:
+  ColorListBoxLines();
+  std::size_t size() const;
+  // One role of line `row` as UTF-8 ("" where the line has none, or there is no such line).
+  std::string RoleText(std::size_t row, int role) const;
+
+ private:
+  friend class ColorListBoxModel;
+  struct Blocks;
+  std::shared_ptr<const Blocks> blocks_;
+};
+
 // A handle on one line of the widget, as item() and itemAt() give it; false for none.
 class CColorListBoxLine {
  public:
@@ -145,6 +161,12 @@ class CColorListBox : public QListView {
   // UI thread. One role of the first `limit` lines as UTF-8 ("" where a line has none):
   // what a long list hands a worker, without copying the lines.
   std::vector<std::string> RoleTexts(std::size_t limit, int role);
+  // UI thread. The first `limit` lines, for a worker to read.
+  ColorListBoxLines SharedLines(std::size_t limit);
+  // UI thread. Colours every line now in the list: `same` where its role `role` reads
+  // as line `index`'s, `other` elsewhere (all `other` for a bad index). Costs the same
+  // on any number of lines: the lines read their colour when painted or asked.
+  void ColourLikeLine(int index, int role, COLORREF same, COLORREF other);
 
   // Empties the list. Returns 0, or LB_ERR when the call could not run.
   int ResetContent();

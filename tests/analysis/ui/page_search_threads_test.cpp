@@ -1,3 +1,4 @@
+#include <QComboBox>
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -6,6 +7,8 @@
 
 #include <pthread.h>
 
+#include <atomic>
+#include <chrono>
 #include <future>
 #include <mutex>
 #include <new>
@@ -20,11 +23,14 @@
 #include "../../support/temp_program_folder.h"
 #include "analysis/tracker_searches.h"
 #include "analysis/ui/page_search.h"
+#include "analysis/ui/stock_active_dlg.h"
 #include "analysis/ui/top_branch_dlg.h"
 #include "analysis/ui/tracker_page.h"
+#include "controls/ui/color_list_box.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "platform/side_by_side.h"
 #include "platform/ui/qt_ui_dispatcher.h"
+#include "storage/ini_file.h"
 
 namespace {
 
@@ -248,6 +254,63 @@ TEST_F(PageSearchThreadsTest, ADayOrDatePickedWhileTheBigBuyersAreSoughtIsRefuse
   EXPECT_EQ(picker->date(), QDate(2024, 5, 15));
   latch.Open();
   ASSERT_TRUE(GuiDriver::WaitForSearch(*page));
+}
+
+TEST_F(PageSearchThreadsTest, TheActivityRankingRunsOnAWorkerAndRefusesAnotherChoiceMeanwhile) {
+  g_Settings.TimeSel = 0;
+  auto page = Make<CStockActiveDlg>();
+  auto* combo = GuiDriver::FindAs<QComboBox>(page.get(), CStockActiveDlg::kDaysComboId);
+  auto* stocks = GuiDriver::FindAs<CColorListCtrl>(page.get(), CStockActiveDlg::kStockListId);
+  {
+    WorkerLatch latch;
+    page->OnRankRequest(2);
+    ASSERT_TRUE(latch.WaitEntered());
+    EXPECT_TRUE(page->IsSearchRunning());
+    combo->setCurrentIndex(3);
+    emit combo->activated(3);
+    page->OnRankRequest(5);
+    EXPECT_EQ(page->WalkCount(), 1);
+    EXPECT_EQ(page->RankedDays(), 2);
+    EXPECT_EQ(combo->currentText(), QStringLiteral(" 2日"));
+    EXPECT_EQ(g_Settings.TimeSel, 0);
+    EXPECT_EQ(GetPrivateProfileString("system", "TimeSel", "none", folder_.File("sysinfo.ini")), "none");
+    latch.Open();
+    ASSERT_TRUE(GuiDriver::WaitForSearch(*page));
+  }
+  EXPECT_EQ(stocks->GetItemCount(), 1);
+  EXPECT_EQ(stocks->GetItemText(0, 3), "2");
+}
+
+// A close while the merge reads its lines ends its worker within a second, however many
+// lines are left: each line's read is short, so the merge itself must give up.
+TEST_F(PageSearchThreadsTest, ACloseDuringTheMergeEndsItsWorkerWithinASecond) {
+  auto page = Make<CTrackerPage>();
+  constexpr int kLines = 40000;
+  ColorListBoxBatch batch;
+  for (int i = 0; i < kLines; ++i) {
+    batch.Add("01 浦发银行 600000 2024-05-15", 0,
+              {{CTrackerPage::kLineCodeRole, "600000"}, {CTrackerPage::kLineDateRole, "2024-05-15"}});
+  }
+  GuiDriver::FindAs<CColorListBox>(page.get(), 1112)->AddLines(std::move(batch));
+  GuiDriver::FindAs<QLineEdit>(page.get(), 1028)->setText(QString::number(kLines));
+  // Every read off this thread is slowed: the lines would take many seconds.
+  std::atomic<int> reads{0};
+  g_ADODatabase.SetStatementTrace([&reads, ui = std::this_thread::get_id()](const std::string&) {
+    if (std::this_thread::get_id() == ui) return;
+    ++reads;
+    std::this_thread::sleep_for(200us);
+  });
+  GuiDriver::Click(page.get(), 1048);
+  ASSERT_TRUE(GuiDriver::WaitUntil([&reads] { return reads.load() > 100; }, 10000));
+  // What the close box does.
+  g_bClosing = true;
+  WorkerRegistry::Instance().RequestStopAll();
+  PageRegistry::Instance().BeginShutdown();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(WorkerRegistry::Instance().JoinAll(1s));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+  EXPECT_TRUE(WorkerRegistry::Instance().JoinAll(30s));
+  g_ADODatabase.SetStatementTrace(nullptr);
 }
 
 TEST_F(PageSearchThreadsTest, APageDestroyedWhileItsSearchRunsNeverGetsTheResult) {

@@ -102,7 +102,10 @@ class StockActiveDlgTest : public PageFixture<CStockActiveDlg> {
   void Choose(int index) {
     Combo()->setCurrentIndex(index);
     emit Combo()->activated(index);
+    Settle();
   }
+  // The ranking runs on a worker: until its result is shown.
+  void Settle() { ASSERT_TRUE(GuiDriver::WaitForSearch(*page_)); }
   std::string SavedTimeSel() {
     return GetPrivateProfileString("system", "TimeSel", "none", folder_.File("sysinfo.ini"));
   }
@@ -221,6 +224,7 @@ TEST_F(StockActiveDlgTest, FewerDaysThanChosenAreToldInTheStatusBar) {
   EXPECT_EQ(bar.texts, (std::vector<std::pair<int, std::string>>{{1, "数据不足：只找到3个交易日"}}));
   EXPECT_TRUE(MessageBoxHook::Instance().TakeRecorded().empty());
   page.OnRankRequest(5);
+  Settle();
   EXPECT_TRUE(sustained_.counts.empty());
   EXPECT_FALSE(g_bNotifySustainedPage);
   // A later choice that ranks does not answer the request that failed, and ends the shortage.
@@ -236,6 +240,7 @@ TEST_F(StockActiveDlgTest, ARankRequestLeavesTheChoiceAloneAndAnswersOnce) {
   CStockActiveDlg& page = MakePage();
   PageRegistry::Instance().Publish<ISustainedBuyPage>(PageSlot::ContinuousBuy, &sustained_);
   page.OnRankRequest(2);
+  Settle();
   EXPECT_EQ(sustained_.counts, (std::vector<std::size_t>{3}));
   EXPECT_EQ(page.RankedDays(), 2);
   EXPECT_EQ(Stocks()->GetItemCount(), 3);
@@ -244,13 +249,16 @@ TEST_F(StockActiveDlgTest, ARankRequestLeavesTheChoiceAloneAndAnswersOnce) {
   EXPECT_EQ(SavedTimeSel(), "none");
   EXPECT_FALSE(g_bNotifySustainedPage);
   page.OnRankRequest(4);  // a count the combo does not offer
+  Settle();
   EXPECT_EQ(Combo()->currentIndex(), -1);
   EXPECT_EQ(Combo()->placeholderText(), QStringLiteral(" 4日"));
   page.OnTodayDataDownloaded();  // ranks the user's choice again
+  Settle();
   EXPECT_EQ(Combo()->currentIndex(), 4);
   // Without the page published the request still counts.
   PageRegistry::Instance().Unpublish(PageSlot::ContinuousBuy);
   page.OnRankRequest(3);
+  Settle();
   EXPECT_EQ(g_StockActivity.size(), 4u);
   EXPECT_EQ(sustained_.counts.size(), 1u);
 }
@@ -265,6 +273,7 @@ TEST_F(StockActiveDlgTest, TodaysDownloadRanksAgainWithTheChoiceAndReloadsTheTot
   List("2024-06-10", "600009", "新股", 50, 0);
   Totals("2024-06-10", 70, -100);
   page.OnTodayDataDownloaded();
+  Settle();
   EXPECT_EQ(page.WalkCount(), 1);
   EXPECT_EQ(page.RankedDays(), 2);
   EXPECT_EQ(Codes(), (std::vector<std::string>{"600009", "600001", "600002", "000003"}));

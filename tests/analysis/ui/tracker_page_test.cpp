@@ -243,6 +243,38 @@ TEST_F(TrackerPageTest, TodaysLineStaysRedUntilTheUserSelectsALine) {
   EXPECT_EQ(list->GetItemData(0), RGB(255, 0, 0));
 }
 
+// Selecting a line reads that line only: an arrow key in 300,000 lines costs what it
+// costs in 30, and still colours the far lines of the selected stock.
+TEST_F(TrackerPageTest, SelectingALineCostsTheSameInAnyNumberOfLines) {
+  MakePage();
+  auto* list = Results();
+  const auto fastestSelection = [list](int lines) {
+    ColorListBoxBatch batch;
+    for (int i = 0; i < lines; ++i) {
+      const std::string code = std::to_string(600000 + i % 7);
+      batch.Add("01 浦发银行 " + code + " 2024-05-15", RGB(0, 0, 255),
+                {{CTrackerPage::kLineCodeRole, code}, {CTrackerPage::kLineDateRole, "2024-05-15"}});
+    }
+    list->ResetContent();
+    list->AddLines(std::move(batch));
+    list->setCurrentItem(list->item(0));
+    double fastest = 1e9;
+    for (int row = 1; row <= 5; ++row) {
+      const auto start = std::chrono::steady_clock::now();
+      QTest::keyClick(list, Qt::Key_Down);
+      fastest = std::min(fastest, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+      EXPECT_EQ(list->GetCurSel(), row);
+    }
+    const int lastOfTheStock = lines - 1 - (lines - 1 - 5) % 7;  // the stock of line 5
+    EXPECT_EQ(list->GetItemData(lastOfTheStock), RGB(255, 0, 255));
+    EXPECT_EQ(list->GetItemData(lines - 1), RGB(0, 0, 255));
+    return fastest;
+  };
+  const double few = fastestSelection(30);
+  const double many = fastestSelection(300000);
+  EXPECT_LT(many, 10 * few + 0.03) << few << " s in 30 lines, " << many << " s in 300,000";
+}
+
 // ---- keys and double clicks ----
 
 TEST_F(TrackerPageTest, EnterSearchesFromTheNameAndCodeEditsAndFromACodeInTeam1) {

@@ -163,6 +163,7 @@ TEST_F(RankingsEndToEnd, BranchStockAndContinuousBuyingRankingsFromTheWindow) {
   window_->SetCurSel(0);
   window_->m_dlgTrackTabs.m_ctrlTab.SetCurSel(3);
   Choose(GuiDriver::FindAs<QComboBox>(&StockActive(), CStockActiveDlg::kDaysComboId), kActivityTwentyDays);
+  ASSERT_TRUE(GuiDriver::WaitForSearch(StockActive()));  // the activity count runs on a worker
   auto* stocks = GuiDriver::FindAs<CColorListCtrl>(&StockActive(), CStockActiveDlg::kStockListId);
   const ReferenceStockRanking ranked = ReferenceRankStockActivity(builder_.Market(), today_, 20);
   ASSERT_EQ(ranked.status, StockRankingStatus::Ranked);
@@ -177,6 +178,7 @@ TEST_F(RankingsEndToEnd, BranchStockAndContinuousBuyingRankingsFromTheWindow) {
   window_->SetCurSel(1);
   window_->m_dlgHotMoneyTabs.m_ctrlTab.SetCurSel(1);
   Choose(GuiDriver::FindAs<QComboBox>(&Sustained(), CSustainedBuyDlg::kDaysComboId), kSustainedTwentyDays);
+  ASSERT_TRUE(GuiDriver::WaitForSearch(StockActive()));  // the activity count runs on a worker
   std::vector<CStockDayRow> counted = ranked.rows;
   const SustainedStockList qualified = ReferenceScanSustainedStocks(builder_.Market(), counted);
   ASSERT_GE(qualified.rows.size(), 3u);
