@@ -27,7 +27,7 @@
 #include "storage/ado_database.h"
 
 CDeskApp::CDeskApp(int& argc, char** argv)
-    : argc_(argc), argv_(argv), dataFolder_(ResolveDataFolder(argc, argv)) {}
+    : argc_(argc), argv_(argv), dataFolder_(ResolveDataFolder(argc, argv, &dataFolderError_)) {}
 
 CDeskApp::~CDeskApp() {
   closeBoxWatch_.reset();
@@ -99,6 +99,14 @@ bool CDeskApp::InitInstance() {
   WorkerRegistry::Instance().Restart();
   g_bClosing = false;
 
+  if (dataFolder_.empty()) {
+    Refuse("数据目录无法使用: 找不到用户的主目录", kExitFolderUnusable);
+    return false;
+  }
+  if (dataFolderError_ != 0) {
+    Refuse("数据目录无法使用: " + dataFolder_ + "（" + FolderErrorReason(dataFolderError_) + "）", kExitFolderUnusable);
+    return false;
+  }
   // Before any file of the folder is written: a second instance keeps off it.
   const DataFolderLock::Result lock = folderLock_.Acquire(dataFolder_);
   if (lock == DataFolderLock::Result::Busy) {
@@ -111,8 +119,14 @@ bool CDeskApp::InitInstance() {
     Refuse("数据目录无法使用: " + dataFolder_ + "（" + reason + "）", kExitFolderUnusable);
     return false;
   }
-  OpenCjhbDatabase();
-  OpenCustomDatabase();
+  // A database the program could not write to would fail every later write.
+  for (const auto& [open, file] : {std::pair{&::OpenCjhbDatabase, kMarketDatabaseFile},
+                                   std::pair{&::OpenCustomDatabase, kUserDatabaseFile}}) {
+    if (open(&reason) != 0 && !reason.empty()) {
+      Refuse("数据库无法写入: " + AppPath(file) + "（" + reason + "）", kExitFolderUnusable);
+      return false;
+    }
+  }
   InstallChartServices();
 
   mainWindow_ = mainWindowFactory_ ? mainWindowFactory_() : std::make_unique<CMainDlg>();
