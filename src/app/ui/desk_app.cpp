@@ -99,14 +99,15 @@ bool CDeskApp::InitInstance() {
   WorkerRegistry::Instance().Restart();
   g_bClosing = false;
 
+  const auto refuseFolder = [this](const std::string& reason) {
+    Refuse("数据目录无法使用: " + dataFolder_ + "（" + reason + "）", kExitFolderUnusable);
+    return false;
+  };
   if (dataFolder_.empty()) {
     Refuse("数据目录无法使用: 找不到用户的主目录", kExitFolderUnusable);
     return false;
   }
-  if (dataFolderError_ != 0) {
-    Refuse("数据目录无法使用: " + dataFolder_ + "（" + FolderErrorReason(dataFolderError_) + "）", kExitFolderUnusable);
-    return false;
-  }
+  if (dataFolderError_ != 0) return refuseFolder(FolderErrorReason(dataFolderError_));
   // Before any file of the folder is written: a second instance keeps off it.
   const DataFolderLock::Result lock = folderLock_.Acquire(dataFolder_);
   if (lock == DataFolderLock::Result::Busy) {
@@ -115,10 +116,7 @@ bool CDeskApp::InitInstance() {
   }
   std::string reason;
   if (lock != DataFolderLock::Result::Held) reason = FolderErrorReason(folderLock_.Error());
-  if (!reason.empty() || !PrepareDataFolder(dataFolder_, &reason)) {
-    Refuse("数据目录无法使用: " + dataFolder_ + "（" + reason + "）", kExitFolderUnusable);
-    return false;
-  }
+  if (!reason.empty() || !PrepareDataFolder(dataFolder_, &reason)) return refuseFolder(reason);
   // A database the program could not write to would fail every later write.
   for (const auto& [open, file] : {std::pair{&::OpenCjhbDatabase, kMarketDatabaseFile},
                                    std::pair{&::OpenCustomDatabase, kUserDatabaseFile}}) {
