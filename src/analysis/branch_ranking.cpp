@@ -162,6 +162,45 @@ bool OpenDay(RowCursor& cursor, const std::string& day, std::string& error) {
   return opened;
 }
 
+// The tags of the big buyers' days by how they are stored.
+constexpr char kNumberTag = 'n', kTextTag = 't', kBlobTag = 'b';
+
+// A day stored as a number: an integer exactly, else a real.
+struct DayValue {
+  bool integer = false;
+  std::int64_t whole = 0;
+  long double value = 0;
+};
+
+DayValue DayValueOf(std::string_view text) {
+  DayValue day;
+  const char* end = text.data() + text.size();
+  const auto parsed = std::from_chars(text.data(), end, day.whole);
+  day.integer = parsed.ec == std::errc{} && parsed.ptr == end;
+  if (day.integer) {
+    day.value = static_cast<long double>(day.whole);
+  } else {
+    double real = 0;
+    std::from_chars(text.data(), end, real);
+    day.value = real;
+  }
+  return day;
+}
+
+// Compares two tagged days as ORDER BY compares the cells (below 0, 0 or above 0):
+// numbers, by value, before texts before blobs; texts and blobs bytewise.
+int DayOrder(std::string_view a, std::string_view b) {
+  const auto rank = [](char tag) { return tag == kNumberTag ? 0 : tag == kTextTag ? 1 : 2; };
+  if (a[0] != b[0]) return rank(a[0]) - rank(b[0]);
+  const bool numbers = a[0] == kNumberTag;
+  a.remove_prefix(1);
+  b.remove_prefix(1);
+  if (!numbers) return a.compare(b);
+  const DayValue x = DayValueOf(a), y = DayValueOf(b);
+  if (x.integer && y.integer) return (x.whole > y.whole) - (x.whole < y.whole);
+  return (x.value > y.value) - (x.value < y.value);
+}
+
 // The seats above the threshold of one stretch of rowids, kept in table order.
 class BigBuyerSeats {
  public:
@@ -178,14 +217,16 @@ class BigBuyerSeats {
   const std::string& Error() const { return error_; }
 
   // Folds the seats of `parts` (stretches in rowid order) in the order the fold has
-  // always seen them: by day text descending, compared bytewise as the database
-  // compares it (a listing without a day last), rowid order within a day. The same
-  // seats in the same order give the same sums, the same pairs met twice and the
-  // same order of last update.
+  // always seen them: by day descending as the database orders it (days stored as
+  // blobs first, then texts compared bytewise, then numbers by value, a listing
+  // without a day last), rowid order within a day. The same seats in the same order
+  // give the same sums, the same pairs met twice and the same order of last update.
   static void Fold(std::span<const BigBuyerSeats> parts, BranchFold& totals);
 
  private:
   static constexpr int kNoDay = DayNumbers::kNoDay;
+  // Listing days below kNoDay are days not stored as texts: kOtherDay - their number.
+  static constexpr int kOtherDay = kNoDay - 1;
   struct Seat {
     int branch;  // into branches_
     double buy, sell;
@@ -212,13 +253,23 @@ class BigBuyerSeats {
     if (seats_.size() == firstSeat) return;
     Listing& listing = listings_.emplace_back();
     listing.firstSeat = firstSeat;
-    listing.day = days_.Of(cursor, 0);
+    listing.day = DayOf(cursor);
     // The stock's name and code, one after the other in the text store.
     const std::string_view name = cursor.Text(1), code = cursor.Text(2);
     listing.stock = stockTexts_.size();
     listing.nameLength = static_cast<std::uint32_t>(name.size());
     stockTexts_ += name;
     stockTexts_ += code;
+  }
+
+  // The number of the cursor's day (column 0). A day stored as a number or a blob (a
+  // file edited by another tool) is kept apart from the texts, under its class's tag.
+  int DayOf(const RowCursor& cursor) {
+    const RowCursor::CellClass kind = cursor.ClassOf(0);
+    if (kind == RowCursor::CellClass::Text || kind == RowCursor::CellClass::Null) return days_.Of(cursor, 0);
+    std::string tagged(1, kind == RowCursor::CellClass::Blob ? kBlobTag : kNumberTag);
+    tagged += cursor.Text(0);
+    return kOtherDay - otherDays_.Id(tagged);
   }
 
   // Folds listing `i`'s seats; `rows` by branch number, as AddSeat keeps them.
@@ -240,6 +291,7 @@ class BigBuyerSeats {
 
   NameTable branches_;
   DayNumbers days_;
+  NameTable otherDays_;  // tagged as in DayOrder
   // The large buffers in memory of the part's own: it is filled on a thread of its own.
   PartMemory memory_;
   std::pmr::string stockTexts_{memory_.Resource()};
@@ -249,31 +301,43 @@ class BigBuyerSeats {
 };
 
 void BigBuyerSeats::Fold(std::span<const BigBuyerSeats> parts, BranchFold& totals) {
-  // Every part's days numbered once over all parts.
+  // Every part's days numbered once over all parts, each under its class's tag.
   NameTable days;
-  std::vector<std::vector<int>> dayOf(parts.size());
+  std::vector<std::vector<int>> dayOf(parts.size()), otherDayOf(parts.size());
+  std::string tagged;
   for (std::size_t p = 0; p < parts.size(); ++p) {
-    for (const std::string& day : parts[p].days_.Days()) dayOf[p].push_back(days.Id(day));
+    for (const std::string& day : parts[p].days_.Days()) {
+      tagged.assign(1, kTextTag);
+      dayOf[p].push_back(days.Id(tagged += day));
+    }
+    for (std::size_t i = 0; i < parts[p].otherDays_.size(); ++i) {
+      otherDayOf[p].push_back(days.Id(parts[p].otherDays_.Name(static_cast<int>(i))));
+    }
   }
-  // An empty day text is a day of its own, apart from a missing day: put last among
-  // the days, before the listings without one.
-  const std::size_t dayCount = days.size() + 1, noDay = dayCount;
+  // The days newest first; days of equal value (an integer and a real) share a place,
+  // so that their listings keep table order between them. The listings without a day
+  // come last.
   std::vector<std::size_t> dayOrder(days.size());
   std::iota(dayOrder.begin(), dayOrder.end(), std::size_t{0});
-  std::sort(dayOrder.begin(), dayOrder.end(), [&days](std::size_t a, std::size_t b) {
-    return days.Name(static_cast<int>(a)) > days.Name(static_cast<int>(b));
-  });
-  std::vector<std::size_t> placeOfDay(dayCount + 1);
-  for (std::size_t i = 0; i < dayOrder.size(); ++i) placeOfDay[dayOrder[i]] = i;
-  placeOfDay[days.size()] = days.size();  // the empty text
-  placeOfDay[noDay] = dayCount;
+  const auto compare = [&days](std::size_t a, std::size_t b) {
+    return DayOrder(days.Name(static_cast<int>(a)), days.Name(static_cast<int>(b)));
+  };
+  std::sort(dayOrder.begin(), dayOrder.end(), [&compare](std::size_t a, std::size_t b) { return compare(a, b) > 0; });
+  std::vector<std::size_t> placeOfDay(days.size());
+  std::size_t places = 0;
+  for (std::size_t i = 0; i < dayOrder.size(); ++i) {
+    if (i > 0 && compare(dayOrder[i - 1], dayOrder[i]) != 0) ++places;
+    placeOfDay[dayOrder[i]] = places;
+  }
+  const std::size_t noDay = dayOrder.empty() ? 0 : places + 1;
   auto place = [&](std::size_t p, const Listing& listing) {
-    if (listing.day == kNoDay) return placeOfDay[noDay];
-    const int day = dayOf[p][static_cast<std::size_t>(listing.day)];
-    return placeOfDay[day == NameTable::kNone ? days.size() : static_cast<std::size_t>(day)];
+    if (listing.day == kNoDay) return noDay;
+    const int day = listing.day >= 0 ? dayOf[p][static_cast<std::size_t>(listing.day)]
+                                     : otherDayOf[p][static_cast<std::size_t>(kOtherDay - listing.day)];
+    return placeOfDay[static_cast<std::size_t>(day)];
   };
   // The listings by place of their day, each day's in table order (a counting sort).
-  std::vector<std::size_t> starts(dayCount + 2, 0);
+  std::vector<std::size_t> starts(noDay + 2, 0);
   for (std::size_t p = 0; p < parts.size(); ++p) {
     for (const Listing& listing : parts[p].listings_) ++starts[place(p, listing) + 1];
   }

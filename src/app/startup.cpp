@@ -138,31 +138,84 @@ bool PrepareDataFolder(const std::string& folder, std::string* reason) {
   return true;
 }
 
-bool OpenDatabaseWithSchema(CADODataBase& db, const std::string& path, bool (*ensureSchema)(CADODataBase&)) {
-  std::error_code ec;
-  if (!fs::exists(path, ec) && !CreateDatabaseFile(path)) return false;
-  if (!db.Open(ConnectionStringFor(path), "", "")) return false;
-  if (!ensureSchema(db)) {
-    db.Close();
+namespace {
+
+// The errno that keeps an existing database file (or the log files beside it) from
+// being opened for writing: no permission, a read-only file system; 0 otherwise. The
+// engine would open such a file read-only without a word.
+int OpenForWritingError(const std::string& path) {
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    const std::string file = path + suffix;
+    const int fd = ::open(file.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);  // a FIFO never blocks here
+    if (fd >= 0) {
+      ::close(fd);
+      continue;
+    }
+    if (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY) return errno;
+  }
+  return 0;
+}
+
+// The errno for an engine failure that is the disk's or the file's; 0 for the others.
+int WriteErrorOf(DWORD code) {
+  switch (code & 0xFF) {
+    case SQLITE_FULL:
+      return ENOSPC;
+    case SQLITE_READONLY:
+      return EACCES;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+bool OpenDatabaseWithSchema(CADODataBase& db, const std::string& path, bool (*ensureSchema)(CADODataBase&),
+                            int* writeError) {
+  const auto failed = [writeError](int error) {
+    if (writeError != nullptr) *writeError = error;
     return false;
+  };
+  if (writeError != nullptr) *writeError = 0;
+  std::error_code ec;
+  int error = 0;
+  if (!fs::exists(path, ec)) {
+    if (!CreateDatabaseFile(path, &error)) return failed(error == EEXIST ? 0 : error);
+  } else if ((error = OpenForWritingError(path)) != 0) {
+    return failed(error);
+  }
+  if (!db.Open(ConnectionStringFor(path), "", "")) return failed(WriteErrorOf(db.GetLastError()));
+  if (!ensureSchema(db)) {
+    error = WriteErrorOf(db.GetLastError());
+    db.Close();
+    return failed(error);
   }
   return true;
 }
 
 namespace {
 
-int OpenOne(CADODataBase& db, const char* fileName, bool (*ensureSchema)(CADODataBase&)) {
-  if (OpenDatabaseWithSchema(db, AppPath(fileName), ensureSchema)) return 0;
-  AppendDebugLog("%s: %s", fileName, db.GetLastErrorText().c_str());
+int OpenOne(CADODataBase& db, const char* fileName, bool (*ensureSchema)(CADODataBase&), std::string* unusable) {
+  int error = 0;
+  if (OpenDatabaseWithSchema(db, AppPath(fileName), ensureSchema, &error)) return 0;
+  AppendDebugLog("%s: %s", fileName, error != 0 ? std::strerror(error) : db.GetLastErrorText().c_str());
+  if (error != 0 && unusable != nullptr) {
+    *unusable = FolderErrorReason(error);
+    return -1;
+  }
   MessageBox(std::string("打开数据库") + fileName + "错误", g_strWindowTitle, MB_OK | MB_ICONERROR);
   return -1;
 }
 
 }  // namespace
 
-int OpenCjhbDatabase() { return OpenOne(g_ADODatabase, kMarketDatabaseFile, &EnsureMarketSchema); }
+int OpenCjhbDatabase(std::string* unusable) {
+  return OpenOne(g_ADODatabase, kMarketDatabaseFile, &EnsureMarketSchema, unusable);
+}
 
-int OpenCustomDatabase() { return OpenOne(g_ADODatabase_Custom, kUserDatabaseFile, &EnsureUserSchema); }
+int OpenCustomDatabase(std::string* unusable) {
+  return OpenOne(g_ADODatabase_Custom, kUserDatabaseFile, &EnsureUserSchema, unusable);
+}
 
 void CheckpointDatabase(CADODataBase& db) {
   if (!db.IsOpen()) return;

@@ -61,12 +61,17 @@ bool PrepareDataFolder(const std::string& folder, std::string* reason = nullptr)
 // Open "CJHB.mdb" / "Custom.mdb" of the program folder on the global connections,
 // creating a missing file with the schema. 0 = open; -1 after the error box. A file
 // that is not a database, has a newer schema or cannot be opened is never touched.
-int OpenCjhbDatabase();
-int OpenCustomDatabase();
+// A file that cannot be made or written (no permission, a read-only file system, a
+// full disk) gets no box when `unusable` is given: -1, and the reason ("权限不够", ...)
+// in `unusable`.
+int OpenCjhbDatabase(std::string* unusable = nullptr);
+int OpenCustomDatabase(std::string* unusable = nullptr);
 
 // Opens `path` on `db` and brings its schema up to date (creating a missing file).
-// Leaves `db` closed on failure. Used by the two functions above.
-bool OpenDatabaseWithSchema(CADODataBase& db, const std::string& path, bool (*ensureSchema)(CADODataBase&));
+// Leaves `db` closed on failure; `writeError` (when given) then gets the errno when the
+// file could not be made or written, else 0. Used by the two functions above.
+bool OpenDatabaseWithSchema(CADODataBase& db, const std::string& path, bool (*ensureSchema)(CADODataBase&),
+                            int* writeError = nullptr);
 
 // Moves every change of the write-ahead log into the database file and empties the
 // log, so that the file alone holds every stored row. A failure goes to the debug log.

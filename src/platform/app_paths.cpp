@@ -1,12 +1,15 @@
 #include "platform/app_paths.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 std::string g_szAppFolder;
 std::string g_szAppFolderSlash;
@@ -45,18 +48,32 @@ std::string FolderOfExecutable(const std::string& exePath) {
   return exePath.substr(0, slash);
 }
 
-// $XDG_DATA_HOME/velkordesk, or ~/.local/share/velkordesk when that is unset or not
-// absolute; "" without a home folder.
+// The home folder of the user running the program, from the password database; ""
+// when there is no entry.
+std::string HomeFromPasswordDatabase() {
+  struct passwd entry {};
+  struct passwd* found = nullptr;
+  std::vector<char> buffer(16384);
+  while (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == ERANGE &&
+         buffer.size() < (1u << 20)) {
+    buffer.resize(buffer.size() * 2);
+  }
+  if (found == nullptr || found->pw_dir == nullptr) return "";
+  return found->pw_dir;
+}
+
+}  // namespace
+
 std::string UserDataFolder() {
   if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
     return JoinPath(NormaliseFolder(xdg), "velkordesk");
   }
-  const char* home = std::getenv("HOME");
-  if (home == nullptr || home[0] == '\0') return "";
+  std::string home;
+  if (const char* env = std::getenv("HOME"); env != nullptr) home = env;
+  if (home.empty()) home = HomeFromPasswordDatabase();
+  if (home.empty()) return "";
   return JoinPath(MakeAbsolute(home), ".local/share/velkordesk");
 }
-
-}  // namespace
 
 std::string ToSlashes(std::string path) {
   for (char& c : path) {
@@ -66,15 +83,15 @@ std::string ToSlashes(std::string path) {
 }
 
 void SetAppFolder(const std::string& folder) {
-  std::string f = ToSlashes(folder);
+  // Taken as named: a "\" is a character of the folder's name, as Linux allows.
+  std::string f = folder;
   StripTrailingSlashes(f);
   // An empty result is the root folder, as a drive root has "D:" and "D:\".
   g_szAppFolder = f;
   g_szAppFolderSlash = f + "/";
 }
 
-void SetAppFolderFromExecutable(const std::string& exePath) {
-  const std::string path = ToSlashes(exePath);
+void SetAppFolderFromExecutable(const std::string& path) {
   const auto slash = path.rfind('/');
   if (slash == std::string::npos) {
     SetAppFolder(".");
@@ -89,14 +106,14 @@ std::string AppPath(const std::string& fragment) {
 }
 
 std::string JoinPath(const std::string& a, const std::string& b) {
-  std::string head = ToSlashes(a);
+  std::string head = a;
   StripTrailingSlashes(head);
   const std::string tail = ToSlashes(b);
   return head + "/" + std::string(StripLeadingSlashes(tail));
 }
 
 std::string ParentFolder(const std::string& folder) {
-  std::string f = ToSlashes(folder);
+  std::string f = folder;
   StripTrailingSlashes(f);
   if (f.empty()) return "/";
   const auto slash = f.rfind('/');
@@ -119,7 +136,8 @@ std::string ExecutablePath() {
   }
 }
 
-std::string ResolveDataFolder(int argc, char** argv) {
+std::string ResolveDataFolder(int argc, char** argv, int* createError) {
+  if (createError != nullptr) *createError = 0;
   constexpr std::string_view kOption = "--data-dir";
   for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
     const std::string_view arg = argv[i];
@@ -142,7 +160,10 @@ std::string ResolveDataFolder(int argc, char** argv) {
   const bool installed = std::filesystem::exists(JoinPath(ParentFolder(folder), kInstalledMarker), ec);
   if (!installed && ::access(folder.c_str(), W_OK) == 0) return folder;
   const std::string userFolder = UserDataFolder();
-  if (userFolder.empty()) return folder;
+  if (userFolder.empty()) return "";
   std::filesystem::create_directories(userFolder, ec);
+  // A name taken by a file is told apart later, as no folder.
+  std::error_code looked;
+  if (ec && createError != nullptr && !std::filesystem::exists(userFolder, looked)) *createError = ec.value();
   return userFolder;
 }

@@ -117,3 +117,18 @@ std::int64_t RowCursor::Int(int column) const {
 bool RowCursor::IsNull(int column) const {
   return !statement_ || !onRow_ || sqlite3_column_type(statement_.get(), column) == SQLITE_NULL;
 }
+
+RowCursor::CellClass RowCursor::ClassOf(int column) const {
+  if (!statement_ || !onRow_) return CellClass::Null;
+  switch (sqlite3_column_type(statement_.get(), column)) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+      return CellClass::Number;
+    case SQLITE_TEXT:
+      return CellClass::Text;
+    case SQLITE_BLOB:
+      return CellClass::Blob;
+    default:
+      return CellClass::Null;
+  }
+}

@@ -49,6 +49,10 @@ class RowCursor {
   double Number(int column) const;
   std::int64_t Int(int column) const;
   bool IsNull(int column) const;
+  // How a cell is stored: NULL (also without a row), a number (integer or real), a
+  // text or a blob.
+  enum class CellClass { Null, Number, Text, Blob };
+  CellClass ClassOf(int column) const;
 
  private:
   void Fail(int code, std::string message);

@@ -233,15 +233,21 @@ bool EnsureMarketSchema(CADODataBase& db) { return EnsureSchema(db, MarketTables
 
 bool EnsureUserSchema(CADODataBase& db) { return EnsureSchema(db, UserTables()); }
 
-bool CreateDatabaseFile(const std::string& path) {
+bool CreateDatabaseFile(const std::string& path, int* error) {
+  const auto failed = [error](int cause) {
+    if (error != nullptr) *error = cause;
+    return false;
+  };
+  if (error != nullptr) *error = 0;
   struct stat existing {};
-  if (path.empty() || lstat(path.c_str(), &existing) == 0) return false;
+  if (path.empty()) return failed(ENOENT);
+  if (lstat(path.c_str(), &existing) == 0) return failed(EEXIST);
 
   // Build the file under a temporary name beside it, then move it into place only if
   // the name is still free: no half-made file, and never a replaced one.
   std::string temporary = path + ".new-XXXXXX";
   const int fd = mkstemp(temporary.data());
-  if (fd < 0) return false;
+  if (fd < 0) return failed(errno);
   fchmod(fd, 0644);
   close(fd);
 
@@ -250,6 +256,12 @@ bool CreateDatabaseFile(const std::string& path) {
   // Writing the version cookie writes the header, so the file is a database from now on.
   made = made && sqlite3_exec(handle, "PRAGMA user_version = 0", nullptr, nullptr, nullptr) == SQLITE_OK;
   made = made && sqlite3_exec(handle, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr) == SQLITE_OK;
+  // A short write is a full disk to the engine, with no errno of its own.
+  int cause = 0;
+  if (!made && handle != nullptr) {
+    cause = (sqlite3_errcode(handle) & 0xFF) == SQLITE_FULL ? ENOSPC : sqlite3_system_errno(handle);
+    if (cause == 0) cause = EIO;
+  }
   made = sqlite3_close(handle) == SQLITE_OK && made;
 
   if (made && renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return true;
@@ -259,8 +271,9 @@ bool CreateDatabaseFile(const std::string& path) {
   } else {
     made = false;
   }
+  if (!made && cause == 0) cause = errno != 0 ? errno : EIO;
   unlink(temporary.c_str());
-  return made;
+  return made || failed(cause);
 }
 
 std::vector<std::pair<std::string, std::string>> SchemaColumns(std::string_view table) {

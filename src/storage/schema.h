@@ -25,8 +25,9 @@ bool EnsureUserSchema(CADODataBase& db);
 int ReadSchemaVersion(CADODataBase& db);
 
 // Creates a new, empty database file. Never replaces an existing file; false when the
-// file exists or cannot be made (an unwritable folder, say).
-bool CreateDatabaseFile(const std::string& path);
+// file exists or cannot be made (an unwritable folder, say), with the errno of the cause
+// in `error` when given (EEXIST for an existing file, ENOSPC for a full disk).
+bool CreateDatabaseFile(const std::string& path, int* error = nullptr);
 
 // (column name, declared type) of a table this schema creates, in column order;
 // empty for a table it does not know.

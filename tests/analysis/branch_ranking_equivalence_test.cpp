@@ -131,7 +131,8 @@ TEST_F(BranchRankingEquivalenceTest, SeededMarketsRankAlike) {
 
 // The big buyers read the table in stretches of rowids and put the listings back in
 // day order: days stored out of rowid order, negative rowids, a missing and an empty
-// day, and every number of stretches, down to stretches of a listing or two.
+// day, days stored as blobs, integers and reals, and every number of stretches, down
+// to stretches of a listing or two.
 TEST_F(BranchRankingEquivalenceTest, BigBuyersOfShuffledRowidsRankAlike) {
   TempProgramFolder folder;
   DbBuilder db(folder.Path());
@@ -139,6 +140,7 @@ TEST_F(BranchRankingEquivalenceTest, BigBuyersOfShuffledRowidsRankAlike) {
   shape.maxAmount = 3000;
   const GeneratedMarket market = GenerateMarket(db, shape);
   ASSERT_TRUE(ShuffleStoredDays(db, market.days));
+  ASSERT_TRUE(StoreDaysOfEveryClass(db));
   for (unsigned readers : {1u, 2u, 3u, 4u, 7u, 400u}) {
     for (const char* threshold : {"1000", "0"}) {
       SCOPED_TRACE("readers " + std::to_string(readers) + ", threshold " + threshold);

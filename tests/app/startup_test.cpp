@@ -1,7 +1,10 @@
 #include "app/startup.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+
+#include <csignal>
 
 #include <filesystem>
 
@@ -121,6 +124,26 @@ TEST_F(StartupTest, ANewerSchemaIsRefusedAndLeftUntouched) {
   EXPECT_EQ(folder.ReadFile("Custom.mdb"), before);
 }
 
+// Room for the folder probe but not for a new database (a file-size limit cuts the
+// writes): the cause is named without a box, and no file is left half made.
+TEST_F(StartupTest, ADatabaseThatCannotBeMadeForWantOfRoomIsNamedWithoutABox) {
+  TempProgramFolder folder;
+  const pid_t child = fork();
+  if (child == 0) {
+    const struct rlimit limit {512, 512};
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::string reason;
+    _exit(setrlimit(RLIMIT_FSIZE, &limit) == 0 && PrepareDataFolder(folder.Path()) &&
+                  OpenCjhbDatabase(&reason) == -1 && !reason.empty() && BoxTexts().empty()
+              ? 0
+              : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_EQ(status, 0);
+  EXPECT_FALSE(folder.Exists("CJHB.mdb"));
+}
+
 TEST_F(StartupTest, WriteIsExitOnAFreshFolderWritesExactlyOneKey) {
   TempProgramFolder folder;
   ASSERT_TRUE(PrepareDataFolder(folder.Path()));
@@ -153,16 +176,16 @@ TEST_F(StartupTest, AFailedIsExitWriteGoesToTheDebugLogWithoutABox) {
   EXPECT_TRUE(fs::is_directory(folder.File("sysinfo.ini")));
 }
 
-TEST_F(StartupTest, AFolderNamedWithASemicolonOrAQuoteOpensItsOwnFilesAndNothingOutside) {
+TEST_F(StartupTest, AFolderNamedWithASemicolonAQuoteOrABackslashOpensItsOwnFilesAndNothingOutside) {
   TempProgramFolder parent;
   parent.WriteFile("a;d \"q\" it", "");  // where a path cut at its first quote would lead
-  for (const std::string name : {"a;b", "q\"x", "a;d \"q\" it's=中文"}) {
+  for (const std::string name : {"a;b", "q\"x", "a;d \"q\" it's=中文", "z\\y"}) {
     fs::create_directory(parent.File(name));
     ASSERT_TRUE(PrepareDataFolder(parent.File(name)));
     EXPECT_EQ(OpenCjhbDatabase() + OpenCustomDatabase(), 0) << name;
     EXPECT_EQ(DataSourceOf(g_ADODatabase.GetConnectionString()), parent.File(name) + "/CJHB.mdb");
   }
-  EXPECT_EQ(std::distance(fs::directory_iterator(parent.Path()), {}), 4);  // the three folders and the decoy
+  EXPECT_EQ(std::distance(fs::directory_iterator(parent.Path()), {}), 5);  // the four folders and the decoy
   EXPECT_EQ(fs::file_size(parent.File("a;d \"q\" it")), 0u);
 }
 

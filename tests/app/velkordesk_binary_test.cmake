@@ -53,13 +53,17 @@ if(MODE STREQUAL "refusals")
   execute_process(COMMAND timeout 5 "${BINARY}" --data-dir "${WORK}/data/velkordesk.lock"
                   RESULT_VARIABLE file ERROR_VARIABLE fileErr)
   execute_process(COMMAND timeout 5 "${BINARY}" --data-dir "${WORK}/data")  # the program's files
+  # A database file the program may only read, in a folder it may write to.
+  file(CHMOD "${WORK}/data/CJHB.mdb" PERMISSIONS OWNER_READ)
+  execute_process(COMMAND ${drop} timeout 5 "${BINARY}" --data-dir "${WORK}/data"
+                  RESULT_VARIABLE readOnlyDb ERROR_VARIABLE readOnlyDbErr)
   file(CHMOD "${WORK}/data" DIRECTORY_PERMISSIONS OWNER_READ OWNER_EXECUTE)
   execute_process(COMMAND ${drop} timeout 5 "${BINARY}" --data-dir "${WORK}/data"
                   RESULT_VARIABLE readOnly ERROR_VARIABLE readOnlyErr)
-  set(err "${busyErr}${fileErr}${readOnlyErr}")
-  if(NOT "${busy}|${file}|${readOnly}" STREQUAL "3|4|4" OR NOT err MATCHES
-     "另一个Velkor Desk使用：[^\n]*\n(.*\n)?数据目录无法使用: [^\n]*（不是目录）\n(.*\n)?数据目录无法使用: [^\n]*（权限不够）")
-    message(FATAL_ERROR "refusals: ${busy} ${file} ${readOnly}\n${err}")
+  set(err "${busyErr}${fileErr}${readOnlyDbErr}${readOnlyErr}")
+  if(NOT "${busy}|${file}|${readOnlyDb}|${readOnly}" STREQUAL "3|4|4|4" OR NOT err MATCHES
+     "另一个Velkor Desk使用：[^\n]*\n(.*\n)?数据目录无法使用: [^\n]*（不是目录）\n(.*\n)?数据库无法写入: [^\n]*/data/CJHB.mdb（权限不够）\n(.*\n)?数据目录无法使用: [^\n]*（权限不够）")
+    message(FATAL_ERROR "refusals: ${busy} ${file} ${readOnlyDb} ${readOnly}\n${err}")
   endif()
   return()
 endif()
@@ -72,6 +76,28 @@ if(MODE STREQUAL "install")
       message(FATAL_ERROR "install left no ${name}")
     endif()
   endforeach()
+  # A data home where the user may not make the folder: the reason is the permission.
+  file(MAKE_DIRECTORY "${WORK}/locked")
+  file(CHMOD "${WORK}/locked" DIRECTORY_PERMISSIONS OWNER_READ OWNER_EXECUTE)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env "XDG_DATA_HOME=${WORK}/locked" --unset=VELKORDESK_DATA_DIR
+                          ${drop} timeout -k 2 5 "${WORK}/prefix/bin/velkordesk"
+                  RESULT_VARIABLE status ERROR_VARIABLE err)
+  if(NOT status EQUAL 4 OR NOT err MATCHES "数据目录无法使用: [^\n]*/locked/velkordesk（权限不够）")
+    message(FATAL_ERROR "a data home without permission gave ${status}\n${err}")
+  endif()
+  if(uid EQUAL 0)
+    # Neither HOME nor XDG_DATA_HOME, and a user the password database does not know:
+    # refused, though bin/ would take the files.
+    execute_process(COMMAND chmod 0777 "${WORK}/prefix/bin")
+    execute_process(COMMAND env -i QT_QPA_PLATFORM=offscreen setpriv --reuid=54321 --regid=54321 --clear-groups
+                            timeout -k 2 5 "${WORK}/prefix/bin/velkordesk"
+                    WORKING_DIRECTORY / RESULT_VARIABLE status ERROR_VARIABLE err)
+    execute_process(COMMAND chmod 0755 "${WORK}/prefix/bin")
+    file(GLOB bin RELATIVE "${WORK}/prefix/bin" "${WORK}/prefix/bin/*")
+    if(NOT status EQUAL 4 OR NOT err MATCHES "数据目录无法使用: 找不到用户的主目录" OR NOT bin STREQUAL "velkordesk")
+      message(FATAL_ERROR "without a home: status ${status}, bin/ holds ${bin}\n${err}")
+    endif()
+  endif()
   execute_process(COMMAND ${CMAKE_COMMAND} -E env "XDG_DATA_HOME=${WORK}/xdg" --unset=VELKORDESK_DATA_DIR
                           timeout -k 2 5 "${WORK}/prefix/bin/velkordesk"
                   WORKING_DIRECTORY / RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)

@@ -1,6 +1,7 @@
 #include "platform/app_paths.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -67,8 +68,8 @@ TEST_F(AppPathsTest, ExplicitFolderLosesTrailingSeparators) {
   SetAppFolder("/");
   EXPECT_EQ(g_szAppFolder, "");
   EXPECT_EQ(g_szAppFolderSlash, "/");
-  SetAppFolder("C:\\desk\\");
-  EXPECT_EQ(g_szAppFolder, "C:/desk");
+  SetAppFolder("/d/q\\w/");  // Linux allows a "\" in a name
+  EXPECT_EQ(g_szAppFolderSlash, "/d/q\\w/");
 }
 
 TEST_F(AppPathsTest, AppPathAcceptsBackslashFragments) {
@@ -84,7 +85,7 @@ TEST_F(AppPathsTest, AppPathAcceptsBackslashFragments) {
 TEST_F(AppPathsTest, JoinPathNeverDoublesTheSeparator) {
   EXPECT_EQ(JoinPath("/a/b", "c.txt"), "/a/b/c.txt");
   EXPECT_EQ(JoinPath("/a/b/", "\\c.txt"), "/a/b/c.txt");
-  EXPECT_EQ(JoinPath("/a\\b", "d\\e.txt"), "/a/b/d/e.txt");
+  EXPECT_EQ(JoinPath("/a\\b", "d\\e.txt"), "/a\\b/d/e.txt");  // the folder as named, the fragment mapped
   EXPECT_EQ(JoinPath("/", "TdxW.exe"), "/TdxW.exe");
   EXPECT_EQ(JoinPath("", "Custom.mdb"), "/Custom.mdb");
 }
@@ -95,7 +96,7 @@ TEST_F(AppPathsTest, ParentFolder) {
   EXPECT_EQ(ParentFolder("/x"), "/");
   EXPECT_EQ(ParentFolder("/"), "/");
   EXPECT_EQ(ParentFolder(""), "/");
-  EXPECT_EQ(ParentFolder("D:\\Tdx\\App"), "D:/Tdx");
+  EXPECT_EQ(ParentFolder("/x/a\\b/App"), "/x/a\\b");
   EXPECT_EQ(ParentFolder("App"), ".");
 }
 
@@ -124,6 +125,17 @@ TEST_F(AppPathsTest, DataFolderOptionWithoutValueIsIgnored) {
   EXPECT_EQ(Resolve({"prog", "--data-directory=/no"}), "/from/env");
   setenv("VELKORDESK_DATA_DIR", "", 1);  // empty counts as unset
   EXPECT_EQ(Resolve({"prog"}), std::filesystem::path(ExecutablePath()).parent_path().string());
+}
+
+// Without HOME (a service manager, "env -i") the home is the password entry's.
+TEST_F(AppPathsTest, WithoutHomeTheUserDataFolderIsInThePasswordEntrysHome) {
+  const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+  unsetenv("HOME");
+  unsetenv("XDG_DATA_HOME");
+  const std::string found = UserDataFolder();
+  setenv("HOME", home.c_str(), 1);
+  ASSERT_NE(getpwuid(getuid()), nullptr);
+  EXPECT_EQ(found, std::string(getpwuid(getuid())->pw_dir) + "/.local/share/velkordesk");
 }
 
 TEST_F(AppPathsTest, RelativeDataFolderBecomesAbsolute) {

@@ -13,6 +13,7 @@
 #include "platform/gdi_types.h"
 #include "storage/day_range.h"
 #include "storage/row_records.h"
+#include "storage/schema.h"
 
 namespace {
 
@@ -203,4 +204,25 @@ bool ShuffleStoredDays(DbBuilder& db, const std::vector<std::string>& days) {
          m.Execute("UPDATE StockInfo SET rowid = -rowid WHERE SB_Date = ?", {days[10]}) &&
          m.Execute("UPDATE StockInfo SET SB_Date = NULL WHERE SB_Date = ?", {days[7]}) &&
          m.Execute("UPDATE StockInfo SET SB_Date = '' WHERE SB_Date = ?", {days[12]});
+}
+
+bool StoreDaysOfEveryClass(DbBuilder& db) {
+  std::string columns, declared;
+  for (const auto& [name, type] : SchemaColumns("StockInfo")) {
+    columns += (columns.empty() ? "" : ", ") + name;
+    declared += (declared.empty() ? "" : ", ") + name + (name == "SB_Date" ? "" : " " + type);
+  }
+  CADODataBase& m = db.Market();
+  const std::string digits = "CAST(replace(SB_Date, '-', '') AS ";
+  for (const std::string& sql : std::vector<std::string>{
+           "ALTER TABLE StockInfo RENAME TO StockInfoTyped", "CREATE TABLE StockInfo (" + declared + ")",
+        "INSERT INTO StockInfo (rowid, " + columns + ") SELECT rowid, " + columns + " FROM StockInfoTyped",
+        "DROP TABLE StockInfoTyped",
+        "UPDATE StockInfo SET SB_Date = CAST(SB_Date AS BLOB) WHERE rowid % 7 = 0 AND typeof(SB_Date) = 'text'",
+        "UPDATE StockInfo SET SB_Date = " + digits + "INTEGER) WHERE rowid % 11 = 0 AND typeof(SB_Date) = 'text'",
+        "UPDATE StockInfo SET SB_Date = " + digits + "REAL) WHERE rowid % 13 = 0 AND typeof(SB_Date) = 'text'",
+        "UPDATE StockInfo SET SB_Date = " + digits + "REAL) / 7 WHERE rowid % 17 = 0 AND typeof(SB_Date) = 'text'"}) {
+    if (!m.Execute(sql)) return false;
+  }
+  return true;
 }

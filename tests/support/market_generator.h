@@ -75,3 +75,8 @@ MarketShape CrowdedMarketShape(std::uint32_t seed, int listingsPerDay);
 // would: two days moved behind every other row, one to negative rowids in reverse
 // order; one day made missing (NULL) and one empty (''). False on a failed write.
 bool ShuffleStoredDays(DbBuilder& db, const std::vector<std::string>& days);
+
+// Makes StockInfo a file another tool wrote: SB_Date without a type (rowids kept), and
+// some days stored as blobs of the same bytes, as integers (20170206), as reals of an
+// integer's value (20170206.0) and as reals with a fraction. False on a failed write.
+bool StoreDaysOfEveryClass(DbBuilder& db);

@@ -24,7 +24,7 @@
 #include "storage/ado_database.h"
 
 CDeskApp::CDeskApp(int& argc, char** argv)
-    : argc_(argc), argv_(argv), dataFolder_(ResolveDataFolder(argc, argv)) {}
+    : argc_(argc), argv_(argv), dataFolder_(ResolveDataFolder(argc, argv, &dataFolderError_)) {}
 
 CDeskApp::~CDeskApp() {
   closeBoxWatch_.reset();
@@ -96,6 +96,15 @@ bool CDeskApp::InitInstance() {
   WorkerRegistry::Instance().Restart();
   g_bClosing = false;
 
+  const auto refuseFolder = [this](const std::string& reason) {
+    Refuse("数据目录无法使用: " + dataFolder_ + "（" + reason + "）", kExitFolderUnusable);
+    return false;
+  };
+  if (dataFolder_.empty()) {
+    Refuse("数据目录无法使用: 找不到用户的主目录", kExitFolderUnusable);
+    return false;
+  }
+  if (dataFolderError_ != 0) return refuseFolder(FolderErrorReason(dataFolderError_));
   // Before any file of the folder is written: a second instance keeps off it.
   const DataFolderLock::Result lock = folderLock_.Acquire(dataFolder_);
   if (lock == DataFolderLock::Result::Busy) {
@@ -104,12 +113,15 @@ bool CDeskApp::InitInstance() {
   }
   std::string reason;
   if (lock != DataFolderLock::Result::Held) reason = FolderErrorReason(folderLock_.Error());
-  if (!reason.empty() || !PrepareDataFolder(dataFolder_, &reason)) {
-    Refuse("数据目录无法使用: " + dataFolder_ + "（" + reason + "）", kExitFolderUnusable);
-    return false;
+  if (!reason.empty() || !PrepareDataFolder(dataFolder_, &reason)) return refuseFolder(reason);
+  // A database the program could not write to would fail every later write.
+  for (const auto& [open, file] : {std::pair{&::OpenCjhbDatabase, kMarketDatabaseFile},
+                                   std::pair{&::OpenCustomDatabase, kUserDatabaseFile}}) {
+    if (open(&reason) != 0 && !reason.empty()) {
+      Refuse("数据库无法写入: " + AppPath(file) + "（" + reason + "）", kExitFolderUnusable);
+      return false;
+    }
   }
-  OpenCjhbDatabase();
-  OpenCustomDatabase();
   InstallChartServices();
 
   mainWindow_ = mainWindowFactory_ ? mainWindowFactory_() : std::make_unique<CMainDlg>();

@@ -26,8 +26,9 @@ class CDeskApp {
 
   // InitInstance, the event loop, ExitInstance. Before Qt starts: --help prints the
   // usage (0), a command-line mistake gives 64 and no display 2. Then 3 when another
-  // instance holds the data folder and 4 when the folder cannot be used (each on
-  // standard error, and in a box when someone can answer it), else the loop's exit code.
+  // instance holds the data folder and 4 when the folder or a database file in it
+  // cannot be used (each on standard error, and in a box when someone can answer it),
+  // else the loop's exit code.
   int Run();
 
   bool InitInstance();
@@ -61,7 +62,8 @@ class CDeskApp {
 
   int& argc_;
   char** argv_;
-  std::string dataFolder_;
+  int dataFolderError_ = 0;  // why the user's data folder could not be made (set with dataFolder_)
+  std::string dataFolder_;   // "" when there is none (no home folder)
   DataFolderLock folderLock_;
   int startStatus_ = 0;  // why InitInstance refused to start
   std::unique_ptr<QApplication> ownedApp_;

@@ -422,10 +422,14 @@ void CSettingDlg::OnChooseChartPath() {
   const std::optional<std::string> chosen = PickOpenFile("选择 通达信 程序", PickerStartFolder(), kExeFilter);
   const std::string path = chosen ? *chosen : m_strChartPath;
   if (!FileExists(path)) return;
+  if (!CIniFile(AppPath(kSettingsFileName)).WriteString("system", "TDX_DIR", path)) {
+    // The file keeps the old path, and so do this run and the page.
+    IniWriteFailed();
+    return;
+  }
   m_strChartPath = path;
   TDX_DIR = path;  // the block link and the generation use it from now on
   ShowChartPath();
-  if (!CIniFile(AppPath(kSettingsFileName)).WriteString("system", "TDX_DIR", path)) IniWriteFailed();
 }
 
 void CSettingDlg::OnSystemTypeChange(int index) {
@@ -479,7 +483,8 @@ void CSettingDlg::SaveSoftListShown() {
   if (SaveSoftList(AppPath(kSettingsFileName), list)) {
     LoadSoftList();
   } else {
-    g_vecSoftList = list;  // this run follows the choice
+    // The file keeps the old list, and so do this run and the page.
+    FillSoftList(g_vecSoftList);
     IniWriteFailed();
   }
 }

@@ -168,6 +168,7 @@ TEST_F(SettingDlgTest, ARefusedColourSaveKeepsPageRunAndFileAlike) {
 }
 
 TEST_F(SettingDlgTest, AnIniThatIsAFolderCannotBeWrittenEvenByRoot) {
+  ChartFolderBuilder chart;
   MakePage();
   // A folder where the file should be: no write can replace it.
   ASSERT_EQ(std::remove(folder_.File("sysinfo.ini").c_str()), 0);
@@ -180,8 +181,15 @@ TEST_F(SettingDlgTest, AnIniThatIsAFolderCannotBeWrittenEvenByRoot) {
   EditOf(1032)->setText(QStringLiteral("demo.exe"));
   GuiDriver::Click(page_.get(), 1127);
   EXPECT_EQ(OnlyBoxText(), kIniWriteFailedText);
-  ASSERT_EQ(g_vecSoftList.size(), 3u);  // this run follows the choice
-  EXPECT_EQ(g_vecSoftList[2].name, "示例行情");
+  // The run and the page keep what is stored.
+  EXPECT_EQ(g_vecSoftList.size(), 2u);
+  EXPECT_EQ(Ctrl<QTableWidget>(1047)->rowCount(), 2);
+  MessageBoxHook::Instance().SetNextFileName(chart.LinuxTdxDir());
+  GuiDriver::Click(page_.get(), 1134);
+  EXPECT_EQ(OnlyBoxText(), kIniWriteFailedText);
+  EXPECT_EQ(TDX_DIR, "0");
+  EXPECT_EQ(page_->ChartPath(), "0");
+  EXPECT_TRUE(EditOf(1034)->text().isEmpty());
   rmdir(folder_.File("sysinfo.ini").c_str());
 }
 
