@@ -229,7 +229,7 @@ TEST_F(ColorListBoxTest, PaintedLinesInTheWidget) {
   CColorListBox list;
   list.setFont(ApplicationFont());
   list.resize(220, 160);
-  list.AddString("红色 selected", kRed);
+  list.AddString("蓝色 selected", kBlue);
   list.AddString("plain line");
   list.AddString("white line", kWhite);
   list.SetCurSel(0);
@@ -242,9 +242,9 @@ TEST_F(ColorListBoxTest, PaintedLinesInTheWidget) {
   const QRect plain = list.visualItemRect(list.item(1));
   const QRect white = list.visualItemRect(list.item(2));
   const QImage image = GuiDriver::Grab(viewport);
-  EXPECT_EQ(FromQColor(image.pixelColor(selected.left() + 1, selected.top() + 1)), kRed);
-  EXPECT_EQ(FromQColor(image.pixelColor(selected.right() - 1, selected.center().y())), kRed);
-  EXPECT_GT(CountColour(image, selected, RGB(0, 255, 255)), 0);
+  EXPECT_EQ(FromQColor(image.pixelColor(selected.left() + 1, selected.top() + 1)), kBlue);
+  EXPECT_EQ(FromQColor(image.pixelColor(selected.right() - 1, selected.center().y())), kBlue);
+  EXPECT_GT(CountColour(image, selected, RGB(255, 255, 0)), 0);
   EXPECT_EQ(FromQColor(image.pixelColor(plain.left() + 1, plain.top() + 1)), GetSysColor(COLOR_WINDOW))
       << "an unselected line shows the list background";
   EXPECT_GT(CountColour(image, plain, GetSysColor(COLOR_WINDOWTEXT)), 0);
@@ -255,7 +255,7 @@ TEST_F(ColorListBoxTest, PaintedLinesInTheWidget) {
   const QImage disabled = GuiDriver::Grab(viewport);
   EXPECT_EQ(CountColour(disabled, plain, GetSysColor(COLOR_WINDOWTEXT)), 0);
   EXPECT_GT(CountColour(disabled, plain, GetSysColor(COLOR_GRAYTEXT)), 0);
-  EXPECT_GT(CountColour(disabled, selected, RGB(0, 255, 255)), 0) << "the selected line keeps the inverse";
+  EXPECT_GT(CountColour(disabled, selected, RGB(255, 255, 0)), 0) << "the selected line keeps the inverse";
 }
 
 TEST_F(ColorListBoxTest, SetItemColorShowsAtOnce) {
