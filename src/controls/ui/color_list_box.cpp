@@ -12,7 +12,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <QApplication>
 #include <QFontMetrics>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QStyledItemDelegate>
@@ -86,6 +90,19 @@ bool PlaceRole(Line& line, std::string_view lineText, int role, std::string_view
   return true;
 }
 
+// The columns a UTF-8 text takes in the lists' font: one per character, two for one of
+// three or four bytes (the CJK characters), as a monospaced CJK font draws them. A cheap
+// count over bytes already held, so the list finds its widest line without measuring
+// every line in pixels.
+int Columns(std::string_view utf8) {
+  int columns = 0;
+  for (const char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) != 0x80) columns += byte >= 0xE0 ? 2 : 1;
+  }
+  return columns;
+}
+
 // The bytes as QString::fromUtf8 and back would give them: an invalid sequence as U+FFFD.
 std::string_view AsQtReadsIt(std::string_view bytes, std::string& scratch) {
   if (QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())).isValidUtf8()) return bytes;
@@ -148,6 +165,7 @@ class ColorListBoxModel final : public QAbstractListModel {
       line.text = nullptr;
       line.length = 0;
       line.Extras().text = value.toString();
+      NoteWidest(std::span<const Line>(&line, 1));
       for (auto& [key, kept] : roles) Store(line, key, std::move(kept));
     } else if (role == kColourRole) {
       line.colour = static_cast<COLORREF>(value.toUInt());
@@ -172,6 +190,7 @@ class ColorListBoxModel final : public QAbstractListModel {
       line.colour = entry.colour;
     }
     KeepTexts(lines, std::move(bytes));
+    NoteWidest(lines);
     for (std::size_t i = 0; i < lines.size(); ++i) {
       for (auto& [key, value] : entries[i].roles) Store(lines[i], key, std::move(value));
     }
@@ -186,6 +205,7 @@ class ColorListBoxModel final : public QAbstractListModel {
     if (batch.size() == 0) return;
     std::vector<Line> lines = std::move(batch.lines_->lines);
     KeepTexts(lines, std::move(batch.lines_->texts));
+    NoteWidest(lines);
     beginInsertRows(QModelIndex(), row, row + static_cast<int>(lines.size()) - 1);
     lines_.insert(lines_.begin() + row, std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
     endInsertRows();
@@ -224,8 +244,14 @@ class ColorListBoxModel final : public QAbstractListModel {
     lines_.clear();
     lines_.shrink_to_fit();
     texts_.clear();
+    widest_.reset();
+    widestColumns_ = 0;
     endResetModel();
   }
+
+  // The text of the line with the most columns, none for an empty list. It only grows
+  // as lines come (a changed text that got shorter leaves it as it was).
+  const std::optional<QString>& Widest() const { return widest_; }
 
  private:
   static void Store(Line& line, int role, QVariant value) {
@@ -240,6 +266,20 @@ class ColorListBoxModel final : public QAbstractListModel {
       if (text.isValidUtf16() && PlaceRole(line, line.Text(), role, place)) return;
     }
     line.Extras().roles.emplace_back(role, std::move(value));
+  }
+
+  // Keeps the widest of `lines` when it is wider than the widest so far: one count over
+  // the new lines' bytes, never a pass over the whole list.
+  void NoteWidest(std::span<const Line> lines) {
+    const Line* widest = nullptr;
+    for (const Line& line : lines) {
+      const int columns = line.extra && line.extra->text ? Columns(line.extra->text->toStdString()) : Columns(line.Text());
+      if (columns > widestColumns_) {
+        widestColumns_ = columns;
+        widest = &line;
+      }
+    }
+    if (widest != nullptr) widest_ = TextOf(*widest);
   }
 
   // Keeps `bytes`, the texts of `lines` one after the other (SetText), as one block.
@@ -266,6 +306,8 @@ class ColorListBoxModel final : public QAbstractListModel {
   // Blocks of lines: a long list grows without moving its lines or holding room to spare.
   std::deque<Line> lines_;
   std::vector<std::unique_ptr<const std::string>> texts_;
+  std::optional<QString> widest_;
+  int widestColumns_ = 0;
 };
 
 CColorListBoxLine::CColorListBoxLine(const CColorListBox* list, int row)
@@ -305,9 +347,9 @@ class ColorListBoxDelegate final : public QStyledItemDelegate {
   QSize sizeHint(const QStyleOptionViewItem& /*option*/, const QModelIndex& index) const override {
     MeasureItemRecord item;
     item.itemID = index.row();
-    // Lines span the list's width whatever the hint says; a zero width keeps the
-    // list from scrolling sideways, so a line wider than the list is clipped, as in a
-    // list box without a horizontal extent.
+    // Every line is as wide as the widest, so a list narrower than its lines scrolls
+    // sideways to their ends; lines still span the list's width where it is wider.
+    item.itemWidth = list_->WidestLineWidth();
     list_->MeasureItem(item);
     return QSize(item.itemWidth, item.itemHeight);
   }
@@ -325,6 +367,8 @@ CColorListBox::CColorListBox(QWidget* parent) : QListView(parent), lines_(new Co
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   // Every line has the same size, so the view measures one instead of each.
   setUniformItemSizes(true);
+  // Sideways by pixels, so a line's end can be brought into view exactly.
+  setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
   // The list background and text follow the fixed system colours.
   QPalette pal = palette();
   for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
@@ -613,6 +657,44 @@ void CColorListBox::DrawItem(CDC& dc, const DrawItemRecord& item) {
   // 9.
   dc.SetTextColor(oldText);
   dc.SetBkMode(oldMode);
+}
+
+int CColorListBox::WidestLineWidth() const {
+  const std::optional<QString>& widest = lines_->Widest();
+  if (!widest) return 0;
+  if (!measured_ || measured_->first != *widest || measuredFont_ != font()) {
+    measured_.emplace(*widest, QFontMetrics(font()).horizontalAdvance(*widest));
+    measuredFont_ = font();
+  }
+  return measured_->second;
+}
+
+void CColorListBox::keyPressEvent(QKeyEvent* event) {
+  QScrollBar* sideways = horizontalScrollBar();
+  const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+  if (plain && (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
+    // A list of one column: Left and Right move along its lines, not between them.
+    sideways->triggerAction(event->key() == Qt::Key_Left ? QAbstractSlider::SliderSingleStepSub
+                                                         : QAbstractSlider::SliderSingleStepAdd);
+    return;
+  }
+  QListView::keyPressEvent(event);
+  // Home and End go to the first and last line, and to the lines' start and end.
+  if (plain && event->key() == Qt::Key_Home) sideways->triggerAction(QAbstractSlider::SliderToMinimum);
+  if (plain && event->key() == Qt::Key_End) sideways->triggerAction(QAbstractSlider::SliderToMaximum);
+}
+
+void CColorListBox::wheelEvent(QWheelEvent* event) {
+  // Shift turns the wheel sideways.
+  if ((event->modifiers() & Qt::ShiftModifier) && event->angleDelta().x() == 0 && event->angleDelta().y() != 0) {
+    const QPoint turned(event->angleDelta().y(), 0);
+    QWheelEvent sideways(event->position(), event->globalPosition(), QPoint(event->pixelDelta().y(), 0), turned,
+                         event->buttons(), event->modifiers() & ~Qt::ShiftModifier, event->phase(), event->inverted());
+    QApplication::sendEvent(horizontalScrollBar(), &sideways);
+    event->setAccepted(sideways.isAccepted());
+    return;
+  }
+  QListView::wheelEvent(event);
 }
 
 void CColorListBox::SetNaturalWidth(int width) {

@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QListWidget>
 #include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -539,4 +541,40 @@ TEST_F(ColorListBoxTest, SameLinesAsAListWidget) {
     EXPECT_EQ(list.item(i)->data(Qt::UserRole + 2), old.item(i)->data(Qt::UserRole + 2)) << i;
   }
   EXPECT_FALSE(list.item(old.count()));
+}
+
+TEST_F(ColorListBoxTest, ALineWiderThanTheListScrollsSidewaysToItsEnd) {
+  CColorListBox list;
+  list.setFont(ApplicationFont());
+  list.resize(120, 100);
+  const QString widest = QStringLiteral("温州系 股票108 600109 -4276");
+  list.AddString("1234567890123456789");  // more characters, fewer columns
+  list.show();
+  ASSERT_TRUE(GuiDriver::WaitForExposed(&list));
+  QCoreApplication::processEvents();
+  list.AddString(FromQString(widest));  // a wider line widens the laid-out list
+  list.AddString("温州系");
+  QCoreApplication::processEvents();
+  QScrollBar* bar = list.horizontalScrollBar();
+  const int width = QFontMetrics(list.font()).horizontalAdvance(widest);
+  EXPECT_EQ(bar->maximum() + list.viewport()->width(), width) << "to the widest line's end, no further";
+
+  GuiDriver::PressKey(&list, Qt::Key_End);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  EXPECT_EQ(list.currentRow(), 2);
+  GuiDriver::PressKey(&list, Qt::Key_Home);
+  EXPECT_EQ(bar->value(), 0);
+  GuiDriver::PressKey(&list, Qt::Key_Right);
+  EXPECT_GT(bar->value(), 0);
+  GuiDriver::PressKey(&list, Qt::Key_Left);
+  EXPECT_EQ(bar->value(), 0);
+  const QPointF at = list.viewport()->rect().center();
+  QWheelEvent shiftWheel(at, list.viewport()->mapToGlobal(at), {}, {0, -120}, {}, Qt::ShiftModifier,
+                         Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(list.viewport(), &shiftWheel);
+  EXPECT_GT(bar->value(), 0) << "Shift turns the wheel sideways";
+
+  list.ResetContent();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(bar->maximum(), 0);
 }
