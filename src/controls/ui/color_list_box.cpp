@@ -339,9 +339,12 @@ class ColorListBoxDelegate final : public QStyledItemDelegate {
     item.rcItem = FromQRect(option.rect);
     item.itemData = index.data(kColourRole).toUInt();
 
-    CDC dc(*painter);
-    dc.SelectObject(CFont(option.font));  // the list's font, as the list's own DC has it
-    list_->DrawItem(dc, item);
+    {
+      CDC dc(*painter);
+      dc.SelectObject(CFont(option.font));  // the list's font, as the list's own DC has it
+      list_->DrawItem(dc, item);
+    }
+    list_->DrawCutMarks(*painter, item);
   }
 
   QSize sizeHint(const QStyleOptionViewItem& /*option*/, const QModelIndex& index) const override {
@@ -695,6 +698,34 @@ void CColorListBox::wheelEvent(QWheelEvent* event) {
     return;
   }
   QListView::wheelEvent(event);
+}
+
+void CColorListBox::DrawCutMarks(QPainter& painter, const DrawItemRecord& item) {
+  if (item.itemID < 0) return;
+  const QRect line = ToQRect(item.rcItem);
+  const QRect shown = viewport()->rect();
+  const QFontMetrics metrics(font());
+  const bool cutLeft = line.left() < shown.left();
+  const bool cutRight = line.left() + metrics.horizontalAdvance(ToQString(GetText(item.itemID))) > shown.right() + 1;
+  if (!cutLeft && !cutRight) return;
+  // A line cut at the list's edge ends there in "…" on its own field, so a cut figure
+  // never reads as a whole one.
+  const bool selected = (item.itemState & DrawItemRecord::kSelected) != 0;
+  const bool disabled = (item.itemState & DrawItemRecord::kDisabled) != 0;
+  const COLORREF background = FromQColor(viewport()->palette().color(QPalette::Base));
+  const ListBoxLineLook look = ListBoxLineColours(item.itemData, selected, disabled, background);
+  const QString mark = QStringLiteral("…");
+  const int width = metrics.horizontalAdvance(mark) + 2;
+  painter.save();
+  painter.setFont(font());
+  painter.setPen(ToQColor(look.text));
+  for (const bool right : {false, true}) {
+    if (right ? !cutRight : !cutLeft) continue;
+    const QRect box(right ? shown.right() + 1 - width : shown.left(), line.top(), width, line.height());
+    painter.fillRect(box, ToQColor(look.fill));
+    painter.drawText(box, Qt::AlignCenter, mark);
+  }
+  painter.restore();
 }
 
 void CColorListBox::SetNaturalWidth(int width) {

@@ -182,6 +182,8 @@ class CColorListBox : public QListView {
   // Owner-draw steps, called by the delegate on the UI thread.
   virtual void DrawItem(CDC& dc, const DrawItemRecord& item);
   virtual void MeasureItem(MeasureItemRecord& item);
+  // After DrawItem: where the line runs past either edge of the list, a "…" there.
+  void DrawCutMarks(QPainter& painter, const DrawItemRecord& item);
 
   // The longest a worker's line waits before the widget shows it.
   static constexpr int kWorkerBatchMs = 20;

@@ -559,6 +559,18 @@ TEST_F(ColorListBoxTest, ALineWiderThanTheListScrollsSidewaysToItsEnd) {
   const int width = QFontMetrics(list.font()).horizontalAdvance(widest);
   EXPECT_EQ(bar->maximum() + list.viewport()->width(), width) << "to the widest line's end, no further";
 
+  // Cut at the list's edge, the line ends in "…" there, not in a figure that looks whole.
+  const QRect cut = list.visualItemRect(list.item(1));
+  const int markWidth = QFontMetrics(list.font()).horizontalAdvance(QStringLiteral("…")) + 2;
+  const QRect markBox(list.viewport()->width() - markWidth, cut.top(), markWidth, cut.height());
+  QImage mark(markBox.size(), QImage::Format_RGB32);
+  mark.fill(Qt::white);
+  QPainter painter(&mark);
+  painter.setFont(list.font());
+  painter.drawText(mark.rect(), Qt::AlignCenter, QStringLiteral("…"));
+  painter.end();
+  EXPECT_EQ(GuiDriver::Grab(list.viewport()).copy(markBox).convertToFormat(QImage::Format_RGB32), mark);
+
   GuiDriver::PressKey(&list, Qt::Key_End);
   EXPECT_EQ(bar->value(), bar->maximum());
   EXPECT_EQ(list.currentRow(), 2);
