@@ -11,7 +11,10 @@
 #include <QScopeGuard>
 #include <QScrollArea>
 #include <QDir>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QStyle>
 #include <QTabBar>
 #include <QTextLayout>
 #include <gtest/gtest.h>
@@ -152,6 +155,11 @@ void ExpectEveryControlWhole(CPage& page, const std::string& where, bool mayScro
                   list->viewport()->width() + list->horizontalScrollBar()->maximum())
             << where << " " << list->GetText(row);
       }
+    }
+    if (auto* edit = qobject_cast<QLineEdit*>(c); edit && !qobject_cast<QAbstractSpinBox*>(edit->parentWidget()) && !qobject_cast<QComboBox*>(edit->parentWidget())) {  // a hint or default text whole
+      const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
+      EXPECT_GE(edit->width(), edit->fontMetrics().horizontalAdvance(edit->text()) + 2 * frame + 4)
+          << where << " " << edit->text().toStdString();
     }
     const bool ticks = qobject_cast<const QCheckBox*>(c) || qobject_cast<const QRadioButton*>(c);
     EXPECT_TRUE(!ticks || c->width() >= c->sizeHint().width()) << where << text.toStdString();  // the box or dot too
