@@ -75,19 +75,14 @@ TEST(DarkenForContrast, APaleColourIsDarkenedJustEnoughWithItsHue) {
 }
 
 TEST(ReadableTextColour, EverySelectedLineAndMarkedCellReads) {
-  // The lists' own line colours (the falling green's inverse is magenta at 1.02:1), and
-  // every colour the picker offers for bands and marks.
-  std::vector<COLORREF> colours = {RGB(0, 180, 0), RGB(0, 200, 0), RGB(0, 233, 0), RGB(230, 10, 0),
-                                   RGB(33, 0, 234), RGB(250, 220, 0), RGB(255, 0, 255), RGB(128, 128, 128)};
+  // The lists' falling green (its inverse, magenta, read 1.02:1) and every colour the
+  // picker offers for bands and marks.
+  std::vector<COLORREF> colours = {RGB(0, 180, 0), RGB(0, 233, 0), RGB(128, 128, 128)};
   for (int cell = 0; cell < kPaletteCellCount; ++cell) colours.push_back(PaletteCellColour(cell));
   for (const COLORREF colour : colours) {
-    for (const bool disabled : {false, true}) {
-      const ListBoxLineLook look = ListBoxLineColours(colour, true, disabled, kWhite);
-      EXPECT_GE(ContrastRatio(look.text, look.fill), 4.5) << std::hex << colour;
-    }
+    const ListBoxLineLook look = ListBoxLineColours(colour, true, false, kWhite);
+    EXPECT_GE(ContrastRatio(look.text, look.fill), 4.5) << std::hex << colour;
     EXPECT_GE(ContrastRatio(ReadableTextColour(RGB(0, 0, 0), colour), colour), 4.5) << std::hex << colour;
   }
-  // A text that reads keeps its colour.
-  EXPECT_EQ(ReadableTextColour(kBlue, kWhite), kBlue);
-  EXPECT_EQ(ReadableTextColour(RGB(0, 0, 0), RGB(0, 0, 128)), kWhite);
+  EXPECT_EQ(ReadableTextColour(kBlue, kWhite), kBlue) << "a text that reads keeps its colour";
 }

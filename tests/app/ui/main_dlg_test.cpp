@@ -156,7 +156,8 @@ void ExpectEveryControlWhole(CPage& page, const std::string& where, bool mayScro
             << where << " " << list->GetText(row);
       }
     }
-    if (auto* edit = qobject_cast<QLineEdit*>(c); edit && !qobject_cast<QAbstractSpinBox*>(edit->parentWidget()) && !qobject_cast<QComboBox*>(edit->parentWidget())) {  // a hint or default text whole
+    const auto* edit = qobject_cast<QLineEdit*>(c);  // its hint or default text whole
+    if (edit && !qobject_cast<QAbstractSpinBox*>(c->parentWidget()) && !qobject_cast<QComboBox*>(c->parentWidget())) {
       const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
       EXPECT_GE(edit->width(), edit->fontMetrics().horizontalAdvance(edit->text()) + 2 * frame + 4)
           << where << " " << edit->text().toStdString();
@@ -201,7 +202,9 @@ TEST_F(MainDlgTest, AtTheLeastAndStartSizeAnd1024x700And1280x720EveryPageShowsEv
   }
   for (const QSize size : {dlg->minimumSize(), start, QSize(1024, 700), QSize(1280, 720)}) {
     dlg->resize(size);
-    const QString shot = size == start ? "start_size_" : size == dlg->minimumSize() ? "minimum_size_" : QStringLiteral("%1x%2_").arg(size.width()).arg(size.height());
+    const QString shot = size == start                ? "start_size_"
+                         : size == dlg->minimumSize() ? "minimum_size_"
+                                                      : QStringLiteral("%1x%2_").arg(size.width()).arg(size.height());
     ForEachLeafPage(dlg->m_ctrlTab, [&](CPage& page, const QString& id) {
       ExpectEveryControlWhole(page, (shot + id).toStdString(), &page == &dlg->m_dlgSetting);
       EXPECT_TRUE(GuiDriver::Grab(dlg.get()).save(shot + id + ".png"));

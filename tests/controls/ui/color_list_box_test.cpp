@@ -543,50 +543,33 @@ TEST_F(ColorListBoxTest, SameLinesAsAListWidget) {
   EXPECT_FALSE(list.item(old.count()));
 }
 
-TEST_F(ColorListBoxTest, ALineWiderThanTheListScrollsSidewaysToItsEnd) {
+TEST_F(ColorListBoxTest, ALineWiderThanTheListScrollsSidewaysToItsEndWhichACutLineMarks) {
   CColorListBox list;
-  list.setFont(ApplicationFont());
   list.resize(120, 100);
-  const QString widest = QStringLiteral("温州系 股票108 600109 -4276");
   list.AddString("1234567890123456789");  // more characters, fewer columns
   list.show();
   ASSERT_TRUE(GuiDriver::WaitForExposed(&list));
-  QCoreApplication::processEvents();
-  list.AddString(FromQString(widest));  // a wider line widens the laid-out list
-  list.AddString("温州系");
+  list.AddString("温州系 股票108 600109 -4276");  // added to the laid-out list
   QCoreApplication::processEvents();
   QScrollBar* bar = list.horizontalScrollBar();
-  const int width = QFontMetrics(list.font()).horizontalAdvance(widest);
-  EXPECT_EQ(bar->maximum() + list.viewport()->width(), width) << "to the widest line's end, no further";
-
-  // Cut at the list's edge, the line ends in "…" there, not in a figure that looks whole.
+  EXPECT_EQ(bar->maximum() + list.viewport()->width(),
+            list.fontMetrics().horizontalAdvance(QStringLiteral("温州系 股票108 600109 -4276")));
+  // Cut at the list's edge, a line ends there in "…".
   const QRect cut = list.visualItemRect(list.item(1));
-  const int markWidth = QFontMetrics(list.font()).horizontalAdvance(QStringLiteral("…")) + 2;
-  const QRect markBox(list.viewport()->width() - markWidth, cut.top(), markWidth, cut.height());
-  QImage mark(markBox.size(), QImage::Format_RGB32);
+  QImage mark(list.fontMetrics().horizontalAdvance(QStringLiteral("…")) + 2, cut.height(), QImage::Format_RGB32);
   mark.fill(Qt::white);
-  QPainter painter(&mark);
-  painter.setFont(list.font());
-  painter.drawText(mark.rect(), Qt::AlignCenter, QStringLiteral("…"));
-  painter.end();
-  EXPECT_EQ(GuiDriver::Grab(list.viewport()).copy(markBox).convertToFormat(QImage::Format_RGB32), mark);
+  QPainter(&mark).drawText(mark.rect(), Qt::AlignCenter, QStringLiteral("…"));
+  const QRect box(QPoint(list.viewport()->width() - mark.width(), cut.top()), mark.size());
+  EXPECT_EQ(GuiDriver::Grab(list.viewport()).copy(box).convertToFormat(QImage::Format_RGB32), mark);
 
   GuiDriver::PressKey(&list, Qt::Key_End);
   EXPECT_EQ(bar->value(), bar->maximum());
-  EXPECT_EQ(list.currentRow(), 2);
+  GuiDriver::PressKey(&list, Qt::Key_Left);
+  EXPECT_LT(bar->value(), bar->maximum());
   GuiDriver::PressKey(&list, Qt::Key_Home);
   EXPECT_EQ(bar->value(), 0);
-  GuiDriver::PressKey(&list, Qt::Key_Right);
-  EXPECT_GT(bar->value(), 0);
-  GuiDriver::PressKey(&list, Qt::Key_Left);
-  EXPECT_EQ(bar->value(), 0);
   const QPointF at = list.viewport()->rect().center();
-  QWheelEvent shiftWheel(at, list.viewport()->mapToGlobal(at), {}, {0, -120}, {}, Qt::ShiftModifier,
-                         Qt::NoScrollPhase, false);
-  QCoreApplication::sendEvent(list.viewport(), &shiftWheel);
+  QWheelEvent wheel(at, at, {}, {0, -120}, {}, Qt::ShiftModifier, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(list.viewport(), &wheel);
   EXPECT_GT(bar->value(), 0) << "Shift turns the wheel sideways";
-
-  list.ResetContent();
-  QCoreApplication::processEvents();
-  EXPECT_EQ(bar->maximum(), 0);
 }
