@@ -273,7 +273,8 @@ class ColorListBoxModel final : public QAbstractListModel {
   void NoteWidest(std::span<const Line> lines) {
     const Line* widest = nullptr;
     for (const Line& line : lines) {
-      const int columns = line.extra && line.extra->text ? Columns(line.extra->text->toStdString()) : Columns(line.Text());
+      const bool heldApart = line.extra && line.extra->text;
+      const int columns = heldApart ? Columns(line.extra->text->toStdString()) : Columns(line.Text());
       if (columns > widestColumns_) {
         widestColumns_ = columns;
         widest = &line;
