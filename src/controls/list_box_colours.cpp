@@ -28,7 +28,7 @@ ListBoxLineLook ListBoxLineColours(COLORREF colour, bool selected, bool disabled
   look.fill = selected ? colour : background;
   if (colour != 0) {
     if (selected) {
-      look.text = InverseColour(colour);
+      look.text = ReadableTextColour(InverseColour(colour), colour);
     } else if (disabled) {
       look.text = GetSysColor(COLOR_GRAYTEXT);
     } else if ((colour & kRgbMask) == (background & kRgbMask)) {
@@ -38,7 +38,7 @@ ListBoxLineLook ListBoxLineColours(COLORREF colour, bool selected, bool disabled
     }
   } else {
     if (selected) {
-      look.text = GetSysColor(COLOR_HIGHLIGHTTEXT);
+      look.text = ReadableTextColour(GetSysColor(COLOR_HIGHLIGHTTEXT), look.fill);
     } else if (disabled) {
       look.text = GetSysColor(COLOR_GRAYTEXT);
     } else {
@@ -52,6 +52,13 @@ double ContrastRatio(COLORREF a, COLORREF b) {
   const double la = RelativeLuminance(a);
   const double lb = RelativeLuminance(b);
   return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+COLORREF ReadableTextColour(COLORREF preferred, COLORREF field, double minRatio) {
+  if (ContrastRatio(preferred, field) >= minRatio) return preferred;
+  constexpr COLORREF kBlack = RGB(0, 0, 0);
+  constexpr COLORREF kWhite = RGB(255, 255, 255);
+  return ContrastRatio(kBlack, field) >= ContrastRatio(kWhite, field) ? kBlack : kWhite;
 }
 
 COLORREF DarkenForContrast(COLORREF colour, COLORREF background, double minRatio) {

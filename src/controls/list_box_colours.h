@@ -15,8 +15,8 @@ COLORREF InverseColour(COLORREF colour);
 
 // The field and text colour of one line.
 //  - Selected: the field is the line colour (black for an uncoloured line); the text is
-//    the inverse of the line colour, or the highlight-text colour for an uncoloured line.
-//    This holds in a disabled list too.
+//    the inverse of the line colour, or the highlight-text colour for an uncoloured line,
+//    each as ReadableTextColour keeps it on the field. This holds in a disabled list too.
 //  - Unselected: the field is the list background; the text is grey in a disabled list,
 //    else the line colour, or the window-text colour for an uncoloured line or for a
 //    line whose colour equals the background (white on a white list would be invisible).
@@ -25,6 +25,11 @@ ListBoxLineLook ListBoxLineColours(COLORREF colour, bool selected, bool disabled
 // The contrast ratio of two colours by their relative luminance in sRGB, from 1 (the
 // same) to 21 (black on white).
 double ContrastRatio(COLORREF a, COLORREF b);
+
+// The text colour for a field: `preferred` when its contrast with the field reaches
+// minRatio, else black or white, whichever contrasts more (one of them always reaches
+// 4.5).
+COLORREF ReadableTextColour(COLORREF preferred, COLORREF field, double minRatio = 4.5);
 
 // The line colour as text on `background`: darkened, with its hue kept (the three bytes
 // scaled alike), just as far as its contrast reaches minRatio. A colour that already

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "controls/palette.h"
+
 namespace {
 
 constexpr COLORREF kWhite = RGB(255, 255, 255);
@@ -18,9 +22,11 @@ TEST(InverseColour, ReplacesEachByteAndDropsTheTopByte) {
 }
 
 TEST(ListBoxLineColours, SelectedLinesShowTheirColourAsTheField) {
-  const ListBoxLineLook red = ListBoxLineColours(kRed, true, false, kWhite);
-  EXPECT_EQ(red.fill, kRed);
-  EXPECT_EQ(red.text, RGB(0, 255, 255));
+  const ListBoxLineLook blue = ListBoxLineColours(kBlue, true, false, kWhite);
+  EXPECT_EQ(blue.fill, kBlue);
+  EXPECT_EQ(blue.text, RGB(255, 255, 0));
+  // Cyan on red would not read (3.2:1): the text turns black.
+  EXPECT_EQ(ListBoxLineColours(kRed, true, false, kWhite).text, RGB(0, 0, 0));
 
   const ListBoxLineLook plain = ListBoxLineColours(0, true, false, kWhite);
   EXPECT_EQ(plain.fill, RGB(0, 0, 0)) << "an uncoloured selected line sits on black";
@@ -45,7 +51,7 @@ TEST(ListBoxLineColours, UnselectedLinesSitOnTheBackground) {
 TEST(ListBoxLineColours, DisabledListsGreyUnselectedLinesOnly) {
   EXPECT_EQ(ListBoxLineColours(kRed, false, true, kWhite).text, GetSysColor(COLOR_GRAYTEXT));
   EXPECT_EQ(ListBoxLineColours(0, false, true, kWhite).text, GetSysColor(COLOR_GRAYTEXT));
-  EXPECT_EQ(ListBoxLineColours(kRed, true, true, kWhite).text, RGB(0, 255, 255)) << "selected keeps the inverse";
+  EXPECT_EQ(ListBoxLineColours(kBlue, true, true, kWhite).text, RGB(255, 255, 0)) << "selected keeps the inverse";
   EXPECT_EQ(ListBoxLineColours(kRed, true, true, kWhite).fill, kRed);
   EXPECT_EQ(ListBoxLineColours(0, true, true, kWhite).text, GetSysColor(COLOR_HIGHLIGHTTEXT));
 }
@@ -66,4 +72,17 @@ TEST(DarkenForContrast, APaleColourIsDarkenedJustEnoughWithItsHue) {
   EXPECT_GE(ContrastRatio(dark, kWhite), 4.5);
   EXPECT_LT(ContrastRatio(RGB(GetRValue(dark) + 1, GetGValue(dark) + 1, GetBValue(dark)), kWhite), 4.5);
   EXPECT_NEAR(GetBValue(dark) * 250.0 / GetRValue(dark), 120, 3);
+}
+
+TEST(ReadableTextColour, EverySelectedLineAndMarkedCellReads) {
+  // The lists' falling green (its inverse, magenta, read 1.02:1) and every colour the
+  // picker offers for bands and marks.
+  std::vector<COLORREF> colours = {RGB(0, 180, 0), RGB(0, 233, 0), RGB(128, 128, 128)};
+  for (int cell = 0; cell < kPaletteCellCount; ++cell) colours.push_back(PaletteCellColour(cell));
+  for (const COLORREF colour : colours) {
+    const ListBoxLineLook look = ListBoxLineColours(colour, true, false, kWhite);
+    EXPECT_GE(ContrastRatio(look.text, look.fill), 4.5) << std::hex << colour;
+    EXPECT_GE(ContrastRatio(ReadableTextColour(RGB(0, 0, 0), colour), colour), 4.5) << std::hex << colour;
+  }
+  EXPECT_EQ(ReadableTextColour(kBlue, kWhite), kBlue) << "a text that reads keeps its colour";
 }

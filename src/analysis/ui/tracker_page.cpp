@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <functional>
 
@@ -80,6 +81,7 @@ constexpr COLORREF kCodesHintColour = RGB(255, 0, 0);
 const char* const kHandOverRefusedText = "正在查询，请在本次查询结束后再跟踪";
 
 constexpr int kResultListColumns = 62;  // the widest line (the team line) and a margin
+constexpr int kResultListColumnsLent = 4;  // what the list gives up in the smallest window
 
 // Enter in the three edits that search on it. The page base swallows Enter
 // application-wide before any control sees it, so this filter sits on the
@@ -169,7 +171,10 @@ void CTrackerPage::BuildControls() {
   m_ResultList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   m_ResultList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   const int column = QFontMetrics(ListFont()).horizontalAdvance(QLatin1Char('0'));
-  m_ResultList->setMinimumWidth(kResultListColumns * column + 24);
+  // Its lines whole where there is room; in the smallest window it gives a few columns to
+  // the search edits' texts and scrolls sideways.
+  m_ResultList->SetNaturalWidth(kResultListColumns * column + 24);
+  m_ResultList->setMinimumWidth((kResultListColumns - kResultListColumnsLent) * column + 24);
   resultLayout->addWidget(m_ResultList);
   left->addWidget(resultBox, 1);
 
@@ -239,6 +244,12 @@ void CTrackerPage::BuildControls() {
   tools->addStretch(1);
   search->addLayout(tools, 3, 1, 1, 3);
   search->setColumnStretch(1, 1);
+  // The second team's default name and the codes' hint stay whole in their edits.
+  const std::pair<QLineEdit*, const char*> filled[] = {{m_Team2Edit, kDefaultTeam2}, {m_MultiStockEdit, kCodesHint}};
+  for (const auto& [edit, text] : filled) {
+    const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
+    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QString::fromUtf8(text)) + 2 * frame + 6);
+  }
   right->addLayout(search);
 
   auto* detail = new QGridLayout;

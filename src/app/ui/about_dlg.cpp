@@ -1,6 +1,8 @@
 #include "app/ui/about_dlg.h"
 
+#include <QFontMetrics>
 #include <QGridLayout>
+#include <algorithm>
 
 #include "app/ui/main_dlg.h"
 #include "platform/message_box.h"
@@ -10,6 +12,15 @@
 #ifndef VELKOR_VERSION
 #error "VELKOR_VERSION must come from the build (the project's version)"
 #endif
+
+int TitleBarWidth(const QString& title, const QFont& font) {
+  QFont bold(font);
+  bold.setBold(true);
+  const QFontMetrics metrics(bold);
+  // The icon and three buttons, each about as wide as the bar is high, and the margins.
+  const int bar = metrics.height() + 8;
+  return metrics.horizontalAdvance(title) + 4 * bar + 2 * bar;
+}
 
 QString AboutVersionLine() { return QStringLiteral("版本 %1").arg(QStringLiteral(VELKOR_VERSION)); }
 
@@ -37,4 +48,6 @@ CAboutDlg::CAboutDlg(QWidget* parent)
   layout->addWidget(&m_stVersion, 1, 1);
   layout->addWidget(&m_stMaker, 2, 1);
   layout->addWidget(&m_btnOK, 3, 1, Qt::AlignRight);
+  // The window manager cuts a title wider than the box.
+  setMinimumWidth(std::max(layout->minimumSize().width(), TitleBarWidth(windowTitle(), font())));
 }

@@ -2,6 +2,7 @@
 // The About box: the program's icon, name, version and maker, and "确定".
 
 #include <QDialog>
+#include <QFont>
 #include <QLabel>
 #include <QPushButton>
 
@@ -24,6 +25,10 @@ class CAboutDlg : public QDialog {
   QLabel m_stMaker;
   QPushButton m_btnOK;
 };
+
+// The width a window needs for its whole title in the title bar: the title in the bold
+// face the window manager draws it in, and room for the window's icon and its buttons.
+int TitleBarWidth(const QString& title, const QFont& font);
 
 // "版本 <the project's version>".
 QString AboutVersionLine();

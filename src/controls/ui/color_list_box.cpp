@@ -11,7 +11,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <QApplication>
 #include <QFontMetrics>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QStyledItemDelegate>
@@ -83,6 +87,19 @@ bool PlaceRole(Line& line, std::string_view lineText, int role, std::string_view
   if (found == std::string_view::npos || found > kFar || bytes.size() > kFar) return false;
   line.spans[line.spanCount++] = {role, static_cast<std::uint16_t>(found), static_cast<std::uint16_t>(bytes.size())};
   return true;
+}
+
+// The columns a UTF-8 text takes in the lists' font: one per character, two for one of
+// three or four bytes (the CJK characters), as a monospaced CJK font draws them. A cheap
+// count over bytes already held, so the list finds its widest line without measuring
+// every line in pixels.
+int Columns(std::string_view utf8) {
+  int columns = 0;
+  for (const char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) != 0x80) columns += byte >= 0xE0 ? 2 : 1;
+  }
+  return columns;
 }
 
 // The bytes as QString::fromUtf8 and back would give them: an invalid sequence as U+FFFD.
@@ -209,6 +226,7 @@ class ColorListBoxModel final : public QAbstractListModel {
       line.text = nullptr;
       line.length = 0;
       line.Extras().text = value.toString();
+      NoteWidest(std::span<const Line>(&line, 1));
       for (auto& [key, kept] : roles) Store(line, key, std::move(kept));
     } else if (role == kColourRole) {
       line.colour = static_cast<COLORREF>(value.toUInt());
@@ -233,6 +251,7 @@ class ColorListBoxModel final : public QAbstractListModel {
       line.colour = entry.colour;
     }
     auto block = std::make_shared<LineBlock>(KeepTexts(std::move(lines), std::move(bytes)));
+    NoteWidest(block->lines);
     for (std::size_t i = 0; i < block->lines.size(); ++i) {
       for (auto& [key, value] : entries[i].roles) Store(block->lines[i], key, std::move(value));
     }
@@ -243,8 +262,10 @@ class ColorListBoxModel final : public QAbstractListModel {
   // Inserts lines made off the interface thread before `row` in one step.
   void Insert(int row, ColorListBoxBatch batch) {
     if (batch.size() == 0) return;
-    InsertBlock(row, std::make_shared<LineBlock>(
-                         KeepTexts(std::move(batch.lines_->lines), std::move(batch.lines_->texts))));
+    auto block = std::make_shared<LineBlock>(
+        KeepTexts(std::move(batch.lines_->lines), std::move(batch.lines_->texts)));
+    NoteWidest(block->lines);
+    InsertBlock(row, std::move(block));
   }
 
   std::string RoleText(std::size_t row, int role) const { return RoleBytes(At(row), role).value_or(std::string()); }
@@ -293,8 +314,14 @@ class ColorListBoxModel final : public QAbstractListModel {
     ends_.shrink_to_fit();
     count_ = 0;
     rule_.reset();
+    widest_.reset();
+    widestColumns_ = 0;
     endResetModel();
   }
+
+  // The text of the line with the most columns, none for an empty list. It only grows
+  // as lines come (a changed text that got shorter leaves it as it was).
+  const std::optional<QString>& Widest() const { return widest_; }
 
  private:
   struct HeldBlock {
@@ -402,6 +429,21 @@ class ColorListBoxModel final : public QAbstractListModel {
     line.Extras().roles.emplace_back(role, std::move(value));
   }
 
+  // Keeps the widest of `lines` when it is wider than the widest so far: one count over
+  // the new lines' bytes, never a pass over the whole list.
+  void NoteWidest(std::span<const Line> lines) {
+    const Line* widest = nullptr;
+    for (const Line& line : lines) {
+      const bool heldApart = line.extra && line.extra->text;
+      const int columns = heldApart ? Columns(line.extra->text->toStdString()) : Columns(line.Text());
+      if (columns > widestColumns_) {
+        widestColumns_ = columns;
+        widest = &line;
+      }
+    }
+    if (widest != nullptr) widest_ = TextOf(*widest);
+  }
+
   // A block of `lines` and `bytes`, their texts one after the other (SetText).
   static LineBlock KeepTexts(std::vector<Line> lines, std::string bytes) {
     bytes.shrink_to_fit();
@@ -430,6 +472,8 @@ class ColorListBoxModel final : public QAbstractListModel {
   std::vector<std::size_t> ends_;
   std::size_t count_ = 0;
   std::optional<ColourRule> rule_;
+  std::optional<QString> widest_;
+  int widestColumns_ = 0;
 };
 
 CColorListBoxLine::CColorListBoxLine(const CColorListBox* list, int row)
@@ -461,17 +505,20 @@ class ColorListBoxDelegate final : public QStyledItemDelegate {
     item.rcItem = FromQRect(option.rect);
     item.itemData = index.data(kColourRole).toUInt();
 
-    CDC dc(*painter);
-    dc.SelectObject(CFont(option.font));  // the list's font, as the list's own DC has it
-    list_->DrawItem(dc, item);
+    {
+      CDC dc(*painter);
+      dc.SelectObject(CFont(option.font));  // the list's font, as the list's own DC has it
+      list_->DrawItem(dc, item);
+    }
+    list_->DrawCutMarks(*painter, item);
   }
 
   QSize sizeHint(const QStyleOptionViewItem& /*option*/, const QModelIndex& index) const override {
     MeasureItemRecord item;
     item.itemID = index.row();
-    // Lines span the list's width whatever the hint says; a zero width keeps the
-    // list from scrolling sideways, so a line wider than the list is clipped, as in a
-    // list box without a horizontal extent.
+    // Every line is as wide as the widest, so a list narrower than its lines scrolls
+    // sideways to their ends; lines still span the list's width where it is wider.
+    item.itemWidth = list_->WidestLineWidth();
     list_->MeasureItem(item);
     return QSize(item.itemWidth, item.itemHeight);
   }
@@ -489,6 +536,8 @@ CColorListBox::CColorListBox(QWidget* parent) : QListView(parent), lines_(new Co
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   // Every line has the same size, so the view measures one instead of each.
   setUniformItemSizes(true);
+  // Sideways by pixels, so a line's end can be brought into view exactly.
+  setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
   // The list background and text follow the fixed system colours.
   QPalette pal = palette();
   for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
@@ -790,6 +839,72 @@ void CColorListBox::DrawItem(CDC& dc, const DrawItemRecord& item) {
   // 9.
   dc.SetTextColor(oldText);
   dc.SetBkMode(oldMode);
+}
+
+int CColorListBox::WidestLineWidth() const {
+  const std::optional<QString>& widest = lines_->Widest();
+  if (!widest) return 0;
+  if (!measured_ || measured_->first != *widest || measuredFont_ != font()) {
+    measured_.emplace(*widest, QFontMetrics(font()).horizontalAdvance(*widest));
+    measuredFont_ = font();
+  }
+  return measured_->second;
+}
+
+void CColorListBox::keyPressEvent(QKeyEvent* event) {
+  QScrollBar* sideways = horizontalScrollBar();
+  const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+  if (plain && (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
+    // A list of one column: Left and Right move along its lines, not between them.
+    sideways->triggerAction(event->key() == Qt::Key_Left ? QAbstractSlider::SliderSingleStepSub
+                                                         : QAbstractSlider::SliderSingleStepAdd);
+    return;
+  }
+  QListView::keyPressEvent(event);
+  // Home and End go to the first and last line, and to the lines' start and end.
+  if (plain && event->key() == Qt::Key_Home) sideways->triggerAction(QAbstractSlider::SliderToMinimum);
+  if (plain && event->key() == Qt::Key_End) sideways->triggerAction(QAbstractSlider::SliderToMaximum);
+}
+
+void CColorListBox::wheelEvent(QWheelEvent* event) {
+  // Shift turns the wheel sideways.
+  if ((event->modifiers() & Qt::ShiftModifier) && event->angleDelta().x() == 0 && event->angleDelta().y() != 0) {
+    const QPoint turned(event->angleDelta().y(), 0);
+    QWheelEvent sideways(event->position(), event->globalPosition(), QPoint(event->pixelDelta().y(), 0), turned,
+                         event->buttons(), event->modifiers() & ~Qt::ShiftModifier, event->phase(), event->inverted());
+    QApplication::sendEvent(horizontalScrollBar(), &sideways);
+    event->setAccepted(sideways.isAccepted());
+    return;
+  }
+  QListView::wheelEvent(event);
+}
+
+void CColorListBox::DrawCutMarks(QPainter& painter, const DrawItemRecord& item) {
+  if (item.itemID < 0) return;
+  const QRect line = ToQRect(item.rcItem);
+  const QRect shown = viewport()->rect();
+  const QFontMetrics metrics(font());
+  const bool cutLeft = line.left() < shown.left();
+  const bool cutRight = line.left() + metrics.horizontalAdvance(ToQString(GetText(item.itemID))) > shown.right() + 1;
+  if (!cutLeft && !cutRight) return;
+  // A line cut at the list's edge ends there in "…" on its own field, so a cut figure
+  // never reads as a whole one.
+  const bool selected = (item.itemState & DrawItemRecord::kSelected) != 0;
+  const bool disabled = (item.itemState & DrawItemRecord::kDisabled) != 0;
+  const COLORREF background = FromQColor(viewport()->palette().color(QPalette::Base));
+  const ListBoxLineLook look = ListBoxLineColours(item.itemData, selected, disabled, background);
+  const QString mark = QStringLiteral("…");
+  const int width = metrics.horizontalAdvance(mark) + 2;
+  painter.save();
+  painter.setFont(font());
+  painter.setPen(ToQColor(look.text));
+  for (const bool right : {false, true}) {
+    if (right ? !cutRight : !cutLeft) continue;
+    const QRect box(right ? shown.right() + 1 - width : shown.left(), line.top(), width, line.height());
+    painter.fillRect(box, ToQColor(look.fill));
+    painter.drawText(box, Qt::AlignCenter, mark);
+  }
+  painter.restore();
 }
 
 void CColorListBox::SetNaturalWidth(int width) {

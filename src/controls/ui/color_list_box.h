@@ -16,6 +16,7 @@
 // instead of one per line. The calls below always see the held-back lines; the
 // widget's own Qt functions see them once the batch is in.
 
+#include <QFont>
 #include <QListView>
 #include <QVariant>
 #include <QTimer>
@@ -195,9 +196,16 @@ class CColorListBox : public QListView {
   void SetNaturalWidth(int width);
   QSize sizeHint() const override;
 
+  // The width of the widest line in the list's font, 0 for an empty list: the width of
+  // every line, so a list narrower than its lines scrolls sideways. The widest is found
+  // by the lines' columns as they come (two for a CJK character) and measured once.
+  int WidestLineWidth() const;
+
   // Owner-draw steps, called by the delegate on the UI thread.
   virtual void DrawItem(CDC& dc, const DrawItemRecord& item);
   virtual void MeasureItem(MeasureItemRecord& item);
+  // After DrawItem: where the line runs past either edge of the list, a "…" there.
+  void DrawCutMarks(QPainter& painter, const DrawItemRecord& item);
 
   // The longest a worker's line waits before the widget shows it.
   static constexpr int kWorkerBatchMs = 20;
@@ -207,6 +215,10 @@ class CColorListBox : public QListView {
 
  protected:
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  // Left and Right scroll the lines sideways; Home and End also go to their start and end.
+  void keyPressEvent(QKeyEvent* event) override;
+  // Shift with the wheel scrolls sideways.
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
   struct HeldLine {
@@ -232,6 +244,8 @@ class CColorListBox : public QListView {
   ColorListBoxModel* lines_;
   bool useTabStops_ = false;
   int naturalWidth_ = 0;
+  mutable std::optional<std::pair<QString, int>> measured_;  // the widest line and its width
+  mutable QFont measuredFont_;
   std::vector<HeldLine> held_;          // lines after the widget's last row
   std::optional<int> heldSelection_;    // a worker's selection, -1 = cleared
   QTimer batchTimer_;

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include "controls/list_box_colours.h"
 #include "platform/ui/qt_convert.h"
 
 // The headings and the cell texts, row by row.
@@ -354,6 +355,8 @@ void CColorListCtrl::DrawCell(CDC& dc, int row, int column, const CRect& rect, b
     field = GetSysColor(COLOR_HIGHLIGHT);
     ink = GetSysColor(COLOR_HIGHLIGHTTEXT);
   }
+  // The text reads on whatever field it has: a branch's dark mark gets light text.
+  ink = ReadableTextColour(ink, field);
   dc.FillSolidRect(rect, field);
   dc.SetBkMode(TRANSPARENT);
   dc.SetTextColor(ink);

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "controls/list_box_colours.h"
 #include "controls/ui/bitmap_button_ex.h"
 #include "platform/app_paths.h"
 #include "platform/ui/page.h"
@@ -291,7 +292,13 @@ void CSortListCtrl::OnSysColorChange() {
 void CSortListCtrl::DrawCell(CDC& dc, int row, int column, const CRect& rect, bool selected, const CString& text,
                              UINT format) {
   const COLORREF field = selected ? selectionBk_ : GetItemBkColor(row, column);
-  const COLORREF ink = selected ? selectionText_ : GetItemTextColor(row, column);
+  // A cell's own text colour stays; the default and the selection's read on the field.
+  const bool ownText = ValidCell(row, column) &&
+                       records_[static_cast<size_t>(row)].textColours[static_cast<size_t>(column)] !=
+                           kSortListDefaultColour;
+  const COLORREF ink = selected  ? ReadableTextColour(selectionText_, field)
+                       : ownText ? GetItemTextColor(row, column)
+                                 : ReadableTextColour(defaultText_, field);
   dc.FillSolidRect(rect, field);
   dc.SetBkMode(TRANSPARENT);
   dc.SetTextColor(ink);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QTreeView>
 #include <QFileSystemModel>
 #include <QIdentityProxyModel>
 #include <QLibraryInfo>
@@ -133,6 +134,16 @@ std::optional<std::string> RunFileDialog(QFileDialog& dialog) {
 void SetUpFileDialog(QFileDialog& dialog) {
   dialog.setOption(QFileDialog::DontUseNativeDialog);  // Qt's own, which speaks the loaded translation
   dialog.setProxyModel(new ChineseFileColumns(&dialog));
+  // The detail list's size, type and date columns open as wide as their texts and
+  // headings each time a folder is read; the user may still drag them.
+  auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+  auto* files = dialog.findChild<QFileSystemModel*>();
+  if (details == nullptr || files == nullptr) return;
+  QObject::connect(files, &QFileSystemModel::directoryLoaded, details, [details] {
+    for (int column = 1; column < details->model()->columnCount(details->rootIndex()); ++column) {
+      details->resizeColumnToContents(column);
+    }
+  });
 }
 
 std::string ToQtFileFilter(const std::string& filter) {

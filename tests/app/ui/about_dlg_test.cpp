@@ -1,5 +1,6 @@
 #include "app/ui/about_dlg.h"
 
+#include <QFontMetrics>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
@@ -21,6 +22,10 @@ TEST(AboutDlgTest, OurTextsAndOk) {
   auto* ok = GuiDriver::FindAs<QPushButton>(&dlg, CAboutDlg::kOkId);
   ASSERT_NE(ok, nullptr);
   EXPECT_EQ(ok->text(), QStringLiteral("确定"));
+  QFont bold = dlg.font();
+  bold.setBold(true);
+  const int title = QFontMetrics(bold).horizontalAdvance(QStringLiteral("关于 Velkor Desk"));
+  EXPECT_GE(dlg.minimumWidth(), title + 4 * QFontMetrics(bold).height()) << "the whole title and the title bar's buttons";
 
   UiSeams::Instance().SetModalHandler([&](QDialog& shown) {
     shown.show();

@@ -7,7 +7,9 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QTabBar>
+#include <QHeaderView>
 #include <QTimer>
+#include <QTreeView>
 #include <QWidget>
 #include <QWindow>
 #include <gtest/gtest.h>
@@ -238,6 +240,7 @@ TEST(DeskApp, ThePickersFileListIsChineseUnderTheCLocale) {
   ASSERT_EQ(QLocale::system().language(), QLocale::C);  // the tests run under LANG=C.UTF-8
   TempProgramFolder folder;
   folder.WriteFile("a.txt", std::string(75, 'x'));
+  folder.WriteFile("TdxW.exe", "MZ");  // the file a user picks here, with a long type name
   std::filesystem::create_directory(folder.File("sub"));
   QFileDialog picker(nullptr, "选择 通达信 程序", QString::fromStdString(folder.Path()));
   SetUpFileDialog(picker);
@@ -251,11 +254,22 @@ TEST(DeskApp, ThePickersFileListIsChineseUnderTheCLocale) {
       QStringList& row = rows[view->model()->index(r, 0, root).data().toString()];
       for (int c = 1; c < 4; ++c) row << view->model()->index(r, c, root).data().toString();
     }
-    return rows.size() == 2 && !rows["a.txt"].contains(QString());
+    return rows.size() == 3 && !rows["a.txt"].contains(QString()) && !rows["TdxW.exe"].contains(QString());
   }));
   EXPECT_EQ(rows["a.txt"].mid(0, 2).join('|').toStdString(), "75 字节|纯文本文档");
   EXPECT_EQ(rows["sub"].mid(0, 2).join('|').toStdString(), "|文件夹");
   EXPECT_TRUE(QRegularExpression("^\\d{4}/\\d{1,2}/\\d{1,2} \\d{2}:\\d{2}$").match(rows["a.txt"][2]).hasMatch()) << rows["a.txt"][2].toStdString();
+  // The size, type and date columns open wide enough for their texts and headings.
+  auto* details = qobject_cast<QTreeView*>(view);
+  picker.show();
+  EXPECT_TRUE(GuiDriver::WaitUntil([&] {
+    for (int c = 1; c < 4; ++c) {
+      if (details->columnWidth(c) < std::max(view->sizeHintForColumn(c), details->header()->sectionSizeHint(c))) {
+        return false;
+      }
+    }
+    return true;
+  })) << details->columnWidth(2);
   EXPECT_TRUE(picker.grab().save(QDir::current().absoluteFilePath("qt_file_dialog.png")));
 }
 

@@ -1,4 +1,5 @@
 #include "app/ui/main_dlg.h"
+#include "controls/ui/color_list_box.h"
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
@@ -10,7 +11,10 @@
 #include <QScopeGuard>
 #include <QScrollArea>
 #include <QDir>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QStyle>
 #include <QTabBar>
 #include <QTextLayout>
 #include <gtest/gtest.h>
@@ -145,6 +149,19 @@ void ExpectEveryControlWhole(CPage& page, const std::string& where, bool mayScro
       for (const QString& line : text.split('\n'))
         EXPECT_GE(c->width(), c->fontMetrics().horizontalAdvance(line)) << where << line.toStdString();
     }
+    if (auto* list = qobject_cast<CColorListBox*>(c)) {  // a line wider than its list scrolls to its end
+      for (int row = 0; row < list->count(); ++row) {
+        EXPECT_LE(list->fontMetrics().horizontalAdvance(QString::fromStdString(list->GetText(row))),
+                  list->viewport()->width() + list->horizontalScrollBar()->maximum())
+            << where << " " << list->GetText(row);
+      }
+    }
+    const auto* edit = qobject_cast<QLineEdit*>(c);  // its hint or default text whole
+    if (edit && !qobject_cast<QAbstractSpinBox*>(c->parentWidget()) && !qobject_cast<QComboBox*>(c->parentWidget())) {
+      const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
+      EXPECT_GE(edit->width(), edit->fontMetrics().horizontalAdvance(edit->text()) + 2 * frame + 4)
+          << where << " " << edit->text().toStdString();
+    }
     const bool ticks = qobject_cast<const QCheckBox*>(c) || qobject_cast<const QRadioButton*>(c);
     EXPECT_TRUE(!ticks || c->width() >= c->sizeHint().width()) << where << text.toStdString();  // the box or dot too
     const QScrollArea* scroller = nullptr;
@@ -168,7 +185,7 @@ void ExpectEveryControlWhole(CPage& page, const std::string& where, bool mayScro
 
 }  // namespace
 
-TEST_F(MainDlgTest, AtTheStartSizeAnd1024x700And1280x720EveryPageShowsEveryControlWhole) {
+TEST_F(MainDlgTest, AtTheLeastAndStartSizeAnd1024x700And1280x720EveryPageShowsEveryControlWhole) {
   const QFont testFont = QApplication::font();
   const auto restoreFont = qScopeGuard([&] { QApplication::setFont(testFont); });
   QApplication::setFont(ApplicationFont());  // the program's own, as it starts with it
@@ -180,9 +197,14 @@ TEST_F(MainDlgTest, AtTheStartSizeAnd1024x700And1280x720EveryPageShowsEveryContr
   EXPECT_TRUE(dlg->minimumWidth() <= 1024 && dlg->minimumHeight() <= 700) << dlg->minimumHeight();
   dlg->show();
   ASSERT_TRUE(GuiDriver::WaitForExposed(dlg.get()));
-  for (const QSize size : {start, QSize(1024, 700), QSize(1280, 720)}) {
+  for (CColorListBox* list : dlg->findChildren<CColorListBox*>()) {  // a team's line, longer than any list
+    list->AddString("温州系 股票108 600109 -4276 温州系 股票108 600109 -4276 温州系 股票108 600109 -4276");
+  }
+  for (const QSize size : {dlg->minimumSize(), start, QSize(1024, 700), QSize(1280, 720)}) {
     dlg->resize(size);
-    const QString shot = size == start ? "start_size_" : QStringLiteral("%1x%2_").arg(size.width()).arg(size.height());
+    const QString shot = size == start                ? "start_size_"
+                         : size == dlg->minimumSize() ? "minimum_size_"
+                                                      : QStringLiteral("%1x%2_").arg(size.width()).arg(size.height());
     ForEachLeafPage(dlg->m_ctrlTab, [&](CPage& page, const QString& id) {
       ExpectEveryControlWhole(page, (shot + id).toStdString(), &page == &dlg->m_dlgSetting);
       EXPECT_TRUE(GuiDriver::Grab(dlg.get()).save(shot + id + ".png"));

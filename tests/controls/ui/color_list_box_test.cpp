@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QListWidget>
 #include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -229,7 +231,7 @@ TEST_F(ColorListBoxTest, PaintedLinesInTheWidget) {
   CColorListBox list;
   list.setFont(ApplicationFont());
   list.resize(220, 160);
-  list.AddString("红色 selected", kRed);
+  list.AddString("蓝色 selected", kBlue);
   list.AddString("plain line");
   list.AddString("white line", kWhite);
   list.SetCurSel(0);
@@ -242,9 +244,9 @@ TEST_F(ColorListBoxTest, PaintedLinesInTheWidget) {
   const QRect plain = list.visualItemRect(list.item(1));
   const QRect white = list.visualItemRect(list.item(2));
   const QImage image = GuiDriver::Grab(viewport);
-  EXPECT_EQ(FromQColor(image.pixelColor(selected.left() + 1, selected.top() + 1)), kRed);
-  EXPECT_EQ(FromQColor(image.pixelColor(selected.right() - 1, selected.center().y())), kRed);
-  EXPECT_GT(CountColour(image, selected, RGB(0, 255, 255)), 0);
+  EXPECT_EQ(FromQColor(image.pixelColor(selected.left() + 1, selected.top() + 1)), kBlue);
+  EXPECT_EQ(FromQColor(image.pixelColor(selected.right() - 1, selected.center().y())), kBlue);
+  EXPECT_GT(CountColour(image, selected, RGB(255, 255, 0)), 0);
   EXPECT_EQ(FromQColor(image.pixelColor(plain.left() + 1, plain.top() + 1)), GetSysColor(COLOR_WINDOW))
       << "an unselected line shows the list background";
   EXPECT_GT(CountColour(image, plain, GetSysColor(COLOR_WINDOWTEXT)), 0);
@@ -255,7 +257,7 @@ TEST_F(ColorListBoxTest, PaintedLinesInTheWidget) {
   const QImage disabled = GuiDriver::Grab(viewport);
   EXPECT_EQ(CountColour(disabled, plain, GetSysColor(COLOR_WINDOWTEXT)), 0);
   EXPECT_GT(CountColour(disabled, plain, GetSysColor(COLOR_GRAYTEXT)), 0);
-  EXPECT_GT(CountColour(disabled, selected, RGB(0, 255, 255)), 0) << "the selected line keeps the inverse";
+  EXPECT_GT(CountColour(disabled, selected, RGB(255, 255, 0)), 0) << "the selected line keeps the inverse";
 }
 
 TEST_F(ColorListBoxTest, SetItemColorShowsAtOnce) {
@@ -539,4 +541,35 @@ TEST_F(ColorListBoxTest, SameLinesAsAListWidget) {
     EXPECT_EQ(list.item(i)->data(Qt::UserRole + 2), old.item(i)->data(Qt::UserRole + 2)) << i;
   }
   EXPECT_FALSE(list.item(old.count()));
+}
+
+TEST_F(ColorListBoxTest, ALineWiderThanTheListScrollsSidewaysToItsEndWhichACutLineMarks) {
+  CColorListBox list;
+  list.resize(120, 100);
+  list.AddString("1234567890123456789");  // more characters, fewer columns
+  list.show();
+  ASSERT_TRUE(GuiDriver::WaitForExposed(&list));
+  list.AddString("温州系 股票108 600109 -4276");  // added to the laid-out list
+  QCoreApplication::processEvents();
+  QScrollBar* bar = list.horizontalScrollBar();
+  EXPECT_EQ(bar->maximum() + list.viewport()->width(),
+            list.fontMetrics().horizontalAdvance(QStringLiteral("温州系 股票108 600109 -4276")));
+  // Cut at the list's edge, a line ends there in "…".
+  const QRect cut = list.visualItemRect(list.item(1));
+  QImage mark(list.fontMetrics().horizontalAdvance(QStringLiteral("…")) + 2, cut.height(), QImage::Format_RGB32);
+  mark.fill(Qt::white);
+  QPainter(&mark).drawText(mark.rect(), Qt::AlignCenter, QStringLiteral("…"));
+  const QRect box(QPoint(list.viewport()->width() - mark.width(), cut.top()), mark.size());
+  EXPECT_EQ(GuiDriver::Grab(list.viewport()).copy(box).convertToFormat(QImage::Format_RGB32), mark);
+
+  GuiDriver::PressKey(&list, Qt::Key_End);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  GuiDriver::PressKey(&list, Qt::Key_Left);
+  EXPECT_LT(bar->value(), bar->maximum());
+  GuiDriver::PressKey(&list, Qt::Key_Home);
+  EXPECT_EQ(bar->value(), 0);
+  const QPointF at = list.viewport()->rect().center();
+  QWheelEvent wheel(at, at, {}, {0, -120}, {}, Qt::ShiftModifier, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(list.viewport(), &wheel);
+  EXPECT_GT(bar->value(), 0) << "Shift turns the wheel sideways";
 }

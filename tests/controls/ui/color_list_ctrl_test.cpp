@@ -199,6 +199,12 @@ TEST_F(ColorListCtrlTest, PaintedCellColours) {
   list.ReplaceCellColor(kGreen, 2, 1);
   image = GuiDriver::Grab(list.viewport());
   EXPECT_EQ(FromQColor(image.pixelColor(probe)), kGreen);
+
+  // On a dark colour (a branch's mark) the default black text turns white.
+  list.ReplaceCellColor(RGB(0, 0, 128), 2, 1);
+  image = GuiDriver::Grab(list.viewport());
+  EXPECT_EQ(CountColour(image, cell, GetSysColor(COLOR_WINDOWTEXT)), 0);
+  EXPECT_GT(CountColour(image, cell, kWhite), 0);
 }
 
 TEST_F(ColorListCtrlTest, PaintedAutomaticTextAndSelection) {
