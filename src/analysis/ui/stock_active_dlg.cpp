@@ -178,7 +178,11 @@ void CStockActiveDlg::OnTodayDataDownloaded() {
   ShowLatestWeekday();
 }
 
-void CStockActiveDlg::OnRankRequest(int days) { StartStockWalk(days, true); }
+bool CStockActiveDlg::OnRankRequest(int days) {
+  if (IsSearchRunning()) return false;
+  StartStockWalk(days, true);
+  return true;
+}
 
 void CStockActiveDlg::OnSelChangeDays(int index) {
   if (IsSearchRunning()) {

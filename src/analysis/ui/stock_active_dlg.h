@@ -46,7 +46,7 @@ class CStockActiveDlg : public CServicedPage, public IStockActivePage {
 
   // IStockActivePage.
   void OnTodayDataDownloaded() override;
-  void OnRankRequest(int days) override;
+  bool OnRankRequest(int days) override;
 
   // The user's actions, as the controls call them.
   void OnSelChangeDays(int index);   // combo 1131 activated

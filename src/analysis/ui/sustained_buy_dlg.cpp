@@ -148,12 +148,20 @@ BOOL CSustainedBuyDlg::OnInitDialog() {
 }
 
 void CSustainedBuyDlg::OnSelChangeDays(int index) {
-  if (m_bBusy) return;
+  // A choice the page cannot take now leaves the combo, the lists and the saved choice
+  // as they were.
+  const auto refuse = [this] {
+    const QSignalBlocker blocker(m_DaysCombo);
+    const int saved = g_Settings.YouZiChiXuBuy;
+    m_DaysCombo->setCurrentIndex(saved >= 0 && saved < kSustainedChoiceCount ? saved : 0);
+  };
+  if (m_bBusy) return refuse();
   const int days = SustainedDaysOfChoice(index);
-  m_StockList->DeleteAllItems();
   // The activity page counts and hands the count back (OnStocksReady) once shown.
-  if (auto* counter = PageRegistry::Instance().Get<IStockActivePage>(PageSlot::StockActivePage))
-    counter->OnRankRequest(days);
+  if (auto* counter = PageRegistry::Instance().Get<IStockActivePage>(PageSlot::StockActivePage)) {
+    if (!counter->OnRankRequest(days)) return refuse();
+  }
+  m_StockList->DeleteAllItems();
   SaveDaysChoice(index);
   m_BranchList->DeleteAllItems();
 }
@@ -193,12 +201,13 @@ void CSustainedBuyDlg::OnStocksReady() {
 }
 
 void CSustainedBuyDlg::OnShowAllSustained() {
+  if (m_bBusy) return;
   m_nAllStocks = 1;
   FillBranchList();
 }
 
 void CSustainedBuyDlg::OnDblClkStockList(int row) {
-  if (row < 0 || row >= m_StockList->GetItemCount()) return;
+  if (m_bBusy || row < 0 || row >= m_StockList->GetItemCount()) return;
   m_strSelectedCode = m_StockList->GetItemText(row, kSustainedCodeColumn);
   m_nAllStocks = 0;
   FillBranchList();

@@ -9,6 +9,7 @@ class IStockActivePage {
   virtual void OnTodayDataDownloaded() = 0;
   // The continuous-buying page asks for each stock's listings over the last `days`
   // trading days; when counted, the page calls that page's OnStocksReady (slot
-  // ContinuousBuy). The combo and the saved choice stay as they are.
-  virtual void OnRankRequest(int days) = 0;
+  // ContinuousBuy). The combo and the saved choice stay as they are. False when the
+  // request was refused (a ranking still runs) and nothing will answer it.
+  virtual bool OnRankRequest(int days) = 0;
 };

@@ -76,7 +76,7 @@ class RecordingSettingsPage : public ISettingsPage {
 class RecordingActivePage : public IStockActivePage {
  public:
   void OnTodayDataDownloaded() override { ++calls; }
-  void OnRankRequest(int) override {}
+  bool OnRankRequest(int) override { return true; }
   int calls = 0;
 };
 

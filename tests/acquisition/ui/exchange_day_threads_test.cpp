@@ -43,7 +43,7 @@ class RecordingActivePage : public IStockActivePage {
     CADORecordset rs(&db_);
     totalsFound = rs.Open("SELECT SB_Date FROM TotalBuySell WHERE SB_Date=?", {std::string(kDay)}) && !rs.IsEof();
   }
-  void OnRankRequest(int) override {}
+  bool OnRankRequest(int) override { return true; }
   int calls = 0;
   bool totalsFound = false;
 

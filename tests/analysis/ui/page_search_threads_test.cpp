@@ -24,6 +24,7 @@
 #include "analysis/tracker_searches.h"
 #include "analysis/ui/page_search.h"
 #include "analysis/ui/stock_active_dlg.h"
+#include "analysis/ui/sustained_buy_dlg.h"
 #include "analysis/ui/top_branch_dlg.h"
 #include "analysis/ui/tracker_page.h"
 #include "controls/ui/color_list_box.h"
@@ -274,6 +275,15 @@ TEST_F(PageSearchThreadsTest, TheActivityRankingRunsOnAWorkerAndRefusesAnotherCh
     EXPECT_EQ(combo->currentText(), QStringLiteral(" 2日"));
     EXPECT_EQ(g_Settings.TimeSel, 0);
     EXPECT_EQ(GetPrivateProfileString("system", "TimeSel", "none", folder_.File("sysinfo.ini")), "none");
+    // The continuous-buying page's choice, refused by the ranking, leaves that page too.
+    g_Settings.YouZiChiXuBuy = 0;
+    auto sustained = Make<CSustainedBuyDlg>();
+    auto* sustainedCombo = GuiDriver::FindAs<QComboBox>(sustained.get(), CSustainedBuyDlg::kDaysComboId);
+    sustainedCombo->setCurrentIndex(2);
+    emit sustainedCombo->activated(2);
+    EXPECT_EQ(sustainedCombo->currentIndex(), 0);
+    EXPECT_EQ(g_Settings.YouZiChiXuBuy, 0);
+    EXPECT_EQ(page->WalkCount(), 1);
     latch.Open();
     ASSERT_TRUE(GuiDriver::WaitForSearch(*page));
   }

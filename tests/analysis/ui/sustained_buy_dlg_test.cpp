@@ -94,7 +94,9 @@ class SustainedBuyDlgTest : public PageFixture<CSustainedBuyDlg> {
   void Choose(int index) {
     Combo()->setCurrentIndex(index);
     emit Combo()->activated(index);
-    if (counter_) ASSERT_TRUE(GuiDriver::WaitForSearch(*counter_));  // the count, on its worker
+    if (counter_) {
+      ASSERT_TRUE(GuiDriver::WaitForSearch(*counter_));  // the count, on its worker
+    }
   }
   std::string Saved(const std::string& key) {
     return GetPrivateProfileString("system", key, "none", folder_.File("sysinfo.ini"));
