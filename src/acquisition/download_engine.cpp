@@ -299,6 +299,7 @@ void DownloadEngine::DownloadDay(const std::string& day) {
       }
       dayJobRunning_ = false;
       m_bNextDay = 1;
+      ScanAfterDay();
     };
     if (deps_.exchangeDays == nullptr || !deps_.exchangeDays->StartDay(day, done)) {
       AppendDebugLog("download: the exchanges' road cannot take %s", day.c_str());
@@ -377,6 +378,7 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
         e->dayJobRunning_ = false;
         e->m_bNextDay = 1;
         if (!wasFetched) e->deps_.sink.setStartEnabled(true);
+        e->ScanAfterDay();
       });
     }
   } release{this, day, fetched};
@@ -473,14 +475,13 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
     deps_.sink.addLine(day + "数据需要重新下载!!!!!!!", kLineRed);
     return;
   }
-  FinishDownloadedDay(deps_.db, deps_.sink, deps_.pages, IsToday(day),
-                      DayEndCounts{.day = day,
-                                   .downloadedNames = std::move(downloadedNames),
-                                   .downloadCounter = downloadCounter,
-                                   .insertedComplete = counters.m_nInsertDB_StockCounter + updatedComplete,
-                                   .elapsedMs = deps_.clock.SteadyMs() - startTick},
-                      deps_.onDbWrite);
-  fetched = true;
+  fetched = FinishDownloadedDay(deps_.db, deps_.sink, deps_.pages, IsToday(day),
+                                DayEndCounts{.day = day,
+                                             .downloadedNames = std::move(downloadedNames),
+                                             .downloadCounter = downloadCounter,
+                                             .insertedComplete = counters.m_nInsertDB_StockCounter + updatedComplete,
+                                             .elapsedMs = deps_.clock.SteadyMs() - startTick},
+                                deps_.onDbWrite);
 }
 
 // ---- Fill-in (worker) ------------------------------------------------------------
@@ -580,11 +581,25 @@ void DownloadEngine::StartDayScan() {
   if (!StartJob("scan", [this, showAll](std::stop_token) { RunScan(showAll); })) m_bScanning = 0;
 }
 
+void DownloadEngine::ScanAfterDay() {
+  if (timerRunning_) return;  // a run lists the days at its end
+  if (m_bScanning) {
+    scanAgain_ = true;
+    return;
+  }
+  StartDayScan();
+}
+
 void DownloadEngine::RunScan(bool showAll) {
   struct Release {
     DownloadEngine* engine;
     ~Release() {
-      engine->Post([e = engine] { e->m_bScanning = 0; });
+      engine->Post([e = engine] {
+        e->m_bScanning = 0;
+        if (!e->scanAgain_) return;
+        e->scanAgain_ = false;
+        e->StartDayScan();
+      });
     }
   } release{this};
   CADORecordset rs(&deps_.db);

@@ -276,11 +276,11 @@ TEST_F(DownloadRunTest, TenDayRunStoresTheModelInScheduleOrder) {
   EXPECT_EQ(GuiDriver::FindAs<QLineEdit>(page.get(), 1001)->text(), QStringLiteral(" 10"));
   GuiDriver::Grab(page.get()).save("download_run.png");
 
-  // A rerun finds every day stored and asks for no list at all.
+  // A rerun finds every day stored but the one with an incomplete row.
   server_.ClearLog();
   page->OnStartDownload();
   RunToEnd(*page);
-  EXPECT_TRUE(ListRequests().empty());
+  EXPECT_EQ(ListRequests(), std::vector<std::string>{"2017-01-24"});
   EXPECT_EQ(blockTrades_.months.size(), 3u);  // days were fetched since start-up, still no trades stored
 
   PageRegistry::Instance().Unpublish(PageSlot::DataDisplay);
@@ -329,6 +329,19 @@ TEST_F(DownloadRunTest, FillInCompletesARowAndKeepsItsPrices) {
   EXPECT_EQ(page->Engine()->m_bBusy, 0);
   const auto lines = Lines(*page);
   EXPECT_TRUE(HasLine(lines, "补全数据完毕！"));
+}
+
+TEST_F(DownloadRunTest, ADayWhoseSeatPagesAllFailIsNotStored) {
+  ServeDays({"2017-02-06"});
+  for (const MarketStock& stock : models_.at("2017-02-06").stocks) {
+    server_.Route(SeatPageTarget("2017-02-06", stock.code), FixtureResponse::Status(500, "down"));
+  }
+  auto page = MakePage();
+  page->OnStartDownload();  // today, after 18:00
+  page->Engine()->m_nTimerTicks = 100;
+  RunToEnd(*page);
+  EXPECT_TRUE(HasLine(Lines(*page), "2017-02-06数据需要重新下载!!!!!!!"));
+  EXPECT_FALSE(page->Engine()->IsDayStored("2017-02-06"));
 }
 
 TEST_F(DownloadRunTest, AStoppedServerGivesTheNetworkLineForEachDayAndStoresNothing) {
