@@ -543,6 +543,7 @@ void DownloadEngine::RunFillMissing(std::stop_token stop) {
     int pageOpenCount = 0;
     deps_.sleeper.Sleep(20);
     StockRecord tried = row;
+    bool filled = false;  // the seats were read and stored
     if (FetchSeatPage(SeatPageUrl(row.SB_Date, row.StockCode), tried, pageOpenCount) > 1) {
       tried.IsDownloadOK = 1;
       const int written = TimedWrite(deps_.onDbWrite, [&] { return writer.UpdateStockInfo(tried); });
@@ -550,6 +551,9 @@ void DownloadEngine::RunFillMissing(std::stop_token stop) {
         deps_.sink.addLine(row.StockCode + FormatC(", 插入数据库时错误，%d !", written), kLineRed);
       }
       deps_.sleeper.Sleep(2);
+      filled = written == kStockWriteOk;
+    }
+    if (filled) {
       // The totals follow the filled row; the schedule's release is the day job's alone.
       const DayTotalsOutcome totals =
           TimedWrite(deps_.onDbWrite, [&] { return RecomputeDayTotals(deps_.db, row.SB_Date); });

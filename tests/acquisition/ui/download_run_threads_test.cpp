@@ -344,6 +344,30 @@ TEST_F(DownloadRunTest, ADayWhoseSeatPagesAllFailIsNotStored) {
   EXPECT_FALSE(page->Engine()->IsDayStored("2017-02-06"));
 }
 
+TEST_F(DownloadRunTest, AFillInWhoseWriteFailsIsNoSuccess) {
+  ServeDays({"2017-02-03"}, "2017-02-03");
+  clock_.Set(2017, 2, 3, 19, 0);
+  auto page = MakePage();
+  page->OnStartDownload();
+  page->Engine()->m_nTimerTicks = 100;
+  RunToEnd(*page);
+  const MarketDay& model = models_.at("2017-02-03");
+  server_.Route(SeatPageTarget("2017-02-03", brokenCode_),
+                FixtureResponse::Ok(RenderSeatPage(model, *model.Find(brokenCode_))));
+  ASSERT_TRUE(builder_.Market().Execute(
+      "CREATE TRIGGER refused BEFORE UPDATE ON StockInfo BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+  page->OnFillMissing();
+  page->Engine()->WaitForJobs(20000);
+  QApplication::processEvents();
+  QApplication::processEvents();
+  const auto lines = Lines(*page);
+  const auto starting = [&](const std::string& start) {
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(start); });
+  };
+  EXPECT_TRUE(starting("补全数据失败：: 2017-02-03, " + brokenCode_));
+  EXPECT_FALSE(starting("补全数据成功"));
+}
+
 TEST_F(DownloadRunTest, AStoppedServerGivesTheNetworkLineForEachDayAndStoresNothing) {
   server_.Stop();
   auto page = MakePage();
