@@ -344,6 +344,21 @@ TEST_F(DownloadRunTest, ADayWhoseSeatPagesAllFailIsNotStored) {
   EXPECT_FALSE(page->Engine()->IsDayStored("2017-02-06"));
 }
 
+TEST_F(DownloadRunTest, ADayWithoutAStoredStockGetsNoTotals) {
+  // The list's one record lacks its fields: nothing is stored.
+  server_.Route(DayListTarget("2017-02-06"), FixtureResponse::Ok("var data_tab_1={\"data\":[{\"x\":1}]}"));
+  auto page = MakePage();
+  page->OnStartDownload();
+  page->Engine()->m_nTimerTicks = 100;
+  RunToEnd(*page);
+  const auto lines = Lines(*page);
+  EXPECT_TRUE(HasLine(lines, "2017-02-06数据需要重新下载!!!!!!!"));
+  CADORecordset rs(&builder_.Market());
+  ASSERT_TRUE(rs.Open("SELECT SB_Date FROM TotalBuySell"));
+  EXPECT_TRUE(rs.IsEof());
+  EXPECT_EQ(page->Engine()->m_nDaysFetched, 0);
+}
+
 TEST_F(DownloadRunTest, AFillInWhoseWriteFailsIsNoSuccess) {
   ServeDays({"2017-02-03"}, "2017-02-03");
   clock_.Set(2017, 2, 3, 19, 0);
