@@ -63,7 +63,8 @@ class ExchangeDayJob::Day final : public BulletinEvents {
   Day(DownloadRoadDeps& deps, const std::string& day, std::stop_token stop)
       : deps_(deps), stop_(std::move(stop)), parser_(day, *this), writer_(deps.db, deps.sleeper, counters_) {}
 
-  // True once the day has ended; false when stopped, or when no bulletin was read.
+  // True once the day has ended; false when stopped, when no bulletin was read, or when
+  // the day holds no stored row.
   bool Run();
 
   bool Stopped() const { return Stopping(stop_); }
