@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 
 #include "acquisition/day_totals.h"
 #include "acquisition/download_road.h"
@@ -20,11 +21,13 @@ bool MarkDayStarted(CADODataBase& db, const std::string& day, int listed) {
                                    {day, listed});
 }
 
-bool MarkDayComplete(CADODataBase& db, const std::string& day) {
+bool MarkDayEnded(CADODataBase& db, const std::string& day) {
   // A day without a stored stock is left unmarked: its list may come later.
   return db.IsOpen() && db.Execute("INSERT INTO DayStatus (SB_Date, Listed, Complete) "
-                                   "SELECT ?, COUNT(*), 1 FROM StockInfo WHERE SB_Date=? HAVING COUNT(*) > 0 "
-                                   "ON CONFLICT (SB_Date) DO UPDATE SET Complete=1",
+                                   "SELECT ?, COUNT(*), MIN(IsDownloadOK IS 1) FROM StockInfo WHERE SB_Date=? "
+                                   "HAVING COUNT(*) > 0 "
+                                   "ON CONFLICT (SB_Date) DO UPDATE SET Listed=excluded.Listed, "
+                                   "Complete=excluded.Complete",
                                    {day, day});
 }
 
@@ -66,6 +69,21 @@ std::string KeptRowsLine(const std::string& day, int kept, int listed) {
   return FormatC("%s：已有%d只，补下载%d只", day.c_str(), kept, listed - kept);
 }
 
+std::string NothingListedLine(const std::string& day) { return day + "：没有上榜股票，当日没有数据。"; }
+
+namespace {
+
+// The number of rows stored for `day`; nullopt when they cannot be counted.
+std::optional<int> StoredRowCount(CADODataBase& db, const std::string& day) {
+  CADORecordset rs(&db);
+  if (!rs.Open("SELECT COUNT(*) AS n FROM StockInfo WHERE SB_Date=?", {day}) || rs.IsEof()) return std::nullopt;
+  int n = 0;
+  rs.GetFieldValue("n", n);
+  return n;
+}
+
+}  // namespace
+
 void TellPagesTodayDownloaded(PageRegistry& pages) {
   if (!pages.Send<IDailyListPage>(PageSlot::DataDisplay, [](IDailyListPage& p) { p.OnTodayDataDownloaded(); })) {
     AppendDebugLog("download: the daily list page is not there to reload today");
@@ -76,10 +94,16 @@ void TellPagesTodayDownloaded(PageRegistry& pages) {
   }
 }
 
-void FinishDownloadedDay(CADODataBase& db, MessageSink& sink, PageRegistry& pages, bool isToday,
+bool FinishDownloadedDay(CADODataBase& db, MessageSink& sink, PageRegistry& pages, bool isToday,
                          const DayEndCounts& counts, const std::function<void(double)>& onDbWrite) {
   const std::string elapsed = FormatDayElapsed(counts.elapsedMs);
-  if (counts.downloadCounter == counts.insertedComplete) {
+  // Rows that cannot be counted are left to the totals, which report them unreadable.
+  const bool nothingStored = StoredRowCount(db, counts.day) == 0;
+  if (nothingStored && counts.downloadCounter == 0) {
+    sink.addLine(NothingListedLine(counts.day), kLinePlain);
+    return false;
+  }
+  if (counts.downloadCounter == counts.insertedComplete && !nothingStored) {
     sink.addLine(FormatC("下载 %d 只,入数据库 %d 只,下载正确。耗时：", counts.downloadCounter, counts.insertedComplete) +
                      elapsed,
                  kLineBlue);
@@ -97,13 +121,16 @@ void FinishDownloadedDay(CADODataBase& db, MessageSink& sink, PageRegistry& page
                  kLineRed);
     sink.addLine(counts.day + "数据需要重新下载!!!!!!!", kLineRed);
   }
+  // A day without a stored row gets no totals: there is nothing they could sum.
+  if (nothingStored) return false;
   const auto start = std::chrono::steady_clock::now();
   const DayTotalsOutcome totals = RecomputeDayTotals(db, counts.day);
   if (onDbWrite) onDbWrite(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   if (!totals.errorLine.empty()) {
     sink.addLine(totals.errorLine, totals.errorLineColour);
-  } else if (totals.status != DayTotalsOutcome::Status::Written || !MarkDayComplete(db, counts.day)) {
+  } else if (totals.status != DayTotalsOutcome::Status::Written || !MarkDayEnded(db, counts.day)) {
     sink.addLine(DayTotalsWriteErrorLine(counts.day), kDayTotalsErrorColour);
   }
   if (isToday) TellPagesTodayDownloaded(pages);
+  return true;
 }

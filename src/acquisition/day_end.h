@@ -23,12 +23,15 @@ struct DayEndCounts {
 };
 
 // Whether a day is complete is stored in DayStatus: a day is complete only once its
-// job reached its end and wrote the totals. A day with rows but no status is not.
+// job reached its end, every row stored for it is complete and its totals are
+// written. A day with rows but no status is not.
 
 // Marks `day` as being stored (not complete), with the number of stocks its list has.
 bool MarkDayStarted(CADODataBase& db, const std::string& day, int listed);
-// Marks `day` complete.
-bool MarkDayComplete(CADODataBase& db, const std::string& day);
+// Records the end of `day`'s job: Listed becomes the number of rows stored, and the
+// day is complete when every one of them is complete, else not. A day without a
+// stored row is left as it was.
+bool MarkDayEnded(CADODataBase& db, const std::string& day);
 // True when `day` is marked complete; false when it is not, or cannot be read.
 bool IsDayComplete(CADODataBase& db, const std::string& day);
 
@@ -40,11 +43,17 @@ std::map<std::string, int> LoadStoredRowStates(CADODataBase& db, const std::stri
 // The line of a day that already holds `kept` of its `listed` stocks complete.
 std::string KeptRowsLine(const std::string& day, int kept, int listed);
 
+// The line of a day whose source listed no stock.
+std::string NothingListedLine(const std::string& day);
+
 // The summary line (and the missing names when rows are missing), the totals
-// recomputed and the day marked complete, and for today the daily list and the stock
-// activity pages told. A day whose totals or mark cannot be written stays incomplete.
+// recomputed and the day's end marked (MarkDayEnded), and for today the daily list and
+// the stock activity pages told. A day whose totals or mark cannot be written stays
+// incomplete. A day that holds no stored row is no downloaded day: it gets its
+// error lines (or NothingListedLine when nothing was listed), no totals and no mark,
+// the pages are not told, and the result is false; true otherwise.
 // `onDbWrite`, when set, is told the seconds the totals took.
-void FinishDownloadedDay(CADODataBase& db, MessageSink& sink, PageRegistry& pages, bool isToday,
+bool FinishDownloadedDay(CADODataBase& db, MessageSink& sink, PageRegistry& pages, bool isToday,
                          const DayEndCounts& counts, const std::function<void(double)>& onDbWrite = {});
 
 // Tells the daily list and the stock activity pages that today's data is stored.

@@ -299,6 +299,7 @@ void DownloadEngine::DownloadDay(const std::string& day) {
       }
       dayJobRunning_ = false;
       m_bNextDay = 1;
+      ScanAfterDay();
     };
     if (deps_.exchangeDays == nullptr || !deps_.exchangeDays->StartDay(day, done)) {
       AppendDebugLog("download: the exchanges' road cannot take %s", day.c_str());
@@ -377,6 +378,7 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
         e->dayJobRunning_ = false;
         e->m_bNextDay = 1;
         if (!wasFetched) e->deps_.sink.setStartEnabled(true);
+        e->ScanAfterDay();
       });
     }
   } release{this, day, fetched};
@@ -473,14 +475,13 @@ void DownloadEngine::RunDayJob(const std::string& day, std::int64_t startTick, s
     deps_.sink.addLine(day + "数据需要重新下载!!!!!!!", kLineRed);
     return;
   }
-  FinishDownloadedDay(deps_.db, deps_.sink, deps_.pages, IsToday(day),
-                      DayEndCounts{.day = day,
-                                   .downloadedNames = std::move(downloadedNames),
-                                   .downloadCounter = downloadCounter,
-                                   .insertedComplete = counters.m_nInsertDB_StockCounter + updatedComplete,
-                                   .elapsedMs = deps_.clock.SteadyMs() - startTick},
-                      deps_.onDbWrite);
-  fetched = true;
+  fetched = FinishDownloadedDay(deps_.db, deps_.sink, deps_.pages, IsToday(day),
+                                DayEndCounts{.day = day,
+                                             .downloadedNames = std::move(downloadedNames),
+                                             .downloadCounter = downloadCounter,
+                                             .insertedComplete = counters.m_nInsertDB_StockCounter + updatedComplete,
+                                             .elapsedMs = deps_.clock.SteadyMs() - startTick},
+                                deps_.onDbWrite);
 }
 
 // ---- Fill-in (worker) ------------------------------------------------------------
@@ -542,6 +543,7 @@ void DownloadEngine::RunFillMissing(std::stop_token stop) {
     int pageOpenCount = 0;
     deps_.sleeper.Sleep(20);
     StockRecord tried = row;
+    bool filled = false;  // the seats were read and stored
     if (FetchSeatPage(SeatPageUrl(row.SB_Date, row.StockCode), tried, pageOpenCount) > 1) {
       tried.IsDownloadOK = 1;
       const int written = TimedWrite(deps_.onDbWrite, [&] { return writer.UpdateStockInfo(tried); });
@@ -549,6 +551,9 @@ void DownloadEngine::RunFillMissing(std::stop_token stop) {
         deps_.sink.addLine(row.StockCode + FormatC(", 插入数据库时错误，%d !", written), kLineRed);
       }
       deps_.sleeper.Sleep(2);
+      filled = written == kStockWriteOk;
+    }
+    if (filled) {
       // The totals follow the filled row; the schedule's release is the day job's alone.
       const DayTotalsOutcome totals =
           TimedWrite(deps_.onDbWrite, [&] { return RecomputeDayTotals(deps_.db, row.SB_Date); });
@@ -580,11 +585,25 @@ void DownloadEngine::StartDayScan() {
   if (!StartJob("scan", [this, showAll](std::stop_token) { RunScan(showAll); })) m_bScanning = 0;
 }
 
+void DownloadEngine::ScanAfterDay() {
+  if (timerRunning_) return;  // a run lists the days at its end
+  if (m_bScanning) {
+    scanAgain_ = true;
+    return;
+  }
+  StartDayScan();
+}
+
 void DownloadEngine::RunScan(bool showAll) {
   struct Release {
     DownloadEngine* engine;
     ~Release() {
-      engine->Post([e = engine] { e->m_bScanning = 0; });
+      engine->Post([e = engine] {
+        e->m_bScanning = 0;
+        if (!e->scanAgain_) return;
+        e->scanAgain_ = false;
+        e->StartDayScan();
+      });
     }
   } release{this};
   CADORecordset rs(&deps_.db);

@@ -50,7 +50,7 @@ class DownloadEngine {
   // Deletes every StockInfo row. True when done.
   bool ClearData();
 
-  // Reads (any thread). A day is stored once it is complete (see MarkDayComplete).
+  // Reads (any thread). A day is stored once it is complete (see MarkDayEnded).
   bool IsDayStored(const std::string& day) const;
   bool HasBlockTrades(const std::string& day) const;
   std::vector<std::string> LoadStoredNames(const std::string& day) const;
@@ -84,6 +84,9 @@ class DownloadEngine {
   // Asks the block trades of months[next], then of the later ones, one after another.
   void StartBlockTradeMonths(std::vector<std::string> months, std::size_t next);
   void NoteDayStored(const std::string& day);
+  // A day job outside a run has ended: the stored days are listed again, after the
+  // scan that may still be reading them.
+  void ScanAfterDay();
   void DownloadDay(const std::string& day);
   int CheckNonTradingDay(const LocalTime& day);
   void RunDayJob(const std::string& day, std::int64_t startTick, std::stop_token stop);
@@ -111,4 +114,5 @@ class DownloadEngine {
   bool dayJobRunning_ = false;
   bool timerRunning_ = false;
   bool dbClosedReported_ = false;
+  bool scanAgain_ = false;  // a scan is wanted once the running one has ended
 };

@@ -15,6 +15,7 @@
 namespace {
 
 constexpr const char* kSseFailureLine = "上海交易公开信息：没有Velkor数据或网页数据有变";
+constexpr const char* kNothingPublishedLine = "：交易所没有公布当日的交易公开信息，当日没有数据。";
 
 bool Stopping(const std::stop_token& stop) { return stop.stop_requested() || g_bClosing.load(); }
 
@@ -62,7 +63,8 @@ class ExchangeDayJob::Day final : public BulletinEvents {
   Day(DownloadRoadDeps& deps, const std::string& day, std::stop_token stop)
       : deps_(deps), stop_(std::move(stop)), parser_(day, *this), writer_(deps.db, deps.sleeper, counters_) {}
 
-  // True once the day has ended; false when stopped, or when no source answered.
+  // True once the day has ended; false when stopped, when no bulletin was read, or when
+  // the day holds no stored row.
   bool Run();
 
   bool Stopped() const { return Stopping(stop_); }
@@ -73,21 +75,20 @@ class ExchangeDayJob::Day final : public BulletinEvents {
   void Stock(StockRecord& record) override;
 
  private:
-  int ParseSzseBulletin(const SzseBoard& board, const std::string& url);
-  int QuerySseTradeInfo();
-  int ProbeUrl(const std::string& url);
+  // What became of one bulletin.
+  enum class Bulletin {
+    Parsed,     // read and parsed
+    Missing,    // the exchange answered 404: it has published none
+    Failed,     // not read (no answer, a cut transfer), an error status, or not a bulletin
+  };
+  Bulletin ParseSzseBulletin(const SzseBoard& board, const std::string& url);
+  Bulletin QuerySseTradeInfo();
+  bool ProbeUrl(const std::string& url);
   int FetchQuoteHistory(StockRecord& record);
   int FetchQuotePage(StockRecord& record);
   std::string Decoded(const HttpResult& page, const char* defaultCharset, bool keepLineEnds) const;
-  // Every read of the day goes through these: they note whether any source answered.
-  HttpResult Read(const std::string& url) { return Noted(deps_.fetcher.Get(url)); }
-  HttpResult Read(const std::string& url, const RequestLines& lines) {
-    return Noted(deps_.fetcher.GetWithLines(url, lines));
-  }
-  HttpResult Noted(HttpResult result) {
-    answered_ = answered_ || result.opened;
-    return result;
-  }
+  HttpResult Read(const std::string& url) { return deps_.fetcher.Get(url); }
+  HttpResult Read(const std::string& url, const RequestLines& lines) { return deps_.fetcher.GetWithLines(url, lines); }
 
   DownloadRoadDeps& deps_;
   std::stop_token stop_;
@@ -98,7 +99,6 @@ class ExchangeDayJob::Day final : public BulletinEvents {
   std::map<std::string, int> storedRows_;  // what the day held before (LoadStoredRowStates)
   int kept_ = 0;                           // stocks stored complete before, left as they are
   int updatedComplete_ = 0;                // stored incomplete before, completed now
-  bool answered_ = false;                  // some source answered a read
   std::int64_t m_dwStartTick = 0;
 };
 
@@ -119,10 +119,18 @@ bool ExchangeDayJob::Day::Run() {
   parser_.m_nDownload_StockCounter = 0;
   counters_ = StockInsertCounters{};
   storedRows_ = LoadStoredRowStates(deps_.db, day);
+  int parsed = 0, missing = 0, bulletins = 0;
+  const auto note = [&](Bulletin bulletin) {
+    ++bulletins;
+    if (bulletin == Bulletin::Parsed) ++parsed;
+    if (bulletin == Bulletin::Missing) ++missing;
+    return bulletin;
+  };
   for (const SzseBoard& board : SzseBoards()) {
     if (Stopped()) return false;
     counters_.m_nMarket = board.market;
-    if (ParseSzseBulletin(board, deps_.hosts.Url(SourceHosts::kSzseFiles, std::string(board.path) + file)) == -1) {
+    if (note(ParseSzseBulletin(board, deps_.hosts.Url(SourceHosts::kSzseFiles, std::string(board.path) + file))) !=
+        Bulletin::Parsed) {
       deps_.sink.addLine(board.failureLine, kLineRed);
     }
     deps_.sleeper.Sleep(1);
@@ -130,46 +138,52 @@ bool ExchangeDayJob::Day::Run() {
   if (Stopped()) return false;
   counters_.m_nMarket = 1;
   parser_.m_strMarketFile = "上海主板.txt";
-  if (QuerySseTradeInfo() != 0) deps_.sink.addLine(kSseFailureLine, kLineRed);
+  if (note(QuerySseTradeInfo()) != Bulletin::Parsed) deps_.sink.addLine(kSseFailureLine, kLineRed);
   deps_.sleeper.Sleep(1);
   if (Stopped()) return false;
-  if (!answered_) {
-    // No source was reached: nothing is known of the day, which is neither ended nor told.
+  // A day no bulletin was read for is neither ended nor told: nothing is known of it.
+  if (parsed == 0 && missing == bulletins) {
+    deps_.sink.addLine(day + kNothingPublishedLine, kLinePlain);
+    return false;
+  }
+  if (parsed == 0) {
     deps_.sink.addLine(kNetworkLine, kLinePlain);
     return false;
   }
 
   const int listed = parser_.m_nDownload_StockCounter;
   if (kept_ > 0) deps_.sink.addLine(KeptRowsLine(day, kept_, listed), kLineBlue);
-  FinishDownloadedDay(deps_.db, deps_.sink, deps_.pages, day == DayTextOf(deps_.clock.Now()),
-                      DayEndCounts{.day = day,
-                                   .downloadedNames = storedNames_,
-                                   .downloadCounter = listed - kept_,
-                                   .insertedComplete = counters_.m_nInsertDB_StockCounter + updatedComplete_,
-                                   .elapsedMs = deps_.clock.SteadyMs() - startTick},
-                      deps_.onDbWrite);
-  return true;
+  return FinishDownloadedDay(deps_.db, deps_.sink, deps_.pages, day == DayTextOf(deps_.clock.Now()),
+                             DayEndCounts{.day = day,
+                                          .downloadedNames = storedNames_,
+                                          .downloadCounter = listed - kept_,
+                                          .insertedComplete = counters_.m_nInsertDB_StockCounter + updatedComplete_,
+                                          .elapsedMs = deps_.clock.SteadyMs() - startTick},
+                             deps_.onDbWrite);
 }
 
-int ExchangeDayJob::Day::ParseSzseBulletin(const SzseBoard& board, const std::string& url) {
+ExchangeDayJob::Day::Bulletin ExchangeDayJob::Day::ParseSzseBulletin(const SzseBoard& board, const std::string& url) {
   m_dwStartTick = deps_.clock.SteadyMs();
   const HttpResult page = Read(url);
-  if (!page.opened || !Is2xx(page.status)) return -1;
-  return parser_.ParseSzseBulletin(Decoded(page, "gbk", true), board.marketFile) == kBulletinParsed ? 0 : -1;
+  if (!page.opened) return Bulletin::Failed;
+  if (page.status == 404) return Bulletin::Missing;
+  if (!Is2xx(page.status)) return Bulletin::Failed;
+  return parser_.ParseSzseBulletin(Decoded(page, "gbk", true), board.marketFile) == kBulletinParsed ? Bulletin::Parsed
+                                                                                                   : Bulletin::Failed;
 }
 
-int ExchangeDayJob::Day::ProbeUrl(const std::string& url) { return Read(url).opened ? 0 : -1; }
+bool ExchangeDayJob::Day::ProbeUrl(const std::string& url) { return Read(url).opened; }
 
-int ExchangeDayJob::Day::QuerySseTradeInfo() {
-  if (ProbeUrl(deps_.hosts.Url(SourceHosts::kSseQuery, "/")) == -1) return -1;
+ExchangeDayJob::Day::Bulletin ExchangeDayJob::Day::QuerySseTradeInfo() {
+  if (!ProbeUrl(deps_.hosts.Url(SourceHosts::kSseQuery, "/"))) return Bulletin::Failed;
   const HttpResult answer = Read(
       deps_.hosts.Url(SourceHosts::kSseQuery, SseQueryTarget(parser_.m_strDownloadDate)), SseQueryLines(deps_.hosts));
-  if (!answer.opened) return -1;
+  if (!answer.opened) return Bulletin::Failed;
   deps_.sleeper.Sleep(2000);
   std::string text;
   if (Is2xx(answer.status)) {
     // The answer's own length, as it came (before any conversion).
-    if (answer.body.size() < 1000) return -2;
+    if (answer.body.size() < 1000) return Bulletin::Failed;
     text = Decoded(answer, "utf-8", false);
   } else if (answer.status >= 300 && answer.status <= 399) {
     deps_.sink.addLine("重定向，客户端需要根据返回的信息做进一步处理", kLineRed);
@@ -178,7 +192,9 @@ int ExchangeDayJob::Day::QuerySseTradeInfo() {
   } else if (answer.status >= 500 && answer.status <= 599) {
     deps_.sink.addLine("服务器端出错", kLineRed);
   }
-  return parser_.ParseSseBulletin(text) == kBulletinParsed ? 0 : -1;
+  const bool parsed = parser_.ParseSseBulletin(text) == kBulletinParsed;
+  if (parsed) return Bulletin::Parsed;
+  return answer.status == 404 ? Bulletin::Missing : Bulletin::Failed;
 }
 
 int ExchangeDayJob::Day::FetchQuoteHistory(StockRecord& record) {

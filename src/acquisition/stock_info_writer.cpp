@@ -24,7 +24,7 @@ constexpr int kSeatWritePauseMs = 1;
 
 
 constexpr std::string_view kUpdateFigures =
-    "UPDATE StockInfo SET IsDownloadOK=?, ZuoShou=?, JinKai=?, JinShou=?, HuanShou=?, ZhenFu=?, "
+    "UPDATE StockInfo SET IsDownloadOK=?, ZuoShou=?, JinKai=?, JinShou=?, ZhangFu=?, HuanShou=?, ZhenFu=?, "
     "DRCJL=?, Amount=? WHERE StockInfo_ID=?";
 
 constexpr std::string_view kRowExists = "SELECT 1 FROM StockInfo WHERE StockInfo_ID=?";
@@ -179,9 +179,10 @@ int CStockInfoWriter::UpdateStockInfo(StockRecord& record) {
   // An update that meets no row has written nothing; that is no success.
   if (!RowIsStored(db_, identity)) return kStockWriteFailed;
 
-  const std::vector<DbValue> figures{record.IsDownloadOK,    Figure(record.ZuoShou), Figure(record.JinKai),
-                                     Figure(record.JinShou), Figure(record.HuanShou), Figure(record.ZhenFu),
-                                     Figure(record.DRCJL),   Figure(record.Amount),   identity};
+  const std::vector<DbValue> figures{record.IsDownloadOK,   Figure(record.ZuoShou),  Figure(record.JinKai),
+                                     Figure(record.JinShou), Figure(record.ZhangFu),  Figure(record.HuanShou),
+                                     Figure(record.ZhenFu),  Figure(record.DRCJL),    Figure(record.Amount),
+                                     identity};
   if (!db_.Execute(std::string(kUpdateFigures), figures)) return kStockWriteFailed;
   if (complete && !WriteSeats(db_, record, identity)) return kStockWriteFailed;
   if (!transaction.Commit()) return kStockWriteFailed;

@@ -52,9 +52,9 @@ class CStockInfoWriter {
   // stored gives kStockWriteFailed and leaves the stored row as it was.
   int InsertStockInfo(StockRecord& record);
 
-  // Rewrites IsDownloadOK, ZuoShou, JinKai, JinShou, HuanShou, ZhenFu, DRCJL and Amount
-  // of the stored row from `record` (the caller passes the prices it wants kept), and
-  // with IsDownloadOK 1 also the seats. ZhangFu, name, code, day and reason stay as
+  // Rewrites IsDownloadOK, ZuoShou, JinKai, JinShou, ZhangFu, HuanShou, ZhenFu, DRCJL and
+  // Amount of the stored row from `record` (the caller passes the prices it wants
+  // kept), and with IsDownloadOK 1 also the seats. Name, code, day and reason stay as
   // stored. A row that is not stored gives kStockWriteFailed. No counter moves.
   int UpdateStockInfo(StockRecord& record);
 

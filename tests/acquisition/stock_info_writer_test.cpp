@@ -389,7 +389,7 @@ TEST_F(StockInfoWriterTest, UpdateCompletesIncompleteRow) {
 
   // The fill-in hands in the prices it read from the row, and fresh seats.
   StockRecord filled = MakeRecord("000004", 1);
-  filled.ZhangFu = -3.0;             // not rewritten
+  filled.ZhangFu = -3.0;             // the completed row takes the new change
   filled.StockName = "别的名字";      // not rewritten
   filled.SB_Reason = "别的原因";      // not rewritten
   filled.JinShou = 26.0;
@@ -402,7 +402,7 @@ TEST_F(StockInfoWriterTest, UpdateCompletesIncompleteRow) {
   EXPECT_EQ(row.Number("IsDownloadOK"), 1);
   EXPECT_EQ(row.Text("StockName"), "国农科技");
   EXPECT_EQ(row.Text("SB_Reason"), "日涨幅偏离值达7%的证券");
-  EXPECT_DOUBLE_EQ(row.Number("ZhangFu"), 10.0088);
+  EXPECT_DOUBLE_EQ(row.Number("ZhangFu"), -3.0);
   EXPECT_DOUBLE_EQ(row.Number("JinShou"), 26.0);
   EXPECT_EQ(row.Number("Amount"), 0.333333);
   EXPECT_DOUBLE_EQ(row.Number("ZuoShou"), 22.82);

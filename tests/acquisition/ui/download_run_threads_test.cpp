@@ -198,6 +198,7 @@ TEST_F(DownloadRunTest, TenDayRunStoresTheModelInScheduleOrder) {
   ASSERT_NE(broken, nullptr);
   EXPECT_TRUE(HasLine(lines, broken->storedName + " ,nResult=-21, 第 3 次访问,您访问的页面无法加载!\n"));
   EXPECT_FALSE(HasLine(lines, "2017-01-25数据需要重新下载!!!!!!!"));
+  EXPECT_FALSE(page->Engine()->IsDayStored("2017-01-24"));  // its incomplete row is fetched again
 
   // StockInfo holds the model; the broken stock is stored incomplete.
   for (const std::string& day : kTenDays) {
@@ -276,11 +277,11 @@ TEST_F(DownloadRunTest, TenDayRunStoresTheModelInScheduleOrder) {
   EXPECT_EQ(GuiDriver::FindAs<QLineEdit>(page.get(), 1001)->text(), QStringLiteral(" 10"));
   GuiDriver::Grab(page.get()).save("download_run.png");
 
-  // A rerun finds every day stored and asks for no list at all.
+  // A rerun finds every day stored but the one with an incomplete row.
   server_.ClearLog();
   page->OnStartDownload();
   RunToEnd(*page);
-  EXPECT_TRUE(ListRequests().empty());
+  EXPECT_EQ(ListRequests(), std::vector<std::string>{"2017-01-24"});
   EXPECT_EQ(blockTrades_.months.size(), 3u);  // days were fetched since start-up, still no trades stored
 
   PageRegistry::Instance().Unpublish(PageSlot::DataDisplay);
@@ -314,6 +315,19 @@ TEST_F(DownloadRunTest, FillInCompletesARowAndKeepsItsPrices) {
   const MarketStock* stock = model.Find(brokenCode_);
   server_.Route(SeatPageTarget("2017-02-03", brokenCode_), FixtureResponse::Ok(RenderSeatPage(model, *stock)));
   server_.ClearLog();
+  // A row that cannot be written is not filled in.
+  ASSERT_TRUE(
+      builder_.Market().Execute("CREATE TRIGGER no BEFORE UPDATE ON StockInfo BEGIN SELECT RAISE(ABORT, 'no'); END"));
+  page->OnFillMissing();
+  page->Engine()->WaitForJobs(20000);
+  QApplication::processEvents();
+  const auto said = [&](const char* start) {
+    const auto lines = Lines(*page);
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(start); });
+  };
+  EXPECT_TRUE(said("补全数据失败"));
+  EXPECT_FALSE(said("补全数据成功"));
+  ASSERT_TRUE(builder_.Market().Execute("DROP TRIGGER no"));
   const int nextDayBefore = page->Engine()->m_bNextDay;
   page->OnFillMissing();
   page->Engine()->WaitForJobs(20000);
@@ -329,6 +343,18 @@ TEST_F(DownloadRunTest, FillInCompletesARowAndKeepsItsPrices) {
   EXPECT_EQ(page->Engine()->m_bBusy, 0);
   const auto lines = Lines(*page);
   EXPECT_TRUE(HasLine(lines, "补全数据完毕！"));
+}
+
+TEST_F(DownloadRunTest, ADayWithoutAStoredStockGetsNoTotals) {
+  // The list's one record lacks its fields: nothing is stored.
+  server_.Route(DayListTarget("2017-02-06"), FixtureResponse::Ok("var data_tab_1={\"data\":[{\"x\":1}]}"));
+  auto page = MakePage();
+  page->OnStartDownload();
+  page->Engine()->m_nTimerTicks = 100;
+  RunToEnd(*page);
+  CADORecordset rs(&builder_.Market());
+  EXPECT_TRUE(rs.Open("SELECT 1 FROM TotalBuySell") && rs.IsEof());
+  EXPECT_EQ(page->Engine()->m_nDaysFetched, 0);
 }
 
 TEST_F(DownloadRunTest, AStoppedServerGivesTheNetworkLineForEachDayAndStoresNothing) {

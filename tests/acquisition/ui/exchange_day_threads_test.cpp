@@ -310,7 +310,7 @@ TEST_F(ExchangeDayTest, TodaysDayTellsTheActivityPageAfterItsTotals) {
   PageRegistry::Instance().Unpublish(PageSlot::StockActivePage);
 }
 
-TEST_F(ExchangeDayTest, EveryBulletinMissingStillEndsTheDay) {
+TEST_F(ExchangeDayTest, EveryBulletinMissingIsADayWithoutDataNotADownloadedOne) {
   server_.Route("/", FixtureResponse::Ok("ok"));  // the query host is up; everything else answers 404
   auto page = MakePage();
   DownloadChosenDay(*page);
@@ -327,12 +327,30 @@ TEST_F(ExchangeDayTest, EveryBulletinMissingStillEndsTheDay) {
   EXPECT_LT(growth, status);
   EXPECT_LT(status, missing);
   EXPECT_LT(missing, shanghai);
-  EXPECT_TRUE(HasLineStarting(lines, "下载 0 只,入数据库 0 只,下载正确。耗时：", kLineBlue));
+  EXPECT_EQ(lines.back(), (Line{std::string(kDay) + "：交易所没有公布当日的交易公开信息，当日没有数据。", kLinePlain}));
   CADORecordset totals(&builder_.Market());
   ASSERT_TRUE(totals.Open("SELECT Today_ShangBang FROM TotalBuySell WHERE SB_Date=?", {std::string(kDay)}));
-  EXPECT_FALSE(totals.IsEof());
-  EXPECT_EQ(page->Engine()->m_nDaysFetched, 1);
+  EXPECT_TRUE(totals.IsEof());
+  EXPECT_EQ(page->Engine()->m_nDaysFetched, 0);
   EXPECT_EQ(Waits(2000), 1);
+}
+
+TEST_F(ExchangeDayTest, BulletinsAnsweringServerErrorsAreAFailedDay) {
+  clock_.Set(2017, 1, 5, 18, 30);
+  server_.SetDefault(FixtureResponse::Status(500, "oops"));
+  RecordingActivePage active(builder_.Market());
+  PageRegistry::Instance().Publish<IStockActivePage>(PageSlot::StockActivePage, &active);
+  auto page = MakePage();
+  DownloadChosenDay(*page);
+  QApplication::processEvents();
+  PageRegistry::Instance().Unpublish(PageSlot::StockActivePage);
+  const std::vector<Line> lines = Lines(*page);
+  EXPECT_EQ(lines.back(), (Line{kNetworkLine, kLinePlain}));
+  EXPECT_FALSE(HasLineStarting(lines, "下载 ", kLineBlue));  // not "下载 0 只,…,下载正确"
+  CADORecordset totals(&builder_.Market());
+  EXPECT_TRUE(totals.Open("SELECT 1 FROM TotalBuySell") && totals.IsEof());
+  EXPECT_EQ(active.calls, 0);
+  EXPECT_EQ(page->Engine()->m_nDaysFetched, 0);
 }
 
 TEST_F(ExchangeDayTest, ShanghaiServerErrorsShortAnswersAndADownHost) {
@@ -422,6 +440,25 @@ TEST_F(ExchangeDayTest, ARedownloadKeepsTheStoredRowsInOneBlueLineAndEndsAsASucc
   EXPECT_FALSE(std::any_of(lines.begin(), lines.end(), [](const Line& l) { return l.text.ends_with("错误，-2 !"); }));
   EXPECT_GE(IndexOf(lines, FormatC("%s：已有3只，补下载%d只", kDay, fetched), kLineBlue), 0);
   EXPECT_TRUE(HasLineStarting(lines, FormatC("下载 %d 只,入数据库 %d 只,下载正确。耗时：", fetched, fetched), kLineBlue));
+}
+
+TEST_F(ExchangeDayTest, ARedownloadThatCompletesADayCountsEveryStoredRow) {
+  const ExchangeDayModel model = MakeExchangeDay(kDay);
+  ExchangeDayModel partial = model;
+  partial.boards[2].missing = true;
+  Serve(partial);
+  auto page = MakePage();
+  DownloadChosenDay(*page);
+  Serve(model);
+  DownloadChosenDay(*page);
+  const int kept = static_cast<int>(Expected(partial).size()), all = static_cast<int>(Expected(model).size());
+  EXPECT_GE(IndexOf(Lines(*page), FormatC("%s：已有%d只，补下载%d只", kDay, kept, all - kept), kLineBlue), 0);
+  CADORecordset status(&builder_.Market());
+  EXPECT_TRUE(status.Open("SELECT 1 FROM DayStatus WHERE SB_Date=? AND Listed=?", {std::string(kDay), all}) &&
+              !status.IsEof());
+  auto* days = GuiDriver::FindAs<QTableWidget>(page.get(), 1119);
+  EXPECT_TRUE(GuiDriver::WaitUntil(
+      [&] { return days->rowCount() == 1 && days->item(0, 2)->text() == QString::number(all); }));
 }
 
 TEST_F(ExchangeDayTest, ADayNoSourceAnsweredIsNeitherASuccessNorEnded) {
