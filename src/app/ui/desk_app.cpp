@@ -25,6 +25,7 @@
 #include "platform/worker_registry.h"
 #include "settings/settings.h"
 #include "storage/ado_database.h"
+#include "storage/rowid_stretches.h"
 
 CDeskApp::CDeskApp(int& argc, char** argv)
     : argc_(argc), argv_(argv), dataFolder_(ResolveDataFolder(argc, argv)) {}
@@ -111,7 +112,8 @@ bool CDeskApp::InitInstance() {
     Refuse("数据目录无法使用: " + dataFolder_ + "（" + reason + "）", kExitFolderUnusable);
     return false;
   }
-  OpenCjhbDatabase();
+  // The readers of the long searches open their handles and map the file meanwhile.
+  if (OpenCjhbDatabase() == 0) WarmStretchReaders(g_ADODatabase);
   OpenCustomDatabase();
   InstallChartServices();
 
