@@ -28,7 +28,16 @@ unsigned UsableProcessors() {
   return std::max(1u, std::thread::hardware_concurrency());
 }
 
-unsigned SideBySideParts() { return std::clamp(UsableProcessors() / 2, 1u, kMaxSideBySide); }
+namespace {
+std::atomic<unsigned> g_mostParts{0};
+}  // namespace
+
+unsigned SideBySideParts() {
+  const unsigned most = g_mostParts;
+  return std::clamp(UsableProcessors() / 2, 1u, most == 0 ? kMaxSideBySide : std::min(most, kMaxSideBySide));
+}
+
+void LimitSideBySideParts(unsigned most) { g_mostParts = most; }
 
 namespace {
 

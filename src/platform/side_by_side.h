@@ -17,8 +17,11 @@ inline constexpr unsigned kMaxSideBySide = 4;
 // The processors the program may run on (its affinity), at least 1.
 unsigned UsableProcessors();
 
-// The default number of parts: one per two usable processors, 1 to kMaxSideBySide.
+// The default number of parts: one per two usable processors, 1 to kMaxSideBySide,
+// and no more than a limit set by LimitSideBySideParts.
 unsigned SideBySideParts();
+// For measuring: SideBySideParts() gives at most `most` parts (0: no limit).
+void LimitSideBySideParts(unsigned most);
 
 // Runs task(0) .. task(parts - 1) and waits for all of them. The parts go to the
 // readers, at most kMaxSideBySide at once however many there are; the calling thread
