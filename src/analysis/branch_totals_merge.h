@@ -146,7 +146,7 @@ struct StockDayKey {
   std::string date;
 };
 // The stock-days are read side by side in stretches of lines (`readers`; by default
-// SideBySideParts(), and a short merge reads on the calling thread alone) and folded in
+// SideBySideParts(), and a short merge reads in one stretch) and folded in
 // line order.
 BranchMergeResult MergeBranchTotals(CADODataBase& db, std::span<const StockDayKey> lines,
                                     const std::string& countText, const BranchMarks& marks,

@@ -124,11 +124,6 @@ class Readers {
   // Hands out the job's next part and runs it with the lock let go; once a part has
   // failed, the parts not yet handed out are left out.
   void RunPartLocked(std::unique_lock<std::mutex>& lock, Job& job) {
-    if (job.error) {
-      job.next = job.parts;
-      std::erase(jobs_, &job);
-      return;
-    }
     const unsigned part = job.next++;
     if (!Open(job)) std::erase(jobs_, &job);
     ++job.running;
@@ -143,6 +138,10 @@ class Readers {
     }
     lock.lock();
     if (error && !job.error) job.error = error;
+    if (job.error && Open(job)) {  // the parts not yet handed out are left out
+      job.next = job.parts;
+      std::erase(jobs_, &job);
+    }
     if (--job.running == 0 && !Open(job)) ended_.notify_all();
   }
 
@@ -181,7 +180,8 @@ class Readers {
           // A warm-up that fails leaves the reader cold, nothing more.
         }
         lock.lock();
-        if (warmPending_ > 0 && --warmPending_ == 0) ended_.notify_all();
+        // A warm-up posted meanwhile is waited for on its own.
+        if (warmed == warmGeneration_ && warmPending_ > 0 && --warmPending_ == 0) ended_.notify_all();
         continue;
       }
       RunPartLocked(lock, *jobs_.front());
