@@ -1,7 +1,6 @@
 #include "platform/worker_registry.h"
 
 #include <gtest/gtest.h>
-#include <sched.h>
 
 #include <atomic>
 #include <chrono>
@@ -164,19 +163,4 @@ TEST(SideBySide, WithoutAReaderThreadTheCallerRunsEveryPart) {
   side_by_side_testing::RefuseReaderStarts(0);
   EXPECT_EQ(side_by_side_testing::ReadersRunning(), 0u);
   for (const std::thread::id id : ranOn) EXPECT_EQ(id, std::this_thread::get_id());
-}
-
-TEST(SideBySide, PartsFollowTheProcessorsTheProgramMayUse) {
-  cpu_set_t saved;
-  ASSERT_EQ(sched_getaffinity(0, sizeof saved, &saved), 0);
-  cpu_set_t two;
-  CPU_ZERO(&two);
-  for (int cpu = 0; cpu < CPU_SETSIZE && CPU_COUNT(&two) < 2; ++cpu) {
-    if (CPU_ISSET(cpu, &saved)) CPU_SET(cpu, &two);
-  }
-  ASSERT_EQ(sched_setaffinity(0, sizeof two, &two), 0);
-  const unsigned usable = UsableProcessors(), parts = SideBySideParts();
-  ASSERT_EQ(sched_setaffinity(0, sizeof saved, &saved), 0);
-  EXPECT_EQ(usable, static_cast<unsigned>(CPU_COUNT(&two)));
-  EXPECT_LE(parts, 2u);
 }

@@ -235,8 +235,10 @@ TEST_F(AdoDatabaseThreadsTest, AProgramLimitedToTwoProcessorsCutsTwoStretchesAtM
     if (CPU_ISSET(cpu, &saved)) CPU_SET(cpu, &two);
   }
   ASSERT_EQ(sched_setaffinity(0, sizeof two, &two), 0);
+  const unsigned usable = UsableProcessors();
   const std::pair<long, int> read = SumInStretches(g_ADODatabase, 0);
   ASSERT_EQ(sched_setaffinity(0, sizeof saved, &saved), 0);
+  EXPECT_EQ(usable, static_cast<unsigned>(CPU_COUNT(&two)));
   EXPECT_EQ(read.first, 80200L);
   EXPECT_GE(read.second, 1);
   EXPECT_LE(read.second, 2);
