@@ -320,7 +320,7 @@ Timing FloorScan(const std::string& marketPath) {
   for (const char* side : {"Buy", "Sell"}) {
     for (int seat = 1; seat <= 5; ++seat) {
       const std::string prefix = std::string(side) + std::to_string(seat) + "_YYB_";
-      sql += ", " + prefix + "Name, " + prefix + "Buy, " + prefix + "Sell";
+      sql += ", " + prefix + "Name, " + prefix + "BuyAmount, " + prefix + "SellAmount";
     }
   }
   sql += " FROM StockInfo";
@@ -417,6 +417,7 @@ class HistoryPages {
   // The databases opened again as the program opens them at start-up, its readers
   // warmed; the seconds the warm-up took.
   double Reopen() {
+    while (tracker_->IsSearchRunning()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     g_ADODatabase.Close();
     g_ADODatabase_Custom.Close();
     builder_.OpenGlobals();

@@ -1,5 +1,6 @@
 #include "platform/side_by_side.h"
 
+#include <malloc.h>
 #include <sched.h>
 #include <sys/mman.h>
 
@@ -34,7 +35,7 @@ std::atomic<unsigned> g_mostParts{0};
 
 unsigned SideBySideParts() {
   const unsigned most = g_mostParts;
-  return std::clamp(UsableProcessors() / 2, 1u, most == 0 ? kMaxSideBySide : std::min(most, kMaxSideBySide));
+  return std::clamp(UsableProcessors(), 1u, most == 0 ? kMaxSideBySide : std::min(most, kMaxSideBySide));
 }
 
 void LimitSideBySideParts(unsigned most) { g_mostParts = most; }
@@ -42,6 +43,9 @@ void LimitSideBySideParts(unsigned most) { g_mostParts = most; }
 namespace {
 
 thread_local bool t_onReader = false;
+
+// The allocator's default threshold for a block mapped of its own.
+constexpr int kOwnMappingFrom = 128 * 1024;
 
 // One call's parts. Guarded by the readers' mutex.
 struct Job {
@@ -59,6 +63,14 @@ class Readers {
     // Never destroyed: a reader let go at closing may still reach it while the process ends.
     static Readers* readers = new Readers;
     return *readers;
+  }
+
+  Readers() {
+    // Each reader keeps its allocator arena for good. The allocator would raise its
+    // threshold for mapping a block of its own after the first large block freed, and
+    // the large buffers of a search would then stay in the readers' arenas, held by the
+    // small blocks around them: large blocks stay mapped one by one instead.
+    mallopt(M_MMAP_THRESHOLD, kOwnMappingFrom);
   }
 
   void Run(unsigned parts, const std::function<void(unsigned)>& task) {
@@ -283,7 +295,7 @@ class BlockCache {
  private:
   static constexpr int kSmallestShift = 12;  // a page
   static constexpr int kLargestShift = 26;   // 64 MB
-  static constexpr std::size_t kKept = 64u << 20;
+  static constexpr std::size_t kKept = 32u << 20;
 
   // -1 for a block above the largest size.
   static int SizeClass(std::size_t bytes) {

@@ -12,12 +12,12 @@
 #include <memory_resource>
 
 // At most this many parts run at once: the number of readers.
-inline constexpr unsigned kMaxSideBySide = 4;
+inline constexpr unsigned kMaxSideBySide = 8;
 
 // The processors the program may run on (its affinity), at least 1.
 unsigned UsableProcessors();
 
-// The default number of parts: one per two usable processors, 1 to kMaxSideBySide,
+// The default number of parts: one per usable processor, 1 to kMaxSideBySide,
 // and no more than a limit set by LimitSideBySideParts.
 unsigned SideBySideParts();
 // For measuring: SideBySideParts() gives at most `most` parts (0: no limit).
