@@ -124,10 +124,14 @@ class Readers {
     return live_;
   }
   void Stop() {
-    std::unique_lock lock(mutex_);
-    for (const std::string& name : names_) WorkerRegistry::Instance().RequestStop(name);
-    names_.clear();
-    ended_.wait(lock, [this] { return live_ == 0; });
+    std::vector<std::string> names;
+    {
+      std::lock_guard lock(mutex_);
+      names = names_;
+    }
+    WorkerRegistry& workers = WorkerRegistry::Instance();
+    for (const std::string& name : names) workers.RequestStop(name);
+    for (const std::string& name : names) workers.WaitFor(name, std::chrono::seconds(10));  // and joined
   }
 
  private:
