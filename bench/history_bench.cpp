@@ -19,6 +19,14 @@
 // history<N>_stall_<action>_ms the longest the interface thread did not answer during it
 // (the longest single span of the click or of one event-processing call; the largest
 // over the timed runs), and history_stall_growth_<action> its growth (5,000 days over 750).
+//
+// The floor of the long searches: history<N>_floor_scan_ms (and _cpu_floor_scan), one
+// handle with the program's settings stepping every listing's code, name, day and ten
+// seats on the calling thread, warm. For each search whose pass over the file is cut
+// into parts, history<N>_<action>_first_run_ms is its first run after the databases
+// were opened as the program opens them (its readers warmed, as at start-up, first:
+// history<N>_warm_<action>_ms), and history<N>_cpu1_<action> its CPU time cut into one
+// part; each with its ratio to the floor or to the one part (_over_floor, _over_cpu1).
 
 #include <sqlite3.h>
 #include <time.h>
@@ -56,10 +64,13 @@
 #include "controls/ui/color_list_box.h"
 #include "controls/ui/color_list_ctrl.h"
 #include "platform/ui/qt_convert.h"
+#include "platform/side_by_side.h"
 #include "platform/ui/qt_ui_dispatcher.h"
 #include "storage/ado_database.h"
 #include "storage/file_io.h"
+#include "storage/row_cursor.h"
 #include "storage/row_records.h"
+#include "storage/rowid_stretches.h"
 
 namespace fs = std::filesystem;
 
@@ -284,6 +295,60 @@ Timing TimeAction(const Action& action) {
   return {Median(wall), Median(cpu), stall};
 }
 
+// The actions whose pass over the file is cut into parts, with their goal over the
+// floor scan (the first run's is a quarter more).
+struct PartedGoal {
+  const char* name;
+  double overFloor;
+};
+constexpr PartedGoal kPartedActions[] = {{"bigbuyers", 0.75},     {"repeatbuy", 1.0},        {"tracker_branch", 0.75},
+                                         {"tracker_keyword", 0.75}, {"tracker_merge_all", 1.0}};
+
+bool IsParted(const std::string& action) {
+  return std::any_of(std::begin(kPartedActions), std::end(kPartedActions),
+                     [&action](const PartedGoal& goal) { return action == goal.name; });
+}
+
+// Every listing's code, name, day and ten seats stepped on one handle with the
+// program's settings, on the calling thread: a warm run, then the median of three.
+Timing FloorScan(const std::string& marketPath) {
+  CADODataBase db;
+  if (!db.Open(ConnectionStringFor(marketPath))) {
+    std::fprintf(stderr, "history bench: %s\n", db.GetLastErrorText().c_str());
+    std::exit(1);
+  }
+  std::string sql = "SELECT StockCode, StockName, SB_Date";
+  for (const char* side : {"Buy", "Sell"}) {
+    for (int seat = 1; seat <= 5; ++seat) {
+      const std::string prefix = std::string(side) + std::to_string(seat) + "_YYB_";
+      sql += ", " + prefix + "Name, " + prefix + "BuyAmount, " + prefix + "SellAmount";
+    }
+  }
+  sql += " FROM StockInfo";
+  auto once = [&] {
+    const double cpuStart = ProcessCpuSeconds();
+    const auto begin = std::chrono::steady_clock::now();
+    RowCursor cursor(db);
+    double sum = 0;
+    if (cursor.Open(sql)) {
+      while (cursor.Next()) sum += cursor.Double(4);
+    }
+    if (cursor.Failed() || sum < 0) {
+      std::fprintf(stderr, "history bench: floor scan: %s\n", cursor.ErrorText().c_str());
+      std::exit(1);
+    }
+    return Timing{SecondsSince(begin), ProcessCpuSeconds() - cpuStart, 0};
+  };
+  once();
+  std::vector<double> wall, cpu;
+  for (int i = 0; i < kMaxRuns; ++i) {
+    const Timing t = once();
+    wall.push_back(t.wall);
+    cpu.push_back(t.cpu);
+  }
+  return {Median(wall), Median(cpu), 0};
+}
+
 // The custom data job's sink: only its messages are shown (they mean something went wrong).
 class SilentSink final : public CustomDataSink {
  public:
@@ -302,6 +367,7 @@ class HistoryPages {
       : builder_(marketFolder), programFolder_(programFolder) {
     ResetPageTestState(dispatcher_);
     builder_.OpenGlobals();
+    WarmStretchReaders(g_ADODatabase);
     const std::string today = NewestDay(marketFolder);
     clock_ = std::make_unique<FakeClock>(std::stoi(today.substr(0, 4)), std::stoi(today.substr(5, 2)),
                                          std::stoi(today.substr(8, 2)));
@@ -361,6 +427,21 @@ class HistoryPages {
       longest = std::max(longest, SecondsSince(from));
     }
     return longest;
+  }
+
+  const std::string& MarketPath() const { return builder_.MarketPath(); }
+
+  // The databases opened again as the program opens them at start-up, its readers
+  // warmed; the seconds the warm-up took.
+  double Reopen() {
+    while (tracker_->IsSearchRunning()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    g_ADODatabase.Close();
+    g_ADODatabase_Custom.Close();
+    builder_.OpenGlobals();
+    const auto begin = std::chrono::steady_clock::now();
+    WarmStretchReaders(g_ADODatabase);
+    WaitSideBySideWarm(std::chrono::seconds(600));
+    return SecondsSince(begin);
   }
 
   // Values the last custom-data run handed to its series files.
@@ -511,14 +592,36 @@ std::vector<Timing> RunMarket(const std::string& marketFolder, int days, std::ve
   std::vector<Timing> times;
   names.clear();
   const std::string prefix = "history" + std::to_string(days) + "_";
+  const Timing floor = FloorScan(pages.MarketPath());
+  PrintFigure(prefix + "floor_scan_ms", floor.wall * 1e3, "ms");
+  PrintFigure(prefix + "cpu_floor_scan", floor.cpu * 1e3, "ms");
   for (const Action& action : pages.Actions()) {
     if (!Wanted(action.name)) continue;
+    const bool parted = IsParted(action.name);
+    Timing first;
+    if (parted) {
+      const double warm = pages.Reopen();
+      first = TimeOnce(action);
+      PrintFigure(prefix + "warm_" + action.name + "_ms", warm * 1e3, "ms");
+    }
     const Timing t = TimeAction(action);
     times.push_back(t);
     names.push_back(action.name);
     PrintFigure(prefix + action.name + "_ms", t.wall * 1e3, "ms");
     PrintFigure(prefix + "cpu_" + action.name, t.cpu * 1e3, "ms");
-    PrintFigure(prefix + "stall_" + action.name + "_ms", t.stall * 1e3, "ms");
+    PrintFigure(prefix + "stall_" + action.name + "_ms", std::max(t.stall, first.stall) * 1e3, "ms");
+    if (action.name == "tracker_branch_first" || action.name == "tracker_keyword_first") {
+      PrintFigure(prefix + action.name + "_over_floor", t.wall / floor.wall, "x");
+    }
+    if (!parted) continue;
+    LimitSideBySideParts(1);
+    const Timing one = TimeAction(action);
+    LimitSideBySideParts(0);
+    PrintFigure(prefix + action.name + "_first_run_ms", first.wall * 1e3, "ms");
+    PrintFigure(prefix + "cpu1_" + action.name, one.cpu * 1e3, "ms");
+    PrintFigure(prefix + action.name + "_over_floor", t.wall / floor.wall, "x");
+    PrintFigure(prefix + action.name + "_first_run_over_floor", first.wall / floor.wall, "x");
+    PrintFigure(prefix + "cpu_" + action.name + "_over_cpu1", t.cpu / std::max(1e-9, one.cpu), "x");
   }
   if (Wanted("custom_series30")) {
     PrintFigure(prefix + "custom_series30_values", static_cast<double>(pages.SeriesValues()), "values");

@@ -361,7 +361,7 @@ BranchMergeResult MergeBranchTotals(CADODataBase& db, std::span<const StockDayKe
   };
   const std::size_t step = count / readers;
   RunSideBySide(readers, [&](unsigned k) {
-    if (k > 0) db.InterruptWhenClosing();
+    if (OnSideBySideReader()) db.InterruptWhenClosing();
     const std::size_t first = step * k, last = k + 1 == readers ? count : first + step;
     // The first stretch folds each line as it reads it; the others follow in order.
     std::function<void()> foldAtOnce;

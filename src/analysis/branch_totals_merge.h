@@ -146,8 +146,8 @@ struct StockDayKey {
   std::string date;
 };
 // The stock-days are read side by side in stretches of lines (`readers`; by default
-// SideBySideParts(), and a short merge reads on the calling thread alone) and folded in
-// line order. At closing (g_bClosing) the merge gives up: nothing is shown or written.
+// SideBySideParts(), and a short merge reads in one stretch) and folded in line order.
+// At closing (g_bClosing) the merge gives up: nothing is shown or written.
 BranchMergeResult MergeBranchTotals(CADODataBase& db, std::span<const StockDayKey> lines,
                                     const std::string& countText, const BranchMarks& marks,
                                     TrackerBranchTotals& totals, unsigned readers = 0);

@@ -29,11 +29,22 @@ void WorkerRegistry::ReapFinishedLocked() {
 
 WorkerRegistry::StartResult WorkerRegistry::Start(const std::string& name,
                                                   std::function<void(std::stop_token)> fn) {
+  return StartWorker(name, std::move(fn), false);
+}
+
+WorkerRegistry::StartResult WorkerRegistry::StartStanding(const std::string& name,
+                                                          std::function<void(std::stop_token)> fn) {
+  return StartWorker(name, std::move(fn), true);
+}
+
+WorkerRegistry::StartResult WorkerRegistry::StartWorker(const std::string& name,
+                                                        std::function<void(std::stop_token)> fn, bool standing) {
   std::lock_guard lock(mutex_);
   if (stopping_) return StartResult::Closing;
   ReapFinishedLocked();
   if (workers_.count(name) != 0) return StartResult::AlreadyRunning;
   auto worker = std::make_unique<Worker>();
+  worker->standing = standing;
   Worker* raw = worker.get();
   try {
     worker->thread = std::jthread([this, raw, fn = std::move(fn)](std::stop_token token) {
@@ -59,7 +70,7 @@ bool WorkerRegistry::IsRunning(const std::string& name) const {
 int WorkerRegistry::RunningCount() const {
   std::lock_guard lock(mutex_);
   int n = 0;
-  for (const auto& [name, worker] : workers_) n += worker->finished ? 0 : 1;
+  for (const auto& [name, worker] : workers_) n += worker->finished || worker->standing ? 0 : 1;
   return n;
 }
 
@@ -89,7 +100,7 @@ bool WorkerRegistry::JoinAll(std::chrono::milliseconds bound) {
   std::unique_lock lock(mutex_);
   const auto allFinished = [this] {
     for (const auto& [name, worker] : workers_) {
-      if (!worker->finished) return false;
+      if (AwaitedLocked(*worker)) return false;
     }
     return true;
   };
@@ -98,14 +109,18 @@ bool WorkerRegistry::JoinAll(std::chrono::milliseconds bound) {
   if (!ended) {
     // A worker that ignores its stop request must not hold the program open: it is
     // let go, and its open transaction rolls back when the process ends.
-    for (auto& [name, worker] : workers_) {
-      AppendDebugLog("worker %s did not stop in time", name.c_str());
+    for (auto it = workers_.begin(); it != workers_.end();) {
+      if (!AwaitedLocked(*it->second)) {
+        ++it;
+        continue;
+      }
+      AppendDebugLog("worker %s did not stop in time", it->first.c_str());
       // The thread keeps a pointer to its record and to this registry's mutex: the
       // record stays allocated for the rest of the process.
-      worker->thread.detach();
-      abandoned_.push_back(std::move(worker));
+      it->second->thread.detach();
+      abandoned_.push_back(std::move(it->second));
+      it = workers_.erase(it);
     }
-    workers_.clear();
   }
   return ended;
 }

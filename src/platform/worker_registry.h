@@ -32,7 +32,12 @@ class WorkerRegistry {
   // Starts fn on a new thread under `name`. One worker per name at a time; none once
   // stopping has begun; Failed when the system refuses a thread.
   StartResult Start(const std::string& name, std::function<void(std::stop_token)> fn);
+  // A standing worker waits for work for as long as the program runs: like any other
+  // it is asked to stop by RequestStopAll and joined by JoinAll after it, but until
+  // stopping has begun JoinAll does not wait for it and RunningCount leaves it out.
+  StartResult StartStanding(const std::string& name, std::function<void(std::stop_token)> fn);
   bool IsRunning(const std::string& name) const;
+  // The workers running, the standing ones left out.
   int RunningCount() const;
 
   // Asks one worker to stop (nothing when it is not running).
@@ -53,7 +58,11 @@ class WorkerRegistry {
   struct Worker {
     std::jthread thread;
     bool finished = false;
+    bool standing = false;
   };
+  StartResult StartWorker(const std::string& name, std::function<void(std::stop_token)> fn, bool standing);
+  // Whether JoinAll waits for the worker now.
+  bool AwaitedLocked(const Worker& worker) const { return !worker.finished && (stopping_ || !worker.standing); }
   void ReapFinishedLocked();
 
   mutable std::mutex mutex_;

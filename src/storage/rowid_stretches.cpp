@@ -28,7 +28,7 @@ int ReadRowidStretches(CADODataBase& db, const std::string& table, unsigned stre
   if (span / stretches == 0) stretches = 1;
   const std::uint64_t step = span / stretches;
   RunSideBySide(stretches, [&](unsigned k) {
-    if (k > 0) db.InterruptWhenClosing();  // the calling thread's handle is the caller's to set
+    if (OnSideBySideReader()) db.InterruptWhenClosing();  // the calling thread's handle is the caller's to set
     const std::uint64_t from = static_cast<std::uint64_t>(first) + step * k;
     read(k, static_cast<std::int64_t>(from), k + 1 == stretches ? last : static_cast<std::int64_t>(from + step - 1));
   });
@@ -100,10 +100,28 @@ int ReadDayStretches(CADODataBase& db, unsigned stretches, int firstParam,
   bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
   const std::vector<DayStretch> cut = DayStretchesBetween(bounds, firstParam);
   RunSideBySide(static_cast<unsigned>(cut.size()), [&](unsigned k) {
-    if (k > 0) db.InterruptWhenClosing();
+    if (OnSideBySideReader()) db.InterruptWhenClosing();
     read(k, cut[k]);
   });
   return static_cast<int>(cut.size());
+}
+
+void WarmStretchReaders(CADODataBase& db) {
+  WarmSideBySideReaders([&db] {
+    // The reader's own handle, and the pages of the listings and of their indexes in
+    // its mapping of the file: counting the rows of each walks every page of it.
+    if (!db.InterruptWhenClosing()) return;
+    std::vector<std::string> indexes;
+    RowCursor cursor(db);
+    if (cursor.Open("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'StockInfo'")) {
+      while (cursor.Next()) indexes.emplace_back(cursor.Text(0));
+    }
+    if (cursor.Open("SELECT count(*) FROM StockInfo NOT INDEXED")) cursor.Next();
+    for (const std::string& index : indexes) {
+      if (!IsBareTableName(index)) continue;
+      if (cursor.Open("SELECT count(*) FROM StockInfo INDEXED BY \"" + index + "\"")) cursor.Next();
+    }
+  });
 }
 
 int DayNumbers::Of(const RowCursor& cursor, int column) {

@@ -14,9 +14,9 @@ class CADODataBase;
 class RowCursor;
 
 // Cuts the rowids of `table` into up to `stretches` stretches (0: SideBySideParts()) and
-// calls `read(k, first, last)` for each, numbered in rowid order: the first on the
-// calling thread, each other on a thread of its own, whose database handle gives up a
-// statement once the program is closing. Returns the number of stretches read (0 for
+// calls `read(k, first, last)` for each, numbered in rowid order, side by side on the
+// readers (RunSideBySide), whose database handles give up a statement once the program
+// is closing. Returns the number of stretches read (0 for
 // an empty table), or -1 when the rowids could not be read (`error` set).
 int ReadRowidStretches(CADODataBase& db, const std::string& table, unsigned stretches,
                        const std::function<void(unsigned k, std::int64_t first, std::int64_t last)>& read,
@@ -29,8 +29,8 @@ int ReadRowidStretches(CADODataBase& db, const std::string& table, unsigned stre
 // every day once, in the order of the stretch numbers and then of the tests. The days
 // are cut where the rowids cut the table into `stretches` (0: SideBySideParts()), so
 // a table written day after day gives stretches of about one size. `read(k, ...)` runs
-// for stretch 0 on the calling thread, and for each other on a thread of its own whose
-// database handle gives up a statement once the program is closing. Returns the number
+// for each side by side on the readers (RunSideBySide), whose database handles give up
+// a statement once the program is closing. Returns the number
 // of stretches read, or -1 when the bounds could not be read (`error` set).
 struct DayStretch {
   std::vector<std::string> tests;
@@ -38,6 +38,11 @@ struct DayStretch {
 };
 int ReadDayStretches(CADODataBase& db, unsigned stretches, int firstParam,
                      const std::function<void(unsigned k, const DayStretch& stretch)>& read, std::string& error);
+
+// Has each of the readers that read the stretches open its own handle on `db` and map
+// the listings' pages, in the background: the first search after start-up then reads
+// as fast as the later ones.
+void WarmStretchReaders(CADODataBase& db);
 
 // The days a pass meets, each numbered once in the order met; the listings of one day
 // follow each other, so a run of them costs one comparison each.

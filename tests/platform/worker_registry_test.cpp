@@ -4,7 +4,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <new>
 #include <thread>
+#include <vector>
+
+#include "platform/side_by_side.h"
 
 using namespace std::chrono_literals;
 
@@ -100,4 +104,63 @@ TEST(WorkerRegistry, AWorkerIgnoringItsStopIsLetGoAfterTheBound) {
   release = true;                         // let the thread end before the test does
   ASSERT_TRUE(WaitFor([&] { return ended.load(); }));
   registry.Restart();
+}
+
+TEST(WorkerRegistry, AStandingWorkerIsJoinedOnlyOnceStoppingHasBegun) {
+  WorkerRegistry registry;
+  ASSERT_EQ(registry.StartStanding("reader", [](std::stop_token token) {
+    while (!token.stop_requested()) std::this_thread::sleep_for(1ms);
+  }), WorkerRegistry::StartResult::Started);
+  EXPECT_EQ(registry.RunningCount(), 0);
+  EXPECT_TRUE(registry.JoinAll(50ms));  // not waited for, not let go
+  EXPECT_TRUE(registry.IsRunning("reader"));
+  registry.RequestStopAll();
+  EXPECT_TRUE(registry.JoinAll(5s));
+  EXPECT_FALSE(registry.IsRunning("reader"));
+}
+
+// The parts of RunSideBySide, on the program's readers.
+
+TEST(SideBySide, MorePartsThanReadersAllRunButNeverMoreThanTheLimitAtOnce) {
+  std::atomic<int> running{0}, most{0}, ran{0};
+  RunSideBySide(3 * kMaxSideBySide + 1, [&](unsigned) {
+    const int now = ++running;
+    int seen = most;
+    while (now > seen && !most.compare_exchange_weak(seen, now)) {
+    }
+    std::this_thread::sleep_for(5ms);
+    --running;
+    ++ran;
+  });
+  EXPECT_EQ(ran, static_cast<int>(3 * kMaxSideBySide + 1));
+  EXPECT_LE(most, static_cast<int>(kMaxSideBySide));
+  EXPECT_GT(most, 1);
+}
+
+TEST(SideBySide, APartsExceptionReachesTheCallerAndThePartsNotBegunAreLeftOut) {
+  std::atomic<int> ran{0};
+  side_by_side_testing::SetBeforePart([](unsigned part) {
+    if (part == 1) throw std::bad_alloc();
+  });
+  constexpr unsigned kParts = 40;
+  EXPECT_THROW(RunSideBySide(kParts,
+                             [&](unsigned) {
+                               std::this_thread::sleep_for(10ms);
+                               ++ran;
+                             }),
+               std::bad_alloc);
+  side_by_side_testing::SetBeforePart({});
+  EXPECT_LT(ran, static_cast<int>(kParts) - 1);
+  // The readers are still there for the next call.
+  RunSideBySide(2, [&](unsigned) { ++ran; });
+}
+
+TEST(SideBySide, WithoutAReaderThreadTheCallerRunsEveryPart) {
+  side_by_side_testing::StopReaders();
+  side_by_side_testing::RefuseReaderStarts(static_cast<int>(kMaxSideBySide));
+  std::vector<std::thread::id> ranOn(6);
+  RunSideBySide(6, [&](unsigned k) { ranOn[k] = std::this_thread::get_id(); });
+  side_by_side_testing::RefuseReaderStarts(0);
+  EXPECT_EQ(side_by_side_testing::ReadersRunning(), 0u);
+  for (const std::thread::id id : ranOn) EXPECT_EQ(id, std::this_thread::get_id());
 }

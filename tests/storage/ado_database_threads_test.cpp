@@ -1,15 +1,22 @@
 // One database object used from several threads: each thread works on its own handle.
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <stdlib.h>
 
 #include <atomic>
 #include <filesystem>
 #include <future>
+#include <numeric>
 #include <thread>
+#include <utility>
+#include <vector>
 
+#include "platform/side_by_side.h"
 #include "platform/worker_registry.h"
 #include "storage/ado_database.h"
 #include "storage/ado_recordset.h"
+#include "storage/row_cursor.h"
+#include "storage/rowid_stretches.h"
 #include "storage/schema.h"
 
 namespace {
@@ -174,4 +181,65 @@ TEST_F(AdoDatabaseThreadsTest, AWorkersHandleGivesUpItsStatementOnceTheProgramIs
   EXPECT_FALSE(closing);
   EXPECT_TRUE(runs());  // this thread's handle was not asked to
   g_bClosing = false;
+}
+
+// The stretches of one table read twice, as two searches would: the sum of n and the
+// number of stretches.
+static std::pair<long, int> SumInStretches(CADODataBase& db, unsigned stretches) {
+  std::vector<long> sums(kMaxSideBySide, 0);
+  std::string error;
+  const int read = ReadRowidStretches(
+      db, "T", stretches,
+      [&](unsigned k, std::int64_t first, std::int64_t last) {
+        RowCursor cursor(db);
+        if (cursor.Open("SELECT n FROM T WHERE rowid BETWEEN ? AND ?", {first, last})) {
+          while (cursor.Next()) sums[k] += static_cast<long>(cursor.Int(0));
+        }
+        if (cursor.Failed()) sums[k] = -1000000;
+      },
+      error);
+  return {std::accumulate(sums.begin(), sums.end(), 0L), read};
+}
+
+TEST_F(AdoDatabaseThreadsTest, ASecondSearchReadsOnTheSameReadersAndHandlesAndAReopenedFileAnew) {
+  ASSERT_TRUE(g_ADODatabase.Execute("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 400) "
+                                    "INSERT INTO T (n) SELECT x FROM c"));
+  // As at start-up: every reader opens its handle.
+  WarmStretchReaders(g_ADODatabase);
+  ASSERT_TRUE(WaitSideBySideWarm(std::chrono::seconds(10)));
+  const std::uint64_t started = side_by_side_testing::ReadersStarted();
+  const std::size_t handles = g_ADODatabase.OpenHandleCount();
+  EXPECT_EQ(handles, 1u + kMaxSideBySide);
+  EXPECT_EQ(SumInStretches(g_ADODatabase, kMaxSideBySide), std::make_pair(80200L, int{kMaxSideBySide}));
+  EXPECT_EQ(SumInStretches(g_ADODatabase, kMaxSideBySide).first, 80200L);
+  EXPECT_EQ(side_by_side_testing::ReadersStarted(), started);
+  EXPECT_EQ(g_ADODatabase.OpenHandleCount(), handles);
+  // Another file under the same object: no reader reads the old one's handle.
+  const std::string other = dir_.File("other.mdb");
+  ASSERT_TRUE(CreateDatabaseFile(other));
+  ASSERT_TRUE(g_ADODatabase.Open("Data Source=" + other));
+  ASSERT_TRUE(g_ADODatabase.Execute("CREATE TABLE T (n INTEGER NOT NULL UNIQUE, who TEXT)"));
+  ASSERT_TRUE(g_ADODatabase.Execute("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 400) "
+                                    "INSERT INTO T (n) SELECT 2 * x FROM c"));
+  EXPECT_EQ(SumInStretches(g_ADODatabase, kMaxSideBySide).first, 160400L);
+}
+
+TEST_F(AdoDatabaseThreadsTest, AProgramLimitedToTwoProcessorsCutsTwoStretchesAtMost) {
+  ASSERT_TRUE(g_ADODatabase.Execute("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 400) "
+                                    "INSERT INTO T (n) SELECT x FROM c"));
+  cpu_set_t saved;
+  ASSERT_EQ(sched_getaffinity(0, sizeof saved, &saved), 0);
+  cpu_set_t two;
+  CPU_ZERO(&two);
+  for (int cpu = 0; cpu < CPU_SETSIZE && CPU_COUNT(&two) < 2; ++cpu) {
+    if (CPU_ISSET(cpu, &saved)) CPU_SET(cpu, &two);
+  }
+  ASSERT_EQ(sched_setaffinity(0, sizeof two, &two), 0);
+  const unsigned usable = UsableProcessors();
+  const std::pair<long, int> read = SumInStretches(g_ADODatabase, 0);
+  ASSERT_EQ(sched_setaffinity(0, sizeof saved, &saved), 0);
+  EXPECT_EQ(usable, static_cast<unsigned>(CPU_COUNT(&two)));
+  EXPECT_EQ(read.first, 80200L);
+  EXPECT_GE(read.second, 1);
+  EXPECT_LE(read.second, 2);
 }

@@ -22,6 +22,7 @@
 #include "platform/worker_registry.h"
 #include "settings/settings.h"
 #include "storage/ado_database.h"
+#include "storage/rowid_stretches.h"
 
 CDeskApp::CDeskApp(int& argc, char** argv)
     : argc_(argc), argv_(argv), dataFolder_(ResolveDataFolder(argc, argv, &dataFolderError_)) {}
@@ -122,6 +123,8 @@ bool CDeskApp::InitInstance() {
       return false;
     }
   }
+  // The readers of the long searches open their handles and map the file meanwhile.
+  if (g_ADODatabase.IsOpen()) WarmStretchReaders(g_ADODatabase);
   InstallChartServices();
 
   mainWindow_ = mainWindowFactory_ ? mainWindowFactory_() : std::make_unique<CMainDlg>();
