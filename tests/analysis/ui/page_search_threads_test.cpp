@@ -2,6 +2,7 @@
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include <future>
 #include <mutex>
 #include <new>
+#include <system_error>
 #include <thread>
 
 #include "../../support/db_builder.h"
@@ -194,9 +196,10 @@ TEST_F(PageSearchThreadsTest, ASeatClickedWhileASearchRunsLeavesBothTeams) {
   ASSERT_TRUE(GuiDriver::WaitForSearch(*page));
 }
 
-// A part of the keyword search whose thread the system refuses: pane 1 says the search
-// failed, no line or figure of the search before stays, and the next search runs.
-TEST_F(PageSearchThreadsTest, AKeywordSearchWhosePartGetsNoThreadSaysItFailedAndKeepsNoOldLines) {
+// A part of the keyword search that fails (as one whose thread the system refuses
+// throws): pane 1 says the search failed, no line or figure of the search before stays,
+// and the next search runs.
+TEST_F(PageSearchThreadsTest, AKeywordSearchWhosePartFailsSaysItFailedAndKeepsNoOldLines) {
   if (SideBySideParts() < 2) GTEST_SKIP() << "the search runs in one part";
   GenerateMarket(builder_, CrowdedMarketShape(9, 20));  // days enough for every part
   RecordingStatusBar bar;
@@ -204,7 +207,10 @@ TEST_F(PageSearchThreadsTest, AKeywordSearchWhosePartGetsNoThreadSaysItFailedAnd
   auto page = Make<CTrackerPage>();
   GuiDriver::FindAs<QLineEdit>(page.get(), 1017)->setText(QStringLiteral("营业部"));
   for (const bool refused : {false, true, false}) {
-    const ThreadsRefused refuse(refused);
+    side_by_side_testing::SetBeforePart([refused](unsigned part) {
+      if (refused && part == 1) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    });
+    const auto unhook = qScopeGuard([] { side_by_side_testing::SetBeforePart(nullptr); });
     GuiDriver::Click(page.get(), 1150);
     ASSERT_TRUE(GuiDriver::WaitForSearch(*page));
     EXPECT_EQ(page->ResultLines().empty(), refused);
