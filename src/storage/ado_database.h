@@ -51,6 +51,15 @@ class CADOException : public std::exception {
 // with the code meaning taken from sqlite3_errstr.
 std::string FormatErrorReport(std::string_view heading, std::uint32_t code, std::string_view description);
 
+// What a failed statement's error text (a report as above, or a description alone)
+// tells the user, in Chinese: "数据库未打开" for a connection or recordset that is not
+// open, a short reason for a busy, damaged, read-only or full database, else a general
+// "数据库错误" that points to the debug log. The English text itself is for the log.
+std::string DatabaseErrorForUser(std::string_view errorText);
+// The same for an exception a job caught: a database error as above, no memory, a file
+// that could not be read or written, or a general reason that points to the debug log.
+std::string ExceptionTextForUser(const std::exception& e);
+
 // The path given by "Data Source=" in a connection string such as
 // "Provider=...;Data Source=/x/CJHB.mdb;Jet OLEDB:Database Password=...". Keys are
 // matched without regard to case; a value may be enclosed in single or double quotes,

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <filesystem>
 
 #include "../support/db_builder.h"
@@ -56,6 +59,14 @@ TEST_F(StartupTest, PrepareDataFolderSetsTheGlobalsAndCreatesTheExportFolder) {
 
 TEST_F(StartupTest, PrepareDataFolderRefusesAMissingFolder) {
   EXPECT_FALSE(PrepareDataFolder("/nonexistent/velkor/folder"));
+}
+
+TEST_F(StartupTest, AFolderReasonNeverCarriesTheSystemsEnglish) {
+  for (const int error : {EIO, ELOOP, ENAMETOOLONG, EMFILE}) {
+    const std::string reason = FolderErrorReason(error);
+    EXPECT_EQ(std::count_if(reason.begin(), reason.end(), [](unsigned char c) { return std::isalpha(c) != 0; }), 0)
+        << reason;
+  }
 }
 
 TEST_F(StartupTest, MissingDatabasesAreCreatedAtTheCurrentVersionWithoutABox) {

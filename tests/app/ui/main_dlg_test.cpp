@@ -3,6 +3,13 @@
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QTextEdit>
 #include <QGroupBox>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -23,6 +30,8 @@
 #include "../../support/gui_driver.h"
 #include "../../support/paint_probe.h"
 #include "../../support/temp_program_folder.h"
+#include "controls/ui/bitmap_button_ex.h"
+#include "controls/ui/tip_wnd.h"
 #include "fake_tray.h"
 #include "platform/app_paths.h"
 #include "platform/page_registry.h"
@@ -164,6 +173,69 @@ void ExpectEveryControlWhole(CPage& page, const std::string& where, bool mayScro
     }
     shown.push_back(c);
   }
+}
+
+// Every text a user can read on the widget and its children: captions, titles, tips,
+// list headers and cells, list items, edit texts and menu entries.
+QStringList VisibleTexts(QWidget* root) {
+  QStringList texts;
+  QList<QWidget*> widgets = root->findChildren<QWidget*>();
+  widgets.prepend(root);
+  for (QWidget* w : widgets) {
+    texts << w->windowTitle() << w->toolTip() << w->statusTip() << w->whatsThis();
+    for (const QAction* action : w->actions()) texts << action->text() << action->toolTip();
+    if (auto* label = qobject_cast<QLabel*>(w)) texts << label->text();
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) texts << button->text();
+    if (auto* button = qobject_cast<CBitmapButtonEx*>(w)) texts << QString::fromStdString(button->TooltipText());
+    if (auto* tips = qobject_cast<CTipWnd*>(w)) {
+      for (const CTipWnd::ToolItem& tool : tips->Tools()) {
+        for (const CString& line : tool.lines) texts << QString::fromStdString(line);
+      }
+    }
+    if (auto* box = qobject_cast<QGroupBox*>(w)) texts << box->title();
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) texts << edit->text() << edit->placeholderText();
+    if (auto* edit = qobject_cast<QTextEdit*>(w)) texts << edit->toPlainText();
+    if (auto* edit = qobject_cast<QPlainTextEdit*>(w)) texts << edit->toPlainText();
+    if (auto* combo = qobject_cast<QComboBox*>(w)) {
+      for (int i = 0; i < combo->count(); ++i) texts << combo->itemText(i);
+    }
+    if (auto* bar = qobject_cast<QTabBar*>(w)) {
+      for (int i = 0; i < bar->count(); ++i) texts << bar->tabText(i) << bar->tabToolTip(i);
+    }
+    if (auto* view = qobject_cast<QAbstractItemView*>(w); view != nullptr && view->model() != nullptr) {
+      const QAbstractItemModel* model = view->model();
+      for (int c = 0; c < model->columnCount(view->rootIndex()); ++c) {
+        texts << model->headerData(c, Qt::Horizontal).toString();
+      }
+      for (int r = 0; r < model->rowCount(view->rootIndex()); ++r) {
+        for (int c = 0; c < model->columnCount(view->rootIndex()); ++c) {
+          const QModelIndex cell = model->index(r, c, view->rootIndex());
+          texts << cell.data().toString() << cell.data(Qt::ToolTipRole).toString();
+        }
+      }
+    }
+  }
+  texts.removeAll(QString());
+  return texts;
+}
+
+// Runs of Latin letters in the texts that are none of the program's own names, file
+// names and the charting program's.
+QStringList EnglishWords(const QStringList& texts) {
+  static const QStringList allowed{
+      "Velkor", "Desk", "TDX", "CJHB", "Custom", "mdb", "sysinfo", "ini", "DebugLog", "txt", "exe", "README",
+      "SourceHosts",                                  // a file and the section the user writes in it
+      "N", "X", "TOP200", "XP", "Win7", "Win8", "Win10"};  // counts, numbers and choices as the pages word them
+  static const QRegularExpression word(QStringLiteral("[A-Za-z][A-Za-z0-9]*"));
+  QStringList found;
+  for (const QString& text : texts) {
+    for (auto it = word.globalMatch(text); it.hasNext();) {
+      const QString w = it.next().captured();
+      if (!allowed.contains(w)) found << w + " in \"" + text.left(80) + "\"";
+    }
+  }
+  found.removeDuplicates();
+  return found;
 }
 
 }  // namespace
@@ -357,4 +429,18 @@ TEST_F(MainDlgTest, TheMenuHooksLeaveOtherMenusAlone) {
   EXPECT_EQ(mis.itemWidth, 7u);
   EXPECT_EQ(mis.itemHeight, 9u);
   plain.DestroyMenu();
+}
+
+// Under the C locale every page, its tips and its menus speak Chinese.
+TEST_F(MainDlgTest, NoEnglishWordOnAnyPageUnderTheCLocale) {
+  ASSERT_EQ(QLocale::system().language(), QLocale::C);
+  auto dlg = MakeWindow();
+  dlg->show();
+  ASSERT_TRUE(GuiDriver::WaitForExposed(dlg.get()));
+  QStringList texts;
+  ForEachLeafPage(dlg->m_ctrlTab, [&](CPage& page, const QString&) { texts << VisibleTexts(&page); });
+  texts << VisibleTexts(dlg.get());
+  for (QWidget* top : QApplication::topLevelWidgets()) texts << VisibleTexts(top);
+  const QStringList english = EnglishWords(texts);
+  EXPECT_TRUE(english.isEmpty()) << english.join('\n').toStdString();
 }
