@@ -157,6 +157,7 @@ int OpenOne(CADODataBase& db, const char* fileName, bool (*ensureSchema)(CADODat
   if (OpenDatabaseWithSchema(db, AppPath(fileName), ensureSchema)) return 0;
   AppendDebugLog("%s: %s", fileName, db.GetLastErrorText().c_str());
   MessageBox(std::string("打开数据库") + fileName + "错误", g_strWindowTitle, MB_OK | MB_ICONERROR);
+  db.SetOpenFailureTold(true);
   return -1;
 }
 

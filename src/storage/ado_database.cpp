@@ -396,6 +396,7 @@ bool CADODataBase::Open(const std::string& connectionString, const std::string&,
   if (ThreadHandles* mine = ThisThread()) {
     mine->Add(session, std::move(slot));
   }
+  openFailureTold_ = false;
   return true;
 }
 

@@ -111,6 +111,11 @@ class CADODataBase {
             const std::string& password = "");
   bool IsOpen() const noexcept;
   void Close() noexcept;
+  // Set once the user was told that the file could not be opened (the start's box);
+  // an Open that succeeds clears it. Reads that only colour or complete a page fail
+  // quietly then instead of telling the same fault again.
+  void SetOpenFailureTold(bool told) noexcept { openFailureTold_ = told; }
+  bool OpenFailureTold() const noexcept { return openFailureTold_ && !IsOpen(); }
 
   // The connection time-out in seconds becomes the busy timeout of every handle
   // opened afterwards; 0 (the default) means 5 seconds.
@@ -192,6 +197,7 @@ class CADODataBase {
   std::uint64_t session_ = 0;  // 0 = closed; a new number for every successful Open
   std::atomic<int> timeoutSeconds_{0};
   std::atomic<bool> readOnly_{false};
+  std::atomic<bool> openFailureTold_{false};
   std::vector<std::shared_ptr<HandleSlot>> slots_;
 
   mutable std::mutex errorMutex_;

@@ -197,6 +197,19 @@ TEST(DeskApp, ABrokenMarketFileShowsItsBoxAloneAndTheWindowStillComes) {
   EXPECT_NE(folder.ReadFile("sysinfo.ini").find("IsExit=1"), std::string::npos);
 }
 
+TEST(DeskApp, ABrokenUserFileShowsItsBoxAlone) {
+  TempProgramFolder folder;
+  folder.WriteFile("Custom.mdb", std::string(2048, '\x5a'));
+  const RunResult run = RunDeskAppOn(folder.Path(), [](CMainDlg& w) {
+    RunFirstLoads(w);
+    ExitThroughTheTray(w);
+  });
+  EXPECT_TRUE(run.windowShown);
+  ASSERT_EQ(run.boxesBeforeWindow.size(), 1u);
+  EXPECT_EQ(run.boxesBeforeWindow[0].text, "打开数据库Custom.mdb错误");
+  EXPECT_TRUE(MessageBoxHook::Instance().TakeRecorded().empty());
+}
+
 TEST(DeskApp, NoDisplayIsDetectedFromTheEnvironment) {
   const QByteArray saved = qgetenv("QT_QPA_PLATFORM");
   const QByteArray savedDisplay = qgetenv("DISPLAY");
