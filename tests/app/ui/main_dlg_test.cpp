@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QTabBar>
 #include <QTextLayout>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -431,16 +432,29 @@ TEST_F(MainDlgTest, TheMenuHooksLeaveOtherMenusAlone) {
   plain.DestroyMenu();
 }
 
-// Under the C locale every page, its tips and its menus speak Chinese.
+// Under the C locale every page, its tips and its menus speak Chinese, and so do the
+// boxes of a market database that is not open: the pages' first loads and a request.
 TEST_F(MainDlgTest, NoEnglishWordOnAnyPageUnderTheCLocale) {
   ASSERT_EQ(QLocale::system().language(), QLocale::C);
+  g_ADODatabase.Close();
   auto dlg = MakeWindow();
   dlg->show();
   ASSERT_TRUE(GuiDriver::WaitForExposed(dlg.get()));
   QStringList texts;
   ForEachLeafPage(dlg->m_ctrlTab, [&](CPage& page, const QString&) { texts << VisibleTexts(&page); });
+  CHotMoneyTabsDlg& hot = dlg->m_dlgHotMoneyTabs;
+  for (QObject* page : {static_cast<QObject*>(&hot.m_dlgTopBranch), static_cast<QObject*>(&hot.m_dlgInstitution)}) {
+    for (QTimer* timer : page->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly)) {
+      if (timer->isActive() && timer->isSingleShot()) timer->start(0);
+    }
+  }
+  GuiDriver::WaitUntil([] { return false; }, 200);
+  GuiDriver::Click(&hot.m_dlgInstitution, 1006);
   texts << VisibleTexts(dlg.get());
   for (QWidget* top : QApplication::topLevelWidgets()) texts << VisibleTexts(top);
+  const std::vector<RecordedMessageBox> boxes = GuiDriver::TakeBoxes();
+  EXPECT_EQ(boxes.size(), 1u);  // the request's
+  for (const RecordedMessageBox& box : boxes) texts << QString::fromStdString(box.text + box.caption);
   const QStringList english = EnglishWords(texts);
   EXPECT_TRUE(english.isEmpty()) << english.join('\n').toStdString();
 }
