@@ -46,12 +46,13 @@ class MenuWebView final : public QWebEngineView {
  public:
   using QWebEngineView::QWebEngineView;
 
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
   // The menu for the last request the page made, without those entries; nullptr when
   // the page made none or nothing is left. The caller owns it.
   QMenu* CreateContextMenu();
-
- protected:
-  void contextMenuEvent(QContextMenuEvent* event) override;
 };
 
 class EngineWebView final : public IWebView {
