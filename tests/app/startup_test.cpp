@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <filesystem>
 
@@ -62,11 +60,8 @@ TEST_F(StartupTest, PrepareDataFolderRefusesAMissingFolder) {
 }
 
 TEST_F(StartupTest, AFolderReasonNeverCarriesTheSystemsEnglish) {
-  for (const int error : {EIO, ELOOP, ENAMETOOLONG, EMFILE}) {
-    const std::string reason = FolderErrorReason(error);
-    EXPECT_EQ(std::count_if(reason.begin(), reason.end(), [](unsigned char c) { return std::isalpha(c) != 0; }), 0)
-        << reason;
-  }
+  EXPECT_EQ(FolderErrorReason(EIO), "读写出错");
+  EXPECT_EQ(FolderErrorReason(ELOOP), "系统错误" + std::to_string(ELOOP));
 }
 
 TEST_F(StartupTest, MissingDatabasesAreCreatedAtTheCurrentVersionWithoutABox) {

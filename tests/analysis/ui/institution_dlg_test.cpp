@@ -207,22 +207,6 @@ TEST_F(InstitutionDlgTest, AFailedQueryShowsTheMessageAndEmptiesTheList) {
   EXPECT_EQ(boxes[0].text.find("StockInfo"), std::string::npos) << boxes[0].text;  // the library's text is logged
 }
 
-// The market file could not be opened at the start: the page's own first load says
-// nothing more; a user's request is told in Chinese.
-TEST_F(InstitutionDlgTest, ADatabaseThatIsNotOpenIsToldInChineseAndOnlyWhenAsked) {
-  BuildMarket();
-  builder_.Market().Close();
-  CInstitutionDlg& page = MakePage();
-  page.FirstLoadTimer()->start(0);
-  GuiDriver::WaitUntil([&] { return !page.FirstLoadTimer()->isActive(); });
-  QApplication::processEvents();
-  EXPECT_TRUE(GuiDriver::TakeBoxes().empty());
-  ASSERT_TRUE(GuiDriver::Click(&page, 1006));
-  const auto boxes = GuiDriver::TakeBoxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, "数据库查询失败!\n数据库未打开");
-}
-
 TEST_F(InstitutionDlgTest, ScreenshotShowsTheListWithRealGlyphs) {
   BuildMarket();
   CInstitutionDlg& page = MakePage();

@@ -2,7 +2,6 @@
 // switched off for this test (we run as root) and without the GPU.
 #include <QApplication>
 #include <QMenu>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QWebEngineView>
 #include <gtest/gtest.h>
@@ -117,32 +116,21 @@ TEST_F(WebEngineTest, FileNavigationIsRefused) {
 // A right click on a link: the engine's entries in Chinese, and only those that do
 // something here (no new window, no saving, no page source).
 TEST_F(WebEngineTest, TheContextMenuIsChineseAndLeavesOutWhatCannotWork) {
-  server_.Route("/menu", FixtureResponse::Ok("<html><head><title>menu</title></head><body style='margin:0'>"
-                                             "<a href='/page' style='display:block;height:400px'>link</a>"
-                                             "</body></html>"));
+  server_.Route("/menu", FixtureResponse::Ok("<body style='margin:0'><a href='/page' style='display:block;"
+                                             "height:400px'>link</a></body>"));
   bool ok = false;
   ASSERT_TRUE(Load("/menu", &ok));
-  QWidget* view = static_cast<EngineWebView&>(browser_->View()).View();
-  QWidget* target = view->focusProxy() != nullptr ? view->focusProxy() : view;
+  QWidget* view = static_cast<EngineWebView&>(browser_->View()).View()->focusProxy();
   QMenu* menu = nullptr;
   for (int attempt = 0; attempt < 20 && menu == nullptr; ++attempt) {  // the page may still be laid out
-    GuiDriver::Click(target, Qt::RightButton, QPoint(100, 100));
+    GuiDriver::Click(view, Qt::RightButton, QPoint(100, 100));
     GuiDriver::WaitUntil([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())); }, 500);
   }
   ASSERT_NE(menu, nullptr);
   QStringList texts;
-  for (QAction* action : menu->actions()) {
-    if (action->isSeparator()) continue;
-    texts << action->text();
-    for (auto dead : {QWebEnginePage::SavePage, QWebEnginePage::ViewSource, QWebEnginePage::OpenLinkInNewWindow,
-                      QWebEnginePage::OpenLinkInNewTab, QWebEnginePage::DownloadLinkToDisk}) {
-      EXPECT_NE(action, Page()->action(dead)) << action->text().toStdString();
-    }
-  }
+  for (QAction* action : menu->actions()) texts << action->text();
   menu->close();
-  EXPECT_TRUE(texts.contains(QStringLiteral("复制链接地址"))) << texts.join('|').toStdString();
-  EXPECT_TRUE(texts.contains(QStringLiteral("后退"))) << texts.join('|').toStdString();
-  EXPECT_FALSE(texts.join('|').contains(QRegularExpression("[A-Za-z]"))) << texts.join('|').toStdString();
+  EXPECT_EQ(texts.join('|'), QStringLiteral("后退|前进|重新加载||复制链接地址"));
 }
 
 }  // namespace
