@@ -11,8 +11,8 @@
 //  - a refused text ("敢死队1名称不能为空", "关键字长度小于 4 ！！！", ...): nothing
 //    else happens;
 //  - a query that fails: "数据库查询失败!" and, in Chinese, what the recordset's error
-//    says (its text goes to the debug log; caption "系统提示"); the list keeps what the search would have left in it, so a failure is
-//    never shown as "no listing";
+//    says (its text goes to the debug log; caption "系统提示"); the list keeps what the
+//    search would have left in it, so a failure is never shown as "no listing";
 //  - the file cannot be written: "文件打开错误!" (caption "系统提示", warning icon);
 //    the list is filled all the same.
 // Texts are counted in GBK bytes (a Chinese character is 2).

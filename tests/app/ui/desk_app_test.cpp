@@ -166,7 +166,8 @@ TEST(DeskApp, AnUnusableFolderEndsWithStatus4NamingTheReason) {
 
 // The pages' own first loads, due seconds after the start, run now; then "退出".
 void RunFirstLoadsAndExit(CMainDlg& window) {
-  for (QObject* pages : {static_cast<QObject*>(&window.m_dlgHotMoneyTabs), static_cast<QObject*>(&window.m_dlgTopBranch)})
+  for (QObject* pages : {static_cast<QObject*>(&window.m_dlgHotMoneyTabs),
+                         static_cast<QObject*>(&window.m_dlgTopBranch)})
     for (QTimer* timer : pages->findChildren<QTimer*>())
       if (timer->isActive() && timer->isSingleShot()) timer->start(0);
   GuiDriver::WaitUntil([] { return false; }, 200);
