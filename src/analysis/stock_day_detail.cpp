@@ -5,6 +5,7 @@
 
 #include "analysis/branch_totals_merge.h"
 #include "analysis/tracker_searches.h"
+#include "platform/debug_log.h"
 #include "platform/message_box.h"
 #include "records/stock_detail.h"
 #include "storage/ado_database.h"
@@ -119,6 +120,11 @@ std::optional<std::string> Team1TextOfTeam(const std::string& teamName) {
   return teamName;
 }
 
+std::string QueryFailedBoxText(const std::string& errorText) {
+  if (!errorText.empty()) AppendDebugLog("%s %s", kTrackerQueryFailedText, errorText.c_str());
+  return std::string(kTrackerQueryFailedText) + "\n" + DatabaseErrorForUser(errorText);
+}
+
 void ShowQueryFailed(const std::string& errorText) {
-  MessageBox(std::string(kTrackerQueryFailedText) + "\n" + errorText, kTrackerCaption, MB_OK | MB_ICONWARNING);
+  MessageBox(QueryFailedBoxText(errorText), kTrackerCaption, MB_OK | MB_ICONWARNING);
 }

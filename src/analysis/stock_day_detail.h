@@ -109,7 +109,10 @@ StockDayView BuildStockDayView(const StockDayDetail& detail, const std::string& 
 // edit alone ("" , "系统", "东方" and the like).
 std::optional<std::string> Team1TextOfTeam(const std::string& teamName);
 
-// kTrackerQueryFailedText ("数据库查询失败!"), "\n" and the failed query's error text,
-// caption "系统提示", warning icon: shown once per user action whose query failed
-// (never for an empty result).
+// kTrackerQueryFailedText ("数据库查询失败!"), "\n" and what the failed query's error
+// text tells the user in Chinese (DatabaseErrorForUser); the error text itself goes to
+// the debug log.
+std::string QueryFailedBoxText(const std::string& errorText);
+// That text, caption "系统提示", warning icon: shown once per user action whose query
+// failed (never for an empty result).
 void ShowQueryFailed(const std::string& errorText);

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <utility>
 
+#include "analysis/stock_day_detail.h"
 #include "analysis/tracker_searches.h"
 #include "platform/debug_log.h"
 #include "platform/message_box.h"
@@ -23,12 +24,6 @@ std::atomic<std::uint64_t> g_teamSearchSequence{0};
 const std::string& DayStatement() {
   static const std::string sql = "SELECT " + StockDetailColumns() + " FROM StockInfo WHERE SB_Date = ? ORDER BY rowid";
   return sql;
-}
-
-std::string QueryFailedText(const std::string& detail) {
-  std::string text = kTrackerQueryFailedText;
-  if (!detail.empty()) text += "\n" + detail;
-  return text;
 }
 
 }  // namespace
@@ -175,7 +170,7 @@ void TeamSearchJob::Run(const TeamSearchParams& params, const LocalTime& today, 
       // Opens this thread's own handle; it is closed when the thread ends.
       CADODataBase::ThreadHandle handle = market.AcquireHandle();
       if (handle.handle == nullptr) {
-        end.Fail(QueryFailedText(handle.message));
+        end.Fail(QueryFailedBoxText(handle.message));
         return;
       }
     }
@@ -194,13 +189,13 @@ void TeamSearchJob::Run(const TeamSearchParams& params, const LocalTime& today, 
       if (result == DayScanResult::Failed) {
         // The day is skipped; the search goes on and reports the failure once.
         AppendDebugLog("%s", ("team search: " + DayStatement() + " [" + day + "], Error\n" + error).c_str());
-        if (summary.daysFailed++ == 0) summary.errorText = QueryFailedText(error);
+        if (summary.daysFailed++ == 0) summary.errorText = QueryFailedBoxText(error);
         continue;
       }
       ++summary.daysScanned;
     }
   } catch (const std::exception& e) {
-    if (summary.errorText.empty()) summary.errorText = QueryFailedText(e.what());
+    if (summary.errorText.empty()) summary.errorText = QueryFailedBoxText(e.what());
   }
 }
 

@@ -118,7 +118,7 @@ class TeamSearchSink {
   // The walk has ended: all days, the day bound, or a stop.
   virtual void Finished(std::uint64_t job, const TeamSearchSummary& summary) = 0;
   // The job could not read the market database at all; `text` is the message to show
-  // (kTrackerQueryFailedText, "\n" and the error text). No line was given.
+  // (QueryFailedBoxText of the error text). No line was given.
   virtual void Failed(std::uint64_t job, const std::string& text) = 0;
 };
 

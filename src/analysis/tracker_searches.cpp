@@ -7,6 +7,7 @@
 #include <memory>
 #include <utility>
 
+#include "analysis/stock_day_detail.h"
 #include "platform/message_box.h"
 #include "platform/side_by_side.h"
 #include "platform/worker_registry.h"
@@ -207,8 +208,7 @@ TrackerSearchResult Commit(Outcome outcome) {
       MessageBox(outcome.refusalText, outcome.refusalCaption, MB_OK | MB_ICONWARNING);
       return result;
     case TrackerSearchResult::Status::QueryFailed:
-      MessageBox(std::string(kTrackerQueryFailedText) + "\n" + outcome.queryError, kTrackerCaption,
-                 MB_OK | MB_ICONWARNING);
+      ShowQueryFailed(outcome.queryError);
       break;
     case TrackerSearchResult::Status::Done:
       break;

@@ -10,9 +10,9 @@
 // Messages are shown here, through the message-box seam, one per search at most:
 //  - a refused text ("敢死队1名称不能为空", "关键字长度小于 4 ！！！", ...): nothing
 //    else happens;
-//  - a query that fails: "数据库查询失败!" and the recordset's error text (caption
-//    "系统提示"); the list keeps what the search would have left in it, so a failure is
-//    never shown as "no listing";
+//  - a query that fails: "数据库查询失败!" and, in Chinese, what the recordset's error
+//    says (its text goes to the debug log; caption "系统提示"); the list keeps what the
+//    search would have left in it, so a failure is never shown as "no listing";
 //  - the file cannot be written: "文件打开错误!" (caption "系统提示", warning icon);
 //    the list is filled all the same.
 // Texts are counted in GBK bytes (a Chinese character is 2).
@@ -69,7 +69,7 @@ struct TrackerSearchResult {
   bool fileWritten = false;
 };
 
-// Shown when a query fails, followed by "\n" and the recordset's error text.
+// Shown when a query fails, followed by "\n" and what the error means (QueryFailedBoxText).
 inline constexpr const char* kTrackerQueryFailedText = "数据库查询失败!";
 inline constexpr const char* kTrackerCaption = "系统提示";
 inline constexpr const char* kTeam1EmptyText = "敢死队1名称不能为空";

@@ -87,8 +87,10 @@ std::string FolderErrorReason(int error) {
       return "只读文件系统";
     case ENOENT:
       return "目录不存在";
-    default:
-      return std::strerror(error);
+    case EIO:
+      return "读写出错";
+    default:  // the system's own words are English
+      return "系统错误" + std::to_string(error);
   }
 }
 
@@ -204,6 +206,7 @@ int OpenOne(CADODataBase& db, const char* fileName, bool (*ensureSchema)(CADODat
     return -1;
   }
   MessageBox(std::string("打开数据库") + fileName + "错误", g_strWindowTitle, MB_OK | MB_ICONERROR);
+  db.SetOpenFailureTold(true);
   return -1;
 }
 

@@ -48,7 +48,7 @@ class DataFolderLock {
 };
 
 // Why a folder cannot be used, named from the errno of the step that failed:
-// "权限不够", "不是目录", "磁盘已满", ...
+// "权限不够", "不是目录", "磁盘已满", ..., never the system's English ("系统错误5").
 std::string FolderErrorReason(int error);
 
 // Fixes the program folder globals, removes the temporary files of killed writes from

@@ -7,6 +7,7 @@
 #include "charting/data_cfg.h"
 #include "charting/formula_text.h"
 #include "charting/series_file.h"
+#include "platform/debug_log.h"
 #include "platform/worker_registry.h"
 #include "storage/ado_database.h"
 
@@ -194,7 +195,8 @@ void CCustomDataJob::GenerateCustomDataThread(const CustomDataParams& params, Cu
       end.Set(true, 0);
     }
   } catch (const std::exception& e) {
-    sink.Line(std::string("生成自定义数据失败: ") + e.what(), kCustomLineRed);
+    AppendDebugLog("custom data generation failed: %s", e.what());
+    sink.Line(std::string("生成自定义数据失败: ") + ExceptionTextForUser(e), kCustomLineRed);
   }
 }
 
@@ -251,6 +253,7 @@ void CCustomDataJob::OnDeleteGeneratedData(const CustomDataParams& params, Custo
     sink.Message(kDeletedMessageText);
     end.Set(true, 0);
   } catch (const std::exception& e) {
-    sink.Line(std::string("删除数据失败: ") + e.what(), kCustomLineRed);
+    AppendDebugLog("deleting the custom data failed: %s", e.what());
+    sink.Line(std::string("删除数据失败: ") + ExceptionTextForUser(e), kCustomLineRed);
   }
 }

@@ -38,7 +38,7 @@ bool BranchMarks::Read(CADODataBase& db, const std::string& sql, const std::vect
   CADORecordset rs(&db);
   if (!rs.Open(sql, params)) {
     failed_ = true;
-    MessageBox(kBranchMarksFailedText, "系统提示", MB_OK);
+    if (!db.OpenFailureTold()) MessageBox(kBranchMarksFailedText, "系统提示", MB_OK);
     return false;
   }
   for (; !rs.IsEof(); rs.MoveNext()) {

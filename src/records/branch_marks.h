@@ -35,7 +35,8 @@ class BranchMarks {
 
   // Reads every mark of `db` with one statement; the last row of a name wins. On
   // failure the marks are empty, Failed() holds and the message box is shown, once for
-  // this call. Returns !Failed().
+  // this call (none when the start already told that `db` could not be opened).
+  // Returns !Failed().
   bool Load(CADODataBase& db = g_ADODatabase_Custom);
   // The same for the rows of one name only (one bound query).
   bool LoadName(const std::string& name, CADODataBase& db = g_ADODatabase_Custom);

@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <new>
 #include <limits>
 
 #include "platform/ascii.h"
@@ -174,6 +177,55 @@ std::string FormatErrorReport(std::string_view heading, std::uint32_t code, std:
   report += description;
   report += '\n';
   return report;
+}
+
+std::string DatabaseErrorForUser(std::string_view errorText) {
+  if (errorText.find("is not open") != std::string_view::npos ||
+      errorText.find("has no connection") != std::string_view::npos) {
+    return "数据库未打开";
+  }
+  struct Reason {
+    int code;
+    const char* text;
+  };
+  static constexpr Reason kReasons[] = {
+      {SQLITE_BUSY, "数据库正忙"},          {SQLITE_LOCKED, "数据库正忙"},
+      {SQLITE_NOMEM, "内存不足"},           {SQLITE_READONLY, "数据库文件只读"},
+      {SQLITE_INTERRUPT, "查询被中断"},     {SQLITE_IOERR, "读写数据库文件出错"},
+      {SQLITE_CORRUPT, "数据库文件已损坏"}, {SQLITE_NOTADB, "数据库文件已损坏"},
+      {SQLITE_FULL, "磁盘已满"},            {SQLITE_CANTOPEN, "无法打开数据库文件"},
+      {SQLITE_PERM, "没有访问数据库文件的权限"}};
+  int code = -1;
+  const std::size_t at = errorText.find("Code = ");
+  if (at != std::string_view::npos && at + 15 <= errorText.size()) {
+    const std::string_view hex = errorText.substr(at + 7, 8);
+    unsigned value = 0;
+    const auto [end, ec] = std::from_chars(hex.data(), hex.data() + hex.size(), value, 16);
+    if (ec == std::errc() && end == hex.data() + hex.size()) code = static_cast<int>(value & 0xFFu);
+  } else {
+    // A description alone: the library's own wording of its codes.
+    for (const Reason& reason : kReasons) {
+      if (errorText.find(sqlite3_errstr(reason.code)) != std::string_view::npos) code = reason.code;
+    }
+  }
+  for (const Reason& reason : kReasons) {
+    if (reason.code == code) return reason.text;
+  }
+  return "数据库错误（详见DebugLog.txt）";
+}
+
+std::string ExceptionTextForUser(const std::exception& e) {
+  if (const auto* db = dynamic_cast<const CADOException*>(&e)) {
+    return DatabaseErrorForUser(FormatErrorReport("", static_cast<std::uint32_t>(db->GetErrorCode()), db->what()));
+  }
+  if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr) return "内存不足";
+  if (const auto* file = dynamic_cast<const std::filesystem::filesystem_error*>(&e)) {
+    const int error = file->code().value();
+    if (error == ENOSPC || error == EDQUOT) return "磁盘已满";
+    if (error == EACCES || error == EPERM || error == EROFS) return "权限不够";
+    return "读写文件出错";
+  }
+  return "程序内部错误（详见DebugLog.txt）";
 }
 
 std::string DataSourceOf(std::string_view cs) {
@@ -344,6 +396,7 @@ bool CADODataBase::Open(const std::string& connectionString, const std::string&,
   if (ThreadHandles* mine = ThisThread()) {
     mine->Add(session, std::move(slot));
   }
+  openFailureTold_ = false;
   return true;
 }
 

@@ -51,6 +51,15 @@ class CADOException : public std::exception {
 // with the code meaning taken from sqlite3_errstr.
 std::string FormatErrorReport(std::string_view heading, std::uint32_t code, std::string_view description);
 
+// What a failed statement's error text (a report as above, or a description alone)
+// tells the user, in Chinese: "数据库未打开" for a connection or recordset that is not
+// open, a short reason for a busy, damaged, read-only or full database, else a general
+// "数据库错误" that points to the debug log. The English text itself is for the log.
+std::string DatabaseErrorForUser(std::string_view errorText);
+// The same for an exception a job caught: a database error as above, no memory, a file
+// that could not be read or written, or a general reason that points to the debug log.
+std::string ExceptionTextForUser(const std::exception& e);
+
 // The path given by "Data Source=" in a connection string such as
 // "Provider=...;Data Source=/x/CJHB.mdb;Jet OLEDB:Database Password=...". Keys are
 // matched without regard to case; a value may be enclosed in single or double quotes,
@@ -102,6 +111,11 @@ class CADODataBase {
             const std::string& password = "");
   bool IsOpen() const noexcept;
   void Close() noexcept;
+  // Set once the user was told that the file could not be opened (the start's box);
+  // an Open that succeeds clears it. Reads that only colour or complete a page fail
+  // quietly then instead of telling the same fault again.
+  void SetOpenFailureTold(bool told) noexcept { openFailureTold_ = told; }
+  bool OpenFailureTold() const noexcept { return openFailureTold_ && !IsOpen(); }
 
   // The connection time-out in seconds becomes the busy timeout of every handle
   // opened afterwards; 0 (the default) means 5 seconds.
@@ -183,6 +197,7 @@ class CADODataBase {
   std::uint64_t session_ = 0;  // 0 = closed; a new number for every successful Open
   std::atomic<int> timeoutSeconds_{0};
   std::atomic<bool> readOnly_{false};
+  std::atomic<bool> openFailureTold_{false};
   std::vector<std::shared_ptr<HandleSlot>> slots_;
 
   mutable std::mutex errorMutex_;

@@ -139,8 +139,9 @@ bool CDailyListModel::LoadDayList(const std::string& day) {
 int CDailyListModel::LoadTeams() {
   m_teamMembers.clear();
   if (!ReadBranchTeams(m_custom, m_vecTeams)) {
-    // The text is the one users know from earlier versions, placeholder and all.
-    MessageBox(kTeamsQueryFailedText, kCaption, MB_OK);
+    // The text is the one users know from earlier versions, placeholder and all; a
+    // file the start could not open was told then.
+    if (!m_custom.OpenFailureTold()) MessageBox(kTeamsQueryFailedText, kCaption, MB_OK);
     return 0;
   }
   for (const CBranchTeamRow& t : m_vecTeams) m_teamMembers.insert(t.Members.begin(), t.Members.end());

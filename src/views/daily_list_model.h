@@ -92,8 +92,8 @@ class CDailyListModel {
   bool LoadDayList(const std::string& day);
 
   // Reloads the teams from YYBMark (TeamNumber >= 200, highest number first). 1 when at
-  // least one row was read, else 0; when the query fails a message shows and the teams
-  // stay empty.
+  // least one row was read, else 0; when the query fails a message shows (unless the
+  // start told that the file could not be opened) and the teams stay empty.
   int LoadTeams();
 
   // Puts g_DayRows in the order of `mode` (see SortDayRows); stocks with equal keys

@@ -68,12 +68,14 @@ class TrackerSearchTest : public ::testing::Test {
     EXPECT_EQ(boxes[0].caption, caption);
     EXPECT_EQ(boxes[0].icon, MB_ICONWARNING);
   }
-  // A failed query shows one box: the fixed text, then the recordset's report.
-  static void ExpectQueryFailedBox() {
+  // A failed query shows one box: the fixed text, then its reason in Chinese; the
+  // recordset's report goes to the debug log.
+  void ExpectQueryFailedBox() const {
     const std::vector<RecordedMessageBox> boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text.rfind("数据库查询失败!\n", 0), 0u) << boxes[0].text;
-    EXPECT_NE(boxes[0].text.find("CADORecordset Error"), std::string::npos);
+    EXPECT_EQ(boxes[0].text.find("CADORecordset Error"), std::string::npos) << boxes[0].text;
+    EXPECT_NE(folder_.ReadFile("DebugLog.txt").find("CADORecordset Error"), std::string::npos);
     EXPECT_EQ(boxes[0].caption, "系统提示");
   }
 

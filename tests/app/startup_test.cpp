@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <csignal>
 
 #include <filesystem>
@@ -59,6 +60,11 @@ TEST_F(StartupTest, PrepareDataFolderSetsTheGlobalsAndCreatesTheExportFolder) {
 
 TEST_F(StartupTest, PrepareDataFolderRefusesAMissingFolder) {
   EXPECT_FALSE(PrepareDataFolder("/nonexistent/velkor/folder"));
+}
+
+TEST_F(StartupTest, AFolderReasonNeverCarriesTheSystemsEnglish) {
+  EXPECT_EQ(FolderErrorReason(EIO), "读写出错");
+  EXPECT_EQ(FolderErrorReason(ELOOP), "系统错误" + std::to_string(ELOOP));
 }
 
 TEST_F(StartupTest, MissingDatabasesAreCreatedAtTheCurrentVersionWithoutABox) {

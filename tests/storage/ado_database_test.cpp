@@ -141,6 +141,7 @@ TEST(AdoDatabaseOpenTest, RandomBytesFailAndKeepTheirBytes) {
   EXPECT_NE(db.GetLastErrorText().find("\tDescription = file is not a database\n"), std::string::npos);
   EXPECT_EQ(ReadBytes(path), bytes);
   EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
+  EXPECT_EQ(DatabaseErrorForUser(db.GetLastErrorText()), "数据库文件已损坏");
   EXPECT_FALSE(db.Execute("SELECT 1"));  // later statements fail with their record
   EXPECT_EQ(db.GetLastError(), static_cast<DWORD>(SQLITE_MISUSE));
 }
@@ -265,6 +266,8 @@ TEST_F(AdoDatabaseTest, BusyBeyondTheTimeoutFailsAndWritesNothing) {
   EXPECT_GE(waited, std::chrono::milliseconds(900));
   EXPECT_EQ(db_.GetLastError() & 0xFF, static_cast<DWORD>(SQLITE_BUSY));
   EXPECT_NE(db_.GetLastErrorText().find("Description = database is locked"), std::string::npos);
+  EXPECT_EQ(DatabaseErrorForUser(db_.GetLastErrorDescription()), "数据库正忙");
+  EXPECT_EQ(ExceptionTextForUser(CADOException(SQLITE_FULL, "database or disk is full")), "磁盘已满");
 
   {
     CADOTransaction transaction(db_);
@@ -328,6 +331,7 @@ TEST_F(AdoDatabaseTest, ClosedObjectFailsEveryCallWithARecord) {
   CADORecordset rs(&db_);
   EXPECT_FALSE(rs.Open("SELECT * FROM T"));
   EXPECT_TRUE(rs.IsEof());
+  EXPECT_EQ(DatabaseErrorForUser(rs.GetLastErrorText()), "数据库未打开");
 }
 
 // The file's bytes, and which of its side files exist.

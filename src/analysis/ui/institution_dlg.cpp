@@ -129,7 +129,10 @@ void CInstitutionDlg::BuildControls() {
   m_firstLoad = new QTimer(this);
   m_firstLoad->setSingleShot(true);
   m_firstLoad->setInterval(kFirstLoadDelayMs);
-  connect(m_firstLoad, &QTimer::timeout, this, [this] { LoadList(kInstitutionSeat); });
+  connect(m_firstLoad, &QTimer::timeout, this, [this] {
+    // A database the start could not open was told then: no second box about it.
+    if (Market().IsOpen()) LoadList(kInstitutionSeat);
+  });
 
   connect(m_radioAll, &QRadioButton::clicked, this, [this] { OnShowAll(); });
   connect(m_btnNetBuy, &QPushButton::clicked, this, [this] { OnShowNetBuy(); });

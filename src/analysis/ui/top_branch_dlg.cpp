@@ -471,6 +471,8 @@ void CTopBranchDlg::OnFirstShowing() {
   m_firstShowing->stop();
   // A search started before it: its result is the list's.
   if (RefuseWhileBusy()) return;
+  // A database the start could not open was told then: no second box about it.
+  if (!Market().IsOpen()) return;
   // Today's ranking, then sorted by total buy: shown once, so a failed mark lookup
   // is told once.
   const auto restore = WaitCursor();

@@ -1,6 +1,8 @@
 #include "app/ui/engine_web_view.h"
 
 #include <QAuthenticator>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
@@ -9,6 +11,38 @@
 
 #include "platform/debug_log.h"
 #include "platform/ui/qt_convert.h"
+
+namespace {
+
+// What the page's own handlers turn into nothing (see SilentWebPage and the profile).
+constexpr QWebEnginePage::WebAction kDeadActions[] = {
+    QWebEnginePage::OpenLinkInNewWindow, QWebEnginePage::OpenLinkInNewTab,
+    QWebEnginePage::OpenLinkInNewBackgroundTab, QWebEnginePage::DownloadLinkToDisk,
+    QWebEnginePage::DownloadImageToDisk, QWebEnginePage::DownloadMediaToDisk,
+    QWebEnginePage::SavePage, QWebEnginePage::ViewSource,
+    QWebEnginePage::InspectElement, QWebEnginePage::ExitFullScreen};
+
+bool IsDeadAction(QWebEnginePage* page, const QAction* action) {
+  for (const QWebEnginePage::WebAction dead : kDeadActions) {
+    if (page->action(dead) == action) return true;
+  }
+  return false;
+}
+
+// No separator first, last or next to another once entries are gone.
+void TidySeparators(QMenu* menu) {
+  const QAction* previous = nullptr;
+  for (QAction* action : menu->actions()) {
+    if (action->isSeparator() && (previous == nullptr || previous->isSeparator())) {
+      menu->removeAction(action);
+      continue;
+    }
+    previous = action;
+  }
+  if (previous != nullptr && previous->isSeparator()) menu->removeAction(const_cast<QAction*>(previous));
+}
+
+}  // namespace
 
 SilentWebPage::SilentWebPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {
   connect(this, &QWebEnginePage::featurePermissionRequested, this,
@@ -44,10 +78,33 @@ void SilentWebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, cons
                  FromQString(message.left(500)).c_str());
 }
 
+QMenu* MenuWebView::CreateContextMenu() {
+  QMenu* menu = createStandardContextMenu();
+  if (menu == nullptr) return nullptr;
+  for (QAction* action : menu->actions()) {
+    if (IsDeadAction(page(), action)) menu->removeAction(action);
+  }
+  TidySeparators(menu);
+  if (menu->isEmpty()) {
+    delete menu;
+    return nullptr;
+  }
+  return menu;
+}
+
+void MenuWebView::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu* menu = CreateContextMenu();
+  if (menu == nullptr) return;
+  menu->setAttribute(Qt::WA_DeleteOnClose, true);
+  menu->popup(event->globalPos());
+}
+
 EngineWebView::EngineWebView(QWidget* parent)
     : profile_(new QWebEngineProfile()),  // no storage name: off the record
       page_(new SilentWebPage(profile_, nullptr)),
-      view_(new QWebEngineView(parent)) {
+      view_(new MenuWebView(parent)) {
+  // Pages that offer languages answer in Chinese, as the engine's own pages speak it.
+  profile_->setHttpAcceptLanguage(QStringLiteral("zh-CN,zh"));
   QObject::connect(profile_, &QWebEngineProfile::downloadRequested, profile_,
                    [](QWebEngineDownloadRequest* download) { download->cancel(); });
   QWebEngineSettings* settings = page_->settings();

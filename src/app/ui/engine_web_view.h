@@ -3,13 +3,15 @@
 // console output (unless not silent: then to the debug log), no new windows, no
 // downloads, permissions or credentials, and no navigation outside http, https and
 // about:blank. Its profile is off the record: nothing is written under the home folder.
+// Its context menu holds only entries that do something here, in Chinese.
 
 #include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include "app/ui/web_browser2.h"
 
+class QMenu;
 class QWebEngineProfile;
-class QWebEngineView;
 
 class SilentWebPage final : public QWebEnginePage {
   Q_OBJECT
@@ -36,6 +38,23 @@ class SilentWebPage final : public QWebEnginePage {
   int refused_ = 0;
 };
 
+// The engine's view with a context menu that leaves out what cannot work here: new
+// windows and tabs (none is made), saving a page, an image, a link or media (downloads
+// are cancelled), the page source (a window of its own), the developer tools and full
+// screen.
+class MenuWebView final : public QWebEngineView {
+ public:
+  using QWebEngineView::QWebEngineView;
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  // The menu for the last request the page made, without those entries; nullptr when
+  // the page made none or nothing is left. The caller owns it.
+  QMenu* CreateContextMenu();
+};
+
 class EngineWebView final : public IWebView {
  public:
   explicit EngineWebView(QWidget* parent);
@@ -58,6 +77,6 @@ class EngineWebView final : public IWebView {
  private:
   QWebEngineProfile* profile_;
   SilentWebPage* page_;
-  QWebEngineView* view_;
+  MenuWebView* view_;
   bool loading_ = false;
 };

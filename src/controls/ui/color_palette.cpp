@@ -45,7 +45,9 @@ std::optional<std::optional<COLORREF>> ColorDialogHook::Intercept(COLORREF initi
 
 std::optional<COLORREF> PickColorFromDialog(COLORREF initial, QWidget* parent) {
   if (auto answer = ColorDialogHook::Instance().Intercept(initial)) return *answer;
-  const QColor picked = QColorDialog::getColor(ToQColor(initial), parent);
+  // Qt's own dialog, which speaks the loaded translation, not the desktop's.
+  const QColor picked =
+      QColorDialog::getColor(ToQColor(initial), parent, QString(), QColorDialog::DontUseNativeDialog);
   if (!picked.isValid()) return std::nullopt;
   return FromQColor(picked);
 }

@@ -210,6 +210,12 @@ bool InstallQtTranslations() {
   }
   if (!QCoreApplication::installTranslator(translator.get())) return false;
   installed = translator.release();  // owned by the application object
+  // The embedded browser's menu; a machine without the browser has no such file.
+  auto engine = std::make_unique<QTranslator>(app);
+  if (engine->load(QStringLiteral("qtwebengine_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+      QCoreApplication::installTranslator(engine.get())) {
+    engine.release();  // owned by the application object
+  }
   return true;
 }
 

@@ -21,11 +21,12 @@ class QtDialogBackend final : public IDialogBackend {
 // "Text (*.txt) (*.txt);;All (*.*) (*.*)"; a filter without "|" is kept as it is.
 std::string ToQtFileFilter(const std::string& filter);
 
-// Loads Qt's own Chinese texts (message-box buttons, file dialogs, ...) from Qt's
-// translations folder into the running application, once, and makes Chinese the
-// default locale, for what Qt's dialogs write through it. The program writes and reads
-// its own numbers and days without the locale, so they do not change with it. False
-// when the translation is not installed or there is no application object yet.
+// Loads Qt's own Chinese texts (message-box buttons, file dialogs, the embedded
+// browser's menu, ...) from Qt's translations folder into the running application,
+// once, and makes Chinese the default locale, for what Qt's dialogs and the browser
+// engine write through it. The program writes and reads its own numbers and days
+// without the locale, so they do not change with it. False when Qt's base translation
+// is not installed or there is no application object yet.
 bool InstallQtTranslations();
 
 class QFileDialog;

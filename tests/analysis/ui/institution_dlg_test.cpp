@@ -204,6 +204,7 @@ TEST_F(InstitutionDlgTest, AFailedQueryShowsTheMessageAndEmptiesTheList) {
   const auto boxes = GuiDriver::TakeBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text.rfind("数据库查询失败!", 0), 0u);
+  EXPECT_EQ(boxes[0].text.find("StockInfo"), std::string::npos) << boxes[0].text;  // the library's text is logged
 }
 
 TEST_F(InstitutionDlgTest, ScreenshotShowsTheListWithRealGlyphs) {

@@ -173,21 +173,41 @@ TEST(DeskApp, AnUnusableFolderEndsWithStatus4NamingTheReason) {
   EXPECT_TRUE(MessageBoxHook::Instance().TakeRecorded().empty());
 }
 
-TEST(DeskApp, ABrokenMarketFileShowsItsBoxAndTheWindowStillComes) {
+// The pages' own first loads, due seconds after the start, run now; then "退出".
+void RunFirstLoadsAndExit(CMainDlg& window) {
+  for (QObject* pages : {static_cast<QObject*>(&window.m_dlgHotMoneyTabs),
+                         static_cast<QObject*>(&window.m_dlgTopBranch)})
+    for (QTimer* timer : pages->findChildren<QTimer*>())
+      if (timer->isActive() && timer->isSingleShot()) timer->start(0);
+  GuiDriver::WaitUntil([] { return false; }, 200);
+  ExitThroughTheTray(window);
+}
+
+TEST(DeskApp, ABrokenMarketFileShowsItsBoxAloneAndTheWindowStillComes) {
   TempProgramFolder::Options o;
   o.withIni = true;
   o.iniText = "[system]\nTitalName=龙虎观察\n";
   TempProgramFolder folder(o);
   folder.WriteFile("CJHB.mdb", std::string(2048, '\x5a'));
-  const RunResult run = RunDeskAppOn(folder.Path(), ExitThroughTheTray);
+  const RunResult run = RunDeskAppOn(folder.Path(), RunFirstLoadsAndExit);
   EXPECT_EQ(run.code, 0);
   EXPECT_TRUE(run.windowShown);
   EXPECT_EQ(run.title, "龙虎观察");
   ASSERT_EQ(run.boxesBeforeWindow.size(), 1u);
   EXPECT_EQ(run.boxesBeforeWindow[0].text, "打开数据库CJHB.mdb错误");
+  EXPECT_TRUE(MessageBoxHook::Instance().TakeRecorded().empty());  // the pages' first loads say nothing more
   EXPECT_EQ(folder.ReadFile("CJHB.mdb"), std::string(2048, '\x5a'));
   EXPECT_EQ(SchemaVersionOfFile(folder.File("Custom.mdb")), 1);
   EXPECT_NE(folder.ReadFile("sysinfo.ini").find("IsExit=1"), std::string::npos);
+}
+
+TEST(DeskApp, ABrokenUserFileShowsItsBoxAlone) {
+  TempProgramFolder folder;
+  folder.WriteFile("Custom.mdb", std::string(2048, '\x5a'));
+  const RunResult run = RunDeskAppOn(folder.Path(), RunFirstLoadsAndExit);
+  ASSERT_EQ(run.boxesBeforeWindow.size(), 1u);
+  EXPECT_EQ(run.boxesBeforeWindow[0].text, "打开数据库Custom.mdb错误");
+  EXPECT_TRUE(MessageBoxHook::Instance().TakeRecorded().empty());
 }
 
 TEST(DeskApp, NoDisplayIsDetectedFromTheEnvironment) {

@@ -4,6 +4,8 @@
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QRegularExpression>
 #include <QGroupBox>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -27,6 +29,8 @@
 #include "../../support/gui_driver.h"
 #include "../../support/paint_probe.h"
 #include "../../support/temp_program_folder.h"
+#include "controls/ui/bitmap_button_ex.h"
+#include "controls/ui/tip_wnd.h"
 #include "fake_tray.h"
 #include "platform/app_paths.h"
 #include "platform/page_registry.h"
@@ -181,6 +185,45 @@ void ExpectEveryControlWhole(CPage& page, const std::string& where, bool mayScro
     }
     shown.push_back(c);
   }
+}
+
+// Every text a user can read on the widget and its children, and the Latin words
+// among them that are none of the program's own names, file names, settings sections
+// and the figures and choices the pages word so.
+QStringList EnglishWords(QWidget* root) {
+  QStringList texts;
+  QList<QWidget*> widgets = root->findChildren<QWidget*>();
+  for (QWidget* w : widgets << root) {
+    for (const char* name : {"windowTitle", "toolTip", "text", "title", "placeholderText"})
+      texts << w->property(name).toString();
+    for (const QAction* action : w->actions()) texts << action->text();
+    if (auto* button = qobject_cast<CBitmapButtonEx*>(w)) texts << QString::fromStdString(button->TooltipText());
+    if (auto* tips = qobject_cast<CTipWnd*>(w))
+      for (const CTipWnd::ToolItem& tool : tips->Tools())
+        for (const CString& line : tool.lines) texts << QString::fromStdString(line);
+    if (auto* combo = qobject_cast<QComboBox*>(w))
+      for (int i = 0; i < combo->count(); ++i) texts << combo->itemText(i);
+    if (auto* bar = qobject_cast<QTabBar*>(w))
+      for (int i = 0; i < bar->count(); ++i) texts << bar->tabText(i);
+    auto* view = qobject_cast<QAbstractItemView*>(w);
+    const QAbstractItemModel* model = view != nullptr ? view->model() : nullptr;
+    for (int c = 0; model != nullptr && c < model->columnCount(); ++c) {
+      texts << model->headerData(c, Qt::Horizontal).toString();
+      for (int r = 0; r < model->rowCount(); ++r) texts << model->index(r, c).data().toString();
+    }
+  }
+  static const QStringList allowed{"Velkor", "Desk",   "TDX", "CJHB", "Custom", "mdb",    "sysinfo",
+                                   "ini",    "DebugLog", "txt", "exe",  "README", "SourceHosts",
+                                   "N",      "X",      "TOP200", "XP", "Win7",   "Win8",   "Win10"};
+  QStringList found;
+  for (const QString& text : texts) {
+    for (auto it = QRegularExpression("[A-Za-z][A-Za-z0-9]*").globalMatch(text); it.hasNext();) {
+      const QString word = it.next().captured();
+      if (!allowed.contains(word)) found << word + " in \"" + text.left(80) + "\"";
+    }
+  }
+  found.removeDuplicates();
+  return found;
 }
 
 }  // namespace
@@ -379,4 +422,22 @@ TEST_F(MainDlgTest, TheMenuHooksLeaveOtherMenusAlone) {
   EXPECT_EQ(mis.itemWidth, 7u);
   EXPECT_EQ(mis.itemHeight, 9u);
   plain.DestroyMenu();
+}
+
+// Under the C locale every page, its tips and lists speak Chinese, and so does the box
+// of a request to a market database that is not open.
+TEST_F(MainDlgTest, NoEnglishWordOnAnyPageUnderTheCLocale) {
+  ASSERT_EQ(QLocale::system().language(), QLocale::C);
+  g_ADODatabase.Close();
+  auto dlg = MakeWindow();
+  dlg->show();
+  ASSERT_TRUE(GuiDriver::WaitForExposed(dlg.get()));
+  ForEachLeafPage(dlg->m_ctrlTab, [](CPage&, const QString&) {});  // every page as a user reaches it
+  GuiDriver::Click(&dlg->m_dlgHotMoneyTabs.m_dlgInstitution, 1006);
+  const std::vector<RecordedMessageBox> boxes = GuiDriver::TakeBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "数据库查询失败!\n数据库未打开");
+  QStringList english;
+  for (QWidget* top : QApplication::topLevelWidgets()) english << EnglishWords(top);
+  EXPECT_TRUE(english.isEmpty()) << english.join('\n').toStdString();
 }

@@ -1,6 +1,7 @@
 // The embedded browser on fixture pages. Runs offscreen with the engine's sandbox
 // switched off for this test (we run as root) and without the GPU.
 #include <QApplication>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QWebEngineView>
 #include <gtest/gtest.h>
@@ -110,6 +111,26 @@ TEST_F(WebEngineTest, FileNavigationIsRefused) {
   EXPECT_TRUE(GuiDriver::WaitUntil([&] { return Page()->RefusedNavigations() > 0; }, 10000));
   GuiDriver::WaitUntil([] { return false; }, 300);
   EXPECT_EQ(browser_->LocationURL(), server_.BaseUrl() + "/to-file");
+}
+
+// A right click on a link: the engine's entries in Chinese, and only those that do
+// something here (no new window, no saving, no page source).
+TEST_F(WebEngineTest, TheContextMenuIsChineseAndLeavesOutWhatCannotWork) {
+  server_.Route("/menu", FixtureResponse::Ok("<body style='margin:0'><a href='/page' style='display:block;"
+                                             "height:400px'>link</a></body>"));
+  bool ok = false;
+  ASSERT_TRUE(Load("/menu", &ok));
+  QWidget* view = static_cast<EngineWebView&>(browser_->View()).View()->focusProxy();
+  QMenu* menu = nullptr;
+  for (int attempt = 0; attempt < 20 && menu == nullptr; ++attempt) {  // the page may still be laid out
+    GuiDriver::Click(view, Qt::RightButton, QPoint(100, 100));
+    GuiDriver::WaitUntil([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())); }, 500);
+  }
+  ASSERT_NE(menu, nullptr);
+  QStringList texts;
+  for (QAction* action : menu->actions()) texts << action->text();
+  menu->close();
+  EXPECT_EQ(texts.join('|'), QStringLiteral("后退|前进|重新加载||复制链接地址"));
 }
 
 }  // namespace
