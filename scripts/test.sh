@@ -43,9 +43,12 @@ case "$mode" in
     fi
     cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELKOR_TSAN=ON -DVELKOR_WEB_ENGINE=OFF "${compilers[@]}" >/dev/null
     # Only what those tests run is built: each test is its own executable, but for the
-    # sanitizer probe's cases, which share one.
+    # sanitizer probe's cases, which share one, the X run of desk_app_test, and the runs
+    # of the program itself (installed by one of them, with its HTTP library).
     mapfile -t targets < <(ctest --test-dir "$dir" -N -L threads | sed -n 's/^ *Test *#[0-9]*: \([A-Za-z0-9_]*\).*/\1/p' |
-                           sed 's/^sanitizer_probe_.*/sanitizer_probe/' | sort -u)
+                           sed -e 's/^sanitizer_probe_.*/sanitizer_probe/' -e 's/^desk_app_x11_test$/desk_app_test/' \
+                               -e 's/^velkordesk_install_test$/velkorhttp\nvelkordesk/' -e 's/^velkordesk_.*_test$/velkordesk/' |
+                           sort -u)
     cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
     export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$root/scripts/tsan.supp"
     ctest --test-dir "$dir" --output-on-failure -j "$jobs" -L threads
