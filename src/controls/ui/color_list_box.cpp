@@ -895,14 +895,40 @@ void CColorListBox::DrawCutMarks(QPainter& painter, const DrawItemRecord& item) 
   const ListBoxLineLook look = ListBoxLineColours(item.itemData, selected, disabled, background);
   const QString mark = QStringLiteral("…");
   const int width = metrics.horizontalAdvance(mark) + 2;
+  // The mark's field also covers a character the field would leave cut in half, so
+  // that only whole characters stand beside it (tabs are expanded by the drawing: such
+  // a line keeps the plain field).
+  const QString text = ToQString(GetText(item.itemID));
+  int leftEnd = shown.left() + width;
+  int rightStart = shown.right() + 1 - width;
+  if (!text.contains(QLatin1Char('\t'))) {
+    int x = line.left();
+    bool leftFound = false;
+    for (qsizetype i = 0; i < text.size();) {
+      const qsizetype n = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+      const int next = x + metrics.horizontalAdvance(text.mid(i, n));
+      if (!leftFound && next > leftEnd && x < leftEnd) {
+        leftEnd = next;  // the character under the left field's edge
+        leftFound = true;
+      }
+      if (next > rightStart) {
+        rightStart = std::min(rightStart, x);  // the first character the right field would cut
+        break;
+      }
+      x = next;
+      i += n;
+    }
+  }
   painter.save();
   painter.setFont(font());
   painter.setPen(ToQColor(look.text));
   for (const bool right : {false, true}) {
     if (right ? !cutRight : !cutLeft) continue;
-    const QRect box(right ? shown.right() + 1 - width : shown.left(), line.top(), width, line.height());
-    painter.fillRect(box, ToQColor(look.fill));
-    painter.drawText(box, Qt::AlignCenter, mark);
+    const QRect field(right ? shown.right() + 1 - width : shown.left(), line.top(), width, line.height());
+    const QRect covered = right ? QRect(rightStart, line.top(), shown.right() + 1 - rightStart, line.height())
+                                : QRect(shown.left(), line.top(), leftEnd - shown.left(), line.height());
+    painter.fillRect(covered, ToQColor(look.fill));
+    painter.drawText(field, Qt::AlignCenter, mark);
   }
   painter.restore();
 }

@@ -562,6 +562,24 @@ TEST_F(ColorListBoxTest, ALineWiderThanTheListScrollsSidewaysToItsEndWhichACutLi
   const QRect box(QPoint(list.viewport()->width() - mark.width(), cut.top()), mark.size());
   EXPECT_EQ(GuiDriver::Grab(list.viewport()).copy(box).convertToFormat(QImage::Format_RGB32), mark);
 
+  // The character the mark's field would cut in half is covered too: between the last
+  // whole character and the mark, only the line's field.
+  CColorListBox wide;
+  wide.AddString("８８８８８８８８８８８８８８８８");
+  const int advance = wide.fontMetrics().horizontalAdvance(QStringLiteral("８"));
+  wide.resize(4 * advance + mark.width() + advance / 2 + (wide.width() - wide.viewport()->width()), 60);
+  wide.show();
+  ASSERT_TRUE(GuiDriver::WaitForExposed(&wide));
+  const int whole = (wide.viewport()->width() - mark.width()) / advance * advance;
+  const QImage strip = GuiDriver::Grab(wide.viewport())
+                           .copy(QRect(whole, wide.visualItemRect(wide.item(0)).top(),
+                                       wide.viewport()->width() - mark.width() - whole, cut.height()))
+                           .convertToFormat(QImage::Format_RGB32);
+  ASSERT_GT(strip.width(), 0);
+  for (int y = 0; y < strip.height(); ++y) {
+    for (int x = 0; x < strip.width(); ++x) ASSERT_EQ(strip.pixel(x, y), qRgb(255, 255, 255)) << x << "," << y;
+  }
+
   GuiDriver::PressKey(&list, Qt::Key_End);
   EXPECT_EQ(bar->value(), bar->maximum());
   GuiDriver::PressKey(&list, Qt::Key_Left);
