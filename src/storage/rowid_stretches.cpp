@@ -7,20 +7,36 @@
 #include "storage/ado_database.h"
 #include "storage/row_cursor.h"
 
+namespace {
+
+// Whether `table` has rows, with its first and last rowid. Each is asked on its own:
+// SQLite finds a lone MIN or MAX of the rowid at the end of the table, but walks every
+// row for the two in one select.
+bool ReadRowidSpan(RowCursor& cursor, const std::string& table, std::int64_t& first, std::int64_t& last) {
+  const bool listed = cursor.Open("SELECT (SELECT MIN(rowid) FROM " + table + "), (SELECT MAX(rowid) FROM " + table +
+                                  ")") &&
+                      cursor.Next() && !cursor.IsNull(0);
+  if (listed) {
+    first = cursor.Int(0);
+    last = cursor.Int(1);
+  }
+  return listed;
+}
+
+}  // namespace
+
 int ReadRowidStretches(CADODataBase& db, const std::string& table, unsigned stretches,
                        const std::function<void(unsigned k, std::int64_t first, std::int64_t last)>& read,
                        std::string& error) {
   std::int64_t first = 0, last = 0;
   {
     RowCursor span(db);
-    const bool listed = span.Open("SELECT MIN(rowid), MAX(rowid) FROM " + table) && span.Next() && !span.IsNull(0);
+    const bool listed = ReadRowidSpan(span, table, first, last);
     if (span.Failed()) {
       error = span.ErrorText();
       return -1;
     }
     if (!listed) return 0;
-    first = span.Int(0);
-    last = span.Int(1);
   }
   if (stretches == 0) stretches = SideBySideParts();
   // In unsigned arithmetic: the rowids may span more than the signed range.
@@ -73,12 +89,7 @@ int ReadDayStretches(CADODataBase& db, unsigned stretches, int firstParam,
   {
     RowCursor cursor(db);
     std::int64_t first = 0, last = 0;
-    const bool listed = cursor.Open("SELECT MIN(rowid), MAX(rowid) FROM StockInfo") && cursor.Next() &&
-                        !cursor.IsNull(0);
-    if (listed) {
-      first = cursor.Int(0);
-      last = cursor.Int(1);
-    }
+    const bool listed = ReadRowidSpan(cursor, "StockInfo", first, last);
     // The day of the first dated listing at or after each cut (a blob sorts above every
     // text: it is no bound).
     const std::uint64_t step = (static_cast<std::uint64_t>(last) - static_cast<std::uint64_t>(first)) / stretches;
