@@ -1,8 +1,11 @@
 #include "analysis/tracker_searches.h"
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <utility>
@@ -63,18 +66,24 @@ std::string WithDayTest(const std::string& condition, const std::string& dayTest
 
 std::string SelectFrom() { return "SELECT " + TrackerSearchColumns() + " FROM StockInfo"; }
 
+// The common table `table`(name) of the distinct names of one seat, ascending: the
+// seat's index is walked from name to name (one seek per distinct name) instead of row
+// by row.
+std::string SeatNamesTable(const std::string& seat, const std::string& table) {
+  const std::string column = seat + "_YYB_Name";
+  return table + "(name) AS (SELECT MIN(" + column + ") FROM StockInfo UNION ALL SELECT (SELECT MIN(" + column +
+         ") FROM StockInfo WHERE " + column + " > " + table + ".name) FROM " + table + " WHERE " + table +
+         ".name IS NOT NULL)";
+}
+
 // The distinct names of every seat that are LIKE ?1, as the common table "matched":
-// each seat's index is walked from name to name (one seek per distinct name) instead
-// of row by row, and LIKE tests each name once.
+// LIKE tests each name once.
 std::string MatchedNamesTable() {
   std::string with = "WITH RECURSIVE ";
   std::string matched;
   for (std::size_t i = 0; i < kSeats.size(); ++i) {
-    const std::string column = std::string(kSeats[i]) + "_YYB_Name";
     const std::string name = "names" + std::to_string(i);
-    with += name + "(name) AS (SELECT MIN(" + column + ") FROM StockInfo UNION ALL SELECT (SELECT MIN(" + column +
-            ") FROM StockInfo WHERE " + column + " > " + name + ".name) FROM " + name + " WHERE " + name +
-            ".name IS NOT NULL), ";
+    with += SeatNamesTable(kSeats[i], name) + ", ";
     if (!matched.empty()) matched += " UNION ";
     matched += "SELECT name FROM " + name + " WHERE name LIKE ?1 ESCAPE '\\'";
   }
@@ -92,13 +101,30 @@ std::string ValueList(std::size_t count) {
   return list;
 }
 
-// The distinct seat names LIKE `pattern` (KeywordPattern), each once.
+// The distinct seat names LIKE `pattern` (KeywordPattern), each once, in byte order:
+// the ten seats' names are walked side by side on the readers.
 bool ReadMatchedNames(CADODataBase& db, const std::string& pattern, std::vector<DbValue>& names, std::string& error) {
-  RowCursor cursor(db, MatchedNamesTable() + "SELECT name FROM matched", {pattern});
-  while (cursor.Next()) names.emplace_back(std::string(cursor.Text(0)));
-  if (!cursor.Failed()) return true;
-  error = cursor.RecordsetErrorText();
-  return false;
+  std::array<std::vector<std::string>, kSeats.size()> matched;
+  std::array<std::optional<std::string>, kSeats.size()> errors;
+  RunSideBySide(static_cast<unsigned>(kSeats.size()), [&](unsigned seat) {
+    if (OnSideBySideReader()) db.InterruptWhenClosing();
+    RowCursor cursor(db, "WITH RECURSIVE " + SeatNamesTable(kSeats[seat], "names") +
+                             " SELECT name FROM names WHERE name LIKE ?1 ESCAPE '\\'",
+                     {pattern});
+    while (cursor.Next()) matched[seat].emplace_back(cursor.Text(0));
+    if (cursor.Failed()) errors[seat] = cursor.RecordsetErrorText();
+  });
+  for (std::optional<std::string>& failed : errors) {
+    if (!failed) continue;
+    error = std::move(*failed);
+    return false;
+  }
+  std::vector<std::string> all;
+  for (std::vector<std::string>& seat : matched) all.insert(all.end(), seat.begin(), seat.end());
+  std::sort(all.begin(), all.end());
+  all.erase(std::unique(all.begin(), all.end()), all.end());
+  for (std::string& name : all) names.emplace_back(std::move(name));
+  return true;
 }
 
 // The most names a keyword's statements take as values.
@@ -234,7 +260,10 @@ std::string CountText(std::size_t count) { return std::to_string(count); }
 // A search that lists nothing empties the large-line figures, which it never writes
 // itself: no figure of an earlier search stays beside its "0".
 void ClearFiguresWhenEmpty(TrackerSearchResult& result) {
-  if (result.status != TrackerSearchResult::Status::Done || !result.lines || !result.lines->empty()) return;
+  if (result.status != TrackerSearchResult::Status::Done || !result.lines || !result.lines->empty() ||
+      result.streamedLines > 0) {
+    return;
+  }
   result.largeCountText = "";
   result.averageText = "";
 }
@@ -245,6 +274,14 @@ void ClearFiguresWhenEmpty(TrackerSearchResult& result) {
 // hand-over are kept.
 class LineStream {
  public:
+  // Lines made into their file bytes and the sink's hand-over, off the searching thread.
+  struct ReadyChunk {
+    std::vector<TrackerLine> lines;  // kept only without a sink
+    std::size_t count = 0;
+    std::string fileBytes;           // with a streamed file only
+    std::function<void()> handOver;
+  };
+
   LineStream(Outcome& outcome, TrackerLineSink* sink) : outcome_(outcome), sink_(sink) {
     if (sink_ != nullptr && outcome_.result.writesFile) {
       outcome_.file = std::make_unique<FileReplacement>(TrackerFilePath());
@@ -257,6 +294,43 @@ class LineStream {
     if (sink_ != nullptr && lines_.size() >= (handed_ == 0 ? kTrackerFirstChunkLines : kTrackerChunkLines)) Hand();
   }
   std::size_t Count() const { return handed_ + lines_.size(); }
+  bool Handed() const { return handed_ > 0; }
+
+  // Numbered lines cut into chunks and made ready for AddReady; may run on any thread,
+  // side by side with other calls.
+  std::vector<ReadyChunk> Ready(std::vector<TrackerLine> lines) const {
+    std::vector<ReadyChunk> chunks;
+    if (sink_ == nullptr) {
+      chunks.push_back({std::move(lines), 0, {}, {}});
+      return chunks;
+    }
+    for (std::size_t from = 0; from < lines.size(); from += kTrackerChunkLines) {
+      const auto begin = lines.begin() + static_cast<std::ptrdiff_t>(from);
+      std::vector<TrackerLine> chunk(std::make_move_iterator(begin),
+                                     std::make_move_iterator(begin + static_cast<std::ptrdiff_t>(std::min(
+                                                                         kTrackerChunkLines, lines.size() - from))));
+      ReadyChunk ready;
+      ready.count = chunk.size();
+      if (outcome_.file) ready.fileBytes = TrackerFileBytes("", chunk);
+      ready.handOver = sink_->Ready(std::move(chunk));
+      chunks.push_back(std::move(ready));
+    }
+    return chunks;
+  }
+
+  // Ready chunks after the lines added so far, in list order.
+  void AddReady(std::vector<ReadyChunk> chunks) {
+    for (ReadyChunk& chunk : chunks) {
+      if (!chunk.handOver) {
+        for (TrackerLine& line : chunk.lines) Add(std::move(line));
+        continue;
+      }
+      if (!lines_.empty()) Hand();
+      if (outcome_.file) outcome_.file->Write(chunk.fileBytes);
+      handed_ += chunk.count;
+      chunk.handOver();
+    }
+  }
 
   // The read went through: the remaining lines become the result's.
   void Finish() {
@@ -302,9 +376,10 @@ struct StretchLines {
 };
 
 // A streaming search read day by day, newest first, in stretches of days side by side
-// (ReadDayStretches): the newest stretch's lines go into `lines` as they are read, each
-// other stretch's follow in order once all are read. `statement(dayTest)` is the
-// search's statement over the days of one test, whose bounds follow `params`;
+// (ReadDayStretches): the newest stretch hands its first screenful to `lines` as soon
+// as it is read; the rest of every stretch follows once all are read, numbered and made
+// ready for the sink side by side, and handed over in order. `statement(dayTest)` is
+// the search's statement over the days of one test, whose bounds follow `params`;
 // `makeLine(row, number, large)` makes a row's line and may add its total to `large`.
 // False, with `error` set, when a read failed.
 template <class MakeLine>
@@ -321,7 +396,7 @@ bool ReadInDayStretches(CADODataBase& db, const std::function<std::string(const 
           std::vector<DbValue> bound = params;
           bound.insert(bound.end(), stretch.bounds[t].begin(), stretch.bounds[t].end());
           mine.read = StepRows(db, statement(stretch.tests[t]), bound, mine.error, [&](const RowCursor& row) {
-            if (k == 0) {
+            if (k == 0 && !lines.Handed()) {
               lines.Add(makeLine(row, lines.Count() + 1, large));
             } else {
               mine.lines.push_back(makeLine(row, 0, mine.large));
@@ -336,18 +411,34 @@ bool ReadInDayStretches(CADODataBase& db, const std::function<std::string(const 
     error = std::move(made[k].error);
     return false;
   }
-  for (int k = 1; k < stretches; ++k) {
-    for (TrackerLine& line : made[k].lines) {
+  std::vector<std::size_t> firstNumber(static_cast<std::size_t>(stretches));
+  std::size_t before = lines.Count();
+  for (int k = 0; k < stretches; ++k) {
+    firstNumber[k] = before + 1;
+    before += made[k].lines.size();
+  }
+  std::vector<std::vector<LineStream::ReadyChunk>> ready(static_cast<std::size_t>(stretches));
+  std::atomic<bool> closing{false};
+  RunSideBySide(static_cast<unsigned>(stretches), [&](unsigned k) {
+    std::vector<TrackerLine>& mine = made[k].lines;
+    for (std::size_t i = 0; i < mine.size(); ++i) {
       // Closing: the search gives up as a read that broke off.
-      if (g_bClosing.load()) {
-        error = kClosingText;
-        return false;
+      if (i % 4096 == 0 && g_bClosing.load()) {
+        closing = true;
+        return;
       }
-      NumberLine(line, lines.Count() + 1);
-      lines.Add(std::move(line));
+      NumberLine(mine[i], firstNumber[k] + i);
     }
+    ready[k] = lines.Ready(std::move(mine));
+  });
+  if (closing.load()) {
+    error = kClosingText;
+    return false;
+  }
+  for (int k = 0; k < stretches; ++k) {
+    lines.AddReady(std::move(ready[k]));
+    ready[k] = {};
     large.insert(large.end(), made[k].large.begin(), made[k].large.end());
-    made[k] = {};
   }
   return true;
 }

@@ -18,6 +18,7 @@
 // Texts are counted in GBK bytes (a Chinese character is 2).
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +35,11 @@ class TrackerLineSink {
  public:
   virtual ~TrackerLineSink() = default;
   virtual void AddLines(std::vector<TrackerLine> lines) = 0;
+  // The hand-over of `lines`, made ready on any thread, side by side with other
+  // chunks; the search runs it later in list order, as it would call AddLines.
+  virtual std::function<void()> Ready(std::vector<TrackerLine> lines) {
+    return [this, lines = std::move(lines)]() mutable { AddLines(std::move(lines)); };
+  }
 };
 // The lines of the first hand-over (a screenful and more) and of each later one.
 inline constexpr std::size_t kTrackerFirstChunkLines = 64;

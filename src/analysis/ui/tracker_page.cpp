@@ -481,9 +481,12 @@ class PageLineSink final : public TrackerLineSink {
  public:
   PageLineSink(const BackgroundSearch::Poster& post, std::function<void(ColorListBoxBatch&)> add)
       : post_(post), add_(std::move(add)) {}
-  void AddLines(std::vector<TrackerLine> lines) override {
+  void AddLines(std::vector<TrackerLine> lines) override { Ready(std::move(lines))(); }
+  std::function<void()> Ready(std::vector<TrackerLine> lines) override {
     // A step is copied as a function: the batch goes with it behind a shared pointer.
-    post_([add = add_, batch = std::make_shared<ColorListBoxBatch>(ResultBatch(lines))] { add(*batch); });
+    return [this, batch = std::make_shared<ColorListBoxBatch>(ResultBatch(lines))] {
+      post_([add = add_, batch] { add(*batch); });
+    };
   }
 
  private:
