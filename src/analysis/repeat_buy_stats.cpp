@@ -326,6 +326,30 @@ void CountStocks(const SeatsMet& met, std::size_t from, std::size_t to, Branches
   }
 }
 
+// The branches cut into runs of about as many listings each, a few per part (one for
+// one part): the branches listed most come first, and the readers take the runs as
+// they are free. The first branch of each run, then the number of branches.
+std::vector<std::size_t> CountingRuns(const SeatsMet& met, std::size_t branches, unsigned parts) {
+  std::vector<std::size_t> weight(branches, 0);
+  std::size_t total = 0;
+  for (std::size_t b = 0; b < branches; ++b) {
+    for (const SeatsMet::Stretch& stretch : met.stretches) weight[b] += (*stretch.rowsOf)[b].size();
+    total += weight[b];
+  }
+  constexpr std::size_t kRunsPerPart = 4;
+  const std::size_t runs =
+      parts <= 1 ? 1 : std::min<std::size_t>(std::size_t{parts} * kRunsPerPart, std::max<std::size_t>(branches, 1));
+  std::vector<std::size_t> starts{0};
+  std::size_t sum = 0;
+  for (std::size_t b = 0; b < branches; ++b) {
+    sum += weight[b];
+    // A run ends where the listings counted so far reach its share of the whole.
+    if (b + 1 < branches && starts.size() < runs && sum * runs >= total * starts.size()) starts.push_back(b + 1);
+  }
+  starts.push_back(branches);
+  return starts;
+}
+
 // The list row of a stock listed.
 RepeatBuyListRow ListRow(const SeatsMet& met, const std::vector<std::string>& branches, int number,
                          const BranchesCounted::Listed& listed) {
@@ -413,11 +437,10 @@ RepeatBuyStatsResult RunRepeatBuyStats(CADODataBase& market, const std::string& 
   }
   // The branches are counted in runs side by side; the list rows are numbered over
   // all runs, in branch order, before their trace lines are written.
-  parts = static_cast<unsigned>(std::min<std::size_t>(parts, branches.size()));
+  const std::vector<std::size_t> runs = CountingRuns(met, branches.size(), parts);
+  parts = static_cast<unsigned>(runs.size() - 1);
   std::vector<BranchesCounted> counted(parts);
-  RunSideBySide(parts, [&](unsigned k) {
-    CountStocks(met, branches.size() * k / parts, branches.size() * (k + 1) / parts, counted[k]);
-  });
+  RunSideBySide(parts, [&](unsigned k) { CountStocks(met, runs[k], runs[k + 1], counted[k]); });
   std::vector<int> numbered(parts, 0);
   for (unsigned k = 1; k < parts; ++k) numbered[k] = numbered[k - 1] + static_cast<int>(counted[k - 1].listed.size());
   RunSideBySide(parts, [&](unsigned k) {
