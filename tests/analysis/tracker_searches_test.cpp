@@ -467,8 +467,10 @@ TEST_F(TrackerSearchTest, KeywordWildcardsAreLiteral) {
   List("2017-02-05", "600003", "百分", Five({{"测试50%x营业部", 1, 0}}), {});
   List("2017-02-04", "600004", "斜杠", Five({{"测试ab\\c营业部", 1, 0}}), {});
   List("2017-02-03", "600005", "无杠", Five({{"测试abxc营业部", 1, 0}}), {});
+  // The names of every seat are matched, the last seller's too.
+  List("2017-02-02", "600006", "末席", {}, Five({{}, {}, {}, {}, {"末席测试50%_营业部", 0, 1}}));
 
-  EXPECT_EQ(Codes(SearchBranchKeyword(Db(), clock_, "50%_")), std::vector<std::string>{"600001"});
+  EXPECT_EQ(Codes(SearchBranchKeyword(Db(), clock_, "50%_")), (std::vector<std::string>{"600001", "600006"}));
   EXPECT_EQ(Codes(SearchBranchKeyword(Db(), clock_, "ab\\c")), std::vector<std::string>{"600004"});
 }
 
