@@ -95,7 +95,7 @@ class CTopBranchDlg : public CServicedPage {
   // A failed search leaves no older ranking: the list and g_BranchTotals are emptied.
   void ClearFailedSearch();
   void FillRows(const std::vector<BranchRankingRow>& rows);
-  void FillRepeatBuyRows(const std::vector<RepeatBuyListRow>& rows);
+  void FillRepeatBuyRows(std::vector<std::vector<QString>> cells);
   void ShowLongWait(int days);
   void ShowStatus(const std::string& text);  // pane 1 of the main window's status bar
   // Shows a single-day or query ranking's result: the ranking, or for a failed read

@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QFontMetrics>
 #include <algorithm>
+#include <iterator>
 #include <vector>
 #include <QHeaderView>
 #include <QPainter>
@@ -78,6 +79,13 @@ class ColorListCtrlModel final : public QAbstractTableModel {
     if (count <= 0) return;
     beginInsertRows(QModelIndex(), row, row + count - 1);
     rows_.insert(rows_.begin() + row, static_cast<size_t>(count), std::vector<QString>());
+    endInsertRows();
+  }
+  void AppendRows(std::vector<std::vector<QString>> rows) {
+    if (rows.empty()) return;
+    const int first = rowCount();
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(rows.size()) - 1);
+    rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
     endInsertRows();
   }
   void RemoveRows(int row, int count) {
@@ -306,6 +314,14 @@ int CColorListCtrl::InsertItem(int row, const CString& text) {
   cells_->InsertRows(row, 1);
   SetItemText(row, 0, text);
   return row;
+}
+
+void CColorListCtrl::AppendRows(std::vector<std::vector<QString>> rows) {
+  if (columnCount() == 0) return;
+  for (std::vector<QString>& cells : rows) {
+    if (cells.size() > static_cast<std::size_t>(columnCount())) cells.resize(static_cast<std::size_t>(columnCount()));
+  }
+  cells_->AppendRows(std::move(rows));
 }
 
 BOOL CColorListCtrl::SetItemText(int row, int column, const CString& text) {

@@ -8,6 +8,7 @@
 // of hundreds of thousands of rows fills without delay.
 
 #include <QTableView>
+#include <vector>
 
 #include "controls/cell_colour_table.h"
 #include "platform/ui/dc.h"
@@ -85,6 +86,10 @@ class CColorListCtrl : public QTableView {
   // its index, or -1 for a negative index or a table without columns.
   int InsertItem(int row, const CString& text);
   BOOL SetItemText(int row, int column, const CString& text);
+  // Appends rows given cell by cell from the first column, in one insertion: as
+  // InsertItem and SetItemText row by row would (cells past the last column are
+  // dropped; nothing without columns). The texts may be made on any thread.
+  void AppendRows(std::vector<std::vector<QString>> rows);
   CString GetItemText(int row, int column) const;  // empty for a bad cell
   BOOL DeleteItem(int row);
   // Removes every row; row, column and cell colours all go.

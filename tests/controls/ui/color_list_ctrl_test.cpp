@@ -101,6 +101,12 @@ TEST_F(ColorListCtrlTest, ItemsColumnsAndTexts) {
   EXPECT_FALSE(list.DeleteItem(-1));
   EXPECT_TRUE(list.DeleteItem(0));
   EXPECT_EQ(list.GetItemText(0, 0), "a");
+  // Rows appended at once, after the rows there are; a short row leaves its last cells empty.
+  list.AppendRows({{"c", "丙", "x"}, {"d"}});
+  EXPECT_EQ(list.GetItemCount(), 3);
+  EXPECT_EQ(list.GetItemText(1, 1), "丙");
+  EXPECT_EQ(list.GetItemText(2, 0), "d");
+  EXPECT_EQ(list.GetItemText(2, 1), "");
 }
 
 // The wrappers hand each call to the table; the rules themselves are tested there.
