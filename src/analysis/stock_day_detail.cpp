@@ -1,7 +1,9 @@
 #include "analysis/stock_day_detail.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <string_view>
 
 #include "analysis/branch_totals_merge.h"
 #include "analysis/tracker_searches.h"
@@ -120,8 +122,28 @@ std::optional<std::string> Team1TextOfTeam(const std::string& teamName) {
   return teamName;
 }
 
+namespace {
+
+// A recordset's error as the debug log keeps it: "Query = <statement>\n<report>", the
+// statement shortened where the line would otherwise be cut before the report's reason
+// (a keyword's statement may carry thousands of values).
+std::string LoggedError(const std::string& errorText) {
+  constexpr std::string_view kQuery = "Query = ";
+  const std::size_t room = kDebugLogMaxMessage - std::strlen(kTrackerQueryFailedText) - 1;
+  const std::size_t end = errorText.find('\n');
+  if (errorText.size() <= room || !errorText.starts_with(kQuery) || end == std::string::npos) return errorText;
+  constexpr std::string_view kCut = "...";
+  const std::size_t report = errorText.size() - end;
+  if (kQuery.size() + kCut.size() + report > room) return errorText;
+  std::size_t keep = room - report - kCut.size();
+  while (keep > kQuery.size() && (static_cast<unsigned char>(errorText[keep]) & 0xC0) == 0x80) --keep;
+  return errorText.substr(0, keep) + std::string(kCut) + errorText.substr(end);
+}
+
+}  // namespace
+
 std::string QueryFailedBoxText(const std::string& errorText) {
-  if (!errorText.empty()) AppendDebugLog("%s %s", kTrackerQueryFailedText, errorText.c_str());
+  if (!errorText.empty()) AppendDebugLog("%s %s", kTrackerQueryFailedText, LoggedError(errorText).c_str());
   return std::string(kTrackerQueryFailedText) + "\n" + DatabaseErrorForUser(errorText);
 }
 

@@ -250,9 +250,10 @@ TrackerSearchResult Commit(Outcome outcome) {
   return result;
 }
 
+// A search given up at closing fails as an interrupted read, whichever statement it was in.
 void FailQuery(Outcome& outcome, std::string error) {
   outcome.result.status = TrackerSearchResult::Status::QueryFailed;
-  outcome.queryError = std::move(error);
+  outcome.queryError = g_bClosing.load() ? std::string(kClosingText) : std::move(error);
 }
 
 std::string CountText(std::size_t count) { return std::to_string(count); }

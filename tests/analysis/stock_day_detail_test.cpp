@@ -361,3 +361,17 @@ TEST_F(StockDayDetailTest, ATeamWithXiAfterItsFirstCharacterGoesToTeam1) {
   EXPECT_EQ(Team1TextOfTeam("东方"), std::nullopt);
   EXPECT_EQ(Team1TextOfTeam(""), std::nullopt);
 }
+
+// ---- a failed query in the log -----------------------------------------------------
+
+TEST_F(StockDayDetailTest, AFailedQueryWithAVeryLongStatementKeepsItsReasonInTheLog) {
+  std::string values;
+  for (int i = 1; i <= 900; ++i) values += "?" + std::to_string(i) + ", ";
+  const std::string report = "\nCADORecordset Error\n\tCode = 00000009\n\tDescription = interrupted\n";
+  ShowQueryFailed("Query = SELECT 1 WHERE x IN (" + values + "?901)" + report);
+  Boxes();
+  const std::string log = folder_.ReadFile("DebugLog.txt");
+  EXPECT_NE(log.find("Query = SELECT 1 WHERE x IN (?1, ?2, "), std::string::npos);
+  EXPECT_NE(log.find("...\nCADORecordset Error"), std::string::npos);
+  EXPECT_NE(log.find("Description = interrupted\n\r\n"), std::string::npos) << log.size();
+}
