@@ -277,9 +277,8 @@ class LineStream {
  public:
   // Lines made into their file bytes and the sink's hand-over, off the searching thread.
   struct ReadyChunk {
-    std::vector<TrackerLine> lines;  // kept only without a sink
     std::size_t count = 0;
-    std::string fileBytes;           // with a streamed file only
+    std::string fileBytes;  // with a streamed file only
     std::function<void()> handOver;
   };
 
@@ -298,13 +297,9 @@ class LineStream {
   bool Handed() const { return handed_ > 0; }
 
   // Numbered lines cut into chunks and made ready for AddReady; may run on any thread,
-  // side by side with other calls.
+  // side by side with other calls. With a sink only.
   std::vector<ReadyChunk> Ready(std::vector<TrackerLine> lines) const {
     std::vector<ReadyChunk> chunks;
-    if (sink_ == nullptr) {
-      chunks.push_back({std::move(lines), 0, {}, {}});
-      return chunks;
-    }
     for (std::size_t from = 0; from < lines.size(); from += kTrackerChunkLines) {
       const auto begin = lines.begin() + static_cast<std::ptrdiff_t>(from);
       std::vector<TrackerLine> chunk(std::make_move_iterator(begin),
@@ -322,10 +317,6 @@ class LineStream {
   // Ready chunks after the lines added so far, in list order.
   void AddReady(std::vector<ReadyChunk> chunks) {
     for (ReadyChunk& chunk : chunks) {
-      if (!chunk.handOver) {
-        for (TrackerLine& line : chunk.lines) Add(std::move(line));
-        continue;
-      }
       if (!lines_.empty()) Hand();
       if (outcome_.file) outcome_.file->Write(chunk.fileBytes);
       handed_ += chunk.count;
@@ -379,8 +370,9 @@ struct StretchLines {
 // A streaming search read day by day, newest first, in stretches of days side by side
 // (ReadDayStretches): the newest stretch hands its first screenful to `lines` as soon
 // as it is read; the rest of every stretch follows once all are read, numbered and made
-// ready for the sink side by side, and handed over in order. `statement(dayTest)` is
-// the search's statement over the days of one test, whose bounds follow `params`;
+// ready for the sink side by side, and handed over in order (`lines` has a sink).
+// `statement(dayTest)` is the search's statement over the days of one test, whose
+// bounds follow `params`;
 // `makeLine(row, number, large)` makes a row's line and may add its total to `large`.
 // False, with `error` set, when a read failed.
 template <class MakeLine>
