@@ -284,6 +284,9 @@ TEST_F(BlockTradeDownloadTest, ButtonTenFortyEightFetchesThePickersMonthAndARepe
   ExpectLines(MonthLines("201612"), ExpectedMonthLines(model, false));
   EXPECT_EQ(settings_.calls, 0);  // the button is no end of a run
 
+  // The month's worker posts its end just after its last line: the second press waits for it.
+  ASSERT_TRUE(GuiDriver::WaitUntil([] { return WorkerRegistry::Instance().RunningCount() == 0; }, 20000));
+  QApplication::processEvents();
   PressFillBlockTrades(2016, 12);
   ASSERT_TRUE(WaitForLines("大宗交易数据下载完毕!", 2));
   EXPECT_EQ(server_.CountOf(MonthTradesTarget("201612")), 2);
